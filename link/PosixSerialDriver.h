@@ -1,0 +1,58 @@
+#pragma once
+// The Linux serial port behind ISerialDriver (termios). Devices are the USB
+// serial adapters under /dev/serial/by-id, sorted by name so that index 0 is
+// the same adapter from run to run; without udev links the ttyUSB and ttyACM
+// nodes are listed instead. A caller may name one port instead (for example
+// the pseudo-terminal of the simulated unit); it is then the only device.
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "link/SerialDriver.h"
+
+namespace quorl {
+
+class PosixSerialDriver : public ISerialDriver {
+public:
+    // An empty path lists the USB serial adapters.
+    explicit PosixSerialDriver(std::string path = {});
+    ~PosixSerialDriver() override;
+    PosixSerialDriver(const PosixSerialDriver&) = delete;
+    PosixSerialDriver& operator=(const PosixSerialDriver&) = delete;
+
+    DriverStatus CountDevices(std::uint32_t& count) override;
+    DriverStatus SerialNumberOf(std::uint32_t index, char (&serial)[64]) override;
+    DriverStatus Open(std::uint32_t index) override;
+    DriverStatus ClearRts() override;
+    DriverStatus SetBaudRate(std::uint32_t baud) override;
+    DriverStatus SetDataCharacteristics(std::uint8_t wordLength, std::uint8_t stopBits,
+                                        std::uint8_t parity) override;
+    DriverStatus SetFlowControl(std::uint16_t flowControl, std::uint8_t xon, std::uint8_t xoff) override;
+    DriverStatus SetRts() override;
+    DriverStatus GetStatus(std::uint32_t& bytesReady) override;
+    DriverStatus Read(std::uint8_t* buffer, std::uint32_t count, std::uint32_t& bytesRead) override;
+    DriverStatus Write(const std::uint8_t* buffer, std::uint32_t count, std::uint32_t& bytesWritten) override;
+    void Close() override;
+
+    // The device paths, in index order.
+    std::vector<std::string> ListDevices() const;
+    // The path opened, empty while closed.
+    std::string OpenedPath() const;
+
+    // The USB serial number of the device behind a tty path, from sysfs;
+    // empty when there is none (e.g. a pseudo-terminal).
+    static std::string UsbSerialNumber(const std::string& ttyPath);
+
+private:
+    DriverStatus ModifyLines(unsigned long request);
+
+    std::string path_;
+    std::vector<std::string> devices_;   // as last counted
+    std::atomic<int> fd_{-1};
+    std::string openedPath_;
+    mutable std::mutex mutex_;           // writes and close: one whole frame at a time
+};
+
+}  // namespace quorl
