@@ -1,0 +1,139 @@
+#pragma once
+// CSiteData: the survey points of the current collection and its file
+// (".ssd"). Each operation opens the file, does its work and closes it;
+// nothing stays open between user actions. Points are only appended;
+// deleting a point rewrites the kind byte of its record in place.
+//
+// Opening takes an exclusive advisory lock (flock) for the length of the
+// operation, so a second collector on the same file is told so instead of
+// interleaving its appends. RecordPoint writes a point's whole group in one
+// write and flushes it before it returns.
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "common/UserMessages.h"
+#include "engine/Engine.h"
+#include "engine/GpsStatus.h"
+#include "survey/FileHandle.h"
+#include "survey/SiteProjection.h"
+
+namespace quorl {
+
+class CSiteData {
+public:
+    // One entry of the point list.
+    struct _tap {
+        std::int32_t x = 0;          // plan pixel
+        std::int32_t y = 0;
+        std::int16_t strongest = -100;  // highest level heard, -100 for none
+        std::int16_t apCount = 0;    // access point records after the point record
+        std::uint8_t kind = 0;       // point kind (below)
+        std::uint32_t offset = 0;    // offset of the point record in the file
+        bool operator==(const _tap&) const = default;
+    };
+
+    static constexpr std::uint8_t kGpsPoint = 0;
+    static constexpr std::uint8_t kProjectedTap = 1;
+    static constexpr std::uint8_t kPlanTap = 2;
+    static constexpr std::uint8_t kApMarker = 17;
+    static constexpr std::uint8_t kDeleted = 255;
+    static constexpr std::uint8_t kNoPoint = 255;  // FindNearestPoint: nothing in range
+
+    CSiteData(CEngine& engine, const GpsStatus& gps, const CSiteProjection& projection,
+              IUserMessages& messages);
+    virtual ~CSiteData() = default;
+    CSiteData(const CSiteData&) = delete;
+    CSiteData& operator=(const CSiteData&) = delete;
+
+    void SetCollectionPath(std::string path) { path_ = std::move(path); }
+    const std::string& CollectionPath() const { return path_; }
+
+    // New file (an existing one is truncated): header and record sizes,
+    // 33 bytes. Empties the point list, the counts and the selection, so
+    // no offset of an older file can be written into the new one.
+    bool CreateCollection();
+    // Replaces the point list and count with the file's points. On failure
+    // the list and count are left empty.
+    bool LoadCollection();
+    // Fixes the pending point and empties the engine's AP table.
+    void BeginPoint(std::uint8_t kind, std::int32_t x, std::int32_t y);
+    // Appends the pending point with every access point of the AP table.
+    // True when at least one access point was recorded; false when none was
+    // or the file could not be written (LastFileFailed() tells which).
+    bool RecordPoint();
+    // Kind of the nearest point within 40 plan pixels (it becomes the
+    // selected point), or kNoPoint.
+    std::uint8_t FindNearestPoint(std::int32_t x, std::int32_t y);
+    // Marks the selected point deleted in the list and in the file, then
+    // shows "Deleted.". False when nothing was selected or the file failed.
+    bool DeleteSelectedPoint();
+    // The two lines of the information dialog for access point `index`
+    // (1-based) of the selected point; empty when the record cannot be read.
+    std::string FormatApLine(std::uint16_t index);
+    std::string FormatSsidLine(std::uint16_t index);
+
+    // Point list: a copy, or a walk under the point-list lock.
+    std::vector<_tap> Points() const;
+    template <typename Visit>
+    void VisitPoints(Visit&& visit) const {
+        std::lock_guard lock(listMutex_);
+        for (const _tap& entry : points_) visit(entry);
+    }
+
+    _tap SelectedPoint() const { return selected_; }
+    std::int32_t SelectedIndex() const { return selectedIndex_; }  // -1: none
+    std::int32_t PointCount() const { return pointCount_; }
+    bool NoAccessPoint() const { return noAccessPoint_; }
+    std::uint8_t CurrentKind() const { return currentKind_; }
+    // Name without directory and length, as taken when the file was last opened.
+    const std::string& FileName() const { return fileName_; }
+    std::uint64_t FileLength() const { return fileLength_; }
+    // Record sizes as last read from the file or set on creation.
+    std::uint32_t PointRecordSize() const { return pointRecordSize_; }
+    std::uint32_t ApRecordSize() const { return apRecordSize_; }
+    // True when the last operation stopped on a file failure (reported).
+    bool LastFileFailed() const { return lastFileFailed_; }
+
+private:
+    // Opens and locks the file, reads the header and record sizes and takes
+    // the name and length. Reports and answers false on failure.
+    bool OpenCollection(FileHandle& file);
+    void Fail(const std::string& text);
+    void ClearPoints();
+    std::vector<std::uint8_t> ReadApRecord(std::uint16_t index);
+
+    CEngine& engine_;
+    const GpsStatus& gps_;
+    const CSiteProjection& projection_;
+    IUserMessages& messages_;
+
+    std::string fileName_;
+    std::uint64_t fileLength_ = 0;
+    std::uint8_t currentKind_ = kPlanTap;
+    std::int32_t pointCount_ = 0;
+    std::int32_t currentApCount_ = 0;
+    bool noAccessPoint_ = false;
+    std::string path_;
+
+    // The pending point.
+    std::int16_t currentStrongest_ = -100;
+    std::int32_t currentX_ = 0, currentY_ = 0;
+    std::int32_t currentLatitude_ = 0, currentLongitude_ = 0;
+    std::uint32_t currentOffset_ = 0;
+
+    std::uint32_t pairOffset_ = 25;
+    std::uint32_t pointRecordSize_ = 36;
+    std::uint32_t apRecordSize_ = 46;
+
+    _tap selected_;
+    std::int32_t selectedIndex_ = -1;
+    bool lastFileFailed_ = false;
+
+    mutable std::mutex listMutex_;  // the point-list lock
+    std::vector<_tap> points_;
+};
+
+}  // namespace quorl
