@@ -44,6 +44,7 @@ private:
     CEngine& engine_;
     std::unique_ptr<CReaderThread> reader_;
     bool opened_ = false;
+    bool closed_ = false;
 };
 
 }  // namespace quorl

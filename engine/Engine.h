@@ -13,7 +13,6 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <list>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -129,7 +128,13 @@ private:
     mutable std::mutex mutex_;
     std::atomic<std::int16_t> channelCount_{0};
     std::array<std::atomic<std::int32_t>, kFrequencyTableSize> frequencies_{};
-    std::list<CMac> apTable_;
+    // Insertion order; apKeys_[i] is apTable_[i]'s MAC packed into one word so
+    // the lookup scans a dense array. Emptying keeps the capacity, so merging
+    // and re-adding allocate nothing once a sweep's size has been seen.
+    std::vector<CMac> apTable_;
+    std::vector<std::uint64_t> apKeys_;
+    std::mutex notifyMutex_;
+    mutable std::mutex powerMutex_;  // Power() may be read off the reader thread
 
     std::atomic<bool> busy_{false};
     std::atomic<std::uint64_t> dispatched_{0};
