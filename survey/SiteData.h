@@ -97,12 +97,18 @@ public:
     // True when the last operation stopped on a file failure (reported).
     bool LastFileFailed() const { return lastFileFailed_; }
 
+    // RecordPoint flushes each group to the disk before it returns; turning
+    // that off is for measuring what the flush costs.
+    void SetDurableAppends(bool durable) { durable_ = durable; }
+
 private:
     // Opens and locks the file, reads the header and record sizes and takes
     // the name and length. Reports and answers false on failure.
     bool OpenCollection(FileHandle& file);
     void Fail(const std::string& text);
     void ClearPoints();
+    // Access point record `index` (1-based) of the selected point; empty
+    // when it cannot be read.
     std::vector<std::uint8_t> ReadApRecord(std::uint16_t index);
 
     CEngine& engine_;
@@ -131,6 +137,7 @@ private:
     _tap selected_;
     std::int32_t selectedIndex_ = -1;
     bool lastFileFailed_ = false;
+    bool durable_ = true;
 
     mutable std::mutex listMutex_;  // the point-list lock
     std::vector<_tap> points_;

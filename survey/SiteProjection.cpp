@@ -1,0 +1,203 @@
+#include "survey/SiteProjection.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+#include "common/ByteOrder.h"
+#include "survey/Compression.h"
+#include "survey/FileHandle.h"
+#include "survey/ProjectionFormat.h"
+
+namespace quorl {
+
+namespace {
+
+constexpr std::size_t kCopyChunk = 1024 * 1024;
+
+// A file written under a temporary name beside its final one; removed
+// unless committed.
+class PendingFile {
+public:
+    explicit PendingFile(const std::string& finalPath) : final_(finalPath) {
+        std::string pattern = finalPath + ".XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        const int fd = ::mkstemp(name.data());
+        if (fd < 0) {
+            error_ = errno;
+            return;
+        }
+        ::fchmod(fd, 0644);
+        ::close(fd);
+        temp_ = name.data();
+    }
+    ~PendingFile() {
+        if (!temp_.empty()) ::unlink(temp_.c_str());
+    }
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+
+    bool Created() const { return !temp_.empty(); }
+    int Error() const { return error_; }
+    const std::string& TempPath() const { return temp_; }
+    bool Commit() {
+        if (::rename(temp_.c_str(), final_.c_str()) != 0) {
+            error_ = errno;
+            return false;
+        }
+        temp_.clear();
+        return true;
+    }
+
+private:
+    std::string final_;
+    std::string temp_;
+    int error_ = 0;
+};
+
+}  // namespace
+
+CSiteProjection::CSiteProjection(const GpsStatus& gps, IUserMessages& messages)
+    : gps_(gps), messages_(messages) {}
+
+bool CSiteProjection::Load(const std::string& path) {
+    const std::string name = FileNameOf(path);
+    auto refuse = [&](const std::string& why) {
+        messages_.ShowPlain(name + " cannot be used as a projection file: " + why);
+        return false;
+    };
+
+    FileHandle file = FileHandle::Open(path, O_RDONLY);
+    if (!file.Valid()) {
+        messages_.ShowPlain("Cannot open " + path + ": " + SystemErrorText(errno));
+        return false;
+    }
+    if (!file.LockShared()) {
+        if (errno == EWOULDBLOCK) return refuse("another program is writing it.");
+        messages_.ShowPlain("Cannot open " + path + ": " + SystemErrorText(errno));
+        return false;
+    }
+    const std::int64_t length = file.Length();
+    if (length < 0) {
+        messages_.ShowPlain("Cannot read " + path + ": " + SystemErrorText(errno));
+        return false;
+    }
+
+    projection::Header header{};
+    const std::int64_t got = file.ReadAt(header.data(), header.size(), 0);
+    if (got < 0) {
+        messages_.ShowPlain("Cannot read " + path + ": " + SystemErrorText(errno));
+        return false;
+    }
+    if (static_cast<std::size_t>(got) < kHeaderSize)
+        return refuse("it is shorter than its 141-byte header.");
+
+    const std::uint64_t blockOffset = projection::BlockOffset(header);
+    const std::uint64_t fileLength = static_cast<std::uint64_t>(length);
+    std::uint8_t lengthField[4] = {};
+    if (blockOffset + 4 > fileLength || file.ReadAt(lengthField, 4, blockOffset) != 4)
+        return refuse("its plan image lies past the end of the file.");
+    const std::uint64_t blockLength = ReadLe32(lengthField);
+    if (blockLength < CCompression::kBlockHeaderSize)
+        return refuse("its plan image block is shorter than the block's own header.");
+    if (blockOffset + blockLength > fileLength)
+        return refuse("its plan image runs past the end of the file.");
+
+    const AffineTransform transform = projection::TransformOf(header);
+    if (header[projection::kKindOffset] == kGpsProjection && !transform.Invertible())
+        return refuse("its transform between positions and the plan cannot be inverted.");
+
+    // The image block, copied out beside the file (under a temporary name).
+    const std::string blockPath = path + "c";
+    PendingFile block(blockPath);
+    if (!block.Created()) {
+        messages_.ShowPlain("Cannot create " + blockPath + ": " + SystemErrorText(block.Error()));
+        return false;
+    }
+    {
+        FileHandle out = FileHandle::Open(block.TempPath(), O_WRONLY | O_TRUNC);
+        if (!out.Valid()) {
+            messages_.ShowPlain("Cannot create " + blockPath + ": " + SystemErrorText(errno));
+            return false;
+        }
+        auto buffer = std::make_unique<std::uint8_t[]>(kCopyChunk);
+        for (std::uint64_t done = 0; done < blockLength;) {
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kCopyChunk, blockLength - done));
+            const std::int64_t n = file.ReadAt(buffer.get(), want, blockOffset + done);
+            if (n < 0) {
+                messages_.ShowPlain("Cannot read " + path + ": " + SystemErrorText(errno));
+                return false;
+            }
+            if (static_cast<std::size_t>(n) < want) return refuse("it ended while its plan image was read.");
+            if (!out.WriteAt(buffer.get(), want, done)) {
+                messages_.ShowPlain("Cannot write " + blockPath + ": " + SystemErrorText(errno));
+                return false;
+            }
+            done += want;
+        }
+    }
+
+    // The plan image.
+    const std::string imagePath = path + "b";
+    PendingFile image(imagePath);
+    if (!image.Created()) {
+        messages_.ShowPlain("Cannot create " + imagePath + ": " + SystemErrorText(image.Error()));
+        return false;
+    }
+    CCompression decoder(block.TempPath(), image.TempPath());
+    const DecompressResult decoded = decoder.Decompress();
+    if (decoded.sourceFailed) {
+        messages_.ShowPlain("Cannot read " + blockPath + ": " + SystemErrorText(decoded.errorNumber));
+        return false;
+    }
+    if (decoded.destinationFailed) {
+        messages_.ShowPlain("Cannot write " + imagePath + ": " + SystemErrorText(decoded.errorNumber));
+        return false;
+    }
+    if (decoded.capped)
+        return refuse("its plan image claims more bytes than its code can hold.");
+    if (!decoded.ok) return refuse("its plan image block is damaged.");
+
+    if (!block.Commit()) {
+        messages_.ShowPlain("Cannot create " + blockPath + ": " + SystemErrorText(block.Error()));
+        return false;
+    }
+    if (!image.Commit()) {
+        messages_.ShowPlain("Cannot create " + imagePath + ": " + SystemErrorText(image.Error()));
+        return false;
+    }
+
+    path_ = path;
+    fileName_ = name;
+    fileLength_ = fileLength;
+    header_ = header;
+    imagePath_ = imagePath;
+    transform_ = transform;
+    loaded_ = true;
+    return true;
+}
+
+std::int32_t CSiteProjection::PlanXFromGps() const {
+    return transform_.Forward(gps_.latitude.load(std::memory_order_relaxed),
+                              gps_.longitude.load(std::memory_order_relaxed)).x;
+}
+
+std::int32_t CSiteProjection::PlanYFromGps() const {
+    return transform_.Forward(gps_.latitude.load(std::memory_order_relaxed),
+                              gps_.longitude.load(std::memory_order_relaxed)).y;
+}
+
+double CSiteProjection::LatitudeFromPlan(std::int32_t x, std::int32_t y) const { return transform_.Latitude(x, y); }
+
+double CSiteProjection::LongitudeFromPlan(std::int32_t x, std::int32_t y) const {
+    return transform_.Longitude(x, y);
+}
+
+PlanPoint CSiteProjection::PlanFromPosition(double lat, double lon) const { return transform_.Forward(lat, lon); }
+
+}  // namespace quorl
