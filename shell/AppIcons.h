@@ -1,0 +1,11 @@
+#pragma once
+// The icons of the collector's windows and tool bar, from the resources.
+
+#include <QIcon>
+
+namespace quorl {
+
+QIcon MainIcon();                    // icon 128
+QIcon ToolBarIcon(int buttonIndex);  // 0..8, in tool-bar order
+
+}  // namespace quorl

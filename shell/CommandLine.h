@@ -1,0 +1,31 @@
+#pragma once
+// The collector's command line: which survey unit to talk to.
+//   --simulate[=SCENARIO]  the simulated unit, in-process
+//   --device PATH          that serial port
+//   (neither)              the first USB serial adapter, if any
+
+#include <string>
+#include <vector>
+
+namespace quorl {
+
+struct CommandLineOptions {
+    enum class Unit { FirstAdapter, Device, Simulated };
+    Unit unit = Unit::FirstAdapter;
+    std::string devicePath;      // Unit::Device
+    std::string scenarioPath;    // Unit::Simulated; empty: the built-in scenario
+    bool help = false;
+    std::string error;           // not empty: the line was not understood
+};
+
+// Parses the arguments after the program name (the windowing system's own
+// options already removed).
+CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments);
+
+// Whether the line asks for help; checked before the windowing system starts,
+// so that --help works without a display.
+bool AsksForHelp(int argc, const char* const* argv);
+
+std::string CommandLineUsage(const std::string& programName);
+
+}  // namespace quorl

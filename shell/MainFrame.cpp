@@ -1,0 +1,340 @@
+#include "shell/MainFrame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPageSetupDialog>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QToolBar>
+#include <thread>
+
+#include "common/Timing.h"
+#include "engine/DeviceSession.h"
+#include "engine/Engine.h"
+#include "shell/AboutDlg.h"
+#include "shell/AppIcons.h"
+#include "shell/CommandIds.h"
+#include "shell/KeyboardIndicators.h"
+#include "siteview/CommandTarget.h"
+#include "siteview/ViewActivation.h"
+
+namespace quorl {
+
+namespace {
+
+// How often idle-time work runs: the command states and the lock keys.
+constexpr int kIdleRefreshMs = 250;
+
+}  // namespace
+
+const std::vector<int>& CMainFrame::ToolBarCommands() {
+    static const std::vector<int> commands = {
+        command::kLoadProjection, command::kCollectionFile, command::kStartScanning,
+        command::kStopScanning,   command::kChannelList,    command::kZoomIn,
+        command::kZoomOut,        command::kPointInformation, command::kAppAbout};
+    return commands;
+}
+
+CMainFrame::CMainFrame(CEngine& engine, DeviceSession& session, IUserMessages& messages, ViewFactory views,
+                       QWidget* parent)
+    : QMainWindow(parent),
+      engine_(engine),
+      session_(session),
+      messages_(messages),
+      makeView_(std::move(views)),
+      document_(messages) {
+    setWindowTitle(QString::fromLatin1(kCaption));
+    setWindowIcon(MainIcon());
+    stack_ = new QStackedWidget(this);
+    setCentralWidget(stack_);
+
+    BuildActions();
+    BuildMenus();
+    BuildToolBar();
+    BuildStatusBar();
+    SwitchView(ViewKind::Start);
+
+    connect(&idleTimer_, &QTimer::timeout, this, [this] {
+        UpdateCommandUi();
+        UpdateIndicators();
+    });
+    idleTimer_.start(kIdleRefreshMs);
+    UpdateIndicators();
+
+    StartDevice();
+}
+
+CMainFrame::~CMainFrame() {
+    pollTimer_.stop();
+    // Normally done already (ShutdownLink); the reader must be gone before
+    // the window its notifications are posted to.
+    if (!linkDown_) {
+        session_.Shutdown();
+        engine_.SetNotifier({});
+    }
+}
+
+void CMainFrame::StartDevice() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    engine_.SetNotifier([this] { QCoreApplication::postEvent(this, new QEvent(kEngineNotifyEvent)); });
+    session_.StartUp();
+    // Every tick asks for the power status, whatever else the timer does.
+    connect(&pollTimer_, &QTimer::timeout, this, [this] { session_.Poll(); });
+    pollTimer_.start(timing::ScaledMs(timing::kPowerPollMs));
+    QApplication::restoreOverrideCursor();
+}
+
+void CMainFrame::ShutdownLink() {
+    pollTimer_.stop();
+    if (linkDown_) return;
+    linkDown_ = true;
+    // The reader may be waiting for a box on this thread: stop it from
+    // another thread and keep serving queued calls until it is done.
+    QEventLoop loop;
+    std::thread stopper([this, &loop] {
+        session_.Shutdown();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    stopper.join();
+    engine_.SetNotifier({});
+}
+
+// --- commands -------------------------------------------------------------
+
+void CMainFrame::BuildActions() {
+    struct Spec {
+        int id;
+        const char* text;
+        QList<QKeySequence> keys;
+        const char* statusTip;
+    };
+    const QList<Spec> specs = {
+        {command::kFileNew, "&New", {QKeySequence(Qt::CTRL | Qt::Key_N)}, "Create a new document"},
+        {command::kFileOpen, "&Open...", {QKeySequence(Qt::CTRL | Qt::Key_O)}, "Open an existing document"},
+        {command::kFileSave, "&Save", {QKeySequence(Qt::CTRL | Qt::Key_S)}, "Save the active document"},
+        {command::kFileSaveAs, "Save &As...", {}, "Save the active document with a new name"},
+        {command::kFilePrint, "&Print...", {QKeySequence(Qt::CTRL | Qt::Key_P)}, "Print the start screen"},
+        {command::kFilePrintPreview, "Print Pre&view", {}, "Display full pages"},
+        {command::kFilePrintSetup, "P&rint Setup...", {}, "Change the printer and printing options"},
+        {command::kAppExit, "E&xit", {}, "Quit the application"},
+        {command::kEditUndo, "&Undo",
+         {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)}, "Undo the last action"},
+        {command::kEditCut, "Cu&t",
+         {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)},
+         "Cut the selection and put it on the Clipboard"},
+        {command::kEditCopy, "&Copy",
+         {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)},
+         "Copy the selection and put it on the Clipboard"},
+        {command::kEditPaste, "&Paste",
+         {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)},
+         "Insert Clipboard contents"},
+        {command::kViewToolbar, "&Toolbar", {}, "Show or hide the toolbar"},
+        {command::kViewStatusBar, "&Status Bar", {}, "Show or hide the status bar"},
+        {command::kHelpFinder, "&Help Topics", {}, "List Help topics"},
+        {command::kAppAbout, "&About QuorlCollectorTablet...", {},
+         "Display program information, version number and copyright"},
+        // Accelerators without a menu item; nothing handles them.
+        {command::kNextPane, "Next Pane", {QKeySequence(Qt::Key_F6)}, ""},
+        {command::kPrevPane, "Previous Pane", {QKeySequence(Qt::SHIFT | Qt::Key_F6)}, ""},
+        {command::kContextHelp, "Context Help", {QKeySequence(Qt::SHIFT | Qt::Key_F1)}, ""},
+        {command::kHelp, "Help", {QKeySequence(Qt::Key_F1)}, ""},
+    };
+    for (const Spec& spec : specs) {
+        auto* action = new QAction(QString::fromLatin1(spec.text), this);
+        action->setData(spec.id);
+        action->setObjectName(QStringLiteral("command%1").arg(spec.id));
+        action->setShortcuts(spec.keys);
+        action->setStatusTip(QString::fromLatin1(spec.statusTip));
+        actions_[spec.id] = action;
+    }
+    // The survey buttons have no text, hence neither tool tip nor prompt.
+    for (int i = 0; i < 8; ++i) {
+        const int id = command::kLoadProjection + i;
+        auto* action = new QAction(ToolBarIcon(i), QString(), this);
+        action->setData(id);
+        action->setObjectName(QStringLiteral("command%1").arg(id));
+        actions_[id] = action;
+    }
+    actions_[command::kAppAbout]->setIcon(ToolBarIcon(8));
+    actions_[command::kAppAbout]->setToolTip(QStringLiteral("About"));
+
+    actions_[command::kViewToolbar]->setCheckable(true);
+    actions_[command::kViewStatusBar]->setCheckable(true);
+
+    for (const auto& [id, action] : actions_) {
+        const int commandId = id;
+        connect(action, &QAction::triggered, this, [this, commandId] { RunCommand(commandId); });
+        // Accelerators reach the window wherever the focus is.
+        addAction(action);
+    }
+
+    handlers_[command::kFileNew] = [this] { FileNew(); };
+    handlers_[command::kFileOpen] = [this] { document_.Open(); };
+    handlers_[command::kFileSave] = [this] { document_.Save(); };
+    handlers_[command::kFileSaveAs] = [this] { document_.SaveAs(); };
+    handlers_[command::kFilePrintSetup] = [this] {
+        QPageSetupDialog dialog(&printer_, this);
+        dialog.exec();
+    };
+    handlers_[command::kAppExit] = [this] { close(); };
+    handlers_[command::kAppAbout] = [this] { About(); };
+    handlers_[command::kViewToolbar] = [this] { toolBar_->setVisible(!toolBar_->isVisible()); };
+    handlers_[command::kViewStatusBar] = [this] { statusBar()->setVisible(!statusBar()->isVisible()); };
+}
+
+void CMainFrame::BuildMenus() {
+    const auto add = [this](QMenu* menu, std::initializer_list<int> ids) {
+        for (int id : ids) {
+            if (id == 0)
+                menu->addSeparator();
+            else
+                menu->addAction(actions_.at(id));
+        }
+        // Checked and enabled states as the menu opens.
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUi);
+    };
+    add(menuBar()->addMenu(QStringLiteral("&File")),
+        {command::kFileNew, command::kFileOpen, command::kFileSave, command::kFileSaveAs, 0, command::kFilePrint,
+         command::kFilePrintPreview, command::kFilePrintSetup, 0, command::kAppExit});
+    add(menuBar()->addMenu(QStringLiteral("&Edit")),
+        {command::kEditUndo, 0, command::kEditCut, command::kEditCopy, command::kEditPaste});
+    add(menuBar()->addMenu(QStringLiteral("&View")), {command::kViewToolbar, command::kViewStatusBar});
+    add(menuBar()->addMenu(QStringLiteral("&Help")), {command::kHelpFinder, 0, command::kAppAbout});
+}
+
+void CMainFrame::BuildToolBar() {
+    toolBar_ = new QToolBar(QStringLiteral("Standard"), this);
+    toolBar_->setObjectName(QStringLiteral("toolBar128"));
+    toolBar_->setIconSize(QSize(16, 16));
+    toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
+    for (int id : ToolBarCommands()) toolBar_->addAction(actions_.at(id));
+    addToolBar(Qt::TopToolBarArea, toolBar_);
+}
+
+void CMainFrame::BuildStatusBar() {
+    idleText_ = new QLabel(QString::fromLatin1(kIdleText), this);
+    idleText_->setObjectName(QStringLiteral("messagePane"));
+    statusBar()->addWidget(idleText_, 1);
+    const auto indicator = [this](const char* text, const char* name) {
+        auto* label = new QLabel(QString::fromLatin1(text), this);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setAlignment(Qt::AlignCenter);
+        // Keeps its width when the key is off and the text is blank.
+        label->setMinimumWidth(label->sizeHint().width() + 8);
+        statusBar()->addPermanentWidget(label);
+        return label;
+    };
+    capsIndicator_ = indicator("CAP", "indicatorCaps");
+    numIndicator_ = indicator("NUM", "indicatorNum");
+    scrollIndicator_ = indicator("SCRL", "indicatorScroll");
+}
+
+void CMainFrame::UpdateIndicators() {
+    const KeyboardLockState locks = QueryKeyboardLocks();
+    const struct {
+        QLabel* label;
+        const char* text;
+        bool on;
+    } panes[] = {{capsIndicator_, "CAP", locks.caps}, {numIndicator_, "NUM", locks.num},
+                 {scrollIndicator_, "SCRL", locks.scroll}};
+    for (const auto& pane : panes) {
+        if (locks.known) {
+            // A lit key shows its name; an unlit one leaves the pane blank.
+            pane.label->setEnabled(true);
+            pane.label->setText(pane.on ? QString::fromLatin1(pane.text) : QString());
+        } else {
+            // The platform does not tell: the names stand greyed.
+            pane.label->setEnabled(false);
+            pane.label->setText(QString::fromLatin1(pane.text));
+        }
+    }
+}
+
+bool CMainFrame::IsCommandEnabled(int id) const {
+    if (auto* target = dynamic_cast<ICommandTarget*>(ActiveView()); target && target->HandlesCommand(id))
+        return true;
+    return handlers_.count(id) != 0;
+}
+
+void CMainFrame::RunCommand(int id) {
+    if (auto* target = dynamic_cast<ICommandTarget*>(ActiveView()); target && target->HandlesCommand(id)) {
+        target->RunCommand(id);
+    } else if (auto handler = handlers_.find(id); handler != handlers_.end()) {
+        handler->second();
+    }
+    UpdateCommandUi();
+}
+
+void CMainFrame::UpdateCommandUi() {
+    for (const auto& [id, action] : actions_) action->setEnabled(IsCommandEnabled(id));
+    actions_.at(command::kViewToolbar)->setChecked(toolBar_ && !toolBar_->isHidden());
+    actions_.at(command::kViewStatusBar)->setChecked(!statusBar()->isHidden());
+}
+
+QAction* CMainFrame::Action(int id) const {
+    const auto found = actions_.find(id);
+    return found == actions_.end() ? nullptr : found->second;
+}
+
+void CMainFrame::About() {
+    CAboutDlg dialog(this);
+    dialog.exec();
+}
+
+void CMainFrame::FileNew() {
+    // The document starts again; the views redraw but stay as they are, so
+    // the start view does not come back.
+    document_.OnNewDocument();
+    for (const auto& [kind, view] : views_) view->update();
+}
+
+// --- views ----------------------------------------------------------------
+
+QWidget* CMainFrame::ActiveView() const { return activeKind_ ? View(*activeKind_) : nullptr; }
+
+QWidget* CMainFrame::View(ViewKind kind) const {
+    const auto found = views_.find(kind);
+    return found == views_.end() ? nullptr : found->second;
+}
+
+void CMainFrame::SwitchView(ViewKind kind) {
+    if (activeKind_ && *activeKind_ == kind) return;
+    QWidget* target = View(kind);
+    if (!target) {
+        target = makeView_ ? makeView_(kind, *this) : nullptr;
+        if (!target) return;
+        stack_->addWidget(target);
+        views_[kind] = target;
+    }
+    QWidget* old = ActiveView();
+    if (auto* activation = dynamic_cast<IViewActivation*>(old)) activation->OnActivateView(false);
+    activeKind_ = kind;
+    if (auto* activation = dynamic_cast<IViewActivation*>(target)) activation->OnActivateView(true);
+    // Shows the target and hides the old view.
+    stack_->setCurrentWidget(target);
+    target->setFocus();
+    target->update();
+    UpdateCommandUi();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    // The document is never modified: nothing to ask.
+    event->accept();
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+    // The window became active again: the active view hears so, as it does
+    // when it is switched to (the scan view restarts its timer).
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        if (auto* activation = dynamic_cast<IViewActivation*>(ActiveView())) activation->OnActivateView(true);
+    }
+    QMainWindow::changeEvent(event);
+}
+
+}  // namespace quorl

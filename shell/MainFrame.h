@@ -1,0 +1,118 @@
+#pragma once
+// CMainFrame: the main window. It owns the menu, tool bar and status bar,
+// brings the survey unit up while it is created, polls its power status
+// every five seconds, and shows one view at a time (SwitchView).
+//
+// Commands go first to the active view (ICommandTarget), then to the
+// window's own handlers; one that nobody handles shows disabled. So the
+// survey buttons work only while the site view is active and Print only
+// while the start view is.
+
+#include <QEvent>
+#include <QMainWindow>
+#include <QPrinter>
+#include <QTimer>
+#include <functional>
+#include <map>
+#include <optional>
+
+#include "shell/QuorlCollectorTabletDoc.h"
+#include "siteview/ViewSwitcher.h"
+
+class QLabel;
+class QStackedWidget;
+class QToolBar;
+
+namespace quorl {
+
+class CEngine;
+class CMainFrame;
+class DeviceSession;
+class IUserMessages;
+
+// Makes the view of a kind for the main window; called once per kind, the
+// first time the window needs it.
+using ViewFactory = std::function<QWidget*(ViewKind kind, CMainFrame& frame)>;
+
+class CMainFrame : public QMainWindow, public IViewSwitcher {
+    Q_OBJECT
+public:
+    static constexpr const char* kCaption = "Brantel Quorl Collector";
+    static constexpr const char* kIdleText = "For Help, press F1";
+    // What the engine posts after GPS reports, frame records and the start
+    // of a sweep; nothing acts on it, it only wakes the event loop.
+    static constexpr QEvent::Type kEngineNotifyEvent = static_cast<QEvent::Type>(QEvent::User + 1);
+
+    // Builds the window and its bars, makes the start view, and runs the
+    // device start-up (about four seconds at the program's timing, with the
+    // wait cursor) before it returns; then the poll timer runs.
+    CMainFrame(CEngine& engine, DeviceSession& session, IUserMessages& messages, ViewFactory views,
+               QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    void SwitchView(ViewKind kind) override;
+
+    ViewKind ActiveViewKind() const { return *activeKind_; }
+    QWidget* ActiveView() const;
+    // The view of `kind`, or null if it has not been made yet.
+    QWidget* View(ViewKind kind) const;
+
+    // The action of a menu, tool-bar or accelerator command id.
+    QAction* Action(int id) const;
+    QToolBar* ToolBar() const { return toolBar_; }
+    // Tool bar 128's command ids, in button order.
+    static const std::vector<int>& ToolBarCommands();
+
+    // Brings every command's enabled state up to date with the active view.
+    void UpdateCommandUi();
+    bool IsCommandEnabled(int id) const;
+    // Runs a command as its menu item or button would.
+    void RunCommand(int id);
+
+    CQuorlCollectorTabletDoc& Document() { return document_; }
+    QPrinter& Printer() { return printer_; }
+
+    // Stops the reader thread and closes the device, serving the calls the
+    // reader thread is waiting on meanwhile, so a pending box cannot hang
+    // the program on its way out.
+    void ShutdownLink();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void BuildActions();
+    void BuildMenus();
+    void BuildToolBar();
+    void BuildStatusBar();
+    void StartDevice();
+    void UpdateIndicators();
+    void About();
+    void FileNew();
+
+    CEngine& engine_;
+    DeviceSession& session_;
+    IUserMessages& messages_;
+    ViewFactory makeView_;
+    CQuorlCollectorTabletDoc document_;
+    QPrinter printer_;
+
+    QStackedWidget* stack_ = nullptr;
+    std::map<ViewKind, QWidget*> views_;
+    std::optional<ViewKind> activeKind_;
+
+    std::map<int, QAction*> actions_;
+    std::map<int, std::function<void()>> handlers_;
+    QToolBar* toolBar_ = nullptr;
+    QLabel* idleText_ = nullptr;
+    QLabel* capsIndicator_ = nullptr;
+    QLabel* numIndicator_ = nullptr;
+    QLabel* scrollIndicator_ = nullptr;
+
+    QTimer pollTimer_;   // command 10 every five seconds
+    QTimer idleTimer_;   // command states and keyboard indicators
+    bool linkDown_ = false;
+};
+
+}  // namespace quorl

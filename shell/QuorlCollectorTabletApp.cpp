@@ -1,0 +1,51 @@
+#include "shell/QuorlCollectorTabletApp.h"
+
+#include <QApplication>
+
+#include "common/UserMessages.h"
+#include "shell/AppIcons.h"
+#include "shell/CommandLine.h"
+#include "shell/MainFrame.h"
+#include "shell/ProgramObjects.h"
+#include "shell/QtUserMessages.h"
+
+namespace quorl {
+
+CQuorlCollectorTabletApp::CQuorlCollectorTabletApp() = default;
+
+CQuorlCollectorTabletApp::~CQuorlCollectorTabletApp() {
+    if (frame_) frame_->ShutdownLink();
+}
+
+bool CQuorlCollectorTabletApp::InitInstance(const std::vector<std::string>& arguments, std::string& error) {
+    // The settings profile lives under this organisation and the title.
+    QCoreApplication::setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
+    QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORL_VERSION));
+    QGuiApplication::setWindowIcon(MainIcon());
+
+    const CommandLineOptions options = ParseCommandLine(arguments);
+    if (!options.error.empty()) {
+        error = options.error;
+        return false;
+    }
+    auto driver = ProgramObjects::MakeDriver(options, error);
+    if (!driver) return false;
+
+    messages_ = std::make_unique<QtUserMessages>();
+    objects_ = std::make_unique<ProgramObjects>(std::move(driver), *messages_);
+    frame_ = std::make_unique<CMainFrame>(objects_->engine, objects_->session, *messages_, objects_->Views());
+    messages_->SetParentWindow(frame_.get());
+    frame_->showMaximized();
+    return true;
+}
+
+int CQuorlCollectorTabletApp::Run() {
+    const int code = QApplication::exec();
+    // No more boxes: the reader thread must not wait for one on the way out.
+    messages_->Close();
+    frame_->ShutdownLink();
+    return code;
+}
+
+}  // namespace quorl

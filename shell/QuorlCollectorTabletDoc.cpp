@@ -1,0 +1,67 @@
+#include "shell/QuorlCollectorTabletDoc.h"
+
+#include <cerrno>
+#include <cstdio>
+
+namespace quorl {
+
+CQuorlCollectorTabletDoc::CQuorlCollectorTabletDoc(IUserMessages& messages) : messages_(messages) {}
+
+void CQuorlCollectorTabletDoc::OnNewDocument() {
+    path_.clear();
+    pathWritten_ = false;
+}
+
+bool CQuorlCollectorTabletDoc::Open() {
+    FileDialogRequest request;
+    request.open = true;
+    request.filter = kFilter;
+    request.mustExist = true;
+    const auto chosen = messages_.ChooseFile(request);
+    if (!chosen) return false;
+    // The document stores nothing, so the file is only opened and closed;
+    // an unreadable file still gets the system's reason.
+    std::FILE* file = std::fopen(chosen->c_str(), "rb");
+    if (!file) {
+        messages_.ShowPlain("Cannot open " + *chosen + ".\n" + SystemErrorText(errno));
+        return false;
+    }
+    std::fclose(file);
+    path_ = *chosen;
+    pathWritten_ = false;
+    return true;
+}
+
+bool CQuorlCollectorTabletDoc::Save() {
+    if (path_.empty() || !pathWritten_) return SaveAs();
+    return WriteTo(path_);
+}
+
+bool CQuorlCollectorTabletDoc::SaveAs() {
+    FileDialogRequest request;
+    request.open = false;
+    request.filter = kFilter;
+    request.initialName = path_.empty() ? kNewFileName : path_;
+    request.confirmOverwrite = true;
+    const auto chosen = messages_.ChooseFile(request);
+    if (!chosen) return false;
+    if (!WriteTo(*chosen)) return false;
+    path_ = *chosen;
+    pathWritten_ = true;
+    return true;
+}
+
+bool CQuorlCollectorTabletDoc::WriteTo(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        messages_.ShowPlain("Cannot save " + path + ".\n" + SystemErrorText(errno));
+        return false;
+    }
+    if (std::fclose(file) != 0) {
+        messages_.ShowPlain("Cannot save " + path + ".\n" + SystemErrorText(errno));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace quorl

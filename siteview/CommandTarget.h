@@ -1,0 +1,31 @@
+#pragma once
+// Commands a view carries out. The main window offers each menu and tool-bar
+// command first to the active view; a command that no one handles shows
+// disabled. So the survey commands below are available exactly while the
+// view that handles them is the active view.
+
+namespace quorl {
+
+// The survey commands of tool bar 128, in button order.
+namespace command {
+inline constexpr int kLoadProjection = 32771;
+inline constexpr int kCollectionFile = 32772;
+inline constexpr int kStartScanning = 32773;
+inline constexpr int kStopScanning = 32774;
+inline constexpr int kChannelList = 32775;
+inline constexpr int kZoomIn = 32776;
+inline constexpr int kZoomOut = 32777;
+inline constexpr int kPointInformation = 32778;
+}  // namespace command
+
+class ICommandTarget {
+public:
+    virtual ~ICommandTarget() = default;
+    // Whether this view carries out `id`; asked whenever the main window
+    // brings its menu and tool-bar states up to date.
+    virtual bool HandlesCommand(int id) const = 0;
+    // Carries out `id`; called only for ids it handles.
+    virtual void RunCommand(int id) = 0;
+};
+
+}  // namespace quorl
