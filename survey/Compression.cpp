@@ -221,7 +221,7 @@ DecompressResult CCompression::Decompress() {
         if (n == 0) break;  // the file shrank under us: what is there is all
         position += static_cast<std::uint64_t>(n);
         std::size_t used = 0;
-        while (used < static_cast<std::size_t>(n) && produced < target) {
+        while (produced < target) {
             const std::size_t room = static_cast<std::size_t>(
                 std::min<std::uint64_t>(kOutputChunk - filled, target - produced));
             const auto step = decoder.Decode(input.get() + used, static_cast<std::size_t>(n) - used,
@@ -240,7 +240,8 @@ DecompressResult CCompression::Decompress() {
                 if (!flush(filled)) return fail();
                 filled = 0;
             }
-            if (step.consumed == 0 && step.produced == 0) break;
+            // The decoder stops short of the room only when its bits ran out.
+            if (used == static_cast<std::size_t>(n) && step.produced < room) break;
         }
     }
     result.decoded = produced;
