@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <thread>
 
 #include "common/ByteOrder.h"
@@ -251,8 +252,12 @@ void CEngine::AddFrameRecord(const std::uint8_t* data, std::uint32_t length) {
     const auto found = std::find(apKeys_.begin(), apKeys_.end(), key);
     if (found != apKeys_.end()) {
         CMac& entry = apTable_[static_cast<std::size_t>(found - apKeys_.begin())];
-        ++entry.hits;
-        entry.rssiSum += record.rssi;
+        // A full hit count stops the merging rather than wrapping: the
+        // average of what was merged stays right.
+        if (entry.hits < std::numeric_limits<std::int16_t>::max()) {
+            ++entry.hits;
+            entry.rssiSum += record.rssi;
+        }
         if (entry.channel == 0) entry.channel = record.channel;
         return;
     }

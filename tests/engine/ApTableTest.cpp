@@ -142,6 +142,15 @@ TEST(ApTable, RecordsOfOneMacMergeInPlace) {
     Deliver(rig.engine, kMsgFrameRecord, Record(kMacC, -10, {Ssid(std::string(40, 'w')), Ds(6)}));
     EXPECT_EQ(rig.engine.CopyApTable()[2].SsidText(), std::string(32, 'w'));
 
+    // A hit count that would overflow stops merging and keeps the average.
+    const Bytes loud = Record(kMacB, -1600, {Ds(6)});
+    for (int i = 0; i < 40000; ++i)
+        rig.engine.AddFrameRecord(loud.data(), static_cast<std::uint32_t>(loud.size()));
+    const CMac b = rig.engine.CopyApTable()[1];
+    EXPECT_EQ(b.hits, 32767);
+    EXPECT_EQ(b.rssiSum, -500 + 32766 * -1600);
+    EXPECT_EQ(b.ShownRssi(), -99);
+
     // A new scan starts from an empty table.
     rig.engine.StartScan();
     EXPECT_EQ(rig.engine.ApCount(), 0u);
