@@ -76,7 +76,8 @@ TEST_F(DeviceSessionTest, StartUpRunsTheHandshakeAndShutsDownInOrder) {
     EXPECT_TRUE(session.Opened());
 
     ASSERT_TRUE(rig.driver.WaitForWrites(4));
-    std::this_thread::sleep_for(50ms);  // the reader takes message 3 too
+    // The reader takes the closing message 3 too.
+    for (int i = 0; i < 500 && rig.engine.FramesDispatched() < 5; ++i) std::this_thread::sleep_for(2ms);
     EXPECT_EQ(rig.driver.Writes(),
               (std::vector<Bytes>{CommandFrame(kCmdRequestFirmware), CommandFrame(kCmdRequestSerial),
                                   CommandFrame(kCmdHandshake, {0x01}), CommandFrame(kCmdSetScanning, {0x00})}));
