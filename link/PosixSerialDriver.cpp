@@ -1,6 +1,7 @@
 #include "link/PosixSerialDriver.h"
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -115,6 +116,13 @@ DriverStatus PosixSerialDriver::Open(std::uint32_t index) {
     if (!SetAttributes(fd, tio)) {
         ::close(fd);
         return kDriverFailed;
+    }
+    // Ask the bridge to hand over short frames at once instead of holding
+    // them for its latency timer; a port without the setting keeps its own.
+    serial_struct info{};
+    if (::ioctl(fd, TIOCGSERIAL, &info) == 0) {
+        info.flags |= ASYNC_LOW_LATENCY;
+        ::ioctl(fd, TIOCSSERIAL, &info);
     }
     fd_.store(fd);
     openedPath_ = devices_[index];
