@@ -7,6 +7,7 @@ namespace quorl {
 namespace {
 
 constexpr std::uint64_t kTableMask = (std::uint64_t{1} << PlanDecoder::kTableBits) - 1;
+constexpr int kMaxSymbolsPerEntry = 4;
 
 inline std::uint64_t LoadLe64(const std::uint8_t* p) {
     std::uint64_t v;
@@ -17,12 +18,17 @@ inline std::uint64_t LoadLe64(const std::uint8_t* p) {
     return v;
 }
 
-inline void StoreSymbols(std::uint8_t* p, std::uint64_t v) {
+inline void StoreSymbols(std::uint8_t* p, std::uint64_t entry) {
+    auto v = static_cast<std::uint32_t>(entry >> 32);
 #if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    v = __builtin_bswap64(v);
+    v = __builtin_bswap32(v);
 #endif
     std::memcpy(p, &v, sizeof v);
 }
+
+inline unsigned EntryBits(std::uint64_t e) { return static_cast<unsigned>(e & 63); }  // at most kTableBits
+inline unsigned EntryCount(std::uint64_t e) { return static_cast<unsigned>((e >> 8) & 0xFF); }
+inline std::int16_t EntryNode(std::uint64_t e) { return static_cast<std::int16_t>((e >> 16) & 0xFFFF); }
 
 }  // namespace
 
@@ -41,28 +47,22 @@ PlanDecoder::PlanDecoder(const std::array<CNode, CCompression::kNodeCount>& node
         symbol_[i] = nodes[i].symbol;
     }
     for (std::uint32_t v = 0; v < table_.size(); ++v) {
-        Entry e{};
+        std::uint64_t symbols = 0;
+        unsigned count = 0, used = 0;
         int node = root_;
-        int used = 0;
-        for (int b = 0; b < kTableBits; ++b) {
+        for (int b = 0; b < kTableBits && count < kMaxSymbolsPerEntry; ++b) {
             node = children_[2 * node + ((v >> b) & 1)];
             if (isLeaf_[node]) {
-                e.symbols |= std::uint64_t{symbol_[node]} << (8 * e.count);
-                ++e.count;
-                used = b + 1;
-                if (e.count == 1) e.firstBits = static_cast<std::uint8_t>(used);
+                symbols |= std::uint64_t{symbol_[node]} << (8 * count);
+                ++count;
+                used = static_cast<unsigned>(b + 1);
                 node = root_;
-                if (e.count == 8) break;
             }
         }
-        if (e.count > 0) {
-            e.bits = static_cast<std::uint8_t>(used);
-            e.node = -1;
-        } else {
-            e.bits = kTableBits;
-            e.node = static_cast<std::int16_t>(node);
-        }
-        table_[v] = e;
+        // A longer code takes no bits here: the slow path consumes the
+        // table's bits and walks on from `node`.
+        table_[v] = count > 0 ? (symbols << 32) | (std::uint64_t{count} << 8) | used
+                              : (static_cast<std::uint64_t>(static_cast<std::uint16_t>(node)) << 16);
     }
 }
 
@@ -80,72 +80,62 @@ PlanDecoder::Progress PlanDecoder::Decode(const std::uint8_t* in, std::size_t si
     std::uint8_t* const oend = out + capacity;
     std::uint64_t buffer = bitBuffer_;
     unsigned count = bitCount_;
-    const Entry* const table = table_.data();
+    const std::uint64_t* const table = table_.data();
 
     for (;;) {
-        // Refill. Whole 64-bit loads while 8 input bytes remain: the bits
-        // above `count` are then the next input bytes, which later loads OR
-        // in again at the same places.
-        if (count < 56) {
-            if (end - p >= 8) {
+        // Fast path. Each refill leaves at least 56 bits, enough for four
+        // lookups of at most 12; each lookup writes at most 4 bytes. The
+        // bits above `count` are the next input bytes, which the following
+        // load ORs in again at the same places.
+        if (node_ < 0) {
+            while (end - p >= 8 && oend - o >= 4 * kMaxSymbolsPerEntry) {
                 buffer |= LoadLe64(p) << count;
                 p += (63 - count) >> 3;
                 count |= 56;
-            } else {
-                while (count <= 56 && p < end) {
-                    buffer |= std::uint64_t{*p++} << count;
-                    count += 8;
+                std::uint64_t e = table[buffer & kTableMask];
+                if (EntryCount(e) == 0) break;
+                for (int k = 0; k < 4; ++k) {
+                    // A longer-code entry met here takes no bits and adds
+                    // no bytes; the next round's check sends it below.
+                    StoreSymbols(o, e);
+                    o += EntryCount(e);
+                    buffer >>= EntryBits(e);
+                    count -= EntryBits(e);
+                    e = table[buffer & kTableMask];
                 }
             }
         }
 
-        // Fast path: whole table entries while output room and bits allow.
-        if (node_ < 0) {
-            while (count >= kTableBits && oend - o >= 8) {
-                const Entry& e = table[buffer & kTableMask];
-                if (e.count == 0) break;
-                StoreSymbols(o, e.symbols);
-                o += e.count;
-                buffer >>= e.bits;
-                count -= e.bits;
-            }
-            // Only short of bits: refill and go on.
-            if (count < kTableBits && p < end && oend - o >= 8) continue;
-        }
-
+        // Slow path: one symbol or one long code at a time, near the ends
+        // of the input and output and for codes longer than the table.
         if (o == oend) break;
-        if (count == 0) {
-            if (p == end) break;
-            continue;
+        while (count <= 56 && p < end) {
+            buffer |= std::uint64_t{*p++} << count;
+            count += 8;
         }
-
-        // Slow path: one symbol, by the table's first code when a code
-        // starts here and its bits are all present, else by the walk.
-        if (node_ < 0 && count >= kTableBits) {
-            const Entry& e = table[buffer & kTableMask];
-            if (e.count != 0) {
-                *o++ = static_cast<std::uint8_t>(e.symbols);
-                buffer >>= e.firstBits;
-                count -= e.firstBits;
-                continue;
+        if (count == 0) break;
+        if (node_ < 0 && count >= static_cast<unsigned>(kTableBits)) {
+            const std::uint64_t e = table[buffer & kTableMask];
+            if (EntryCount(e) == 0) {
+                node_ = EntryNode(e);
+                buffer >>= kTableBits;
+                count -= kTableBits;
             }
-            node_ = e.node;
-            buffer >>= kTableBits;
-            count -= kTableBits;
         }
         int node = node_ < 0 ? root_ : node_;
-        bool done = false;
+        node_ = -1;
         while (count > 0) {
             node = children_[2 * node + (buffer & 1)];
             buffer >>= 1;
             --count;
             if (isLeaf_[node]) {
                 *o++ = symbol_[node];
-                done = true;
+                node = -1;
                 break;
             }
         }
-        node_ = done ? -1 : static_cast<std::int16_t>(node);
+        node_ = static_cast<std::int16_t>(node);
+        if (node_ >= 0 && p == end) break;  // a code cut by the end of the input
     }
 
     // Keep only the bits actually taken from the input.

@@ -3,14 +3,15 @@
 // tree walk of CCompression::DecodeBits.
 //
 // Design: the next kTableBits code bits (least significant first) index a
-// table built once per tree by walking it. An entry holds every symbol whose
-// code lies wholly inside those bits (up to eight, stored as one 64-bit word
-// so that they are copied out with one store), and how many bits they take.
-// Skewed images (line drawings: long runs of one byte with a 1-bit code)
-// thus decode several bytes per lookup. A code longer than the table
-// resumes the plain walk at the inner node the table reached; weights from
+// table built once per tree by walking it. An entry is one 64-bit word:
+// every symbol whose code lies wholly inside those bits (up to four, copied
+// out with one 32-bit store), how many there are and how many bits they
+// take. Skewed images (line drawings: long runs of one byte with a 1-bit
+// code) thus decode several bytes per lookup, and the loop's critical path
+// is one L1 load and one shift per entry. A code longer than the table
+// resumes the plain walk at the inner node the table reached: weights from
 // a file can make codes of hundreds of bits, and those stay correct, only
-// slower. Input is taken 64 bits at a time into a bit buffer.
+// slower. Input goes 64 bits at a time into a bit buffer.
 
 #include <array>
 #include <cstddef>
@@ -23,7 +24,7 @@ namespace quorl {
 
 class PlanDecoder {
 public:
-    static constexpr int kTableBits = 11;
+    static constexpr int kTableBits = 12;  // 4096 entries of 8 bytes: fits the L1 cache
 
     PlanDecoder(const std::array<CNode, CCompression::kNodeCount>& nodes, std::int16_t root);
 
@@ -35,22 +36,16 @@ public:
         std::size_t produced = 0;  // output bytes written
     };
     // Decodes from `in` into at most `capacity` bytes of `out`. It stops
-    // when the output is full or the input is used up; a code cut by the end
-    // of the input is carried into the next call. Call again with the
-    // unconsumed input after a full output.
+    // when the output is full or the input and buffered bits are used up; a
+    // code cut by the end of the input is carried into the next call. Call
+    // again with the unconsumed input (possibly none) while a call fills
+    // all of its capacity.
     Progress Decode(const std::uint8_t* in, std::size_t size, std::uint8_t* out, std::size_t capacity);
 
 private:
-    struct Entry {
-        std::uint64_t symbols;   // first symbol in the low byte
-        std::uint8_t count;      // whole codes in the table bits; 0: longer code
-        std::uint8_t bits;       // bits those codes take (kTableBits when count is 0)
-        std::uint8_t firstBits;  // bits of the first code
-        std::uint8_t unused;
-        std::int16_t node;       // count 0: the inner node reached
-    };
-
-    std::vector<Entry> table_;
+    // Entry layout: bits 0-7 bits taken (0 for a longer code), 8-15 symbol
+    // count, 16-31 the inner node reached by a longer code, 32-63 symbols.
+    std::vector<std::uint64_t> table_;
     std::vector<std::int16_t> children_;  // node * 2 + bit
     std::vector<std::uint8_t> isLeaf_;
     std::vector<std::uint8_t> symbol_;
