@@ -48,8 +48,8 @@ public:
     // fit is dropped, as a real unit's transmit queue would.
     static constexpr std::size_t kOutputCapacity = 64 * 1024;
     // The unit does not queue up its past: after a longer gap it produces
-    // only the last two seconds.
-    static constexpr Micros kMaxCatchUp{2'000'000};
+    // only the last minute (of which the output queue keeps what fits).
+    static constexpr Micros kMaxCatchUp{60'000'000};
     static constexpr std::size_t kSeenCommandsKept = 4096;
 
     // `startUnixMicros` is the UTC time at the unit's start; the scenario's

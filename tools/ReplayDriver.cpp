@@ -1,0 +1,58 @@
+#include "ReplayDriver.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace quorl::tools {
+
+ReplayDriver::ReplayDriver(const std::string& capturePath) : capture_(capturePath, std::ios::binary) {
+    if (!capture_) return;
+    capture_.seekg(0, std::ios::end);
+    const std::streamoff size = capture_.tellg();
+    capture_.seekg(0, std::ios::beg);
+    if (size < 0 || !capture_) return;
+    remaining_ = static_cast<std::uint64_t>(size);
+    good_ = true;
+}
+
+DriverStatus ReplayDriver::CountDevices(std::uint32_t& count) {
+    count = 1;
+    return kDriverOk;
+}
+
+DriverStatus ReplayDriver::SerialNumberOf(std::uint32_t index, char (&serial)[64]) {
+    if (index != 0) return kDriverFailed;
+    std::strcpy(serial, "REPLAY");
+    return kDriverOk;
+}
+
+DriverStatus ReplayDriver::Open(std::uint32_t index) { return index == 0 && good_ ? kDriverOk : kDriverFailed; }
+
+DriverStatus ReplayDriver::GetStatus(std::uint32_t& bytesReady) {
+    bytesReady = static_cast<std::uint32_t>(std::min<std::uint64_t>(remaining_, 0xFFFFFFFFu));
+    return good_ ? kDriverOk : kDriverFailed;
+}
+
+DriverStatus ReplayDriver::Read(std::uint8_t* buffer, std::uint32_t count, std::uint32_t& bytesRead) {
+    bytesRead = 0;
+    if (!good_) return kDriverFailed;
+    const auto want = static_cast<std::streamsize>(std::min<std::uint64_t>(count, remaining_));
+    capture_.read(reinterpret_cast<char*>(buffer), want);
+    const std::streamsize got = capture_.gcount();
+    if (got != want) {
+        // The file shrank under us: what is left is gone.
+        remaining_ = 0;
+    } else {
+        remaining_ -= static_cast<std::uint64_t>(got);
+    }
+    bytesRead = static_cast<std::uint32_t>(std::max<std::streamsize>(got, 0));
+    return kDriverOk;
+}
+
+DriverStatus ReplayDriver::Write(const std::uint8_t* buffer, std::uint32_t count, std::uint32_t& bytesWritten) {
+    written_.emplace_back(buffer, buffer + count);
+    bytesWritten = count;
+    return kDriverOk;
+}
+
+}  // namespace quorl::tools
