@@ -1,0 +1,339 @@
+// The main window: view switching, command states, closing, start-up with
+// and without a unit.
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+#include <map>
+#include <memory>
+
+#include "common/RecordingUserMessages.h"
+#include "common/Timing.h"
+#include "engine/DeviceSession.h"
+#include "engine/Engine.h"
+#include "link/Protocol.h"
+#include "shell/CommandIds.h"
+#include "shell/MainFrame.h"
+#include "shell/QuorlCollectorTabletView.h"
+#include "ShellTestSupport.h"
+
+using namespace quorl;
+using quorl::test::CountingView;
+
+namespace {
+
+const std::set<int> kSurveyCommands = {32771, 32772, 32773, 32774, 32775, 32776, 32777, 32778};
+
+// The objects a main window needs, made the way the program makes them,
+// with views the test can watch.
+struct Rig {
+    explicit Rig(std::unique_ptr<ISerialDriver> d, bool countingStartView = true)
+        : driver(std::move(d)), engine(*driver, gps, messages), session(*driver, engine) {
+        frame = std::make_unique<CMainFrame>(
+            engine, session, messages, [this, countingStartView](ViewKind kind, CMainFrame& f) -> QWidget* {
+                ++made[kind];
+                if (kind == ViewKind::Start && !countingStartView)
+                    return new CQuorlCollectorTabletView(engine, f, f.Printer());
+                auto* view = new CountingView(kind == ViewKind::Site ? kSurveyCommands : std::set<int>{});
+                views[kind] = view;
+                return view;
+            });
+    }
+    ~Rig() { frame.reset(); }
+
+    std::unique_ptr<ISerialDriver> driver;
+    GpsStatus gps;
+    RecordingUserMessages messages;
+    CEngine engine;
+    DeviceSession session;
+    std::map<ViewKind, int> made;
+    std::map<ViewKind, CountingView*> views;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+std::unique_ptr<Rig> NoUnitRig(bool countingStartView = true) {
+    return std::make_unique<Rig>(std::make_unique<test::NoUnitDriver>(), countingStartView);
+}
+
+bool ButtonEnabled(CMainFrame& frame, int id) {
+    QWidget* button = frame.ToolBar()->widgetForAction(frame.Action(id));
+    return button && button->isEnabled();
+}
+
+}  // namespace
+
+class MainFrameTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { timing::SetTimeScale(0.01); }
+
+    void switchToTheActiveViewDoesNothing() {
+        auto rig = NoUnitRig();
+        CMainFrame& frame = *rig->frame;
+        frame.resize(640, 480);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        CountingView* start = rig->views[ViewKind::Start];
+        QTest::qWait(50);
+        start->ResetCounts();
+
+        frame.SwitchView(ViewKind::Start);
+        QTest::qWait(50);
+        QCOMPARE(rig->made[ViewKind::Start], 1);
+        QVERIFY(start->activations.empty());
+        QCOMPARE(start->shows + start->hides + start->resizes + start->paints, 0);
+        QCOMPARE(frame.ActiveView(), start);
+
+        // The same holds for the site view once it is active.
+        frame.SwitchView(ViewKind::Site);
+        CountingView* site = rig->views[ViewKind::Site];
+        QTest::qWait(50);
+        site->ResetCounts();
+        start->ResetCounts();
+        frame.SwitchView(ViewKind::Site);
+        QTest::qWait(50);
+        QVERIFY(site->activations.empty());
+        QCOMPARE(site->shows + site->hides + site->resizes + site->paints, 0);
+        QCOMPARE(start->shows + start->hides, 0);
+    }
+
+    void viewsAreMadeOnceAndReused() {
+        auto rig = NoUnitRig();
+        CMainFrame& frame = *rig->frame;
+        frame.resize(640, 480);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QCOMPARE(frame.View(ViewKind::Site), nullptr);
+        QCOMPARE(frame.View(ViewKind::Scan), nullptr);
+        // Made active at creation (and again whenever the window is activated).
+        CountingView* start = rig->views[ViewKind::Start];
+        QVERIFY(!start->activations.empty());
+        QVERIFY(start->activations.front());
+        start->ResetCounts();
+
+        frame.SwitchView(ViewKind::Site);
+        CountingView* site = rig->views[ViewKind::Site];
+        frame.SwitchView(ViewKind::Scan);
+        CountingView* scan = rig->views[ViewKind::Scan];
+        frame.SwitchView(ViewKind::Site);
+        frame.SwitchView(ViewKind::Scan);
+
+        QCOMPARE(rig->made[ViewKind::Site], 1);
+        QCOMPARE(rig->made[ViewKind::Scan], 1);
+        QCOMPARE(frame.View(ViewKind::Scan), scan);
+        QCOMPARE(frame.ActiveView(), scan);
+        // Told in order: on, off, on.
+        QCOMPARE(scan->activations, (std::vector<bool>{true, false, true}));
+        QCOMPARE(site->activations, (std::vector<bool>{true, false, true, false}));
+        QCOMPARE(start->activations, std::vector<bool>{false});
+        // Only the active view shows, and it fills the client area.
+        QVERIFY(scan->isVisible());
+        QVERIFY(!site->isVisible());
+        QVERIFY(!rig->views[ViewKind::Start]->isVisible());
+        QCOMPARE(scan->size(), frame.centralWidget()->size());
+    }
+
+    void theStartViewIsNeverShownAgain() {
+        auto rig = NoUnitRig(false);
+        CMainFrame& frame = *rig->frame;
+        frame.resize(640, 480);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QWidget* start = frame.ActiveView();
+        QCOMPARE(frame.ActiveViewKind(), ViewKind::Start);
+
+        // Only the left button leaves it.
+        QTest::mouseClick(start, Qt::RightButton, {}, QPoint(100, 100));
+        QCOMPARE(frame.ActiveViewKind(), ViewKind::Start);
+        QTest::mouseClick(start, Qt::LeftButton, {}, QPoint(100, 100));
+        QCOMPARE(frame.ActiveViewKind(), ViewKind::Site);
+        QVERIFY(!start->isVisible());
+
+        // File New, by menu action and by its accelerator, keeps the site view.
+        frame.Action(command::kFileNew)->trigger();
+        QCOMPARE(frame.ActiveViewKind(), ViewKind::Site);
+        QTest::keyClick(&frame, Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(frame.ActiveViewKind(), ViewKind::Site);
+        QVERIFY(!start->isVisible());
+        QCOMPARE(rig->made[ViewKind::Start], 1);
+        QVERIFY(rig->messages.Entries().empty());
+    }
+
+    void commandStatesFollowTheActiveView() {
+        auto rig = NoUnitRig(false);
+        CMainFrame& frame = *rig->frame;
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+
+        // Tool bar 128: nine buttons in order, no separators.
+        const QList<QAction*> buttons = frame.ToolBar()->actions();
+        QCOMPARE(buttons.size(), 9);
+        for (int i = 0; i < 9; ++i) QCOMPARE(buttons[i]->data().toInt(), CMainFrame::ToolBarCommands()[i]);
+        QCOMPARE(CMainFrame::ToolBarCommands().back(), command::kAppAbout);
+
+        const auto check = [&](bool survey, bool print) {
+            for (int id : kSurveyCommands) {
+                QCOMPARE(frame.Action(id)->isEnabled(), survey);
+                QCOMPARE(ButtonEnabled(frame, id), survey);
+            }
+            QVERIFY(ButtonEnabled(frame, command::kAppAbout));
+            QCOMPARE(frame.Action(command::kFilePrint)->isEnabled(), print);
+            QCOMPARE(frame.Action(command::kFilePrintPreview)->isEnabled(), print);
+            for (int id : {command::kFileNew, command::kFileOpen, command::kFileSave, command::kFileSaveAs,
+                           command::kFilePrintSetup, command::kAppExit, command::kAppAbout,
+                           command::kViewToolbar, command::kViewStatusBar})
+                QVERIFY2(frame.Action(id)->isEnabled(), qPrintable(QString::number(id)));
+            for (int id : {command::kEditUndo, command::kEditCut, command::kEditCopy, command::kEditPaste,
+                           command::kHelpFinder, command::kHelp, command::kContextHelp, command::kNextPane,
+                           command::kPrevPane})
+                QVERIFY2(!frame.Action(id)->isEnabled(), qPrintable(QString::number(id)));
+        };
+        check(false, true);
+        frame.SwitchView(ViewKind::Site);
+        check(true, false);
+        frame.SwitchView(ViewKind::Scan);
+        check(false, false);
+        frame.SwitchView(ViewKind::Site);
+        check(true, false);
+
+        // A survey button reaches the site view; About goes to the window.
+        frame.Action(32775)->trigger();
+        QCOMPARE(rig->views[ViewKind::Site]->commandsRun, std::vector<int>{32775});
+    }
+
+    void menuAndAccelerators() {
+        auto rig = NoUnitRig();
+        CMainFrame& frame = *rig->frame;
+        QStringList titles;
+        for (QAction* menu : frame.menuBar()->actions()) titles << menu->text();
+        QCOMPARE(titles, (QStringList{"&File", "&Edit", "&View", "&Help"}));
+
+        QList<int> fileIds;
+        for (QAction* a : frame.menuBar()->actions().front()->menu()->actions())
+            fileIds << (a->isSeparator() ? 0 : a->data().toInt());
+        QCOMPARE(fileIds, (QList<int>{57600, 57601, 57603, 57604, 0, 57607, 57609, 57606, 0, 57665}));
+
+        const auto keys = [&](int id) { return frame.Action(id)->shortcuts(); };
+        QCOMPARE(keys(command::kFileNew), QList<QKeySequence>{QKeySequence("Ctrl+N")});
+        QCOMPARE(keys(command::kFilePrint), QList<QKeySequence>{QKeySequence("Ctrl+P")});
+        QCOMPARE(keys(command::kEditUndo), (QList<QKeySequence>{QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}));
+        QCOMPARE(keys(command::kEditPaste), (QList<QKeySequence>{QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}));
+        QCOMPARE(keys(command::kHelp), QList<QKeySequence>{QKeySequence("F1")});
+        QCOMPARE(frame.Action(command::kAppAbout)->text(), QString("&About QuorlCollectorTablet..."));
+        // The survey buttons carry no tip.
+        QVERIFY(frame.Action(32771)->toolTip().isEmpty());
+
+        // View menu toggles the bars and shows their state.
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        frame.Action(command::kViewToolbar)->trigger();
+        QVERIFY(frame.ToolBar()->isHidden());
+        QVERIFY(!frame.Action(command::kViewToolbar)->isChecked());
+        frame.Action(command::kViewToolbar)->trigger();
+        QVERIFY(!frame.ToolBar()->isHidden());
+        QVERIFY(frame.Action(command::kViewToolbar)->isChecked());
+    }
+
+    void captionAndStatusBar() {
+        auto rig = NoUnitRig();
+        CMainFrame& frame = *rig->frame;
+        QCOMPARE(frame.windowTitle(), QString("Brantel Quorl Collector"));
+        auto* pane = frame.statusBar()->findChild<QLabel*>("messagePane");
+        QVERIFY(pane);
+        QCOMPARE(pane->text(), QString("For Help, press F1"));
+        QStringList indicators;
+        for (const char* name : {"indicatorCaps", "indicatorNum", "indicatorScroll"}) {
+            auto* label = frame.statusBar()->findChild<QLabel*>(name);
+            QVERIFY(label);
+            // The offscreen platform cannot tell the lock keys: names greyed.
+            QVERIFY(!label->isEnabled());
+            indicators << label->text();
+        }
+        QCOMPARE(indicators, (QStringList{"CAP", "NUM", "SCRL"}));
+
+        // Saving the document leaves the caption alone.
+        QTemporaryDir dir;
+        rig->messages.QueueFile((dir.path() + "/saved").toStdString());
+        frame.Action(command::kFileSaveAs)->trigger();
+        QCOMPARE(frame.Document().PathName(), (dir.path() + "/saved").toStdString());
+        QCOMPARE(frame.windowTitle(), QString("Brantel Quorl Collector"));
+    }
+
+    void closingNeverAsks() {
+        auto rig = NoUnitRig();
+        CMainFrame& frame = *rig->frame;
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QTemporaryDir dir;
+        rig->messages.QueueFile((dir.path() + "/doc").toStdString());
+        frame.Action(command::kFileSave)->trigger();
+        frame.SwitchView(ViewKind::Site);
+        rig->messages.Clear();
+        rig->messages.QueueAnswer(false);  // a question would be answered No
+
+        QVERIFY(frame.close());
+        QVERIFY(!frame.isVisible());
+        QVERIFY(rig->messages.Entries().empty());
+
+        // Exit closes the same way.
+        auto second = NoUnitRig();
+        second->frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(second->frame.get()));
+        second->frame->Action(command::kAppExit)->trigger();
+        QVERIFY(!second->frame->isVisible());
+        QVERIFY(second->messages.Entries().empty());
+    }
+
+    void startsWithoutAUnitAndStaysUsable() {
+        auto driver = std::make_unique<test::NoUnitDriver>();
+        test::NoUnitDriver* noUnit = driver.get();
+        Rig rig(std::move(driver), false);
+        CMainFrame& frame = *rig.frame;
+        QVERIFY(!rig.session.Opened());
+        QVERIFY(rig.messages.Entries().empty());
+        auto* start = qobject_cast<CQuorlCollectorTabletView*>(frame.ActiveView());
+        QVERIFY(start);
+        QCOMPARE(start->FirmwareLine(), QString("(Firmware 0.00)"));
+        QCOMPARE(start->SerialLine(), QString("(SN XXXXXX)"));
+
+        // Command 1 at start-up, then command 10 on every poll tick: the
+        // writes fail, silently, and keep coming.
+        QTRY_VERIFY(noUnit->Writes() >= 4);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QTest::mouseClick(start, Qt::LeftButton, {}, QPoint(10, 10));
+        QCOMPARE(frame.ActiveViewKind(), ViewKind::Site);
+        QVERIFY(rig.messages.Entries().empty());
+    }
+
+    void engineNotificationsReachTheWindow() {
+        auto driver = std::make_unique<test::ScriptedDriver>();
+        test::ScriptedDriver* unit = driver.get();
+        Rig rig(std::move(driver));
+        QVERIFY(rig.session.Opened());
+
+        struct Catcher : QObject {
+            int count = 0;
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == CMainFrame::kEngineNotifyEvent) ++count;
+                return false;
+            }
+        } catcher;
+        rig.frame->installEventFilter(&catcher);
+        unit->Say(kMsgGpsReport, std::vector<std::uint8_t>(62, 0));
+        QTRY_COMPARE(catcher.count, 1);
+        // Command 1 went out during start-up.
+        QVERIFY(!unit->Written().empty());
+        QCOMPARE(unit->Written().front()[2], std::uint8_t{kCmdRequestFirmware});
+    }
+};
+
+QTEST_MAIN(MainFrameTest)
+#include "MainFrameTest.moc"

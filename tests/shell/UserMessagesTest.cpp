@@ -1,0 +1,186 @@
+// Boxes from the reader thread: shown on the UI thread, in order, while the
+// reader waits; the program can still shut down with one pending. Also the
+// translation of file dialog filters.
+
+#include <QTest>
+#include <QThread>
+#include <atomic>
+#include <thread>
+
+#include "common/Timing.h"
+#include "engine/DeviceSession.h"
+#include "engine/Engine.h"
+#include "link/Protocol.h"
+#include "shell/FileFilter.h"
+#include "shell/MainFrame.h"
+#include "shell/QtUserMessages.h"
+#include "ShellTestSupport.h"
+
+using namespace quorl;
+
+namespace {
+
+// QtUserMessages with the boxes replaced by a record of what would show.
+class ScriptedBoxes : public QtUserMessages {
+public:
+    struct Shown {
+        QString text;
+        bool onUiThread;
+        std::string firmwareMeanwhile;  // the engine's text while the box is up
+    };
+
+    CEngine* engine = nullptr;
+    int holdMs = 0;  // how long each box stays up
+    bool answer = true;
+    std::vector<Shown> shown;
+
+protected:
+    void PresentPlain(const QString& text) override { Record(text); }
+    void PresentInfo(const QString& text) override { Record(text); }
+    bool PresentQuestion(const QString& text) override {
+        Record(text);
+        return answer;
+    }
+    std::optional<std::string> PresentFileDialog(const FileDialogRequest& request) override {
+        Record(QString::fromStdString(request.initialName));
+        return "/tmp/" + request.initialName;
+    }
+
+private:
+    void Record(const QString& text) {
+        const bool ui = QThread::currentThread() == qApp->thread();
+        if (holdMs > 0) QTest::qWait(holdMs);
+        shown.push_back({text, ui, engine ? engine->FirmwareText() : std::string()});
+    }
+};
+
+// Flags 0x00 with level 10: battery low on the first message.
+const std::vector<std::uint8_t> kLowPower = {0x00, 10, 0, 0, 0, 0, 0};
+const std::vector<std::uint8_t> kFirmware = {'9', '.', '9', 0};
+
+}  // namespace
+
+class UserMessagesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { timing::SetTimeScale(0.01); }
+
+    void batteryLowBoxesShowOnTheUiThreadWhileTheReaderWaits() {
+        test::ScriptedDriver unit;
+        GpsStatus gps;
+        ScriptedBoxes boxes;
+        CEngine engine(unit, gps, boxes);
+        boxes.engine = &engine;
+        boxes.holdMs = 100;
+        DeviceSession session(unit, engine);
+        session.StartUp();
+        // The firmware message queued behind the power status is decoded
+        // only after both boxes are gone.
+        unit.Say(kMsgPowerStatus, kLowPower);
+        unit.Say(kMsgFirmware, kFirmware);
+
+        QTRY_COMPARE(boxes.shown.size(), std::size_t{2});
+        QCOMPARE(boxes.shown[0].text, QString("Vorn Battery Low, Hardware Shut Down!"));
+        QCOMPARE(boxes.shown[1].text,
+                 QString("Restart application after charging battery or connecting A/C power source."));
+        for (const auto& box : boxes.shown) {
+            QVERIFY(box.onUiThread);
+            QCOMPARE(box.firmwareMeanwhile, std::string("0.00"));
+        }
+        QTRY_COMPARE(engine.FirmwareText(), std::string("9.9"));
+
+        // A later low status shows both again.
+        unit.Say(kMsgPowerStatus, kLowPower);
+        QTRY_COMPARE(boxes.shown.size(), std::size_t{4});
+        session.Shutdown();
+    }
+
+    void callsOnTheUiThreadShowDirectly() {
+        ScriptedBoxes boxes;
+        boxes.answer = true;
+        boxes.ShowPlain("plain");
+        QVERIFY(boxes.AskYesNo("question"));
+        boxes.ShowInfo("info");
+        FileDialogRequest request;
+        request.initialName = "DEFAULT";
+        QCOMPARE(boxes.ChooseFile(request), std::optional<std::string>("/tmp/DEFAULT"));
+        QCOMPARE(boxes.shown.size(), std::size_t{4});
+        QVERIFY(boxes.shown[0].onUiThread);
+
+        // From another thread the answers come back to the caller.
+        bool yes = false;
+        std::optional<std::string> file;
+        std::atomic<bool> done{false};
+        std::thread caller([&] {
+            yes = boxes.AskYesNo("from reader");
+            file = boxes.ChooseFile(request);
+            done = true;
+        });
+        QTRY_VERIFY(done.load());
+        caller.join();
+        QVERIFY(yes);
+        QCOMPARE(file, std::optional<std::string>("/tmp/DEFAULT"));
+        QCOMPARE(boxes.shown.size(), std::size_t{6});
+        QVERIFY(boxes.shown[4].onUiThread);
+    }
+
+    void closedMessagesAnswerAtOnce() {
+        ScriptedBoxes boxes;
+        boxes.Close();
+        std::atomic<bool> done{false};
+        bool yes = true;
+        std::optional<std::string> file("unset");
+        std::thread caller([&] {
+            boxes.ShowPlain("never shown");
+            yes = boxes.AskYesNo("never asked");
+            file = boxes.ChooseFile({});
+            done = true;
+        });
+        caller.join();  // no event loop needed: nothing waits for the UI
+        QVERIFY(done.load());
+        QVERIFY(!yes);
+        QCOMPARE(file, std::nullopt);
+        QVERIFY(boxes.shown.empty());
+    }
+
+    void shutdownWithABoxPending() {
+        // The reader posts a box while the UI thread is busy elsewhere; the
+        // program then closes. Shutting the link down must not hang.
+        auto unit = std::make_unique<test::ScriptedDriver>();
+        GpsStatus gps;
+        ScriptedBoxes boxes;
+        CEngine engine(*unit, gps, boxes);
+        DeviceSession session(*unit, engine);
+        CMainFrame frame(engine, session, boxes, [](ViewKind, CMainFrame&) { return new QWidget; });
+        unit->Say(kMsgPowerStatus, kLowPower);
+        // Long enough (unserved) for the reader to reach the box.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        boxes.Close();
+        frame.ShutdownLink();
+        QVERIFY(boxes.shown.empty());
+    }
+
+    void fileFilters_data() {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("qt");
+        QTest::newRow("projections")
+            << "Linear Projection Files (*.lpf)|*.lpf|GPS Projection Files (*.gpf)|*.gpf|All Files (*.*)|*.*||"
+            << "Linear Projection Files (*.lpf);;GPS Projection Files (*.gpf);;All Files (*)";
+        QTest::newRow("data") << "Data Files (*.ssd)|*.ssd|All Files (*.*)|*.*||"
+                              << "Data Files (*.ssd);;All Files (*)";
+        QTest::newRow("name without patterns") << "Images|*.bmp;*.png||" << "Images (*.bmp *.png)";
+        QTest::newRow("patterns differ from name") << "Plans (*.x)|*.lpf||" << "Plans (*.lpf)";
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("dangling name") << "Broken" << "";
+        QTest::newRow("empty pair skipped") << "|*.a|Real|*.b||" << "Real (*.b)";
+    }
+
+    void fileFilters() {
+        QFETCH(QString, filter);
+        QFETCH(QString, qt);
+        QCOMPARE(QString::fromStdString(ToQtFileFilter(filter.toStdString())), qt);
+    }
+};
+
+QTEST_MAIN(UserMessagesTest)
+#include "UserMessagesTest.moc"
