@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Takes the screenshots the README shows, on a virtual display of a tablet's
+# size, with the collector running against the simulated unit; then the tool
+# bar once more at twice the pixel density.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+cmake -S . -B "$build" -Wno-dev >/dev/null
+cmake --build "$build" -j2 --target quorl-shell-screenshots
+tool="$build/tests/shell/quorl-shell-screenshots"
+xvfb-run -a -s "-screen 0 1024x768x24" "$tool" docs
+rm -f docs/toolbar.png
+hidpi=$(mktemp -d)
+QT_SCALE_FACTOR=2 xvfb-run -a -s "-screen 0 2048x1536x24" "$tool" "$hidpi"
+cp "$hidpi/toolbar.png" docs/toolbar-2x.png
+rm -rf "$hidpi"
