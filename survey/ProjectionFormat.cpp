@@ -2,7 +2,11 @@
 
 #include <cstring>
 
+#include <cerrno>
+
 #include "common/ByteOrder.h"
+#include "survey/Compression.h"
+#include "survey/FileHandle.h"
 
 namespace quorl::projection {
 
@@ -17,6 +21,50 @@ AffineTransform TransformOf(const Header& header) {
     t.e = ReadLeDouble(header.data() + kOffsetE);
     t.f = ReadLeDouble(header.data() + kOffsetF);
     return t;
+}
+
+bool Inspect(const FileHandle& file, Inspection& out, std::string& why, int& errorNumber) {
+    errorNumber = 0;
+    const std::int64_t length = file.Length();
+    if (length < 0) {
+        errorNumber = errno;
+        return false;
+    }
+    out.fileLength = static_cast<std::uint64_t>(length);
+    const std::int64_t got = file.ReadAt(out.header.data(), out.header.size(), 0);
+    if (got < 0) {
+        errorNumber = errno;
+        return false;
+    }
+    if (static_cast<std::size_t>(got) < kHeaderSize) {
+        why = "it is shorter than its 141-byte header.";
+        return false;
+    }
+    out.blockOffset = BlockOffset(out.header);
+    std::uint8_t fields[8] = {};
+    if (out.blockOffset + sizeof fields > out.fileLength) {
+        why = "its plan image lies past the end of the file.";
+        return false;
+    }
+    if (file.ReadAt(fields, sizeof fields, out.blockOffset) != static_cast<std::int64_t>(sizeof fields)) {
+        errorNumber = errno != 0 ? errno : EIO;
+        return false;
+    }
+    out.blockLength = ReadLe32(fields);
+    out.decodedLength = ReadLe32(fields + 4);
+    if (out.blockLength < CCompression::kBlockHeaderSize) {
+        why = "its plan image block is shorter than the block's own header.";
+        return false;
+    }
+    if (out.blockOffset + out.blockLength > out.fileLength) {
+        why = "its plan image runs past the end of the file.";
+        return false;
+    }
+    if (out.header[kKindOffset] == 0 && !TransformOf(out.header).Invertible()) {
+        why = "its transform between positions and the plan cannot be inverted.";
+        return false;
+    }
+    return true;
 }
 
 Header MakeHeader(std::uint8_t kind, const AffineTransform& transform) {

@@ -1,8 +1,6 @@
 #include "survey/SiteProjection.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -11,55 +9,13 @@
 #include "common/ByteOrder.h"
 #include "survey/Compression.h"
 #include "survey/FileHandle.h"
+#include "survey/PendingFile.h"
 #include "survey/ProjectionFormat.h"
 
 namespace quorl {
 
 namespace {
-
 constexpr std::size_t kCopyChunk = 1024 * 1024;
-
-// A file written under a temporary name beside its final one; removed
-// unless committed.
-class PendingFile {
-public:
-    explicit PendingFile(const std::string& finalPath) : final_(finalPath) {
-        std::string pattern = finalPath + ".XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        const int fd = ::mkstemp(name.data());
-        if (fd < 0) {
-            error_ = errno;
-            return;
-        }
-        ::fchmod(fd, 0644);
-        ::close(fd);
-        temp_ = name.data();
-    }
-    ~PendingFile() {
-        if (!temp_.empty()) ::unlink(temp_.c_str());
-    }
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-
-    bool Created() const { return !temp_.empty(); }
-    int Error() const { return error_; }
-    const std::string& TempPath() const { return temp_; }
-    bool Commit() {
-        if (::rename(temp_.c_str(), final_.c_str()) != 0) {
-            error_ = errno;
-            return false;
-        }
-        temp_.clear();
-        return true;
-    }
-
-private:
-    std::string final_;
-    std::string temp_;
-    int error_ = 0;
-};
-
 }  // namespace
 
 CSiteProjection::CSiteProjection(const GpsStatus& gps, IUserMessages& messages)
@@ -82,35 +38,18 @@ bool CSiteProjection::Load(const std::string& path) {
         messages_.ShowPlain("Cannot open " + path + ": " + SystemErrorText(errno));
         return false;
     }
-    const std::int64_t length = file.Length();
-    if (length < 0) {
-        messages_.ShowPlain("Cannot read " + path + ": " + SystemErrorText(errno));
-        return false;
+    projection::Inspection place;
+    std::string why;
+    int errorNumber = 0;
+    if (!projection::Inspect(file, place, why, errorNumber)) {
+        if (errorNumber != 0) {
+            messages_.ShowPlain("Cannot read " + path + ": " + SystemErrorText(errorNumber));
+            return false;
+        }
+        return refuse(why);
     }
-
-    projection::Header header{};
-    const std::int64_t got = file.ReadAt(header.data(), header.size(), 0);
-    if (got < 0) {
-        messages_.ShowPlain("Cannot read " + path + ": " + SystemErrorText(errno));
-        return false;
-    }
-    if (static_cast<std::size_t>(got) < kHeaderSize)
-        return refuse("it is shorter than its 141-byte header.");
-
-    const std::uint64_t blockOffset = projection::BlockOffset(header);
-    const std::uint64_t fileLength = static_cast<std::uint64_t>(length);
-    std::uint8_t lengthField[4] = {};
-    if (blockOffset + 4 > fileLength || file.ReadAt(lengthField, 4, blockOffset) != 4)
-        return refuse("its plan image lies past the end of the file.");
-    const std::uint64_t blockLength = ReadLe32(lengthField);
-    if (blockLength < CCompression::kBlockHeaderSize)
-        return refuse("its plan image block is shorter than the block's own header.");
-    if (blockOffset + blockLength > fileLength)
-        return refuse("its plan image runs past the end of the file.");
-
-    const AffineTransform transform = projection::TransformOf(header);
-    if (header[projection::kKindOffset] == kGpsProjection && !transform.Invertible())
-        return refuse("its transform between positions and the plan cannot be inverted.");
+    const std::uint64_t blockOffset = place.blockOffset;
+    const std::uint64_t blockLength = place.blockLength;
 
     // The image block, copied out beside the file (under a temporary name).
     const std::string blockPath = path + "c";
@@ -174,10 +113,10 @@ bool CSiteProjection::Load(const std::string& path) {
 
     path_ = path;
     fileName_ = name;
-    fileLength_ = fileLength;
-    header_ = header;
+    fileLength_ = place.fileLength;
+    header_ = place.header;
     imagePath_ = imagePath;
-    transform_ = transform;
+    transform_ = projection::TransformOf(place.header);
     loaded_ = true;
     return true;
 }
