@@ -323,8 +323,9 @@ bool ParseScenario(std::string_view jsonText, Scenario& scenario, std::string& e
     json root;
     try {
         root = json::parse(jsonText.begin(), jsonText.end());
-    } catch (const json::parse_error& e) {
-        // e.g. "[json.exception.parse_error.101] parse error at line 3, column 5: ..."
+    } catch (const json::exception& e) {
+        // e.g. "[json.exception.parse_error.101] parse error at line 3, column 5: ...",
+        // or a number too large for a double.
         std::string what = e.what();
         const auto at = what.find("] ");
         error = "not valid JSON: " + (at == std::string::npos ? what : what.substr(at + 2));

@@ -100,6 +100,7 @@ TEST(ScenarioLoader, OptionalFieldsTakeDefaults) {
 TEST(ScenarioLoader, BadContentNamesTheEntry) {
     EXPECT_NE(ErrorOf("{\"access_points\": [,]}").find("not valid JSON"), std::string::npos);
     EXPECT_NE(ErrorOf("{\n\"track\": \n").find("line"), std::string::npos);
+    EXPECT_NE(ErrorOf(R"({"access_points": [], "altitude_m": 1e999})").find("not valid JSON"), std::string::npos);
     EXPECT_EQ(ErrorOf("[1, 2]"), "scenario: expected an object");
     EXPECT_EQ(ErrorOf(R"({"track": {"points": [{"lat": 1, "lon": 2}]}})"), "scenario: missing \"access_points\"");
     EXPECT_EQ(ErrorOf(R"({"access_points": [], "trak": {}})"), "scenario: unknown key \"trak\"");

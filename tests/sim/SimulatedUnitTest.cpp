@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <map>
+#include <random>
 #include <set>
 
 #include "common/ByteOrder.h"
@@ -252,6 +253,26 @@ TEST(SimulatedUnit, HearsTheTunedChannelWhileScanning) {
     const Census off = Count(Frames(unit.TakeAllOutput()), 1);
     EXPECT_EQ(off.records, 0);
     EXPECT_EQ(off.gps, 5);
+}
+
+TEST(SimulatedUnit, SurvivesGarbageFromTheProgram) {
+    SimulatedUnit unit(ScenarioFrom(kStanding), 0);
+    std::mt19937 random(3);
+    std::vector<std::uint8_t> noise(200000);
+    // Biased toward the control bytes so that frames start, break and end.
+    for (auto& b : noise) b = (random() % 3 == 0) ? static_cast<std::uint8_t>(0x11 + random() % 4) : static_cast<std::uint8_t>(random());
+    for (std::size_t i = 0; i < noise.size(); i += 997)
+        unit.Receive(noise.data() + i, std::min<std::size_t>(997, noise.size() - i), At(i / 100000.0));
+    ASSERT_LE(unit.Pending(), SimulatedUnit::kOutputCapacity);
+    ASSERT_LE(unit.Commands().size(), SimulatedUnit::kSeenCommandsKept);
+    unit.TakeAllOutput();
+    // Whatever state the noise left the decoder in, 11 13 ends it.
+    const std::uint8_t end[] = {0x11, 0x13};
+    unit.Receive(end, sizeof end, At(2.5));
+    SendCommand(unit, kCmdRequestFirmware, {}, 2.5);
+    const auto frames = Frames(unit.TakeAllOutput());
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.back().type, kMsgFirmware);
 }
 
 TEST(SimulatedUnit, SameSeedSameBytesHoweverTimeIsStepped) {
