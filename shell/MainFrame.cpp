@@ -107,13 +107,13 @@ void CMainFrame::ShutdownLink() {
 // --- commands -------------------------------------------------------------
 
 void CMainFrame::BuildActions() {
-    struct Spec {
+    struct CommandEntry {
         int id;
         const char* text;
         QList<QKeySequence> keys;
         const char* statusTip;
     };
-    const QList<Spec> specs = {
+    const QList<CommandEntry> entries = {
         {command::kFileNew, "&New", {QKeySequence(Qt::CTRL | Qt::Key_N)}, "Create a new document"},
         {command::kFileOpen, "&Open...", {QKeySequence(Qt::CTRL | Qt::Key_O)}, "Open an existing document"},
         {command::kFileSave, "&Save", {QKeySequence(Qt::CTRL | Qt::Key_S)}, "Save the active document"},
@@ -144,13 +144,13 @@ void CMainFrame::BuildActions() {
         {command::kContextHelp, "Context Help", {QKeySequence(Qt::SHIFT | Qt::Key_F1)}, ""},
         {command::kHelp, "Help", {QKeySequence(Qt::Key_F1)}, ""},
     };
-    for (const Spec& spec : specs) {
-        auto* action = new QAction(QString::fromLatin1(spec.text), this);
-        action->setData(spec.id);
-        action->setObjectName(QStringLiteral("command%1").arg(spec.id));
-        action->setShortcuts(spec.keys);
-        action->setStatusTip(QString::fromLatin1(spec.statusTip));
-        actions_[spec.id] = action;
+    for (const CommandEntry& entry : entries) {
+        auto* action = new QAction(QString::fromLatin1(entry.text), this);
+        action->setData(entry.id);
+        action->setObjectName(QStringLiteral("command%1").arg(entry.id));
+        action->setShortcuts(entry.keys);
+        action->setStatusTip(QString::fromLatin1(entry.statusTip));
+        actions_[entry.id] = action;
     }
     // The survey buttons have no text, hence neither tool tip nor prompt.
     for (int i = 0; i < 8; ++i) {

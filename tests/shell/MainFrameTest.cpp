@@ -2,6 +2,9 @@
 // and without a unit.
 
 #include <QAction>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -19,6 +22,7 @@
 #include "engine/DeviceSession.h"
 #include "engine/Engine.h"
 #include "link/Protocol.h"
+#include "shell/AboutDlg.h"
 #include "shell/CommandIds.h"
 #include "shell/MainFrame.h"
 #include "shell/QuorlCollectorTabletView.h"
@@ -239,6 +243,33 @@ private slots:
         frame.Action(command::kViewToolbar)->trigger();
         QVERIFY(!frame.ToolBar()->isHidden());
         QVERIFY(frame.Action(command::kViewToolbar)->isChecked());
+    }
+
+    void aboutBoxFromMenuAndButton() {
+        auto rig = NoUnitRig();
+        CMainFrame& frame = *rig->frame;
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        frame.SwitchView(ViewKind::Scan);  // available whatever view is active
+        QString shownText;
+        int shown = 0;
+        const auto closeBoxSoon = [&] {
+            QTimer::singleShot(50, [&] {
+                auto* box = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
+                if (!box) return;
+                ++shown;
+                shownText = box->findChild<QLabel*>("versionText")->text();
+                auto* ok = box->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+                QTest::mouseClick(ok, Qt::LeftButton);
+            });
+        };
+        closeBoxSoon();
+        frame.Action(command::kAppAbout)->trigger();
+        closeBoxSoon();
+        qobject_cast<QToolButton*>(frame.ToolBar()->widgetForAction(frame.Action(command::kAppAbout)))->click();
+        QCOMPARE(shown, 2);
+        QCOMPARE(shownText, QString("QuorlCollectorTablet Version 1.0.0"));
+        QVERIFY(rig->messages.Entries().empty());
     }
 
     void captionAndStatusBar() {
