@@ -323,12 +323,23 @@ private slots:
     }
 
     void startsWithoutAUnitAndStaysUsable() {
-        auto driver = std::make_unique<test::NoUnitDriver>();
-        test::NoUnitDriver* noUnit = driver.get();
+        // Looks at the cursor while the start-up looks for the unit.
+        struct CursorWatchingDriver : test::NoUnitDriver {
+            DriverStatus CountDevices(std::uint32_t& count) override {
+                const QCursor* cursor = QGuiApplication::overrideCursor();
+                cursorWhileOpening = cursor ? cursor->shape() : Qt::ArrowCursor;
+                return NoUnitDriver::CountDevices(count);
+            }
+            Qt::CursorShape cursorWhileOpening = Qt::BlankCursor;
+        };
+        auto driver = std::make_unique<CursorWatchingDriver>();
+        CursorWatchingDriver* noUnit = driver.get();
         Rig rig(std::move(driver), false);
         CMainFrame& frame = *rig.frame;
         QVERIFY(!rig.session.Opened());
         QVERIFY(rig.messages.Entries().empty());
+        QCOMPARE(noUnit->cursorWhileOpening, Qt::WaitCursor);
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
         auto* start = qobject_cast<CQuorlCollectorTabletView*>(frame.ActiveView());
         QVERIFY(start);
         QCOMPARE(start->FirmwareLine(), QString("(Firmware 0.00)"));
