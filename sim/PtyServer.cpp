@@ -73,20 +73,16 @@ bool PtyServer::Open(std::string& error) {
 }
 
 void PtyServer::Flush() {
-    if (outgoingHead_ == outgoing_.size()) {
-        outgoing_.resize(4096);
-        outgoing_.resize(unit_.TakeOutput(outgoing_.data(), outgoing_.size()));
-        outgoingHead_ = 0;
-    }
-    while (outgoingHead_ < outgoing_.size()) {
-        const ssize_t n = ::write(master_, outgoing_.data() + outgoingHead_, outgoing_.size() - outgoingHead_);
-        if (n <= 0) return;  // the client is not reading: keep the rest for later
-        outgoingHead_ += static_cast<std::size_t>(n);
+    for (;;) {
         if (outgoingHead_ == outgoing_.size()) {
             outgoing_.resize(4096);
             outgoing_.resize(unit_.TakeOutput(outgoing_.data(), outgoing_.size()));
             outgoingHead_ = 0;
+            if (outgoing_.empty()) return;
         }
+        const ssize_t n = ::write(master_, outgoing_.data() + outgoingHead_, outgoing_.size() - outgoingHead_);
+        if (n <= 0) return;  // the client is not reading: keep the rest for later
+        outgoingHead_ += static_cast<std::size_t>(n);
     }
 }
 
