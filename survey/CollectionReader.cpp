@@ -24,9 +24,12 @@ bool CollectionReader::Fill(std::uint64_t offset, std::size_t minimum) {
 }
 
 bool CollectionReader::Next(std::uint64_t declaredSize, std::uint8_t* fields, std::size_t fieldsSize) {
-    if (error_ != 0) return false;
+    if (error_ != 0 || exhausted_) return false;
     fieldsSize = static_cast<std::size_t>(std::min<std::uint64_t>(fieldsSize, declaredSize));
-    if (declaredSize > UINT64_MAX - position_) return false;
+    if (declaredSize > UINT64_MAX - position_) {
+        exhausted_ = true;
+        return false;
+    }
     const std::uint64_t end = position_ + declaredSize;
 
     // The record must lie wholly in the file. A record larger than the
@@ -37,7 +40,10 @@ bool CollectionReader::Next(std::uint64_t declaredSize, std::uint8_t* fields, st
             error_ = errno;
             return false;
         }
-        if (end > static_cast<std::uint64_t>(length)) return false;
+        if (end > static_cast<std::uint64_t>(length)) {
+            exhausted_ = true;
+            return false;
+        }
         if (fieldsSize > 0) {
             const std::int64_t got = file_.ReadAt(fields, fieldsSize, position_);
             if (got < 0) error_ = errno;
@@ -47,7 +53,10 @@ bool CollectionReader::Next(std::uint64_t declaredSize, std::uint8_t* fields, st
         return true;
     }
     if (position_ < bufferStart_ || end > bufferStart_ + bufferSize_) {
-        if (!Fill(position_, static_cast<std::size_t>(declaredSize))) return false;
+        if (!Fill(position_, static_cast<std::size_t>(declaredSize))) {
+            exhausted_ = true;
+            return false;
+        }
     }
     std::memcpy(fields, buffer_.get() + (position_ - bufferStart_), fieldsSize);
     position_ = end;

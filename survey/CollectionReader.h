@@ -18,8 +18,9 @@ public:
     CollectionReader(const FileHandle& file, std::uint64_t start);
 
     // Takes the next record of `declaredSize` bytes and copies its first
-    // `fieldsSize` bytes (at most `declaredSize`) to `fields`. False, without
-    // moving, when fewer than `declaredSize` bytes are left or a read failed.
+    // `fieldsSize` bytes (at most `declaredSize`) to `fields`. False when
+    // fewer than `declaredSize` bytes are left or a read failed; a short
+    // record uses up the rest of the file, so every later call is false too.
     bool Next(std::uint64_t declaredSize, std::uint8_t* fields, std::size_t fieldsSize);
 
     // Offset of the next record.
@@ -36,6 +37,7 @@ private:
     std::size_t bufferSize_ = 0;     // valid bytes in buffer_
     std::uint64_t position_;
     int error_ = 0;
+    bool exhausted_ = false;
 };
 
 }  // namespace quorl
