@@ -10,7 +10,12 @@
 namespace quorl {
 
 ProgramObjects::ProgramObjects(std::unique_ptr<ISerialDriver> driver, IUserMessages& userMessages)
-    : messages(userMessages), driver_(std::move(driver)), engine(*driver_, gps, messages), session(*driver_, engine) {}
+    : messages(userMessages),
+      driver_(std::move(driver)),
+      engine(*driver_, gps, messages),
+      projection(gps, messages),
+      data(engine, gps, projection, messages),
+      session(*driver_, engine) {}
 
 std::unique_ptr<ISerialDriver> ProgramObjects::MakeDriver(const CommandLineOptions& options, std::string& error) {
     switch (options.unit) {
@@ -34,7 +39,7 @@ ViewFactory ProgramObjects::Views() {
             case ViewKind::Start:
                 return new CQuorlCollectorTabletView(engine, frame, frame.Printer());
             case ViewKind::Site:
-                return new CSiteView(frame);
+                return new CSiteView(SurveyContext{engine, gps, data, plan, projection, messages}, frame);
             case ViewKind::Scan:
                 return new CScanView(frame);
         }

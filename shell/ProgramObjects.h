@@ -1,7 +1,8 @@
 #pragma once
 // The program's single instances, made once at start and handed by
 // reference to whoever needs them: the serial driver chosen on the command
-// line, the GPS status record, the engine and the device session. Tests make
+// line, the GPS status record, the engine, the site plan, projection and
+// survey data, and the device session. Tests make
 // their own. This is also the one place that knows which view is made from
 // which objects (Views()).
 
@@ -14,6 +15,9 @@
 #include "link/SerialDriver.h"
 #include "shell/CommandLine.h"
 #include "shell/MainFrame.h"
+#include "survey/SiteData.h"
+#include "survey/SitePlan.h"
+#include "survey/SiteProjection.h"
 
 namespace quorl {
 
@@ -40,6 +44,9 @@ private:
 public:
     GpsStatus gps;
     CEngine engine;
+    CSitePlan plan;
+    CSiteProjection projection;
+    CSiteData data;
     DeviceSession session;
 };
 

@@ -1,13 +1,316 @@
 #include "siteview/SiteView.h"
 
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QRegion>
+#include <QScrollBar>
+#include <algorithm>
+
+#include "common/Timing.h"
+#include "common/UserMessages.h"
+#include "res/ResourcePaths.h"
+#include "siteview/CellText.h"
+#include "siteview/PlanImage.h"
+#include "siteview/SiteColours.h"
+#include "siteview/SiteOverlays.h"
+#include "siteview/StatusPanel.h"
+#include "survey/SiteData.h"
+#include "survey/SitePlan.h"
+#include "survey/SiteProjection.h"
+
 namespace quorl {
 
-CSiteView::CSiteView(IViewSwitcher& switcher, QWidget* parent) : QWidget(parent), switcher_(switcher) {}
+namespace {
 
-void CSiteView::OnActivateView(bool /*active*/) {}
+QRect ToQRect(const PlanRect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
 
-bool CSiteView::HandlesCommand(int /*id*/) const { return false; }
+// The no-plan text stands with its top this far above the middle.
+constexpr int kNoPlanTextRise = 25;
 
-void CSiteView::RunCommand(int /*id*/) {}
+FileDialogRequest ProjectionDialog() {
+    FileDialogRequest request;
+    request.open = true;
+    request.defaultExtension = "LPF";
+    request.initialName = "DEFAULT";
+    request.filter = "Linear Projection Files (*.lpf)|*.lpf|GPS Projection Files (*.gpf)|*.gpf|All Files (*.*)|*.*||";
+    request.mustExist = true;
+    return request;
+}
+
+}  // namespace
+
+CSiteView::CSiteView(const SurveyContext& survey, IViewSwitcher& switcher, QWidget* parent)
+    : QAbstractScrollArea(parent), survey_(survey), switcher_(switcher) {
+    setFrameShape(QFrame::NoFrame);
+    setFocusPolicy(Qt::StrongFocus);
+    // Always there, so the client area does not change size when a plan
+    // is loaded.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setAttribute(Qt::WA_NoSystemBackground);
+    viewport()->setAutoFillBackground(false);
+    for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()}) {
+        bar->setRange(0, 0);
+        bar->setSingleStep(kLineStep);
+        // The position reaches us when the thumb is let go, not while it
+        // is dragged.
+        bar->setTracking(false);
+        bar->setContextMenuPolicy(Qt::NoContextMenu);
+    }
+    connect(horizontalScrollBar(), &QAbstractSlider::actionTriggered, this, &CSiteView::OnHorizontalAction);
+    connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, &CSiteView::OnVerticalAction);
+
+    for (std::size_t i = 0; i < centreMarks_.size(); ++i) {
+        const int scale = res::kStoredScales[i];
+        const QString suffix = scale == 1 ? QString() : QStringLiteral("@%1x").arg(scale);
+        QImage mark(QString::fromLatin1(res::kCentreMark) + suffix + QStringLiteral(".png"));
+        if (mark.isNull()) continue;
+        // The raster AND works on 32-bit pixels.
+        mark.convertTo(QImage::Format_RGB32);
+        mark.setDevicePixelRatio(scale);
+        centreMarks_[i] = mark;
+    }
+
+    layout_ = SiteLayout::For(ClientRect());
+    connect(&timer_, &QTimer::timeout, this, &CSiteView::OnTimer);
+    timer_.start(timing::ScaledMs(timing::kSiteViewTickMs));
+}
+
+CSiteView::~CSiteView() = default;
+
+void CSiteView::OnActivateView(bool active) {
+    if (active) viewport()->update();
+}
+
+bool CSiteView::HandlesCommand(int id) const {
+    return id == command::kLoadProjection || id == command::kZoomIn || id == command::kZoomOut;
+}
+
+void CSiteView::RunCommand(int id) {
+    switch (id) {
+        case command::kLoadProjection: LoadProjection(); break;
+        case command::kZoomIn: ZoomIn(); break;
+        case command::kZoomOut: ZoomOut(); break;
+        default: break;
+    }
+}
+
+QFont CSiteView::PaintFont() {
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(8);
+    return font;
+}
+
+PlanRect CSiteView::ClientRect() const {
+    const QSize size = viewport()->size();
+    return PlanRect{0, 0, size.width(), size.height()};
+}
+
+void CSiteView::LoadProjection() {
+    if (const auto path = survey_.messages.ChooseFile(ProjectionDialog())) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        LoadPlan(*path);
+        QGuiApplication::restoreOverrideCursor();
+    }
+    viewport()->repaint();
+}
+
+void CSiteView::LoadPlan(const std::string& path) {
+    // A projection that does not load has been reported and left the
+    // earlier one in place: so is the earlier plan.
+    if (!survey_.projection.Load(path)) return;
+
+    // The earlier picture no longer belongs to the loaded projection; it
+    // goes before the new one is read, so the two are never both in memory.
+    planImage_ = QImage();
+    PlanImageFailure failure;
+    QImage image = ReadPlanImage(survey_.projection.ImagePath(), failure);
+    if (image.isNull()) {
+        // Nothing to show: the no-plan display, never a zeroed window.
+        planLoaded_ = false;
+        survey_.plan.ResetView(PlanRect{}, 0, 0);
+        horizontalScrollBar()->setRange(0, 0);
+        verticalScrollBar()->setRange(0, 0);
+        const std::string text = "Error: " + std::to_string(failure.errorNumber) + ": " +
+                                 SystemErrorText(failure.errorNumber) + " (" + failure.detail + ")";
+        survey_.messages.ShowPlain(text);
+        return;
+    }
+    planImage_ = std::move(image);
+    survey_.plan.ResetView(ClientRect(), planImage_.width(), planImage_.height());
+    verticalScrollBar()->setRange(0, planImage_.height());
+    horizontalScrollBar()->setRange(0, planImage_.width());
+    SyncVerticalBar();
+    SyncHorizontalBar();
+    planLoaded_ = true;
+}
+
+void CSiteView::ZoomIn() {
+    // At the plan's greatest zoom the command does nothing.
+    if (survey_.plan.ZoomIn()) viewport()->update();
+}
+
+void CSiteView::ZoomOut() {
+    if (survey_.plan.ZoomOut()) viewport()->update();
+}
+
+void CSiteView::SyncHorizontalBar() { horizontalScrollBar()->setValue(survey_.plan.CentreX()); }
+
+void CSiteView::SyncVerticalBar() { verticalScrollBar()->setValue(survey_.plan.CentreY()); }
+
+void CSiteView::OnHorizontalAction(int action) {
+    QScrollBar* bar = horizontalScrollBar();
+    CSitePlan& plan = survey_.plan;
+    switch (action) {
+        case QAbstractSlider::SliderSingleStepSub: plan.ScrollLeft(kLineStep); break;
+        case QAbstractSlider::SliderSingleStepAdd: plan.ScrollRight(kLineStep); break;
+        case QAbstractSlider::SliderPageStepSub: plan.ScrollLeft(ClientRect().Width()); break;
+        case QAbstractSlider::SliderPageStepAdd: plan.ScrollRight(ClientRect().Width()); break;
+        case QAbstractSlider::SliderMove:
+            // While the thumb is dragged nothing moves.
+            if (bar->isSliderDown()) return;
+            plan.SetCentreX(bar->sliderPosition());
+            break;
+        default: break;
+    }
+    // Qt applies this position once the action is over.
+    bar->setSliderPosition(plan.CentreX());
+    viewport()->update();
+}
+
+void CSiteView::OnVerticalAction(int action) {
+    QScrollBar* bar = verticalScrollBar();
+    CSitePlan& plan = survey_.plan;
+    switch (action) {
+        case QAbstractSlider::SliderSingleStepSub: plan.ScrollUp(kLineStep); break;
+        case QAbstractSlider::SliderSingleStepAdd: plan.ScrollDown(kLineStep); break;
+        case QAbstractSlider::SliderPageStepSub: plan.ScrollUp(ClientRect().Height()); break;
+        case QAbstractSlider::SliderPageStepAdd: plan.ScrollDown(ClientRect().Height()); break;
+        case QAbstractSlider::SliderMove:
+            if (bar->isSliderDown()) return;
+            plan.SetCentreY(bar->sliderPosition());
+            break;
+        default: break;
+    }
+    bar->setSliderPosition(plan.CentreY());
+    viewport()->update();
+}
+
+void CSiteView::keyPressEvent(QKeyEvent* event) {
+    CSitePlan& plan = survey_.plan;
+    switch (event->key()) {
+        case Qt::Key_Left: plan.ScrollLeft(kLineStep); SyncHorizontalBar(); break;
+        case Qt::Key_Up: plan.ScrollUp(kLineStep); SyncVerticalBar(); break;
+        case Qt::Key_Right: plan.ScrollRight(kLineStep); SyncHorizontalBar(); break;
+        case Qt::Key_Down: plan.ScrollDown(kLineStep); SyncVerticalBar(); break;
+        default:
+            // Not the scroll area's paging keys: only the arrows move the plan.
+            QWidget::keyPressEvent(event);
+            return;
+    }
+    event->accept();
+    viewport()->repaint();
+}
+
+void CSiteView::wheelEvent(QWheelEvent* event) { event->ignore(); }
+
+void CSiteView::scrollContentsBy(int /*dx*/, int /*dy*/) {}
+
+void CSiteView::resizeEvent(QResizeEvent* /*event*/) {
+    const PlanRect client = ClientRect();
+    layout_ = SiteLayout::For(client);
+    horizontalScrollBar()->setPageStep(std::max(client.Width(), 1));
+    verticalScrollBar()->setPageStep(std::max(client.Height(), 1));
+}
+
+void CSiteView::OnTimer() {
+    viewport()->update();
+}
+
+void CSiteView::paintEvent(QPaintEvent* /*event*/) {
+    const QImage frame = ComposeFrame();
+    if (frame.isNull()) return;
+    QPainter target(viewport());
+    target.setCompositionMode(QPainter::CompositionMode_Source);
+    target.drawImage(QPoint(0, 0), frame);
+}
+
+QImage CSiteView::ComposeFrame() const {
+    const QSize size = viewport()->size();
+    if (size.isEmpty()) return QImage();
+    const qreal ratio = viewport()->devicePixelRatioF();
+    QImage buffer(size * ratio, QImage::Format_RGB32);
+    if (buffer.isNull()) return buffer;
+    buffer.setDevicePixelRatio(ratio);
+    QPainter painter(&buffer);
+    painter.setFont(PaintFont());
+    if (planLoaded_)
+        PaintPlan(painter);
+    else
+        PaintNoPlan(painter);
+    return buffer;
+}
+
+void CSiteView::PaintNoPlan(QPainter& painter) const {
+    const PlanRect client = ClientRect();
+    painter.fillRect(ToQRect(client), QColor(colour::kBlack));
+    const int w = client.Width();
+    const int h = client.Height();
+    DrawCellText(painter, QRect(0, h / 2 - kNoPlanTextRise, w, 2 * kNoPlanTextRise),
+                 QString::fromLatin1(kNoPlanText), TextStyle{QColor(colour::kWhite), QColor(colour::kBlack), true});
+}
+
+void CSiteView::PaintPlan(QPainter& painter) const {
+    const PlanRect client = ClientRect();
+    const CSitePlan& plan = survey_.plan;
+
+    // The visible part of the plan, stretched over the client area in one
+    // copy; what the plan does not cover gets the neutral fill.
+    PlanRect dest = client;
+    const PlanRect source = plan.ClipToPlan(dest);
+    const QRect target = ToQRect(dest) & ToQRect(client);
+    const QRect from = ToQRect(source) & planImage_.rect();
+    QRegion uncovered(ToQRect(client));
+    if (!target.isEmpty() && !from.isEmpty()) {
+        painter.drawImage(target, planImage_, from);
+        uncovered -= target;
+    }
+    for (const QRect& strip : uncovered) painter.fillRect(strip, QColor(colour::kOffPlan));
+
+    CSiteOverlays overlays(painter, plan, client);
+    const bool lines = plan.LineOption();
+    const bool markers = plan.MarkerOption();
+    survey_.data.VisitPoints([&](const CSiteData::_tap& point) {
+        switch (point.kind) {
+            case CSiteData::kGpsPoint:
+            case CSiteData::kProjectedTap:
+            case CSiteData::kPlanTap:
+                overlays.SurveyPointMarker(point.x, point.y, point.strongest);
+                if (lines) overlays.ConnectingLine(point.x, point.y);
+                break;
+            case CSiteData::kApMarker:
+                if (markers) overlays.AccessPointMarker(point.x, point.y);
+                break;
+            default:  // deleted
+                break;
+        }
+    });
+    if (survey_.data.NoAccessPoint()) overlays.AlertBanner();
+    overlays.CentreMark(CentreMarkFor(painter.device()->devicePixelRatioF()));
+    DrawStatusPanel(painter, layout_, StatusValues::Read(survey_));
+}
+
+const QImage& CSiteView::CentreMarkFor(qreal devicePixelRatio) const {
+    std::size_t best = 0;
+    for (std::size_t i = 0; i < centreMarks_.size(); ++i) {
+        if (centreMarks_[i].isNull()) continue;
+        best = i;
+        if (res::kStoredScales[i] >= devicePixelRatio) break;
+    }
+    return centreMarks_[best];
+}
 
 }  // namespace quorl
