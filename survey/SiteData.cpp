@@ -289,7 +289,7 @@ bool CSiteData::DeleteSelectedPoint() {
     if (offset + pointRecordSize_ <= fileLength_ &&
         file.ReadAt(record, sizeof record, offset) == static_cast<std::int64_t>(sizeof record)) {
         const std::uint8_t deleted = kDeleted;
-        if (!file.WriteAt(&deleted, 1, offset) || !file.Flush()) {
+        if (!file.WriteAt(&deleted, 1, offset) || (durable_ && !file.Flush())) {
             Fail("Cannot write " + path_ + ": " + SystemErrorText(errno));
             return false;
         }

@@ -97,9 +97,10 @@ public:
     // True when the last operation stopped on a file failure (reported).
     bool LastFileFailed() const { return lastFileFailed_; }
 
-    // RecordPoint flushes each group to the disk before it returns; turning
-    // that off is for measuring what the flush costs.
-    void SetDurableAppends(bool durable) { durable_ = durable; }
+    // RecordPoint and DeleteSelectedPoint flush what they wrote to the disk
+    // before they return; turning that off is for measuring what the flush
+    // costs and for tests that write thousands of times.
+    void SetDurableWrites(bool durable) { durable_ = durable; }
 
 private:
     // Opens and locks the file, reads the header and record sizes and takes
