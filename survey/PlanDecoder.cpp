@@ -74,29 +74,36 @@ void PlanDecoder::Reset() {
 
 PlanDecoder::Progress PlanDecoder::Decode(const std::uint8_t* in, std::size_t size, std::uint8_t* out,
                                           std::size_t capacity) {
+    // Everything in locals: the output stores could otherwise alias the
+    // members and force reloads inside the loops.
     const std::uint8_t* p = in;
     const std::uint8_t* const end = in + size;
     std::uint8_t* o = out;
     std::uint8_t* const oend = out + capacity;
     std::uint64_t buffer = bitBuffer_;
     unsigned count = bitCount_;
+    int pending = node_;  // inner node of a code cut short, or -1
     const std::uint64_t* const table = table_.data();
+    const std::int16_t* const children = children_.data();
+    const std::uint8_t* const isLeaf = isLeaf_.data();
+    const std::uint8_t* const symbol = symbol_.data();
 
     for (;;) {
         // Fast path. Each refill leaves at least 56 bits, enough for four
         // lookups of at most 12; each lookup writes at most 4 bytes. The
         // bits above `count` are the next input bytes, which the following
         // load ORs in again at the same places.
-        if (node_ < 0) {
+        if (pending < 0) {
             while (end - p >= 8 && oend - o >= 4 * kMaxSymbolsPerEntry) {
                 buffer |= LoadLe64(p) << count;
                 p += (63 - count) >> 3;
                 count |= 56;
                 std::uint64_t e = table[buffer & kTableMask];
                 if (EntryCount(e) == 0) break;
+                // A longer-code entry met below takes no bits and adds no
+                // bytes; the next round's check sends it to the slow path.
+#pragma GCC unroll 4
                 for (int k = 0; k < 4; ++k) {
-                    // A longer-code entry met here takes no bits and adds
-                    // no bytes; the next round's check sends it below.
                     StoreSymbols(o, e);
                     o += EntryCount(e);
                     buffer >>= EntryBits(e);
@@ -114,33 +121,34 @@ PlanDecoder::Progress PlanDecoder::Decode(const std::uint8_t* in, std::size_t si
             count += 8;
         }
         if (count == 0) break;
-        if (node_ < 0 && count >= static_cast<unsigned>(kTableBits)) {
+        if (pending < 0 && count >= static_cast<unsigned>(kTableBits)) {
             const std::uint64_t e = table[buffer & kTableMask];
             if (EntryCount(e) == 0) {
-                node_ = EntryNode(e);
+                pending = EntryNode(e);
                 buffer >>= kTableBits;
                 count -= kTableBits;
             }
         }
-        int node = node_ < 0 ? root_ : node_;
-        node_ = -1;
+        int node = pending < 0 ? root_ : pending;
+        pending = -1;
         while (count > 0) {
-            node = children_[2 * node + (buffer & 1)];
+            node = children[2 * node + (buffer & 1)];
             buffer >>= 1;
             --count;
-            if (isLeaf_[node]) {
-                *o++ = symbol_[node];
+            if (isLeaf[node]) {
+                *o++ = symbol[node];
                 node = -1;
                 break;
             }
         }
-        node_ = static_cast<std::int16_t>(node);
-        if (node_ >= 0 && p == end) break;  // a code cut by the end of the input
+        pending = node;
+        if (pending >= 0 && p == end) break;  // a code cut by the end of the input
     }
 
     // Keep only the bits actually taken from the input.
     bitBuffer_ = count >= 64 ? buffer : (buffer & ((std::uint64_t{1} << count) - 1));
     bitCount_ = count;
+    node_ = static_cast<std::int16_t>(pending);
     return Progress{static_cast<std::size_t>(p - in), static_cast<std::size_t>(o - out)};
 }
 
