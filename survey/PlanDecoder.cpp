@@ -7,7 +7,7 @@ namespace quorl {
 namespace {
 
 constexpr std::uint64_t kTableMask = (std::uint64_t{1} << PlanDecoder::kTableBits) - 1;
-constexpr int kMaxSymbolsPerEntry = 4;
+constexpr int kMaxSymbolsPerEntry = 3;
 
 inline std::uint64_t LoadLe64(const std::uint8_t* p) {
     std::uint64_t v;
@@ -18,17 +18,18 @@ inline std::uint64_t LoadLe64(const std::uint8_t* p) {
     return v;
 }
 
-inline void StoreSymbols(std::uint8_t* p, std::uint64_t entry) {
-    auto v = static_cast<std::uint32_t>(entry >> 32);
+// Writes four bytes: the entry's symbols and one byte the next store overwrites.
+inline void StoreSymbols(std::uint8_t* p, std::uint32_t entry) {
+    std::uint32_t v = entry >> 8;
 #if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
     v = __builtin_bswap32(v);
 #endif
     std::memcpy(p, &v, sizeof v);
 }
 
-inline unsigned EntryBits(std::uint64_t e) { return static_cast<unsigned>(e & 63); }  // at most kTableBits
-inline unsigned EntryCount(std::uint64_t e) { return static_cast<unsigned>((e >> 8) & 0xFF); }
-inline std::int16_t EntryNode(std::uint64_t e) { return static_cast<std::int16_t>((e >> 16) & 0xFFFF); }
+inline unsigned EntryBits(std::uint32_t e) { return e & 15; }
+inline unsigned EntryCount(std::uint32_t e) { return (e >> 4) & 3; }
+inline std::int16_t EntryNode(std::uint32_t e) { return static_cast<std::int16_t>(e >> 8); }
 
 }  // namespace
 
@@ -47,13 +48,13 @@ PlanDecoder::PlanDecoder(const std::array<CNode, CCompression::kNodeCount>& node
         symbol_[i] = nodes[i].symbol;
     }
     for (std::uint32_t v = 0; v < table_.size(); ++v) {
-        std::uint64_t symbols = 0;
+        std::uint32_t symbols = 0;
         unsigned count = 0, used = 0;
         int node = root_;
         for (int b = 0; b < kTableBits && count < kMaxSymbolsPerEntry; ++b) {
             node = children_[2 * node + ((v >> b) & 1)];
             if (isLeaf_[node]) {
-                symbols |= std::uint64_t{symbol_[node]} << (8 * count);
+                symbols |= std::uint32_t{symbol_[node]} << (8 * count);
                 ++count;
                 used = static_cast<unsigned>(b + 1);
                 node = root_;
@@ -61,8 +62,7 @@ PlanDecoder::PlanDecoder(const std::array<CNode, CCompression::kNodeCount>& node
         }
         // A longer code takes no bits here: the slow path consumes the
         // table's bits and walks on from `node`.
-        table_[v] = count > 0 ? (symbols << 32) | (std::uint64_t{count} << 8) | used
-                              : (static_cast<std::uint64_t>(static_cast<std::uint16_t>(node)) << 16);
+        table_[v] = count > 0 ? (symbols << 8) | (count << 4) | used : static_cast<std::uint32_t>(node) << 8;
     }
 }
 
@@ -83,22 +83,23 @@ PlanDecoder::Progress PlanDecoder::Decode(const std::uint8_t* in, std::size_t si
     std::uint64_t buffer = bitBuffer_;
     unsigned count = bitCount_;
     int pending = node_;  // inner node of a code cut short, or -1
-    const std::uint64_t* const table = table_.data();
+    const std::uint32_t* const table = table_.data();
     const std::int16_t* const children = children_.data();
     const std::uint8_t* const isLeaf = isLeaf_.data();
     const std::uint8_t* const symbol = symbol_.data();
 
     for (;;) {
         // Fast path. Each refill leaves at least 56 bits, enough for four
-        // lookups of at most 12; each lookup writes at most 4 bytes. The
+        // lookups of at most 13; each lookup advances at most 3 bytes and
+        // stores 4. The
         // bits above `count` are the next input bytes, which the following
         // load ORs in again at the same places.
         if (pending < 0) {
-            while (end - p >= 8 && oend - o >= 4 * kMaxSymbolsPerEntry) {
+            while (end - p >= 8 && oend - o >= 4 * kMaxSymbolsPerEntry + 1) {
                 buffer |= LoadLe64(p) << count;
                 p += (63 - count) >> 3;
                 count |= 56;
-                std::uint64_t e = table[buffer & kTableMask];
+                std::uint32_t e = table[buffer & kTableMask];
                 if (EntryCount(e) == 0) break;
                 // A longer-code entry met below takes no bits and adds no
                 // bytes; the next round's check sends it to the slow path.
@@ -122,7 +123,7 @@ PlanDecoder::Progress PlanDecoder::Decode(const std::uint8_t* in, std::size_t si
         }
         if (count == 0) break;
         if (pending < 0 && count >= static_cast<unsigned>(kTableBits)) {
-            const std::uint64_t e = table[buffer & kTableMask];
+            const std::uint32_t e = table[buffer & kTableMask];
             if (EntryCount(e) == 0) {
                 pending = EntryNode(e);
                 buffer >>= kTableBits;

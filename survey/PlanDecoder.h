@@ -3,10 +3,10 @@
 // tree walk of CCompression::DecodeBits.
 //
 // Design: the next kTableBits code bits (least significant first) index a
-// table built once per tree by walking it. An entry is one 64-bit word:
-// every symbol whose code lies wholly inside those bits (up to four, copied
-// out with one 32-bit store), how many there are and how many bits they
-// take. Skewed images (line drawings: long runs of one byte with a 1-bit
+// table built once per tree by walking it. An entry is one 32-bit word:
+// every symbol whose code lies wholly inside those bits (up to three,
+// copied out with one 32-bit store), how many there are and how many bits
+// they take. The table is 32 KB, so it stays in the L1 cache. Skewed images (line drawings: long runs of one byte with a 1-bit
 // code) thus decode several bytes per lookup, and the loop's critical path
 // is one L1 load and one shift per entry. A code longer than the table
 // resumes the plain walk at the inner node the table reached: weights from
@@ -24,7 +24,7 @@ namespace quorl {
 
 class PlanDecoder {
 public:
-    static constexpr int kTableBits = 12;  // 4096 entries of 8 bytes: fits the L1 cache
+    static constexpr int kTableBits = 13;
 
     PlanDecoder(const std::array<CNode, CCompression::kNodeCount>& nodes, std::int16_t root);
 
@@ -43,9 +43,10 @@ public:
     Progress Decode(const std::uint8_t* in, std::size_t size, std::uint8_t* out, std::size_t capacity);
 
 private:
-    // Entry layout: bits 0-7 bits taken (0 for a longer code), 8-15 symbol
-    // count, 16-31 the inner node reached by a longer code, 32-63 symbols.
-    std::vector<std::uint64_t> table_;
+    // Entry layout: bits 0-3 bits taken (0 for a longer code), 4-5 symbol
+    // count, 8-31 up to three symbols, or for a longer code the inner node
+    // the table's bits reach.
+    std::vector<std::uint32_t> table_;
     std::vector<std::int16_t> children_;  // node * 2 + bit
     std::vector<std::uint8_t> isLeaf_;
     std::vector<std::uint8_t> symbol_;
