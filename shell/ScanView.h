@@ -1,27 +1,70 @@
 #pragma once
-// CScanView: the progress of a channel sweep and the access points heard.
-// For now an empty view, so that the main window can switch to it; it
-// handles no command.
+// CScanView: the progress of the channel sweep for one tapped survey point
+// and the access points heard so far. While it is the active view its timer
+// steps the sweep one channel every two seconds; the tick that finds the
+// sweep over stores the point and hands the screen back to the site view.
+//
+// The view repaints on every tick and, at most ten times a second, when the
+// engine's notification reaches the main window, so the progress bar and
+// the list follow the sweep as it runs.
 
+#include <QBasicTimer>
+#include <QColor>
+#include <QImage>
+#include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
-#include "siteview/CommandTarget.h"
 #include "siteview/ViewActivation.h"
 #include "siteview/ViewSwitcher.h"
 
 namespace quorl {
 
-class CScanView : public QWidget, public IViewActivation, public ICommandTarget {
+class CEngine;
+class CSiteData;
+
+class CScanView : public QWidget, public IViewActivation {
     Q_OBJECT
 public:
-    explicit CScanView(IViewSwitcher& switcher, QWidget* parent = nullptr);
+    static constexpr QRgb kForeground = qRgb(64, 192, 255);
+    static constexpr QRgb kBackground = qRgb(0, 96, 128);
+    // How long engine notifications are gathered into one repaint.
+    static constexpr int kNotifyRepaintMs = 100;
 
+    CScanView(CEngine& engine, CSiteData& data, IViewSwitcher& switcher, QWidget* parent = nullptr);
+
+    // Starts the step timer (again, from a full period) or stops it.
     void OnActivateView(bool active) override;
-    bool HandlesCommand(int id) const override;
-    void RunCommand(int id) override;
+
+    // One step of the timer: the next channel while the sweep runs; once it
+    // has ended, the end-of-sweep step (only the first time) and the switch
+    // back to the site view.
+    void Tick();
+    bool TimerRunning() const { return timer_.isActive(); }
+
+    // Progress in percent of `index` out of `count` channels, kept within
+    // 0..100; 0 for an empty plan.
+    static int Percent(int index, int count);
+
+    // One paint's off-screen image of a client area of `size`.
+    QImage Compose(QSize size) const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void WatchWindow(bool watch);
+    void EngineNotified();
+
+    CEngine& engine_;
+    CSiteData& data_;
     IViewSwitcher& switcher_;
+    QBasicTimer timer_;
+    QTimer notifyRepaint_;
+    QPointer<QWidget> watchedWindow_;
 };
 
 }  // namespace quorl

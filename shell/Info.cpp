@@ -1,0 +1,95 @@
+#include "shell/Info.h"
+
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <algorithm>
+
+#include "common/UserMessages.h"
+#include "shell/DialogUnits.h"
+#include "survey/SiteData.h"
+
+namespace quorl {
+
+namespace {
+
+// The longest lines the list holds: an access point line, and an SSID line
+// of 32 characters after its nine blanks.
+constexpr int kWidestLine = 45;
+
+}  // namespace
+
+CInfo::CInfo(CSiteData& data, IUserMessages& messages, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      messages_(messages) {
+    setWindowTitle(QString::fromLatin1(kCaption));
+    setModal(true);
+
+    list_ = new QListWidget(this);
+    list_->setObjectName(QStringLiteral("control1003"));
+    list_->setSortingEnabled(false);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The columns of the lines are made of blanks: they line up only in a
+    // fixed-pitch face.
+    list_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    list_->addItems(Lines(data));
+
+    keep_ = new QPushButton(QStringLiteral("Keep Point"), this);
+    keep_->setObjectName(QStringLiteral("control1004"));
+    keep_->setDefault(true);
+    delete_ = new QPushButton(QStringLiteral("Delete Point"), this);
+    delete_->setObjectName(QStringLiteral("control1005"));
+
+    // The template's places in dialog units; the list is widened when the
+    // fixed-pitch face needs more room than the template gave it, and the
+    // dialog and the right-hand button move out with it.
+    const DialogUnits units(font());
+    const QFontMetrics listMetrics(list_->font());
+    const int needed = listMetrics.horizontalAdvance(QString(kWidestLine, QLatin1Char('0'))) +
+                       list_->verticalScrollBar()->sizeHint().width() + 2 * list_->frameWidth() + 8;
+    const int extra = std::max(0, needed - units.X(172));
+    list_->setGeometry(units.Rect(7, 7, 172, 146).adjusted(0, 0, extra, 0));
+    keep_->setGeometry(units.Rect(7, 174, 70, 21));
+    delete_->setGeometry(units.Rect(115, 175, 64, 20).translated(extra, 0));
+    setFixedSize(units.Size(186, 202) + QSize(extra, 0));
+
+    connect(keep_, &QPushButton::clicked, this, [this] { done(kKeep); });
+    connect(delete_, &QPushButton::clicked, this, &CInfo::AskDelete);
+}
+
+int CInfo::Run(CSiteData& data, IUserMessages& messages, QWidget* parent) {
+    CInfo dialog(data, messages, parent);
+    return dialog.exec();
+}
+
+QStringList CInfo::Lines(CSiteData& data) {
+    const CSiteData::_tap point = data.SelectedPoint();
+    QStringList lines;
+    lines << QString::asprintf("X = %d          Y = %d", point.x, point.y) << QString();
+    if (point.kind == CSiteData::kGpsPoint || point.kind == CSiteData::kProjectedTap ||
+        point.kind == CSiteData::kPlanTap) {
+        lines << QString::fromLatin1(kHeading);
+        // The count is a 16-bit field of the file.
+        const auto count = static_cast<std::uint16_t>(point.apCount);
+        for (std::uint32_t k = 1; k <= count; ++k) {
+            const auto index = static_cast<std::uint16_t>(k);
+            lines << QString::fromStdString(data.FormatApLine(index))
+                  << QString::fromStdString(data.FormatSsidLine(index));
+        }
+    } else if (point.kind == CSiteData::kApMarker) {
+        lines << QString::fromLatin1(kDynamicApText);
+    }
+    return lines;
+}
+
+void CInfo::reject() { done(kKeep); }
+
+void CInfo::AskDelete() {
+    // No leaves the dialog open as it was.
+    if (messages_.AskYesNo(kDeleteQuestion)) done(kDelete);
+}
+
+}  // namespace quorl
