@@ -117,7 +117,8 @@ PlanDecoder::Progress PlanDecoder::Decode(const std::uint8_t* in, std::size_t si
         // Slow path: one symbol or one long code at a time, near the ends
         // of the input and output and for codes longer than the table.
         if (o == oend) break;
-        while (count <= 56 && p < end) {
+        // At most 56 bits: the fast path's shift by `count` must stay below 64.
+        while (count <= 48 && p < end) {
             buffer |= std::uint64_t{*p++} << count;
             count += 8;
         }
