@@ -27,8 +27,9 @@ inline void StoreSymbols(std::uint8_t* p, std::uint32_t entry) {
     std::memcpy(p, &v, sizeof v);
 }
 
-inline unsigned EntryBits(std::uint32_t e) { return e & 15; }
-inline unsigned EntryCount(std::uint32_t e) { return (e >> 4) & 3; }
+// Bits in the low six: a shift by the entry itself then needs no masking.
+inline unsigned EntryBits(std::uint32_t e) { return e & 63; }
+inline unsigned EntryCount(std::uint32_t e) { return (e >> 6) & 3; }
 inline std::int16_t EntryNode(std::uint32_t e) { return static_cast<std::int16_t>(e >> 8); }
 
 }  // namespace
@@ -62,7 +63,7 @@ PlanDecoder::PlanDecoder(const std::array<CNode, CCompression::kNodeCount>& node
         }
         // A longer code takes no bits here: the slow path consumes the
         // table's bits and walks on from `node`.
-        table_[v] = count > 0 ? (symbols << 8) | (count << 4) | used : static_cast<std::uint32_t>(node) << 8;
+        table_[v] = count > 0 ? (symbols << 8) | (count << 6) | used : static_cast<std::uint32_t>(node) << 8;
     }
 }
 

@@ -43,7 +43,7 @@ public:
     Progress Decode(const std::uint8_t* in, std::size_t size, std::uint8_t* out, std::size_t capacity);
 
 private:
-    // Entry layout: bits 0-3 bits taken (0 for a longer code), 4-5 symbol
+    // Entry layout: bits 0-5 bits taken (0 for a longer code), 6-7 symbol
     // count, 8-31 up to three symbols, or for a longer code the inner node
     // the table's bits reach.
     std::vector<std::uint32_t> table_;
