@@ -60,6 +60,23 @@ bool Inspect(const FileHandle& file, Inspection& out, std::string& why, int& err
         why = "its plan image runs past the end of the file.";
         return false;
     }
+    // N must be something the code bits can hold, or a few bytes of file
+    // could ask for gigabytes of plan image.
+    std::array<std::uint8_t, 1024> weightBytes{};
+    if (file.ReadAt(weightBytes.data(), weightBytes.size(), out.blockOffset + 8) !=
+        static_cast<std::int64_t>(weightBytes.size())) {
+        errorNumber = errno != 0 ? errno : EIO;
+        return false;
+    }
+    std::array<std::uint32_t, 256> weights{};
+    for (int i = 0; i < 256; ++i) weights[i] = ReadLe32(weightBytes.data() + 4 * i);
+    CCompression tree("", "");
+    tree.SetWeights(weights);
+    tree.BuildTree();
+    if (out.decodedLength > tree.MaxSymbols(out.blockLength - CCompression::kBlockHeaderSize)) {
+        why = "its plan image claims more bytes than its code can hold.";
+        return false;
+    }
     if (out.header[kKindOffset] == 0 && !TransformOf(out.header).Invertible()) {
         why = "its transform between positions and the plan cannot be inverted.";
         return false;

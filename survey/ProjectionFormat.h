@@ -42,8 +42,8 @@ struct Inspection {
 
 // Reads the header and the block's place and checks that the file can be
 // used: a whole header, a block that lies within the file and is at least
-// as long as its own header, and for a GPS projection (kind 0) a transform
-// that can be inverted. On failure `why` completes "cannot be used as a
+// as long as its own header, a decoded length its code bits can hold, and
+// for a GPS projection (kind 0) a transform that can be inverted. On failure `why` completes "cannot be used as a
 // projection file: ..." and `errorNumber` is set when a read failed.
 bool Inspect(const FileHandle& file, Inspection& out, std::string& why, int& errorNumber);
 

@@ -61,19 +61,30 @@ bool Inspect(const std::string& path, FileHandle& file, projection::Inspection& 
     return true;
 }
 
+// Prints what the file says even when it lies, then what is wrong with it.
 int Info(const std::string& path) {
-    FileHandle file;
+    FileHandle file = FileHandle::Open(path, O_RDONLY);
+    if (!file.Valid()) return Fail("cannot open " + path + ": " + SystemErrorText(errno));
     projection::Inspection place;
-    if (!Inspect(path, file, place)) return 1;
-    const AffineTransform t = projection::TransformOf(place.header);
-    const std::uint8_t kind = place.header[projection::kKindOffset];
+    std::string why;
+    int errorNumber = 0;
+    const bool usable = projection::Inspect(file, place, why, errorNumber);
+    if (errorNumber != 0) return Fail("cannot read " + path + ": " + SystemErrorText(errorNumber));
     std::printf("file: %s\n", path.c_str());
     std::printf("length: %" PRIu64 " bytes\n", place.fileLength);
-    std::printf("kind: %u (%s)\n", kind, kind == 0 ? "GPS projection" : kind == 1 ? "linear projection" : "unknown");
-    std::printf("A: %.17g\nB: %.17g\nC: %.17g\nD: %.17g\nE: %.17g\nF: %.17g\n", t.a, t.b, t.c, t.d, t.e, t.f);
-    std::printf("block offset: %" PRIu64 "\n", place.blockOffset);
-    std::printf("block length: %" PRIu64 "\n", place.blockLength);
-    std::printf("decoded length: %u\n", place.decodedLength);
+    if (place.fileLength >= projection::kHeaderSize) {
+        const AffineTransform t = projection::TransformOf(place.header);
+        const std::uint8_t kind = place.header[projection::kKindOffset];
+        std::printf("kind: %u (%s)\n", kind,
+                    kind == 0 ? "GPS projection" : kind == 1 ? "linear projection" : "unknown");
+        std::printf("A: %.17g\nB: %.17g\nC: %.17g\nD: %.17g\nE: %.17g\nF: %.17g\n", t.a, t.b, t.c, t.d, t.e, t.f);
+        std::printf("block offset: %u\n", projection::BlockOffset(place.header));
+        if (place.blockOffset + 8 <= place.fileLength) {
+            std::printf("block length: %" PRIu64 "\n", place.blockLength);
+            std::printf("decoded length: %u\n", place.decodedLength);
+        }
+    }
+    if (!usable) return Fail(path + " cannot be used as a projection file: " + why);
     return 0;
 }
 

@@ -188,6 +188,18 @@ TEST(ToolCommandsTest, ProjMakeInfoDecodeRoundTripThroughLoad) {
     EXPECT_EQ(o.status, 1);
     EXPECT_NE(o.err.find("more bytes than its code can hold"), std::string::npos) << o.err;
     EXPECT_EQ(ReadBytes(out), ReadBytes(dir / "site.gpfb"));
+    // info shows what a lying file says, then what is wrong with it.
+    o = Quorl(dir, {"proj", "info", dir / "lying.gpf"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.out.find("decoded length: 4294967280\n"), std::string::npos) << o.out;
+    EXPECT_NE(o.err.find("more bytes than its code can hold"), std::string::npos) << o.err;
+    WriteLe32(&lying[0], 0x7FFFFFFF);
+    WriteBytes(dir / "lying.gpf", lying);
+    o = Quorl(dir, {"proj", "info", dir / "lying.gpf"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.out.find("block offset: 2147483647\n"), std::string::npos) << o.out;
+    EXPECT_EQ(o.out.find("block length"), std::string::npos) << o.out;
+    EXPECT_NE(o.err.find("lies past the end of the file"), std::string::npos) << o.err;
     WriteBytes(dir / "short.gpf", Bytes(100, 0));
     EXPECT_EQ(Quorl(dir, {"proj", "info", dir / "short.gpf"}).status, 1);
 
