@@ -61,7 +61,7 @@ TEST(MutatedFilesTest, ProjectionLoaderAndDecoder) {
     WriteBytes(dir / "good.gpf", good);
     ASSERT_TRUE(projection.Load(dir / "good.gpf"));
 
-    for (int round = 0; round < 150; ++round) {
+    for (int round = 0; round < 120; ++round) {
         const Bytes bad = Mutate(good, rng);
         WriteBytes(dir / "bad.gpf", bad);
         messages.Clear();
@@ -83,7 +83,7 @@ TEST(MutatedFilesTest, ProjectionLoaderAndDecoder) {
 
     // Blocks decoded straight, with weights and lengths of any kind.
     const Bytes block(good.begin() + 141, good.end());
-    for (int round = 0; round < 150; ++round) {
+    for (int round = 0; round < 120; ++round) {
         WriteBytes(dir / "block", Mutate(block, rng));
         CCompression c(dir / "block", dir / "out");
         const DecompressResult r = c.Decompress();
