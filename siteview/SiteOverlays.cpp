@@ -4,6 +4,7 @@
 #include <QPaintDevice>
 #include <QPainter>
 #include <QString>
+#include <cmath>
 
 #include "siteview/CellText.h"
 #include "siteview/SiteColours.h"
@@ -18,6 +19,18 @@ constexpr int kLargeRadius = 20;
 constexpr int kLargeMarkersAbove = 240;  // client width
 // The "AP" text box: 10 pixels each way from the marker's centre.
 constexpr int kApTextHalf = 10;
+
+// The painter's image when the overlays may write into it directly.
+QImage* DirectTarget(QPainter& painter) {
+    QPaintDevice* device = painter.device();
+    if (!device || device->devType() != QInternal::Image || !painter.worldTransform().isIdentity()) return nullptr;
+    return static_cast<QImage*>(device);
+}
+
+QImage& NoImage() {
+    static QImage none;
+    return none;
+}
 
 }  // namespace
 
@@ -40,7 +53,16 @@ QPen DashedPen() {
 }
 
 CSiteOverlays::CSiteOverlays(QPainter& painter, const CSitePlan& plan, const PlanRect& client)
-    : painter_(painter), plan_(plan), client_(client), radius_(MarkerRadius(client.Width())), pen_(DashedPen()) {}
+    : painter_(painter),
+      plan_(plan),
+      client_(client),
+      radius_(MarkerRadius(client.Width())),
+      pen_(DashedPen()),
+      canvas_(DirectTarget(painter) ? *DirectTarget(painter) : NoImage()) {
+    if (QImage* image = DirectTarget(painter)) ratio_ = image->devicePixelRatio();
+}
+
+int CSiteOverlays::Device(int logical) const { return static_cast<int>(std::lround(logical * ratio_)); }
 
 const QImage& CSiteOverlays::SpriteOf(Sprite sprite) {
     QImage& image = sprites_[sprite];
@@ -76,7 +98,16 @@ const QImage& CSiteOverlays::SpriteOf(Sprite sprite) {
 }
 
 void CSiteOverlays::Blit(Sprite sprite, const PlanPoint& at) {
-    painter_.drawImage(QPoint(at.x - radius_ - 1, at.y - radius_ - 1), SpriteOf(sprite));
+    const QImage& image = SpriteOf(sprite);
+    const QPoint corner(at.x - radius_ - 1, at.y - radius_ - 1);
+    if (canvas_.Valid()) {
+        if (!spans_[sprite]) spans_[sprite] = OpaqueSpansOf(image).value_or(OpaqueSpans{});
+        if (!spans_[sprite]->spans.empty()) {
+            canvas_.Copy(*spans_[sprite], Device(corner.x()), Device(corner.y()));
+            return;
+        }
+    }
+    painter_.drawImage(corner, image);
 }
 
 void CSiteOverlays::SurveyPointMarker(std::int32_t px, std::int32_t py, std::int16_t strongest) {
@@ -111,8 +142,13 @@ void CSiteOverlays::ConnectingLine(std::int32_t px, std::int32_t py) {
     if (firstLinePoint_) {
         firstLinePoint_ = false;
     } else if (inWindow) {
-        painter_.setPen(pen_);
-        painter_.drawLine(QPoint(previousLinePoint_.x, previousLinePoint_.y), QPoint(s.x, s.y));
+        if (canvas_.Valid()) {
+            canvas_.DashedLine(Device(previousLinePoint_.x), Device(previousLinePoint_.y), Device(s.x), Device(s.y),
+                               pen_.color().rgb());
+        } else {
+            painter_.setPen(pen_);
+            painter_.drawLine(QPoint(previousLinePoint_.x, previousLinePoint_.y), QPoint(s.x, s.y));
+        }
     }
     previousLinePoint_ = s;
 }

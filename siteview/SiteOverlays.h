@@ -6,14 +6,17 @@
 //
 // Markers are drawn once per kind and paint into a small image and then
 // copied to each point, so a paint with thousands of points does not stroke
-// thousands of dashed circles.
+// thousands of dashed circles. When the painter draws into a 32-bit image,
+// the copies and the dashed lines go straight into its pixels.
 
 #include <QColor>
 #include <QImage>
 #include <QPen>
 #include <array>
 #include <cstdint>
+#include <optional>
 
+#include "siteview/PixelCanvas.h"
 #include "survey/PlanRect.h"
 
 class QPainter;
@@ -54,6 +57,7 @@ private:
     enum Sprite { kSignalBlack, kSignalRed, kSignalGreen, kSignalBlue, kSignalWhite, kAccessPoint, kSpriteCount };
     const QImage& SpriteOf(Sprite sprite);
     void Blit(Sprite sprite, const PlanPoint& at);
+    int Device(int logical) const;
 
     QPainter& painter_;
     const CSitePlan& plan_;
@@ -63,6 +67,11 @@ private:
     bool firstLinePoint_ = true;
     PlanPoint previousLinePoint_;
     std::array<QImage, kSpriteCount> sprites_;
+    std::array<std::optional<OpaqueSpans>, kSpriteCount> spans_;
+    // Valid when the painter draws into a 32-bit image with no transform of
+    // its own; `ratio_` is that image's device pixel ratio.
+    PixelCanvas canvas_;
+    qreal ratio_ = 1.0;
 };
 
 }  // namespace quorl

@@ -242,16 +242,20 @@ QImage CSiteView::ComposeFrame() const {
     const QSize size = viewport()->size();
     if (size.isEmpty()) return QImage();
     const qreal ratio = viewport()->devicePixelRatioF();
-    QImage buffer(size * ratio, QImage::Format_RGB32);
-    if (buffer.isNull()) return buffer;
-    buffer.setDevicePixelRatio(ratio);
-    QPainter painter(&buffer);
+    const QSize pixels = size * ratio;
+    if (frame_.size() != pixels || frame_.devicePixelRatio() != ratio) {
+        frame_ = QImage(pixels, QImage::Format_RGB32);
+        if (frame_.isNull()) return frame_;
+        frame_.setDevicePixelRatio(ratio);
+    }
+    QPainter painter(&frame_);
     painter.setFont(PaintFont());
     if (planLoaded_)
         PaintPlan(painter);
     else
         PaintNoPlan(painter);
-    return buffer;
+    painter.end();
+    return frame_;
 }
 
 void CSiteView::PaintNoPlan(QPainter& painter) const {

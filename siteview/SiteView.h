@@ -54,7 +54,7 @@ public:
     const QTimer& Timer() const { return timer_; }
 
     // One paint's off-screen image of the whole client area, as the window
-    // gets it.
+    // gets it. Every pixel is drawn anew each time.
     QImage ComposeFrame() const;
 
 protected:
@@ -94,6 +94,9 @@ private:
     QImage planImage_;
     bool planLoaded_ = false;
     QTimer timer_;
+    // The off-screen image, kept from paint to paint while the client size
+    // stays, so a paint does not ask the system for fresh pages each time.
+    mutable QImage frame_;
     // Bitmap 133 at 1x, 2x and 4x.
     std::array<QImage, 3> centreMarks_;
 };

@@ -1,0 +1,220 @@
+// The site view's display, loading, zoom and scrolling.
+
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTest>
+
+#include "SiteViewTestSupport.h"
+#include "common/Timing.h"
+#include "siteview/SiteColours.h"
+
+using namespace quorl;
+using namespace quorl::test;
+
+namespace {
+
+// A plan of 20-pixel squares, each a colour of its own, so a painted
+// pixel tells which plan pixel it shows.
+QImage Checkers(int w, int h) {
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) image.setPixel(x, y, qRgb((x / 20) * 5 % 256, (y / 20) * 5 % 256, 77));
+    return image;
+}
+
+QPoint ThumbCentre(QScrollBar* bar) {
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.subControls = QStyle::SC_None;
+    option.activeSubControls = QStyle::SC_None;
+    option.orientation = bar->orientation();
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.singleStep = bar->singleStep();
+    option.pageStep = bar->pageStep();
+    option.upsideDown = bar->invertedAppearance();
+    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar).center();
+}
+
+}  // namespace
+
+class SiteViewTest : public QObject {
+    Q_OBJECT
+private slots:
+    void showsTheNoPlanDisplayUntilAPlanIsLoaded() {
+        SiteFixture f;
+        auto view = f.MakeView(640, 480);
+        const QImage frame = view->ComposeFrame();
+        QCOMPARE(frame.size(), QSize(640, 480));
+        // Black, with the text's top at h / 2 - 25 and no panel.
+        QCOMPARE(Count(frame, QRect(0, 0, 640, 215), [](QRgb c) { return Rgb(c) != 0; }), 0);
+        QVERIFY(Count(frame, QRect(0, 215, 640, 20), IsLight) > 20);
+        QCOMPARE(Count(frame, QRect(0, 240, 640, 240), [](QRgb c) { return Rgb(c) != 0; }), 0);
+        // What the window gets is the frame, copied once.
+        QCOMPARE(view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32), frame);
+
+        QVERIFY(view->HandlesCommand(command::kLoadProjection));
+        QVERIFY(view->HandlesCommand(command::kZoomIn) && view->HandlesCommand(command::kZoomOut));
+        for (int id : {command::kCollectionFile, command::kStartScanning, command::kStopScanning,
+                       command::kChannelList, command::kPointInformation})
+            QVERIFY(!view->HandlesCommand(id));
+
+        view->RunCommand(command::kZoomIn);
+        view->RunCommand(command::kZoomOut);
+        QTest::keyClick(view.get(), Qt::Key_Right);
+        QTest::keyClick(view.get(), Qt::Key_Down);
+        QCOMPARE(view->ComposeFrame(), frame);
+
+        QCOMPARE(view->Timer().interval(), timing::ScaledMs(timing::kSiteViewTickMs));
+        QVERIFY(view->Timer().isActive());
+    }
+
+    void loadsAProjectionAndStretchesItsPlan() {
+        SiteFixture f;
+        auto view = f.MakeView(640, 480);
+        f.messages.QueueFile(std::nullopt);
+        view->RunCommand(command::kLoadProjection);
+        QVERIFY(!view->PlanLoaded());
+
+        const QImage plan = Checkers(1000, 800);
+        f.Load(*view, plan);
+        const auto requests = f.messages.FileRequests();
+        QCOMPARE(requests.size(), size_t{2});
+        QVERIFY(requests[1].open && requests[1].mustExist);
+        QCOMPARE(requests[1].defaultExtension, std::string("LPF"));
+        QCOMPARE(requests[1].initialName, std::string("DEFAULT"));
+        QCOMPARE(requests[1].filter, std::string("Linear Projection Files (*.lpf)|*.lpf|GPS Projection Files "
+                                                 "(*.gpf)|*.gpf|All Files (*.*)|*.*||"));
+
+        QVERIFY(view->PlanLoaded());
+        QCOMPARE(view->PlanImage().size(), QSize(1000, 800));
+        QCOMPARE(f.plan.Window(), (PlanRect{0, 0, 480, 480}));
+        QCOMPARE(f.plan.CentreX(), 240);
+        QCOMPARE(f.plan.CentreY(), 240);
+        QCOMPARE(view->horizontalScrollBar()->maximum(), 1000);
+        QCOMPARE(view->verticalScrollBar()->maximum(), 800);
+        QCOMPARE(view->horizontalScrollBar()->value(), 240);
+        QCOMPARE(view->verticalScrollBar()->value(), 240);
+
+        // 480 plan pixels over 640 across, 480 down: (30, 30) on the plan is
+        // (40, 30) in the view.
+        const QImage frame = view->ComposeFrame();
+        QCOMPARE(At(frame, 40 + 1, 30 + 1), Rgb(plan.pixel(31, 31)));
+        QCOMPARE(At(frame, 4 * 250 / 3, 250), Rgb(plan.pixel(250 + 5, 250 + 5)));
+    }
+
+    void aFailedLoadNeverLeavesAnEmptyWindow() {
+        SiteFixture f;
+        auto view = f.MakeView(640, 480);
+        f.Load(*view, Checkers(1000, 800));
+        f.messages.Clear();
+
+        // A file that is no projection: reported, the earlier plan stays.
+        std::ofstream(f.PathOf("junk.lpf")) << "not a projection";
+        f.messages.QueueFile(f.PathOf("junk.lpf"));
+        view->RunCommand(command::kLoadProjection);
+        QVERIFY(view->PlanLoaded());
+        QCOMPARE(f.plan.Window(), (PlanRect{0, 0, 480, 480}));
+        QCOMPARE(f.messages.Texts().size(), size_t{1});
+
+        // A projection whose image is no bitmap: the error box, then the
+        // no-plan display.
+        f.messages.Clear();
+        f.messages.QueueFile(f.WriteProjection("bad.lpf", QByteArray(5000, 'x')));
+        view->RunCommand(command::kLoadProjection);
+        QVERIFY(!view->PlanLoaded());
+        const auto texts = f.messages.Texts();
+        QCOMPARE(texts.size(), size_t{1});
+        QVERIFY2(texts[0].rfind("Error: 22: ", 0) == 0, texts[0].c_str());
+        const QImage frame = view->ComposeFrame();
+        QCOMPARE(At(frame, 5, 5), Rgb(colour::kBlack));
+        QCOMPARE(At(frame, 600, 100), Rgb(colour::kBlack));
+
+        // A good plan after that shows again.
+        f.Load(*view, Checkers(300, 300), "again.lpf");
+        QVERIFY(view->PlanLoaded());
+        QCOMPARE(f.plan.Window(), (PlanRect{0, 0, 480, 480}));
+    }
+
+    void zoomStopsAtTheMaximumAndLineStepsStayTenPlanPixels() {
+        SiteFixture f;
+        auto view = f.MakeView(640, 480);
+        f.Load(*view, Checkers(1000, 800));
+        QScrollBar* h = view->horizontalScrollBar();
+        QScrollBar* v = view->verticalScrollBar();
+        for (int zoom = 1; zoom <= CSitePlan::kMaxZoom; zoom *= 2) {
+            QCOMPARE(int{f.plan.Zoom()}, zoom);
+            const int x = f.plan.CentreX();
+            const int y = f.plan.CentreY();
+            QTest::keyClick(view.get(), Qt::Key_Right);
+            QCOMPARE(f.plan.CentreX(), x + 10);
+            QCOMPARE(h->value(), x + 10);
+            h->triggerAction(QAbstractSlider::SliderSingleStepSub);
+            QCOMPARE(f.plan.CentreX(), x);
+            QCOMPARE(h->value(), x);
+            QTest::keyClick(view.get(), Qt::Key_Down);
+            v->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+            QCOMPARE(f.plan.CentreY(), y + 20);
+            QCOMPARE(v->value(), y + 20);
+            v->triggerAction(QAbstractSlider::SliderPageStepSub);
+            QCOMPARE(f.plan.CentreY(), 0);  // a page is 480 plan pixels
+            v->setValue(y);
+            v->triggerAction(QAbstractSlider::SliderMove);
+            QCOMPARE(f.plan.CentreY(), y);
+            view->RunCommand(command::kZoomIn);
+        }
+        // At the maximum the command changes nothing.
+        const PlanRect window = f.plan.Window();
+        QCOMPARE(f.plan.Zoom(), CSitePlan::kMaxZoom);
+        view->RunCommand(command::kZoomIn);
+        QCOMPARE(f.plan.Zoom(), CSitePlan::kMaxZoom);
+        QCOMPARE(f.plan.Window(), window);
+        QVERIFY(!view->ComposeFrame().isNull());
+
+        // Other keys leave the plan alone.
+        QTest::keyClick(view.get(), Qt::Key_PageDown);
+        QTest::keyClick(view.get(), Qt::Key_End);
+        QCOMPARE(f.plan.Window(), window);
+    }
+
+    void theUncoveredPartOfTheViewIsNeutral() {
+        SiteFixture f;
+        auto view = f.MakeView(640, 480);
+        f.Load(*view, Solid(1000, 800, qRgb(10, 200, 10)));
+        for (int i = 0; i < 30; ++i) QTest::keyClick(view.get(), Qt::Key_Left);
+        // The centre stops on the plan's edge; the window reaches half its
+        // width past it.
+        QCOMPARE(f.plan.CentreX(), 0);
+        QCOMPARE(f.plan.Window().left, -240);
+        const QImage frame = view->ComposeFrame();
+        QCOMPARE(At(frame, 10, 100), Rgb(colour::kOffPlan));
+        QCOMPARE(At(frame, 310, 100), Rgb(colour::kOffPlan));
+        QCOMPARE(At(frame, 330, 100), Rgb(qRgb(10, 200, 10)));
+    }
+
+    void aThumbDragMovesNothingUntilReleased() {
+        SiteFixture f;
+        auto view = f.MakeView(640, 480);
+        f.Load(*view, Checkers(1000, 800));
+        QScrollBar* bar = view->horizontalScrollBar();
+        const QPoint from = ThumbCentre(bar);
+        const QPoint to = from + QPoint(bar->width() / 4, 0);
+        QTest::mousePress(bar, Qt::LeftButton, {}, from);
+        QVERIFY(bar->isSliderDown());
+        QTest::mouseMove(bar, from + QPoint(bar->width() / 8, 0));
+        QTest::mouseMove(bar, to);
+        QVERIFY(bar->sliderPosition() > 240);
+        QCOMPARE(f.plan.CentreX(), 240);
+        QCOMPARE(bar->value(), 240);
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, to);
+        QVERIFY(f.plan.CentreX() > 240);
+        QCOMPARE(bar->value(), f.plan.CentreX());
+        QCOMPARE(f.plan.Window().Width(), 480);
+    }
+};
+
+QTEST_MAIN(SiteViewTest)
+#include "SiteViewTest.moc"
