@@ -59,6 +59,7 @@ struct TestPoint {
     std::uint8_t kind = CSiteData::kPlanTap;
     std::uint16_t x = 0, y = 0;
     std::vector<int> levels;
+    double latitude = 0, longitude = 0;  // GPS points and projected taps
 };
 
 struct SiteFixture {
@@ -120,7 +121,7 @@ struct SiteFixture {
     }
 
     // Makes the collection file and reads it into the point list.
-    void UsePoints(const std::vector<TestPoint>& points) {
+    void UsePoints(const std::vector<TestPoint>& points, const std::string& name = "points.ssd") {
         std::vector<std::uint8_t> bytes;
         const auto start = collection::MakeNewFileStart(0);
         bytes.insert(bytes.end(), start.begin(), start.end());
@@ -129,6 +130,8 @@ struct SiteFixture {
             record.kind = p.kind;
             record.x = p.x;
             record.y = p.y;
+            record.latitude = static_cast<std::int32_t>(p.latitude * collection::kPositionScale);
+            record.longitude = static_cast<std::int32_t>(p.longitude * collection::kPositionScale);
             record.apCount = static_cast<std::uint16_t>(p.levels.size());
             std::uint8_t out[collection::kPointRecordSize];
             collection::EncodePoint(record, out);
@@ -142,11 +145,11 @@ struct SiteFixture {
                 bytes.insert(bytes.end(), apOut, apOut + sizeof apOut);
             }
         }
-        const std::string path = PathOf("points.ssd");
+        const std::string path = PathOf(name);
         std::ofstream(path, std::ios::binary | std::ios::trunc)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         data.SetCollectionPath(path);
-        QVERIFY(data.LoadCollection());
+        data.LoadCollection();
     }
 };
 
