@@ -4,7 +4,7 @@
 #include <QFontMetrics>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScrollBar>
+#include <QStyle>
 #include <algorithm>
 
 #include "common/UserMessages.h"
@@ -15,9 +15,9 @@ namespace quorl {
 
 namespace {
 
-// The longest lines the list holds: an access point line, and an SSID line
-// of 32 characters after its nine blanks.
-constexpr int kWidestLine = 45;
+// The longest line the list holds, in characters: the heading (access
+// point lines have 45, SSID lines at most 41).
+constexpr int kWidestLine = 50;
 
 }  // namespace
 
@@ -31,7 +31,9 @@ CInfo::CInfo(CSiteData& data, IUserMessages& messages, QWidget* parent)
     list_->setObjectName(QStringLiteral("control1003"));
     list_->setSortingEnabled(false);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Only a vertical scroll bar: the list is made wide enough for its lines.
     list_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The columns of the lines are made of blanks: they line up only in a
     // fixed-pitch face.
     list_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -48,8 +50,11 @@ CInfo::CInfo(CSiteData& data, IUserMessages& messages, QWidget* parent)
     // dialog and the right-hand button move out with it.
     const DialogUnits units(font());
     const QFontMetrics listMetrics(list_->font());
-    const int needed = listMetrics.horizontalAdvance(QString(kWidestLine, QLatin1Char('0'))) +
-                       list_->verticalScrollBar()->sizeHint().width() + 2 * list_->frameWidth() + 8;
+    const int focusMargin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list_) + 1;
+    const int widest = std::max(list_->sizeHintForColumn(0),
+                                listMetrics.horizontalAdvance(QString(kWidestLine, QLatin1Char('0'))) + 2 * focusMargin);
+    const int needed = widest + style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list_) +
+                       2 * list_->frameWidth() + 4;
     const int extra = std::max(0, needed - units.X(172));
     list_->setGeometry(units.Rect(7, 7, 172, 146).adjusted(0, 0, extra, 0));
     keep_->setGeometry(units.Rect(7, 174, 70, 21));
