@@ -81,8 +81,12 @@ QStringList CInfo::Lines(CSiteData& data) {
         const auto count = static_cast<std::uint16_t>(point.apCount);
         for (std::uint32_t k = 1; k <= count; ++k) {
             const auto index = static_cast<std::uint16_t>(k);
-            lines << QString::fromStdString(data.FormatApLine(index))
-                  << QString::fromStdString(data.FormatSsidLine(index));
+            const std::string apLine = data.FormatApLine(index);
+            // A file that cannot be opened is reported once, not twice for
+            // every access point.
+            if (data.LastFileFailed()) break;
+            lines << QString::fromStdString(apLine) << QString::fromStdString(data.FormatSsidLine(index));
+            if (data.LastFileFailed()) break;
         }
     } else if (point.kind == CSiteData::kApMarker) {
         lines << QString::fromLatin1(kDynamicApText);

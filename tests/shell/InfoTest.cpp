@@ -129,6 +129,11 @@ private slots:
         // Records that can no longer be read give empty lines, not a failure.
         std::filesystem::resize_file(rig.data.CollectionPath(), collection::kFirstGroup + collection::kPointRecordSize);
         QCOMPARE(CInfo::Lines(rig.data).mid(3), (QStringList{QString(), QString(), QString(), QString()}));
+        // A file gone since the point was selected: one report, no lines.
+        rig.unit.messages.Clear();
+        std::filesystem::remove(rig.data.CollectionPath());
+        QCOMPARE(CInfo::Lines(rig.data).size(), 3);
+        QCOMPARE(rig.unit.messages.Texts().size(), std::size_t{1});
     }
 
     void keepingAndDeleting() {
