@@ -87,6 +87,7 @@ private slots:
                        {CSiteData::kPlanTap, 300, 100, {-40}},
                        {CSiteData::kDeleted, 300, 400, {-40}}});
         QImage frame = s.view->ComposeFrame();
+        QCOMPARE(BlackAlong(frame, {8, 10}, {60, 75}), 0);                  // nothing to the first
         QVERIFY(BlackAlong(frame, {80 + 25, 100}, {240 - 25, 100}) > 50);   // first to second
         QVERIFY(BlackAlong(frame, {240 + 25, 100}, {400 - 25, 100}) > 50);  // second to third
         QCOMPARE(BlackAlong(frame, {240, 100 + 25}, {160, 300 - 25}), 0);   // none to the AP marker

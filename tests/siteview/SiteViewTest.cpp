@@ -7,6 +7,7 @@
 
 #include "SiteViewTestSupport.h"
 #include "common/Timing.h"
+#include "siteview/PlanImage.h"
 #include "siteview/SiteColours.h"
 
 using namespace quorl;
@@ -137,6 +138,39 @@ private slots:
         f.Load(*view, Checkers(300, 300), "again.lpf");
         QVERIFY(view->PlanLoaded());
         QCOMPARE(f.plan.Window(), (PlanRect{0, 0, 480, 480}));
+    }
+
+    void planImageFilesThatCannotBeShownAreRefused() {
+        SiteFixture f;
+        PlanImageFailure failure;
+        QVERIFY(ReadPlanImage(f.PathOf("missing.lpfb"), failure).isNull());
+        QCOMPARE(failure.errorNumber, ENOENT);
+        QVERIFY(failure.detail.find("missing.lpfb") != std::string::npos);
+
+        auto write = [&](const QByteArray& bytes) {
+            std::ofstream(f.PathOf("plan.b"), std::ios::binary | std::ios::trunc).write(bytes.constData(), bytes.size());
+            failure = PlanImageFailure{};
+            return ReadPlanImage(f.PathOf("plan.b"), failure);
+        };
+        QVERIFY(write(QByteArray("BM")).isNull());
+        QCOMPARE(failure.errorNumber, EINVAL);
+        // Pixel bits said to start past the end of the file.
+        QByteArray bitmap = SiteFixture::Bitmap(Solid(4, 4, qRgb(1, 2, 3)));
+        QByteArray lying = bitmap;
+        lying[10] = char(0xFF), lying[11] = char(0xFF);
+        QVERIFY(write(lying).isNull());
+        QCOMPARE(failure.errorNumber, EINVAL);
+        // A header that asks for 60000 x 60000 pixels is refused, not allocated.
+        lying = bitmap;
+        for (int field : {18, 22}) lying[field] = char(0x60), lying[field + 1] = char(0xEA), lying[field + 2] = 0;
+        QVERIFY(write(lying).isNull());
+        QCOMPARE(failure.errorNumber, EINVAL);
+
+        // Palette bitmaps come out as 32-bit pixels.
+        QImage indexed = Checkers(40, 40).convertToFormat(QImage::Format_Indexed8);
+        const QImage read = write(SiteFixture::Bitmap(indexed));
+        QCOMPARE(read.format(), QImage::Format_RGB32);
+        QCOMPARE(read, indexed.convertToFormat(QImage::Format_RGB32));
     }
 
     void zoomStopsAtTheMaximumAndLineStepsStayTenPlanPixels() {
