@@ -48,10 +48,6 @@ private slots:
             QCOMPARE(At(frame, sx + 6, sy + 8), Rgb(fills[i]));
             QCOMPARE(At(frame, sx - 8, sy - 6), Rgb(fills[i]));
         }
-        QCOMPARE(SignalColour(-91), colour::kBlack);
-        QCOMPARE(SignalColour(-90), colour::kRed);
-        QCOMPARE(SignalColour(-31), colour::kBlue);
-        QCOMPARE(SignalColour(-30), colour::kWhite);
     }
 
     void markerRadiusFollowsTheClientWidth() {
