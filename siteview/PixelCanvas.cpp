@@ -62,7 +62,7 @@ void PixelCanvas::DashedLine(int x0, int y0, int x1, int y1, QRgb colour) {
     const int stepY = dy < 0 ? -1 : 1;
 
     // The steps that can land in the image, from the straight line with a
-    // pixel to spare each way; each pixel is still checked below.
+    // pixel to spare each way.
     double first = 0;
     double last = static_cast<double>(major);
     auto keep = [&](double start, double perStep, double size) {
@@ -80,32 +80,46 @@ void PixelCanvas::DashedLine(int x0, int y0, int x1, int y1, QRgb colour) {
     keep(x0, static_cast<double>(dx) / steps, width_);
     keep(y0, static_cast<double>(dy) / steps, height_);
     if (first > last) return;
-    const auto begin = static_cast<std::int64_t>(first);
-    const auto end = static_cast<std::int64_t>(last);
+    auto begin = static_cast<std::int64_t>(first);
+    auto end = static_cast<std::int64_t>(last);
 
-    // Pixel i: i steps along the major axis, and along the minor axis i x
-    // minor / major rounded half up, kept as a quotient and remainder.
+    // Pixel i lies i steps along the major axis and i x minor / major,
+    // rounded half up, along the other. Ends near the 32-bit limits take
+    // the product past 64 bits.
     const std::int64_t twiceMajor = 2 * major;
-    std::int64_t across = 0;
-    std::int64_t remainder = 0;
-    if (major != 0) {
-        // Ends near the 32-bit limits take the product past 64 bits.
-        const __int128 numerator = static_cast<__int128>(2 * begin) * minor + major;
-        across = static_cast<std::int64_t>(numerator / twiceMajor);
-        remainder = static_cast<std::int64_t>(numerator % twiceMajor);
-    }
+    auto numerator = [&](std::int64_t i) { return static_cast<__int128>(2 * i) * minor + major; };
+    auto across = [&](std::int64_t i) {
+        return major == 0 ? std::int64_t{0} : static_cast<std::int64_t>(numerator(i) / twiceMajor);
+    };
+    auto xAt = [&](std::int64_t i) { return xMajor ? x0 + stepX * i : x0 + stepX * across(i); };
+    auto yAt = [&](std::int64_t i) { return xMajor ? y0 + stepY * across(i) : y0 + stepY * i; };
+    auto inside = [&](std::int64_t i) {
+        const std::int64_t x = xAt(i);
+        const std::int64_t y = yAt(i);
+        return x >= 0 && x < width_ && y >= 0 && y < height_;
+    };
+    // Both coordinates move one way only, so every pixel between two inside
+    // the image is inside too: with the ends trimmed, none needs a check.
+    while (begin <= end && !inside(begin)) ++begin;
+    while (end >= begin && !inside(end)) --end;
+    if (begin > end) return;
+
+    const std::int64_t rowStep = stride_ / static_cast<qsizetype>(sizeof(std::uint32_t));
+    const std::int64_t majorStep = xMajor ? stepX : stepY * rowStep;
+    const std::int64_t minorStep = xMajor ? stepY * rowStep : stepX;
+    auto* const base = reinterpret_cast<std::uint32_t*>(bits_);
+    std::int64_t offset = yAt(begin) * rowStep + xAt(begin);
+    std::int64_t remainder = major == 0 ? 0 : static_cast<std::int64_t>(numerator(begin) % twiceMajor);
     const auto pixel = static_cast<std::uint32_t>(colour | 0xFF000000u);
     int phase = static_cast<int>(begin % kDashPeriod);
-    for (std::int64_t i = begin; i <= end; ++i) {
-        const std::int64_t x = xMajor ? x0 + stepX * i : x0 + stepX * across;
-        const std::int64_t y = xMajor ? y0 + stepY * across : y0 + stepY * i;
-        if (phase < kDashOn && x >= 0 && x < width_ && y >= 0 && y < height_)
-            reinterpret_cast<std::uint32_t*>(bits_ + y * stride_)[x] = pixel;
+    for (std::int64_t n = end - begin; n >= 0; --n) {
+        if (phase < kDashOn) base[offset] = pixel;
         if (++phase == kDashPeriod) phase = 0;
+        offset += majorStep;
         remainder += 2 * minor;
         if (remainder >= twiceMajor) {
             remainder -= twiceMajor;
-            ++across;
+            offset += minorStep;
         }
     }
 }

@@ -3,6 +3,7 @@
 
 #include <QPainter>
 #include <QTest>
+#include <random>
 
 #include "SiteViewTestSupport.h"
 #include "siteview/PixelCanvas.h"
@@ -40,6 +41,19 @@ private slots:
         far.DashedLine(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, qRgb(0, 0, 0));
         far.DashedLine(7, 7, 7, 7, qRgb(0, 0, 0));
         QCOMPARE(At(wide, 7, 7), QRgb(0));
+
+        // Cutting changes nothing inside: lines drawn whole into a large
+        // image and cut into a small one agree pixel for pixel.
+        std::mt19937 random(11);
+        auto coordinate = [&] { return int(random() % 601) - 300; };
+        for (int round = 0; round < 300; ++round) {
+            const int ax = coordinate(), ay = coordinate(), bx = coordinate(), by = coordinate();
+            QImage whole = Solid(640, 640, qRgb(255, 255, 255));
+            QImage cut = Solid(40, 30, qRgb(255, 255, 255));
+            PixelCanvas(whole).DashedLine(ax + 300, ay + 300, bx + 300, by + 300, qRgb(0, 0, 0));
+            PixelCanvas(cut).DashedLine(ax, ay, bx, by, qRgb(0, 0, 0));
+            QCOMPARE(cut, whole.copy(300, 300, 40, 30));
+        }
 
         QImage indexed(10, 10, QImage::Format_Indexed8);
         QVERIFY(!PixelCanvas(indexed).Valid());
