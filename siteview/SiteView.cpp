@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QRegion>
 #include <QScrollBar>
@@ -10,6 +11,8 @@
 #include "common/Timing.h"
 #include "common/UserMessages.h"
 #include "res/ResourcePaths.h"
+#include "shell/ChannelList.h"
+#include "shell/Info.h"
 #include "siteview/CellText.h"
 #include "siteview/PlanImage.h"
 #include "siteview/SiteColours.h"
@@ -41,7 +44,7 @@ FileDialogRequest ProjectionDialog() {
 }  // namespace
 
 CSiteView::CSiteView(const SurveyContext& survey, IViewSwitcher& switcher, QWidget* parent)
-    : QAbstractScrollArea(parent), survey_(survey), switcher_(switcher) {
+    : QAbstractScrollArea(parent), survey_(survey), switcher_(switcher), workflow_(survey) {
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
     // Always there, so the client area does not change size when a plan
@@ -85,14 +88,23 @@ void CSiteView::OnActivateView(bool active) {
 }
 
 bool CSiteView::HandlesCommand(int id) const {
-    return id == command::kLoadProjection || id == command::kZoomIn || id == command::kZoomOut;
+    // The eight survey buttons of the tool bar.
+    return id >= command::kLoadProjection && id <= command::kPointInformation;
 }
 
 void CSiteView::RunCommand(int id) {
     switch (id) {
         case command::kLoadProjection: LoadProjection(); break;
+        case command::kCollectionFile: ChooseCollection(); break;
+        case command::kStartScanning: workflow_.StartAutomatic(); break;
+        case command::kStopScanning: workflow_.StopAutomatic(); break;
+        case command::kChannelList: ShowChannelList(); break;
         case command::kZoomIn: ZoomIn(); break;
         case command::kZoomOut: ZoomOut(); break;
+        case command::kPointInformation:
+            workflow_.EnterInformationMode();
+            viewport()->update();
+            break;
         default: break;
     }
 }
@@ -156,6 +168,63 @@ void CSiteView::ZoomIn() {
 void CSiteView::ZoomOut() {
     if (survey_.plan.ZoomOut()) viewport()->update();
 }
+
+void CSiteView::ChooseCollection() {
+    if (workflow_.ChooseCollection(planLoaded_)) return;
+    // No file chosen: back to the no-plan display until a projection is
+    // loaded again. The picture stays in memory, unused.
+    planLoaded_ = false;
+    viewport()->update();
+}
+
+void CSiteView::ShowChannelList() {
+    CChannelList dialog(survey_.engine, survey_.messages, this);
+    dialog.exec();
+}
+
+void CSiteView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    const QPoint at = event->position().toPoint();
+    if (workflow_.InformationMode()) {
+        if (workflow_.SelectPoint(ClientRect(), at.x(), at.y()) &&
+            CInfo::Run(survey_.data, survey_.messages, this) == CInfo::kDelete) {
+            survey_.data.DeleteSelectedPoint();
+            viewport()->update();
+        }
+        event->accept();
+        return;
+    }
+    switch (workflow_.TakePoint(ClientRect(), at.x(), at.y(), planLoaded_)) {
+        case SurveyWorkflow::TapResult::ScanView:
+            SyncHorizontalBar();
+            SyncVerticalBar();
+            viewport()->repaint();
+            switcher_.SwitchView(ViewKind::Scan);
+            break;
+        case SurveyWorkflow::TapResult::SinglePoint:
+            SyncHorizontalBar();
+            SyncVerticalBar();
+            viewport()->repaint();
+            break;
+        case SurveyWorkflow::TapResult::Refused:
+            viewport()->repaint();
+            break;
+    }
+    event->accept();
+}
+
+void CSiteView::mouseReleaseEvent(QMouseEvent* event) {
+    // The tap was taken on the press.
+    if (event->button() == Qt::LeftButton)
+        event->accept();
+    else
+        QAbstractScrollArea::mouseReleaseEvent(event);
+}
+
+void CSiteView::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
 
 void CSiteView::SyncHorizontalBar() { horizontalScrollBar()->setValue(survey_.plan.CentreX()); }
 
@@ -227,6 +296,7 @@ void CSiteView::resizeEvent(QResizeEvent* /*event*/) {
 }
 
 void CSiteView::OnTimer() {
+    workflow_.Tick();
     viewport()->update();
 }
 

@@ -2,7 +2,10 @@
 // CSiteView: the site plan of the loaded projection stretched over the view,
 // the survey points on it, the alert banner, the centre mark and the status
 // panel. Loads a projection and its plan image (command 32771), zooms
-// (32776, 32777) and scrolls by scroll bar and arrow key.
+// (32776, 32777) and scrolls by scroll bar and arrow key. The survey itself
+// (commands 32772 to 32775 and 32778, taps, the sweep on the view's timer)
+// is decided by its SurveyWorkflow; the view shows what that asks for: the
+// dialogs, the scan view, the scroll bars after a tap.
 //
 // The scroll bars stand for the site plan's centre in plan pixels: the view
 // moves the centre itself and then sets the bars to it. Dragging a thumb
@@ -23,6 +26,7 @@
 #include "siteview/CommandTarget.h"
 #include "siteview/SiteLayout.h"
 #include "siteview/SurveyContext.h"
+#include "siteview/SurveyWorkflow.h"
 #include "siteview/ViewActivation.h"
 #include "siteview/ViewSwitcher.h"
 #include "survey/PlanRect.h"
@@ -52,6 +56,7 @@ public:
     PlanRect ClientRect() const;
     const SiteLayout& Layout() const { return layout_; }
     const QTimer& Timer() const { return timer_; }
+    const SurveyWorkflow& Workflow() const { return workflow_; }
 
     // One paint's off-screen image of the whole client area, as the window
     // gets it. Every pixel is drawn anew each time.
@@ -61,6 +66,11 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // A left-button tap: a survey point, or the selection of a stored one.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    // The second press of a double tap is not a tap of its own.
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     // The wheel does not scroll the plan.
     void wheelEvent(QWheelEvent* event) override;
     // The bars follow the plan's centre; the picture is redrawn, never
@@ -75,6 +85,10 @@ private:
     void LoadPlan(const std::string& path);
     void ZoomIn();
     void ZoomOut();
+    // Command 32772.
+    void ChooseCollection();
+    // Command 32775.
+    void ShowChannelList();
 
     void OnHorizontalAction(int action);
     void OnVerticalAction(int action);
@@ -90,6 +104,7 @@ private:
 
     SurveyContext survey_;
     IViewSwitcher& switcher_;
+    SurveyWorkflow workflow_;
     SiteLayout layout_;
     QImage planImage_;
     bool planLoaded_ = false;

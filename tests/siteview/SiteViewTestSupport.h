@@ -48,9 +48,11 @@ public:
     void Close() override {}
 };
 
+// Remembers the views it was asked to show; shows none.
 class NoSwitch : public IViewSwitcher {
 public:
-    void SwitchView(ViewKind) override {}
+    void SwitchView(ViewKind kind) override { switches.push_back(kind); }
+    std::vector<ViewKind> switches;
 };
 
 // One survey point of a collection file: its kind, plan pixel and the

@@ -1,0 +1,207 @@
+#include "siteview/SurveyWorkflow.h"
+
+#include "common/Timing.h"
+#include "common/UserMessages.h"
+#include "engine/Engine.h"
+#include "engine/GpsStatus.h"
+#include "survey/SiteData.h"
+#include "survey/SitePlan.h"
+#include "survey/SiteProjection.h"
+
+namespace quorl {
+
+namespace {
+
+FileDialogRequest CollectionDialog(bool open) {
+    FileDialogRequest request;
+    request.open = open;
+    request.defaultExtension = SurveyWorkflow::kCollectionExtension;
+    request.initialName = SurveyWorkflow::kCollectionInitialName;
+    request.filter = SurveyWorkflow::kCollectionFilter;
+    // Open: the folder must exist, the file need not. Save: an existing
+    // file is replaced without a question.
+    request.mustExist = false;
+    request.confirmOverwrite = false;
+    return request;
+}
+
+}  // namespace
+
+SurveyWorkflow::SurveyWorkflow(const SurveyContext& survey) : survey_(survey) {}
+
+SurveyWorkflow::State SurveyWorkflow::CurrentState() const {
+    if (collectionIdle_) return State::NotCollecting;
+    if (singlePoint_) return State::SinglePoint;
+    return stopRequested_ ? State::Stopping : State::Automatic;
+}
+
+bool SurveyWorkflow::ChooseCollection(bool planShown) {
+    IUserMessages& messages = survey_.messages;
+    CSiteData& data = survey_.data;
+    if (!planShown) {
+        messages.ShowPlain(kLoadProjectionText);
+        return true;
+    }
+    const bool open = messages.AskYesNo(kOpenExistingQuestion);
+    const auto path = messages.ChooseFile(CollectionDialog(open));
+    if (!path) {
+        if (open) return true;
+        messages.ShowPlain(kNoCollectionText);
+        data.SetCollectionPath(std::string());
+        collectionOpen_ = false;
+        // A sweep under way ends without storing: there is no file for it.
+        if (!collectionIdle_) stopRequested_ = true;
+        return false;
+    }
+    data.SetCollectionPath(*path);
+    // A file that cannot be read or made has been reported; taps then ask
+    // for a file rather than sweeping for a point that cannot be stored.
+    if (open ? data.LoadCollection() : data.CreateCollection()) {
+        collectionOpen_ = true;
+    } else {
+        data.SetCollectionPath(std::string());
+        collectionOpen_ = false;
+        if (!collectionIdle_) stopRequested_ = true;
+    }
+    return true;
+}
+
+void SurveyWorkflow::StartAutomatic() {
+    IUserMessages& messages = survey_.messages;
+    if (survey_.projection.Kind() == CSiteProjection::kLinearProjection) {
+        ShowMessage(messages, "%s", kNeedGpsProjectionText);
+        return;
+    }
+    if (survey_.gps.lock3d.load(std::memory_order_relaxed) != 1) {
+        ShowMessage(messages, "%s", kNotLockedText);
+        return;
+    }
+    if (!survey_.projection.Loaded()) {
+        messages.ShowPlain(kSelectProjectionText);
+        return;
+    }
+    if (survey_.data.CollectionPath().empty()) {
+        messages.ShowPlain(kSelectCollectionText);
+        return;
+    }
+    // A tapped point is never thrown away half-swept.
+    if (singlePoint_) {
+        messages.ShowPlain(kPointBusyText);
+        return;
+    }
+    if (!StoreFinishedSweep()) return;
+    stopRequested_ = false;
+    BeginAutomaticPoint();
+}
+
+void SurveyWorkflow::StopAutomatic() {
+    // Also between a sweep's last channel and the step that stores its
+    // point: a press then must not go unheard.
+    if (!collectionIdle_) stopRequested_ = true;
+}
+
+bool SurveyWorkflow::SelectPoint(const PlanRect& client, std::int32_t sx, std::int32_t sy) {
+    informationMode_ = false;
+    const PlanPoint at = survey_.plan.ScreenToPlan(client, sx, sy);
+    // A deleted point answers like none at all.
+    if (survey_.data.FindNearestPoint(at.x, at.y) == CSiteData::kNoPoint) {
+        survey_.messages.ShowPlain(kNoPointInRangeText);
+        return false;
+    }
+    return true;
+}
+
+SurveyWorkflow::TapResult SurveyWorkflow::TakePoint(const PlanRect& client, std::int32_t sx, std::int32_t sy,
+                                                    bool planShown) {
+    IUserMessages& messages = survey_.messages;
+    if (!collectionOpen_) {
+        messages.ShowPlain(kOpenLogFileText);
+        return TapResult::Refused;
+    }
+    // Nothing on show to place the point on.
+    if (!planShown) {
+        messages.ShowPlain(kLoadProjectionText);
+        return TapResult::Refused;
+    }
+    // One tapped point at a time; a second tap would throw the first away.
+    if (singlePoint_) {
+        messages.ShowPlain(kPointBusyText);
+        return TapResult::Refused;
+    }
+    if (!StoreFinishedSweep()) return TapResult::Refused;
+
+    CSitePlan& plan = survey_.plan;
+    plan.CentreOnScreenPoint(client, sx, sy);
+    if (survey_.projection.Kind() == CSiteProjection::kLinearProjection) {
+        // The scan view steps this sweep; the view's timer must not step it
+        // as well, so automatic scanning left from a GPS plan ends here.
+        FinishCollecting();
+        survey_.data.BeginPoint(CSiteData::kPlanTap, plan.CentreX(), plan.CentreY());
+        survey_.engine.StartScan();
+        return TapResult::ScanView;
+    }
+    // Replaces the pending point of automatic scanning, if any.
+    collectionIdle_ = false;
+    singlePoint_ = true;
+    stopRequested_ = false;
+    survey_.data.BeginPoint(CSiteData::kProjectedTap, plan.CentreX(), plan.CentreY());
+    survey_.engine.StartScan();
+    return TapResult::SinglePoint;
+}
+
+void SurveyWorkflow::Tick() {
+    CEngine& engine = survey_.engine;
+    if (!collectionIdle_ && tickCount_ % timing::kSweepStepTicks == 0) {
+        if (engine.SweepActive()) {
+            engine.NextChannel();
+        } else if (engine.EndSweep()) {
+            const bool automatic = !stopRequested_ && !singlePoint_;
+            // The state is settled before any box is shown: the timer goes on
+            // ticking while a box waits for the user.
+            if (!StoreEndedPoint()) {
+                FinishCollecting();
+                // Every further point would fail the same way.
+                if (automatic) ShowMessage(survey_.messages, "%s", kStoreFailedText);
+            } else if (!automatic) {
+                FinishCollecting();
+            } else if (survey_.gps.lock3d.load(std::memory_order_relaxed) == 1) {
+                BeginAutomaticPoint();
+            } else {
+                FinishCollecting();
+                ShowMessage(survey_.messages, "%s", kLockLostText);
+            }
+        }
+    }
+    ++tickCount_;
+}
+
+void SurveyWorkflow::BeginAutomaticPoint() {
+    collectionIdle_ = false;
+    const std::int32_t x = survey_.projection.PlanXFromGps();
+    const std::int32_t y = survey_.projection.PlanYFromGps();
+    survey_.data.BeginPoint(CSiteData::kGpsPoint, x, y);
+    survey_.plan.CentreOn(x, y);
+    survey_.engine.StartScan();
+}
+
+void SurveyWorkflow::FinishCollecting() {
+    collectionIdle_ = true;
+    singlePoint_ = false;
+    stopRequested_ = false;
+}
+
+bool SurveyWorkflow::StoreEndedPoint() {
+    // The file was given up while the sweep ran (and the user told so).
+    if (survey_.data.CollectionPath().empty()) return false;
+    survey_.data.RecordPoint();
+    return !survey_.data.LastFileFailed();
+}
+
+bool SurveyWorkflow::StoreFinishedSweep() {
+    if (collectionIdle_ || !survey_.engine.EndSweep()) return true;
+    if (StoreEndedPoint()) return true;
+    FinishCollecting();
+    return false;
+}
+
+}  // namespace quorl

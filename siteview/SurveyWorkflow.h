@@ -1,0 +1,110 @@
+#pragma once
+// SurveyWorkflow: the collecting side of the site view. It answers the
+// survey commands (collection file, start and stop automatic scanning,
+// point information mode), places a survey point where the user taps, and
+// on every tick of the site view's timer steps the sweep the view drives,
+// stores the finished point and begins the next automatic one.
+//
+// It touches no widget: the site view shows the point information dialog,
+// moves its scroll bars and hands a tapped point to the scan view when a
+// call here says so.
+//
+//   Not collecting --32773--> Automatic --32774--> Stopping --end--> Not collecting
+//   Not collecting --tap on a GPS plan--> Single point --end--> Not collecting
+//   Automatic --tap on a GPS plan--> Single point (the pending point is replaced)
+//   Automatic --end of a sweep without 3D lock--> Not collecting, with a message
+//
+// A tap on a linear plan leaves the view in Not collecting: the scan view
+// runs that sweep.
+
+#include <cstdint>
+
+#include "siteview/SurveyContext.h"
+#include "survey/PlanRect.h"
+
+namespace quorl {
+
+class SurveyWorkflow {
+public:
+    enum class State { NotCollecting, Automatic, Stopping, SinglePoint };
+    // What the view does after a tap outside point information mode.
+    enum class TapResult {
+        Refused,      // a message said why; nothing was started
+        ScanView,     // linear plan: the plan was centred on the tap; show the scan view
+        SinglePoint,  // GPS plan: the plan was centred on the tap; the timer runs the sweep
+    };
+
+    static constexpr const char* kLoadProjectionText = "Please load a projection file.";
+    static constexpr const char* kOpenExistingQuestion = "Do you wish to open an existing collection file?";
+    static constexpr const char* kNoCollectionText = "No collection file selected, data can not be collected.";
+    static constexpr const char* kNeedGpsProjectionText = "Must use a GPS projection file for automatic scanning.";
+    static constexpr const char* kNotLockedText = "GPS Receiver is not locked. Manually tap on points or wait for lock.";
+    static constexpr const char* kSelectProjectionText = "Projection file must be selected.";
+    static constexpr const char* kSelectCollectionText = "Data collection file must be selected.";
+    static constexpr const char* kNoPointInRangeText = "No survey point within range.";
+    static constexpr const char* kOpenLogFileText = "Please open a log file.";
+    static constexpr const char* kLockLostText =
+        "GPS Receiver is not locked. Scan will stop. Restart when lock has been reacquired.";
+    static constexpr const char* kPointBusyText = "Please wait until the survey point being taken has been stored.";
+    static constexpr const char* kStoreFailedText = "The survey point could not be stored. Scan will stop.";
+
+    static constexpr const char* kCollectionExtension = "ssd";
+    static constexpr const char* kCollectionInitialName = "Data";
+    static constexpr const char* kCollectionFilter = "Data Files (*.ssd)|*.ssd|All Files (*.*)|*.*||";
+
+    explicit SurveyWorkflow(const SurveyContext& survey);
+
+    // Command 32772. `planShown`: the view shows a plan. Answers false when
+    // the user cancelled the choice of a new file: the view then drops its
+    // plan and shows the no-plan display until a projection is loaded again.
+    bool ChooseCollection(bool planShown);
+    // Command 32773.
+    void StartAutomatic();
+    // Command 32774: honoured when the current sweep ends.
+    void StopAutomatic();
+    // Command 32778: the next tap selects a stored point.
+    void EnterInformationMode() { informationMode_ = true; }
+
+    // A tap in point information mode, at client point (sx, sy) of `client`.
+    // Ends the mode. True when a point is selected and the view is to show
+    // it; false after "No survey point within range.".
+    bool SelectPoint(const PlanRect& client, std::int32_t sx, std::int32_t sy);
+    // A tap outside point information mode. `planShown`: the view shows a
+    // plan.
+    TapResult TakePoint(const PlanRect& client, std::int32_t sx, std::int32_t sy, bool planShown);
+
+    // One tick of the site view's timer: every eighth steps the sweep.
+    void Tick();
+
+    State CurrentState() const;
+    bool CollectionOpen() const { return collectionOpen_; }
+    bool CollectionIdle() const { return collectionIdle_; }
+    bool SinglePoint() const { return singlePoint_; }
+    bool StopRequested() const { return stopRequested_; }
+    bool InformationMode() const { return informationMode_; }
+    std::uint32_t TickCount() const { return tickCount_; }
+
+private:
+    // A kind 0 point at the current GPS fix; the plan is centred on it
+    // without moving the scroll bars.
+    void BeginAutomaticPoint();
+    // Back to Not collecting.
+    void FinishCollecting();
+    // The end-of-sweep step of a sweep the view drives: scanning off and the
+    // point stored. False when the point could not be written.
+    bool StoreEndedPoint();
+    // A sweep that has run to its end is stored before anything replaces
+    // its point. False when the file failed (collecting has then stopped).
+    bool StoreFinishedSweep();
+
+    SurveyContext survey_;
+    bool collectionOpen_ = false;
+    bool collectionIdle_ = true;
+    bool singlePoint_ = false;
+    bool stopRequested_ = false;
+    bool informationMode_ = false;
+    // Unsigned: it wraps at a multiple of eight, so the step rhythm holds.
+    std::uint32_t tickCount_ = 0;
+};
+
+}  // namespace quorl

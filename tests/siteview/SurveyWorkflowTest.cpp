@@ -1,0 +1,435 @@
+// The survey workflow on its own: the collection file choice, the checks of
+// automatic scanning, taps on GPS and linear plans, the timer's sweep steps
+// and what ends collecting.
+
+#include <QTest>
+#include <filesystem>
+
+#include "SiteViewTestSupport.h"
+#include "common/ByteOrder.h"
+#include "common/Timing.h"
+#include "siteview/SurveyWorkflow.h"
+#include "survey/AffineTransform.h"
+#include "tests/engine/EngineTestSupport.h"
+
+using namespace quorl;
+using namespace quorl::test;
+using State = SurveyWorkflow::State;
+using TapResult = SurveyWorkflow::TapResult;
+
+namespace {
+
+// 640 x 480 client over an 800 x 600 plan of the demo site: the window is
+// 0..480 on both axes, one plan pixel is 4/3 screen pixels across, 1 down.
+const PlanRect kClient{0, 0, 640, 480};
+
+struct Rig : SiteFixture {
+    SurveyWorkflow workflow{Context()};
+
+    Rig() { data.SetDurableWrites(false); }
+
+    void LoadPlan(std::uint8_t kind) {
+        const char* name = kind == CSiteProjection::kGpsProjection ? "site.gpf" : "site.lpf";
+        QVERIFY(projection.Load(WriteProjection(name, Bitmap(Solid(800, 600, qRgb(200, 200, 200))), kind)));
+        plan.ResetView(kClient, 800, 600);
+    }
+    void NewCollection(const char* name = "points.ssd") {
+        messages.QueueAnswer(false);
+        messages.QueueFile(PathOf(name));
+        QVERIFY(workflow.ChooseCollection(true));
+        QVERIFY(workflow.CollectionOpen());
+    }
+    void Locked(double lat, double lon) {
+        gps.latitude = lat;
+        gps.longitude = lon;
+        gps.lock3d = 1;
+    }
+    // Three channels, so that a sweep the unit acknowledges takes three steps.
+    void ThreeChannels() {
+        std::uint8_t bg[15] = {};
+        bg[1] = bg[6] = bg[11] = 1;
+        engine.SetChannelPlan(bg, nullptr);
+    }
+    // One timer step (the first of eight ticks steps the sweep).
+    void Step() {
+        for (int i = 0; i < timing::kSweepStepTicks; ++i) workflow.Tick();
+    }
+    // Steps until the point count moves or the view stops collecting.
+    void StepToStore() {
+        const int before = data.PointCount();
+        for (int i = 0; i < 40 && data.PointCount() == before && !workflow.CollectionIdle(); ++i) Step();
+    }
+    // Steps until the sweep has ended but its point is not stored yet.
+    void StepToGap() {
+        for (int i = 0; i < 40 && engine.SweepActive(); ++i) Step();
+        QVERIFY(!engine.SweepActive() && !engine.SweepEndHandled());
+    }
+    std::vector<std::string> Texts() const { return messages.Texts(); }
+    bool Shown(RecordingUserMessages::Kind kind, const std::string& text) const {
+        for (const auto& e : messages.Entries())
+            if (e.kind == kind && e.text == text) return true;
+        return false;
+    }
+};
+
+std::vector<std::uint8_t> FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+class SurveyWorkflowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void choosingTheCollectionFile() {
+        Rig r;
+        QVERIFY(r.workflow.ChooseCollection(false));
+        QCOMPARE(r.Texts(), std::vector<std::string>{SurveyWorkflow::kLoadProjectionText});
+        QVERIFY(r.messages.FileRequests().empty());
+
+        // A new file: the save dialog, no overwrite question, 33 bytes.
+        r.messages.Clear();
+        r.NewCollection("new.ssd");
+        QCOMPARE(r.Texts(), std::vector<std::string>{SurveyWorkflow::kOpenExistingQuestion});
+        const FileDialogRequest save = r.messages.FileRequests().at(0);
+        QVERIFY(!save.open && !save.confirmOverwrite);
+        QCOMPARE(save.defaultExtension, std::string("ssd"));
+        QCOMPARE(save.initialName, std::string("Data"));
+        QCOMPARE(save.filter, std::string("Data Files (*.ssd)|*.ssd|All Files (*.*)|*.*||"));
+        QCOMPARE(FileBytes(r.PathOf("new.ssd")).size(), std::size_t{33});
+
+        // An existing file: the open dialog accepts names that do not exist;
+        // its points are read.
+        r.UsePoints({{CSiteData::kPlanTap, 100, 100, {-50}}, {CSiteData::kPlanTap, 200, 100, {}}}, "old.ssd");
+        r.messages.Clear();
+        r.messages.QueueAnswer(true);
+        r.messages.QueueFile(r.PathOf("old.ssd"));
+        QVERIFY(r.workflow.ChooseCollection(true));
+        const FileDialogRequest open = r.messages.FileRequests().at(0);
+        QVERIFY(open.open && !open.mustExist);
+        QCOMPARE(open.initialName, std::string("Data"));
+        QCOMPARE(r.data.Points().size(), std::size_t{2});
+        QCOMPARE(r.data.CollectionPath(), r.PathOf("old.ssd"));
+
+        // Cancelling the open dialog changes nothing.
+        r.messages.QueueAnswer(true);
+        QVERIFY(r.workflow.ChooseCollection(true));
+        QCOMPARE(r.data.CollectionPath(), r.PathOf("old.ssd"));
+        QVERIFY(r.workflow.CollectionOpen());
+
+        // A name that is not there: reported, and no collection is left, so
+        // a tap asks for one instead of sweeping for nothing.
+        r.messages.Clear();
+        r.messages.QueueAnswer(true);
+        r.messages.QueueFile(r.PathOf("missing.ssd"));
+        QVERIFY(r.workflow.ChooseCollection(true));
+        QCOMPARE(r.Texts().size(), std::size_t{2});
+        QVERIFY(QString::fromStdString(r.Texts()[1]).startsWith("Cannot open"));
+        QVERIFY(!r.workflow.CollectionOpen() && r.data.CollectionPath().empty());
+        QVERIFY(!std::filesystem::exists(r.PathOf("missing.ssd")));
+        r.LoadPlan(CSiteProjection::kLinearProjection);
+        QCOMPARE(r.workflow.TakePoint(kClient, 100, 100, true), TapResult::Refused);
+        QCOMPARE(r.Texts().back(), std::string(SurveyWorkflow::kOpenLogFileText));
+        QVERIFY(!r.engine.ScanRequested());
+
+        // Cancelling the save dialog: the message, no file and no plan.
+        r.NewCollection();
+        r.messages.Clear();
+        r.messages.QueueAnswer(false);
+        QVERIFY(!r.workflow.ChooseCollection(true));
+        QCOMPARE(r.Texts().back(), std::string(SurveyWorkflow::kNoCollectionText));
+        QVERIFY(r.Shown(RecordingUserMessages::Kind::Plain, SurveyWorkflow::kNoCollectionText));
+        QVERIFY(!r.workflow.CollectionOpen() && r.data.CollectionPath().empty());
+    }
+
+    void automaticScanningIsRefusedInOrder() {
+        using Kind = RecordingUserMessages::Kind;
+        {
+            // No projection and no lock: the lock is asked for first.
+            Rig r;
+            r.workflow.StartAutomatic();
+            QVERIFY(r.Shown(Kind::Info, SurveyWorkflow::kNotLockedText));
+            // A linear projection is named before the missing lock.
+            r.LoadPlan(CSiteProjection::kLinearProjection);
+            r.workflow.StartAutomatic();
+            QVERIFY(r.Shown(Kind::Info, SurveyWorkflow::kNeedGpsProjectionText));
+            r.Locked(47.3771, 8.5414);
+            r.NewCollection();
+            r.workflow.StartAutomatic();
+            QCOMPARE(r.Texts().back(), std::string(SurveyWorkflow::kNeedGpsProjectionText));
+            QCOMPARE(r.workflow.CurrentState(), State::NotCollecting);
+            QVERIFY(!r.engine.ScanRequested());
+        }
+        {
+            // Locked: the projection before the collection file.
+            Rig r;
+            r.Locked(47.3771, 8.5414);
+            r.workflow.StartAutomatic();
+            QVERIFY(r.Shown(Kind::Plain, SurveyWorkflow::kSelectProjectionText));
+            r.LoadPlan(CSiteProjection::kGpsProjection);
+            r.workflow.StartAutomatic();
+            QVERIFY(r.Shown(Kind::Plain, SurveyWorkflow::kSelectCollectionText));
+            QCOMPARE(r.messages.Entries().size(), std::size_t{2});
+            QCOMPARE(r.workflow.CurrentState(), State::NotCollecting);
+            QVERIFY(!r.engine.ScanRequested());
+        }
+    }
+
+    void automaticScanningFollowsTheFixUntilStopped() {
+        Rig r;
+        r.LoadPlan(CSiteProjection::kGpsProjection);
+        r.NewCollection();
+        r.ThreeChannels();
+        r.Locked(47.3771, 8.5414);  // about plan (400, 300)
+        const int x0 = r.projection.PlanXFromGps();
+        const int y0 = r.projection.PlanYFromGps();
+        QVERIFY(std::abs(x0 - 400) <= 1 && std::abs(y0 - 300) <= 1);
+        r.workflow.StartAutomatic();
+        QCOMPARE(r.workflow.CurrentState(), State::Automatic);
+        QVERIFY(r.engine.ScanRequested() && r.engine.SweepActive());
+        QCOMPARE(r.plan.CentreX(), x0);
+        QCOMPARE(r.plan.CentreY(), y0);
+
+        // The unit acknowledges and hears one access point on channel 1.
+        Deliver(r.engine, kMsgScanAck, {});
+        Deliver(r.engine, kMsgFrameRecord, Record({0, 1, 2, 3, 4, 5}, -800, {Ssid("Net"), Ds(1)}));
+        r.gps.latitude = 47.3772;  // the walker moves on: about plan y 150
+        const int y1 = r.projection.PlanYFromGps();
+        r.StepToStore();
+        auto points = r.data.Points();
+        QCOMPARE(points.size(), std::size_t{1});
+        QCOMPARE(points[0].kind, CSiteData::kGpsPoint);
+        QCOMPARE(points[0].x, x0);
+        QCOMPARE(points[0].y, y0);
+        QCOMPARE(points[0].apCount, std::int16_t{1});
+        // The next point has begun at the new fix.
+        QCOMPARE(r.workflow.CurrentState(), State::Automatic);
+        QVERIFY(r.engine.SweepActive());
+        QCOMPARE(r.plan.CentreY(), y1);
+
+        // Stop during the sweep: this point is still stored, then no more.
+        r.Step();
+        r.workflow.StopAutomatic();
+        QCOMPARE(r.workflow.CurrentState(), State::Stopping);
+        r.StepToStore();
+        QCOMPARE(r.data.Points().size(), std::size_t{2});
+        QCOMPARE(r.data.Points()[1].y, y1);
+        QCOMPARE(r.workflow.CurrentState(), State::NotCollecting);
+        QVERIFY(!r.engine.ScanRequested() && r.engine.SweepEndHandled());
+        for (int i = 0; i < 5; ++i) r.Step();
+        QCOMPARE(r.data.PointCount(), 2);
+        QVERIFY(r.Texts().size() == 1);  // the open-or-create question only
+
+        // Stop pressed after the last channel, before the point is stored,
+        // is not lost.
+        r.workflow.StartAutomatic();
+        r.StepToGap();
+        r.workflow.StopAutomatic();
+        r.StepToStore();
+        QCOMPARE(r.data.PointCount(), 3);
+        QCOMPARE(r.workflow.CurrentState(), State::NotCollecting);
+        QVERIFY(!r.engine.ScanRequested());
+
+        // Stop while nothing is collected does nothing.
+        r.workflow.StopAutomatic();
+        QVERIFY(!r.workflow.StopRequested());
+    }
+
+    void losingTheLockEndsScanningAfterStoringThePoint() {
+        Rig r;
+        r.LoadPlan(CSiteProjection::kGpsProjection);
+        r.NewCollection();
+        r.ThreeChannels();
+        r.Locked(47.3771, 8.5414);
+        r.workflow.StartAutomatic();
+        r.gps.lock3d = 0;
+        r.StepToStore();
+        QCOMPARE(r.data.PointCount(), 1);
+        QCOMPARE(r.workflow.CurrentState(), State::NotCollecting);
+        QVERIFY(r.Shown(RecordingUserMessages::Kind::Info, SurveyWorkflow::kLockLostText));
+        QVERIFY(!r.engine.ScanRequested() && r.engine.SweepEndHandled());
+        // No point stays pending: later steps store nothing.
+        r.Step();
+        QCOMPARE(r.data.PointCount(), 1);
+    }
+
+    void tapsOnAGpsPlanTakeOnePointAtATime() {
+        Rig r;
+        r.LoadPlan(CSiteProjection::kGpsProjection);
+        r.NewCollection();
+        r.ThreeChannels();
+        // (320, 240) on the client is plan (240, 240).
+        QCOMPARE(r.workflow.TakePoint(kClient, 320, 240, true), TapResult::SinglePoint);
+        QCOMPARE(r.workflow.CurrentState(), State::SinglePoint);
+        QCOMPARE(r.plan.CentreX(), 240);
+        QVERIFY(r.engine.ScanRequested());
+        // A second tap while the point is swept is refused; the first stays.
+        const auto before = r.messages.Entries().size();
+        QCOMPARE(r.workflow.TakePoint(kClient, 10, 10, true), TapResult::Refused);
+        QCOMPARE(r.Texts().back(), std::string(SurveyWorkflow::kPointBusyText));
+        QCOMPARE(r.messages.Entries().size(), before + 1);
+        // So is automatic scanning, once its checks pass.
+        r.Locked(47.3771, 8.5414);
+        r.workflow.StartAutomatic();
+        QCOMPARE(r.Texts().back(), std::string(SurveyWorkflow::kPointBusyText));
+        r.StepToStore();
+        auto points = r.data.Points();
+        QCOMPARE(points.size(), std::size_t{1});
+        QCOMPARE(points[0].kind, CSiteData::kProjectedTap);
+        QCOMPARE(points[0].x, 240);
+        QCOMPARE(points[0].y, 240);
+        QCOMPARE(r.workflow.CurrentState(), State::NotCollecting);
+        // Its position is stored in degrees, derived from the tap.
+        const auto bytes = FileBytes(r.PathOf("points.ssd"));
+        QCOMPARE(bytes.size(), std::size_t{33 + 36});
+        QCOMPARE(static_cast<std::int32_t>(ReadLe32(&bytes[33 + 1])),
+                 TruncToInt32(r.projection.LatitudeFromPlan(240, 240) * collection::kPositionScale));
+        QCOMPARE(static_cast<std::int32_t>(ReadLe32(&bytes[33 + 5])),
+                 TruncToInt32(r.projection.LongitudeFromPlan(240, 240) * collection::kPositionScale));
+
+        // A tap during automatic scanning replaces its pending point; when
+        // the stop was pressed first, scanning started afterwards still
+        // goes on past its first point.
+        r.workflow.StartAutomatic();
+        r.workflow.StopAutomatic();
+        QCOMPARE(r.workflow.TakePoint(kClient, 100, 100, true), TapResult::SinglePoint);
+        QCOMPARE(r.workflow.CurrentState(), State::SinglePoint);
+        r.StepToStore();
+        QCOMPARE(r.data.Points().back().kind, CSiteData::kProjectedTap);
+        r.workflow.StartAutomatic();
+        r.StepToStore();
+        QCOMPARE(r.workflow.CurrentState(), State::Automatic);
+    }
+
+    void aFinishedSweepIsStoredBeforeATapReplacesIt() {
+        Rig r;
+        r.LoadPlan(CSiteProjection::kGpsProjection);
+        r.NewCollection();
+        r.ThreeChannels();
+        r.Locked(47.3771, 8.5414);
+        r.workflow.StartAutomatic();
+        r.StepToGap();
+        QCOMPARE(r.workflow.TakePoint(kClient, 320, 240, true), TapResult::SinglePoint);
+        auto points = r.data.Points();
+        QCOMPARE(points.size(), std::size_t{1});
+        QCOMPARE(points[0].kind, CSiteData::kGpsPoint);
+        QVERIFY(r.engine.SweepActive());
+        r.StepToStore();
+        QCOMPARE(r.data.Points().back().kind, CSiteData::kProjectedTap);
+    }
+
+    void aTapOnALinearPlanLeavesTheSweepToTheScanView() {
+        Rig r;
+        r.LoadPlan(CSiteProjection::kGpsProjection);
+        r.NewCollection();
+        r.ThreeChannels();
+        r.Locked(47.3771, 8.5414);
+        r.workflow.StartAutomatic();
+        // A linear projection loaded while scanning runs: the tap ends it.
+        r.LoadPlan(CSiteProjection::kLinearProjection);
+        r.plan.SetCentreX(800);  // the window now runs past the right edge
+        QCOMPARE(r.workflow.TakePoint(kClient, 639, 240, true), TapResult::ScanView);
+        QCOMPARE(r.workflow.CurrentState(), State::NotCollecting);
+        QCOMPARE(r.plan.CentreX(), 800);  // clamped to the plan
+        QCOMPARE(r.data.CurrentKind(), CSiteData::kPlanTap);
+        Deliver(r.engine, kMsgScanAck, {});
+        const int index = r.engine.ChannelIndex();
+        r.Step();
+        r.Step();
+        QCOMPARE(r.engine.ChannelIndex(), index);
+        QCOMPARE(r.data.PointCount(), 0);
+
+        // Without a plan on show a tap places nothing.
+        QCOMPARE(r.workflow.TakePoint(kClient, 10, 10, false), TapResult::Refused);
+        QCOMPARE(r.Texts().back(), std::string(SurveyWorkflow::kLoadProjectionText));
+    }
+
+    void aFailingFileStopsCollecting() {
+        Rig r;
+        r.LoadPlan(CSiteProjection::kGpsProjection);
+        r.NewCollection();
+        r.ThreeChannels();
+        r.Locked(47.3771, 8.5414);
+        r.workflow.StartAutomatic();
+        std::filesystem::remove(r.PathOf("points.ssd"));
+        r.StepToStore();
+        QCOMPARE(r.workflow.CurrentState(), State::NotCollecting);
+        QVERIFY(QString::fromStdString(r.Texts().at(r.Texts().size() - 2)).startsWith("Cannot open"));
+        QVERIFY(r.Shown(RecordingUserMessages::Kind::Info, SurveyWorkflow::kStoreFailedText));
+        QVERIFY(!r.engine.ScanRequested());
+        QVERIFY(r.data.Points().empty());
+        const auto shown = r.messages.Entries().size();
+        for (int i = 0; i < 5; ++i) r.Step();
+        QCOMPARE(r.messages.Entries().size(), shown);
+
+        // A single point that cannot be stored: the file's message only.
+        r.NewCollection("second.ssd");
+        QCOMPARE(r.workflow.TakePoint(kClient, 320, 240, true), TapResult::SinglePoint);
+        std::filesystem::remove(r.PathOf("second.ssd"));
+        r.messages.Clear();
+        r.StepToStore();
+        QCOMPARE(r.Texts().size(), std::size_t{1});
+        QCOMPARE(r.workflow.CurrentState(), State::NotCollecting);
+
+        // Giving the file up while a sweep runs: that sweep stores nothing
+        // and scanning ends with it.
+        r.NewCollection("third.ssd");
+        r.workflow.StartAutomatic();
+        r.messages.Clear();
+        r.messages.QueueAnswer(false);
+        QVERIFY(!r.workflow.ChooseCollection(true));
+        r.StepToStore();
+        QCOMPARE(r.workflow.CurrentState(), State::NotCollecting);
+        QCOMPARE(r.Texts(), (std::vector<std::string>{SurveyWorkflow::kOpenExistingQuestion,
+                                                      SurveyWorkflow::kNoCollectionText}));
+        QCOMPARE(FileBytes(r.PathOf("third.ssd")).size(), std::size_t{33});
+    }
+
+    void informationModeSelectsLivePointsOnly() {
+        Rig r;
+        r.LoadPlan(CSiteProjection::kLinearProjection);
+        // Client (x * 4 / 3, y) shows plan (x, y).
+        r.UsePoints({{CSiteData::kPlanTap, 100, 100, {-50}}, {CSiteData::kPlanTap, 130, 100, {-60}}});
+        r.workflow.EnterInformationMode();
+        QVERIFY(r.workflow.SelectPoint(kClient, 100 * 4 / 3, 100));
+        QVERIFY(!r.workflow.InformationMode());
+        QCOMPARE(r.data.SelectedIndex(), 0);
+        QVERIFY(r.data.DeleteSelectedPoint());
+        // The deleted point is nearer than the live one: nothing in range.
+        r.messages.Clear();
+        r.workflow.EnterInformationMode();
+        QVERIFY(!r.workflow.SelectPoint(kClient, 105 * 4 / 3, 100));
+        QCOMPARE(r.Texts(), std::vector<std::string>{SurveyWorkflow::kNoPointInRangeText});
+        QVERIFY(!r.workflow.InformationMode());
+        // More than 40 plan pixels from every point.
+        r.workflow.EnterInformationMode();
+        QVERIFY(!r.workflow.SelectPoint(kClient, 171 * 4 / 3 + 1, 100));
+        r.workflow.EnterInformationMode();
+        QVERIFY(r.workflow.SelectPoint(kClient, 170 * 4 / 3, 100));
+        QCOMPARE(r.data.SelectedIndex(), 1);
+    }
+
+    void theTimerStepsEveryEighthTick() {
+        Rig r;
+        r.LoadPlan(CSiteProjection::kGpsProjection);
+        r.NewCollection();
+        r.ThreeChannels();
+        r.Locked(47.3771, 8.5414);
+        // Idle ticks count too: the first step comes within eight ticks.
+        for (int i = 0; i < 5; ++i) r.workflow.Tick();
+        r.workflow.StartAutomatic();
+        Deliver(r.engine, kMsgScanAck, {});
+        QCOMPARE(r.engine.ChannelIndex(), 1);
+        for (int i = 0; i < 3; ++i) r.workflow.Tick();
+        QCOMPARE(r.engine.ChannelIndex(), 1);
+        r.workflow.Tick();  // tick count 8
+        QCOMPARE(r.engine.ChannelIndex(), 2);
+        for (int i = 0; i < 7; ++i) r.workflow.Tick();
+        QCOMPARE(r.engine.ChannelIndex(), 2);
+        QCOMPARE(r.workflow.TickCount(), 16u);
+    }
+};
+
+QTEST_MAIN(SurveyWorkflowTest)
+#include "SurveyWorkflowTest.moc"
