@@ -46,7 +46,7 @@ private:
     std::array<std::uint8_t, 62> raw_{};
 };
 
-// The spec-named entry point of the handler.
+// The handler of message 16 as the dispatcher calls it.
 inline void UpdateGpsStatus(GpsStatus& gps, const std::uint8_t* data, std::uint32_t length) {
     gps.Update(data, length);
 }
