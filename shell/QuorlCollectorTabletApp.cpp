@@ -1,6 +1,7 @@
 #include "shell/QuorlCollectorTabletApp.h"
 
 #include <QApplication>
+#include <QScreen>
 
 #include "common/UserMessages.h"
 #include "shell/AppIcons.h"
@@ -36,6 +37,10 @@ bool CQuorlCollectorTabletApp::InitInstance(const std::vector<std::string>& argu
     objects_ = std::make_unique<ProgramObjects>(std::move(driver), *messages_);
     frame_ = std::make_unique<CMainFrame>(objects_->engine, objects_->session, *messages_, objects_->Views());
     messages_->SetParentWindow(frame_.get());
+    // Without a window manager (a kiosk session, a virtual display) nobody
+    // acts on the maximise request, so the window is also given the whole
+    // available screen itself.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) frame_->setGeometry(screen->availableGeometry());
     frame_->showMaximized();
     return true;
 }
