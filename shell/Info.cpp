@@ -1,6 +1,7 @@
 #include "shell/Info.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QListWidget>
 #include <QPushButton>
@@ -14,6 +15,22 @@
 namespace quorl {
 
 namespace {
+
+// The desktop's fixed font, unless the face it resolves to is not really of
+// fixed pitch (some "Mono" faces carry wide glyphs); then a face that is.
+QFont FixedPitchFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (QFontInfo(font).fixedPitch()) return font;
+    QStringList candidates = {QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Liberation Mono"),
+                              QStringLiteral("Noto Mono")};
+    candidates += QFontDatabase::families();
+    for (const QString& family : candidates) {
+        if (!QFontDatabase::isFixedPitch(family)) continue;
+        QFont candidate(family, font.pointSize());
+        if (QFontInfo(candidate).fixedPitch()) return candidate;
+    }
+    return font;
+}
 
 // The longest line the list holds, in characters: the heading (access
 // point lines have 45, SSID lines at most 41).
@@ -36,7 +53,7 @@ CInfo::CInfo(CSiteData& data, IUserMessages& messages, QWidget* parent)
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The columns of the lines are made of blanks: they line up only in a
     // fixed-pitch face.
-    list_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    list_->setFont(FixedPitchFont());
     list_->addItems(Lines(data));
 
     keep_ = new QPushButton(QStringLiteral("Keep Point"), this);
