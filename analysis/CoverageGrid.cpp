@@ -58,7 +58,9 @@ public:
 
     std::size_t size() const { return count_; }
     bool full() const { return count_ == capacity_; }
-    double worstDist() const { return full() ? distances_[capacity_ - 1] : limit_; }
+    // The tree takes points strictly nearer than this: one exactly at the
+    // radius still counts.
+    double worstDist() const { return full() ? distances_[capacity_ - 1] : std::nextafter(limit_, INFINITY); }
     bool addPoint(double distance, IndexType index) {
         if (distance > limit_) return true;
         std::size_t i = count_;
