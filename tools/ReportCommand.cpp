@@ -150,13 +150,13 @@ QImage ChannelChart(const SurveySummary& summary) {
 
 const char* KindName(int kind) {
     switch (kind) {
-    case 0: return "GPS points";
-    case 1: return "points tapped on the GPS plan";
-    case 2: return "points tapped on the linear plan";
-    case 17: return "access point markers";
-    case 255: return "deleted points";
+    case 0: return "GPS points (kind 0)";
+    case 1: return "Points tapped on a GPS plan (kind 1)";
+    case 2: return "Points tapped on a linear plan (kind 2)";
+    case 17: return "Access point markers (kind 17)";
+    case 255: return "Deleted points (kind 255)";
     }
-    return "records of an unknown kind";
+    return "Records of an unknown kind";
 }
 
 int Run(const std::vector<std::string>& args) {
@@ -244,8 +244,8 @@ int Run(const std::vector<std::string>& args) {
     row("Collection file", survey.name);
     row("Projection file", loaded.plan.name + (loaded.plan.kind == 0 ? " (GPS projection)" : " (linear projection)"));
     row("Plan", std::to_string(loaded.planImage.width()) + " x " + std::to_string(loaded.planImage.height()) + " pixels");
-    row("Records", std::to_string(survey.groups));
-    for (const auto& [kind, count] : survey.groupsByKind) row(std::string("  ") + KindName(kind), std::to_string(count));
+    row("Records in the file", std::to_string(survey.groups));
+    for (const auto& [kind, count] : survey.groupsByKind) row(KindName(kind), std::to_string(count));
     row("Points on the plan", std::to_string(survey.points.size()));
     if (survey.withoutPosition) row("Points without a position (left out)", std::to_string(survey.withoutPosition));
     if (survey.offPlan) row("Points off the plan (left out)", std::to_string(survey.offPlan));
