@@ -10,6 +10,7 @@
 #include <random>
 
 #include "analysis/CoverageGrid.h"
+#include "analysis/LiveCoverage.h"
 #include "analysis/Metrics.h"
 
 namespace {
@@ -80,6 +81,35 @@ void BM_AddOnePoint(benchmark::State& state) {
     state.counters["radius"] = radius;
 }
 BENCHMARK(BM_AddOnePoint)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The site view's path: the point list after one more stored point,
+// radius from the spacing (compared, and kept unless it drifted).
+void BM_LiveUpdateOnePoint(benchmark::State& state) {
+    using quorl::CSiteData;
+    const auto values = Values(Survey(1100, 4));
+    std::vector<CSiteData::_tap> taps;
+    for (const ValuePoint& v : values)
+        taps.push_back({int(v.x), int(v.y), static_cast<std::int16_t>(v.value), 50, CSiteData::kGpsPoint, 0});
+    const std::vector<CSiteData::_tap> first(taps.begin(), taps.begin() + 1000);
+    LiveCoverage live(kWidth, kHeight);
+    live.Update(first);
+    std::vector<CSiteData::_tap> list = first;
+    int rebuilds = 0;
+    for (auto _ : state) {
+        if (list.size() == taps.size()) {
+            state.PauseTiming();
+            live = LiveCoverage(kWidth, kHeight);
+            live.Update(first);
+            list = first;
+            state.ResumeTiming();
+        }
+        list.push_back(taps[list.size()]);
+        live.Update(list);
+        rebuilds += live.LastWasRebuild();
+    }
+    state.counters["rebuilds"] = rebuilds;
+}
+BENCHMARK(BM_LiveUpdateOnePoint)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

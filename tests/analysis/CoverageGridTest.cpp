@@ -8,6 +8,7 @@
 #include <random>
 
 #include "analysis/CoverageGrid.h"
+#include "analysis/LiveCoverage.h"
 
 using namespace quorl::analysis;
 
@@ -129,4 +130,51 @@ TEST(CoverageGrid, GeometryAndDefaultRadiusFollowThePlanAndTheSpacing) {
     EXPECT_DOUBLE_EQ(DefaultRadius({{0, 0, 1}, {999, 999, 1}}, g), 500);
     EXPECT_DOUBLE_EQ(DefaultRadius({{5, 5, 1}}, g), 100);
     EXPECT_DOUBLE_EQ(DefaultRadius({}, g), 100);
+}
+
+TEST(LiveCoverage, FollowsAGrowingPointListAndStartsOverWhenItChanges) {
+    using quorl::CSiteData;
+    std::vector<CSiteData::_tap> taps;
+    for (const ValuePoint& p : RandomPoints(60, 5))
+        taps.push_back(CSiteData::_tap{int(p.x), int(p.y), static_cast<std::int16_t>(p.value), 3, CSiteData::kGpsPoint, 0});
+    taps[10].apCount = 0;  // heard nothing: no value
+    taps[20].kind = CSiteData::kApMarker;
+
+    LiveCoverage live(400, 300, 30.0);
+    std::vector<CSiteData::_tap> list;
+    for (const auto& tap : taps) {
+        list.push_back(tap);
+        EXPECT_EQ(live.Update(list), LiveCoverage::ValueOf(tap).has_value());
+        EXPECT_FALSE(live.LastWasRebuild());
+    }
+    EXPECT_FALSE(live.Update(list));
+    std::vector<ValuePoint> values;
+    for (const auto& tap : list)
+        if (auto v = LiveCoverage::ValueOf(tap)) values.push_back({double(tap.x), double(tap.y), *v});
+    CoverageGrid whole(live.Grid().Geometry(), 30.0);
+    whole.Build(values);
+    EXPECT_EQ(live.Grid().Points().size(), 58u);
+    for (std::size_t i = 0; i < whole.Values().size(); ++i) {
+        const float a = whole.Values()[i], b = live.Grid().Values()[i];
+        ASSERT_EQ(std::isnan(a), std::isnan(b)) << i;
+        if (!std::isnan(a)) {
+            ASSERT_FLOAT_EQ(a, b) << i;
+        }
+    }
+
+    // A deleted point leaves the map.
+    list[0].kind = CSiteData::kDeleted;
+    EXPECT_TRUE(live.Update(list));
+    EXPECT_TRUE(live.LastWasRebuild());
+    EXPECT_EQ(live.Grid().Points().size(), 57u);
+
+    // With the default radius, a survey that grows much denser is rebuilt.
+    LiveCoverage spaced(400, 300);
+    std::vector<CSiteData::_tap> sparse = {{0, 0, -50, 1, 0, 0}, {300, 200, -60, 1, 0, 0}};
+    spaced.Update(sparse);
+    const double before = spaced.Grid().Radius();
+    for (int i = 0; i < 30; ++i) sparse.push_back({100 + i * 3, 100, -55, 1, 0, 0});
+    spaced.Update(sparse);
+    EXPECT_TRUE(spaced.LastWasRebuild());
+    EXPECT_LT(spaced.Grid().Radius(), before);
 }
