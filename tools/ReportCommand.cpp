@@ -242,7 +242,9 @@ int Run(const std::vector<std::string>& args) {
     const coverage::ColourScale levels = coverage::ColourScale::Viridis();
 
     std::string maps;
+    std::size_t figures = 0;
     auto figure = [&](const std::string& file, const std::string& caption) {
+        ++figures;
         maps += "<figure><img src=\"" + file + "\" alt=\"" + Html(caption) + "\"/><figcaption>" + Html(caption) +
                 "</figcaption></figure>\n";
     };
@@ -333,7 +335,7 @@ int Run(const std::vector<std::string>& args) {
     const std::string index = out.filePath(QStringLiteral("index.html")).toStdString();
     if (!SaveText(h, index, error)) return Fail(error);
     std::printf("%s: %zu points, %zu access points, %zu maps\n", index.c_str(), survey.points.size(),
-                summary.accessPoints.size(), summary.ssids.size() + 3);
+                summary.accessPoints.size(), figures);
     return 0;
 }
 
