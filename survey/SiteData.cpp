@@ -14,7 +14,8 @@ namespace quorl {
 
 namespace {
 
-constexpr std::int32_t kSelectRadiusSquared = 1600;  // 40 plan pixels
+constexpr std::int64_t kSelectRadius = 40;  // plan pixels
+constexpr std::int64_t kSelectRadiusSquared = kSelectRadius * kSelectRadius;
 
 std::int32_t ToStored(double degrees) { return TruncToInt32(degrees * collection::kPositionScale); }
 
@@ -347,11 +348,14 @@ bool CSiteData::RecordPoint() {
 std::uint8_t CSiteData::FindNearestPoint(std::int32_t x, std::int32_t y) {
     std::lock_guard lock(listMutex_);
     if (points_.empty()) return kNoPoint;
-    // 64-bit distances: far-off coordinates cannot wrap into range.
+    // A point more than the radius away on either axis can never be in
+    // range; skipping it keeps the squares small. (Two saturated
+    // coordinates lie 2^32 - 1 apart, whose square overflows 64 bits.)
     std::int64_t best = kSelectRadiusSquared + 1;
     for (std::size_t i = 0; i < points_.size(); ++i) {
         const std::int64_t dx = std::int64_t{points_[i].x} - x;
         const std::int64_t dy = std::int64_t{points_[i].y} - y;
+        if (dx < -kSelectRadius || dx > kSelectRadius || dy < -kSelectRadius || dy > kSelectRadius) continue;
         const std::int64_t d = dx * dx + dy * dy;
         if (d < best) {
             selected_ = points_[i];

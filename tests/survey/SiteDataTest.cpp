@@ -37,8 +37,7 @@ struct Rig {
         const Bytes r = Record(mac, rssi, {Ssid(ssid), Ds(channel)});
         unit.engine.AddFrameRecord(r.data(), static_cast<std::uint32_t>(r.size()));
     }
-    void LoadDemoProjection() {
-        const AffineTransform demo{0.0, 1e6, -1.5e6, 0.0, -8541000.0, 47.3773 * 1.5e6};
+    void LoadDemoProjection(const AffineTransform& demo = {0.0, 1e6, -1.5e6, 0.0, -8541000.0, 47.3773 * 1.5e6}) {
         const Bytes image(64, 0x11);
         WriteBytes(dir / "demo.gpf", projection::MakeFile(0, demo, *EncodePlanBlock(image.data(), image.size())));
         ASSERT_TRUE(projection.Load(dir / "demo.gpf"));
@@ -211,6 +210,40 @@ TEST(SiteDataTest, SelectionDeletionAndReopening) {
     EXPECT_EQ(rig.data.PointCount(), 0);
     EXPECT_FALSE(rig.data.DeleteSelectedPoint());
     EXPECT_EQ(rig.File().size(), 33u);
+}
+
+// Far-off positions saturate to the ends of the int32 range; their squared
+// distance to a tap at the other end must not wrap into range.
+TEST(SiteDataTest, NearestPointSearchCannotOverflow) {
+    Rig rig;
+    rig.LoadDemoProjection({0.0, 1e10, -1e10, 0.0, 0.0, 0.0});
+    ASSERT_TRUE(rig.data.CreateCollection());
+    for (double degrees : {-100.0, 100.0, 0.0}) {
+        rig.unit.gps.latitude = degrees;
+        rig.unit.gps.longitude = degrees;
+        rig.data.BeginPoint(CSiteData::kGpsPoint, 0, 0);
+        rig.data.RecordPoint();
+    }
+    ASSERT_TRUE(rig.data.LoadCollection());
+    const auto points = rig.data.Points();
+    ASSERT_EQ(points.size(), 3u);
+    ASSERT_EQ(points[0].x, INT32_MIN);
+    ASSERT_EQ(points[0].y, INT32_MAX);
+    ASSERT_EQ(points[1].x, INT32_MAX);
+    ASSERT_EQ(points[1].y, INT32_MIN);
+    struct Tap {
+        std::int32_t x, y;
+        std::int32_t selected;  // -1: nothing in range
+    };
+    for (const Tap& tap : {Tap{INT32_MAX, INT32_MIN, 1}, Tap{INT32_MIN, INT32_MAX, 0}, Tap{INT32_MIN, INT32_MIN, -1},
+                           Tap{INT32_MAX, INT32_MAX, -1}, Tap{30, -24, 2}, Tap{INT32_MAX - 40, INT32_MIN, 1},
+                           Tap{INT32_MAX - 41, INT32_MIN, -1}}) {
+        SCOPED_TRACE(testing::Message() << tap.x << "," << tap.y);
+        rig.data.FindNearestPoint(100000, 100000);  // clears nothing: keeps the last selection
+        const std::int32_t before = rig.data.SelectedIndex();
+        EXPECT_EQ(rig.data.FindNearestPoint(tap.x, tap.y), tap.selected < 0 ? 255 : CSiteData::kGpsPoint);
+        EXPECT_EQ(rig.data.SelectedIndex(), tap.selected < 0 ? before : tap.selected);
+    }
 }
 
 // A file put together by hand: markers with access points, odd sizes,
