@@ -10,9 +10,9 @@
 
 #include "common/Timing.h"
 #include "common/UserMessages.h"
+#include "dialogs/ChannelList.h"
+#include "dialogs/Info.h"
 #include "res/ResourcePaths.h"
-#include "shell/ChannelList.h"
-#include "shell/Info.h"
 #include "siteview/CellText.h"
 #include "siteview/PlanImage.h"
 #include "siteview/SiteColours.h"
