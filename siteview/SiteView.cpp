@@ -491,8 +491,11 @@ void CSiteView::PaintScene(QPainter& painter, const std::vector<CSiteData::_tap>
     }
     if (survey_.data.NoAccessPoint()) overlays.AlertBanner();
     if (coverageOn_ && !coverageLegend_.isNull()) {
-        const QSizeF legend = coverageLegend_.deviceIndependentSize();
-        painter.drawImage(QPointF(kLegendMargin, client.Height() - kLegendMargin - legend.height()), coverageLegend_);
+        const QSizeF size = coverageLegend_.deviceIndependentSize();
+        const QRectF legend(QPointF(kLegendMargin, client.Height() - kLegendMargin - size.height()), size);
+        // On white: markers do not show through the legend's box.
+        painter.fillRect(legend, QColor(colour::kWhite));
+        painter.drawImage(legend.topLeft(), coverageLegend_);
     }
     overlays.CentreMark(CentreMarkFor(painter.device()->devicePixelRatioF()));
 }
