@@ -58,7 +58,9 @@ public:
 
     std::size_t size() const { return count_; }
     bool full() const { return count_ == capacity_; }
-    double worstDist() const { return full() ? distances_[capacity_ - 1] : limit_; }
+    // The tree takes points strictly nearer than this: one exactly at the
+    // radius still counts.
+    double worstDist() const { return full() ? distances_[capacity_ - 1] : std::nextafter(limit_, INFINITY); }
     bool addPoint(double distance, IndexType index) {
         if (distance > limit_) return true;
         std::size_t i = count_;
@@ -84,7 +86,31 @@ private:
     double* distances_;
 };
 
+// Every point within a squared radius, unsorted.
+class Collector {
+public:
+    using DistanceType = double;
+    using IndexType = std::uint32_t;
+    using CountType = std::size_t;
+
+    Collector(double radiusSquared, std::vector<std::uint32_t>& out) : limit_(radiusSquared), out_(out) {}
+    std::size_t size() const { return out_.size(); }
+    bool full() const { return true; }
+    double worstDist() const { return std::nextafter(limit_, INFINITY); }
+    bool addPoint(double, IndexType index) {
+        out_.push_back(index);
+        return true;
+    }
+
+private:
+    double limit_;
+    std::vector<std::uint32_t>& out_;
+};
+
 constexpr float kNoData = std::numeric_limits<float>::quiet_NaN();
+// Cells are computed in blocks of this many on a side, from one list of
+// candidate points per block.
+constexpr int kBlock = 8;
 
 }  // namespace
 
@@ -144,24 +170,65 @@ void CoverageGrid::Reindex() {
     if (!points_.empty()) index_ = std::make_unique<Index>(points_);
 }
 
+// A block's candidates: every point that can be among the nearest of any
+// of its cells. With h the distance from the block's centre c to its
+// farthest cell centre and d9 the distance from c to its ninth-nearest
+// point within R, a cell's ninth-nearest lies within d9 + h of it, so its
+// neighbours lie within min(R, d9 + h) + h of c. The cells then pick their
+// neighbours from a few dozen candidates instead of searching the tree.
 void CoverageGrid::ComputeCells(int column0, int row0, int column1, int row1) {
-    for (int row = row0; row <= row1; ++row)
-        for (int column = column0; column <= column1; ++column)
-            values_[static_cast<std::size_t>(row) * geometry_.columns + column] = ComputeCell(column, row);
+    std::vector<std::uint32_t> candidates;
+    for (int top = row0; top <= row1; top += kBlock) {
+        for (int left = column0; left <= column1; left += kBlock) {
+            const int right = std::min(left + kBlock - 1, column1), bottom = std::min(top + kBlock - 1, row1);
+            candidates.clear();
+            if (index_) {
+                const double cx = (geometry_.CentreX(left) + geometry_.CentreX(right)) / 2;
+                const double cy = (geometry_.CentreY(top) + geometry_.CentreY(bottom)) / 2;
+                const double h = std::hypot(geometry_.CentreX(right) - cx, geometry_.CentreY(bottom) - cy);
+                constexpr std::size_t kQuery = kNeighbours + 1;
+                std::uint32_t found[kQuery];
+                double squared[kQuery];
+                BoundedKnn nearest(kQuery, radius_ * radius_, found, squared);
+                const double centre[2] = {cx, cy};
+                index_->tree.findNeighbors(nearest, centre, nanoflann::SearchParams());
+                double reach = radius_ + h;
+                if (nearest.full()) reach = std::min(reach, std::sqrt(squared[kNeighbours]) + 2 * h);
+                Collector collect(reach * reach * (1 + 1e-12), candidates);
+                index_->tree.findNeighbors(collect, centre, nanoflann::SearchParams());
+            }
+            for (int row = top; row <= bottom; ++row)
+                for (int column = left; column <= right; ++column)
+                    values_[static_cast<std::size_t>(row) * geometry_.columns + column] =
+                        ComputeCell(column, row, candidates);
+        }
+    }
 }
 
-float CoverageGrid::ComputeCell(int column, int row) const {
+float CoverageGrid::ComputeCell(int column, int row, const std::vector<std::uint32_t>& candidates) const {
     const std::size_t cell = static_cast<std::size_t>(row) * geometry_.columns + column;
     if (heldCount_[cell] > 0) return static_cast<float>(heldSum_[cell] / heldCount_[cell]);
-    if (!index_) return kNoData;
 
+    // The nine nearest within R, by distance, ties by point order.
     constexpr std::size_t kQuery = kNeighbours + 1;
     std::uint32_t found[kQuery];
     double squared[kQuery];
-    BoundedKnn result(kQuery, radius_ * radius_, found, squared);
-    const double query[2] = {geometry_.CentreX(column), geometry_.CentreY(row)};
-    index_->tree.findNeighbors(result, query, nanoflann::SearchParams());
-    const std::size_t n = result.size();
+    std::size_t n = 0;
+    const double qx = geometry_.CentreX(column), qy = geometry_.CentreY(row);
+    const double limit = radius_ * radius_;
+    for (const std::uint32_t i : candidates) {
+        const double dx = points_[i].x - qx, dy = points_[i].y - qy;
+        const double d = dx * dx + dy * dy;
+        if (d > limit || (n == kQuery && (d > squared[n - 1] || (d == squared[n - 1] && i > found[n - 1])))) continue;
+        std::size_t at = n < kQuery ? n++ : kQuery - 1;
+        while (at > 0 && (squared[at - 1] > d || (squared[at - 1] == d && found[at - 1] > i))) {
+            squared[at] = squared[at - 1];
+            found[at] = found[at - 1];
+            --at;
+        }
+        squared[at] = d;
+        found[at] = i;
+    }
     if (n == 0) return kNoData;
 
     // With a ninth neighbour the weights reach zero at its distance.

@@ -15,8 +15,9 @@
 //     the largest value of the points that shape it;
 //   - a cell whose centre is farther than R from every point is no data
 //     (NaN), never extrapolated.
-// Cost: one bounded k-nearest query per cell, independent of the number of
-// points beyond the log of the tree. Adding a point changes only the cells
+// Cost: two tree searches per block of 8 x 8 cells, which give the few
+// dozen points the block's cells choose their neighbours from; nothing
+// scans every point for a cell. Adding a point changes only the cells
 // within R of it, so Add recomputes those alone.
 
 #include <cmath>
@@ -91,7 +92,7 @@ private:
     struct Index;
     void Reindex();
     void ComputeCells(int column0, int row0, int column1, int row1);
-    float ComputeCell(int column, int row) const;
+    float ComputeCell(int column, int row, const std::vector<std::uint32_t>& candidates) const;
 
     GridGeometry geometry_;
     double radius_;

@@ -67,50 +67,63 @@ std::string Filter::Describe() const {
 
 namespace {
 
-// The strongest level per access point: a file may store one MAC twice.
-struct Heard {
-    MacAddress mac;
-    int channel;
-    int level;
-};
+// Distinct MAC addresses among `macs` (a file may store one AP twice).
+std::size_t Distinct(std::vector<MacAddress>& macs) {
+    std::sort(macs.begin(), macs.end());
+    return static_cast<std::size_t>(std::unique(macs.begin(), macs.end()) - macs.begin());
+}
 
-void Strongest(const SurveyPoint& point, const Filter& filter, std::vector<Heard>& out) {
-    out.clear();
-    for (const ApReading& ap : point.aps) {
-        if (!filter.Matches(ap)) continue;
-        auto it = std::find_if(out.begin(), out.end(), [&](const Heard& h) { return h.mac == ap.mac; });
-        if (it == out.end())
-            out.push_back(Heard{ap.mac, ap.channel, ap.level});
-        else if (ap.level > it->level)
-            *it = Heard{ap.mac, ap.channel, ap.level};
-    }
-    std::sort(out.begin(), out.end(), [](const Heard& a, const Heard& b) { return a.level > b.level; });
+// The strongest matching record, or null.
+const ApReading* Serving(const SurveyPoint& point, const Filter& filter) {
+    const ApReading* best = nullptr;
+    for (const ApReading& ap : point.aps)
+        if (filter.Matches(ap) && (!best || ap.level > best->level)) best = &ap;
+    return best;
 }
 
 }  // namespace
 
 std::optional<double> PointValue(const SurveyPoint& point, const MetricOptions& options) {
-    thread_local std::vector<Heard> matched;
-    Strongest(point, options.filter, matched);
+    const Filter& filter = options.filter;
     switch (options.metric) {
-    case Metric::Signal:
-        if (matched.empty()) return std::nullopt;
-        return matched[0].level;
-    case Metric::Secondary:
-        if (matched.size() < 2) return std::nullopt;
-        return matched[1].level;
-    case Metric::ApCount:
-        return static_cast<double>(std::count_if(matched.begin(), matched.end(),
-                                                 [&](const Heard& h) { return h.level >= options.threshold; }));
+    case Metric::Signal: {
+        const ApReading* best = Serving(point, filter);
+        if (!best) return std::nullopt;
+        return best->level;
+    }
+    case Metric::Secondary: {
+        // One pass: the strongest and the strongest of any other MAC.
+        const ApReading* first = nullptr;
+        const ApReading* second = nullptr;
+        for (const ApReading& ap : point.aps) {
+            if (!filter.Matches(ap)) continue;
+            if (!first || ap.level > first->level) {
+                if (first && first->mac != ap.mac) second = first;
+                first = &ap;
+            } else if (ap.mac != first->mac && (!second || ap.level > second->level)) {
+                second = &ap;
+            }
+        }
+        if (!second) return std::nullopt;
+        return second->level;
+    }
+    case Metric::ApCount: {
+        thread_local std::vector<MacAddress> heard;
+        heard.clear();
+        for (const ApReading& ap : point.aps)
+            if (ap.level >= options.threshold && filter.Matches(ap)) heard.push_back(ap.mac);
+        return static_cast<double>(Distinct(heard));
+    }
     case Metric::CoChannel: {
-        if (matched.empty()) return std::nullopt;
-        const Heard serving = matched[0];
+        const ApReading* serving = Serving(point, filter);
+        if (!serving) return std::nullopt;
         // Interference comes from every network on the channel.
-        thread_local std::vector<Heard> all;
-        Strongest(point, Filter{}, all);
-        return static_cast<double>(std::count_if(all.begin(), all.end(), [&](const Heard& h) {
-            return h.mac != serving.mac && h.channel == serving.channel && h.level >= options.threshold;
-        }));
+        thread_local std::vector<MacAddress> sharing;
+        sharing.clear();
+        for (const ApReading& ap : point.aps)
+            if (ap.channel == serving->channel && ap.level >= options.threshold && ap.mac != serving->mac)
+                sharing.push_back(ap.mac);
+        return static_cast<double>(Distinct(sharing));
     }
     }
     return std::nullopt;

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFont>
+#include <QFontMetrics>
 #include <QPainter>
 #include <cmath>
 #include <cstdio>
@@ -26,6 +27,8 @@ using namespace quorl::analysis;
 constexpr const char* kUsage = "usage: quorl report SURVEY.ssd --projection SITE.gpf|.lpf -o DIR\n";
 // Pictures on the page are at most this wide.
 constexpr int kPageImageWidth = 1000;
+// A page with a map for every one of hundreds of networks helps nobody.
+constexpr int kMaxSsidMaps = 20;
 
 int Fail(const std::string& text) {
     std::fprintf(stderr, "quorl report: %s\n", text.c_str());
@@ -68,37 +71,83 @@ QFont PictureFont(int pixels) {
     return font;
 }
 
+// A legend box beside a picture: title, lines and coloured swatches.
+void DrawKey(QPainter& painter, QPoint at, const QString& title, const QStringList& lines,
+             const std::vector<std::pair<QColor, QString>>& swatches) {
+    const QFont font = PictureFont(12);
+    QFont bold = font;
+    bold.setBold(true);
+    const QFontMetrics fm(font), fb(bold);
+    int width = fb.horizontalAdvance(title);
+    for (const QString& line : lines) width = std::max(width, fm.horizontalAdvance(line));
+    for (const auto& [colour, label] : swatches) width = std::max(width, fm.height() + 6 + fm.horizontalAdvance(label));
+    const int pad = 6;
+    const int height = fb.height() + fm.height() * int(lines.size() + swatches.size()) + pad / 2;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QColor(80, 80, 80));
+    painter.setBrush(Qt::white);
+    painter.drawRect(at.x(), at.y(), width + 2 * pad, height + 2 * pad);
+    int y = at.y() + pad;
+    painter.setPen(Qt::black);
+    painter.setFont(bold);
+    painter.drawText(at.x() + pad, y + fb.ascent(), title);
+    y += fb.height();
+    painter.setFont(font);
+    for (const QString& line : lines) {
+        painter.drawText(at.x() + pad, y + fm.ascent(), line);
+        y += fm.height();
+    }
+    y += pad / 2;
+    for (const auto& [colour, label] : swatches) {
+        painter.setPen(Qt::black);
+        painter.setBrush(colour);
+        painter.drawRect(at.x() + pad, y + 1, fm.height() - 3, fm.height() - 3);
+        painter.drawText(at.x() + pad + fm.height() + 4, y + fm.ascent(), label);
+        y += fm.height();
+    }
+    painter.restore();
+}
+
+constexpr int kKeyWidth = 260;
+
 // The plan with each access point's estimated position, numbered as in the table.
 QImage AccessPointMap(const LoadedSurvey& loaded, const SurveySummary& summary) {
     const QImage& plan = loaded.planImage;
     const double s = plan.width() > kPageImageWidth ? double(kPageImageWidth) / plan.width() : 1.0;
-    QImage image(std::max(1, int(std::lround(plan.width() * s))), std::max(1, int(std::lround(plan.height() * s))),
-                 QImage::Format_RGB32);
+    const QRect planRect(0, 0, std::max(1, int(std::lround(plan.width() * s))), std::max(1, int(std::lround(plan.height() * s))));
+    QImage image(planRect.width() + kKeyWidth, std::max(planRect.height(), 140), QImage::Format_RGB32);
+    image.fill(Qt::white);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    painter.drawImage(image.rect(), plan);
-    painter.fillRect(image.rect(), QColor(255, 255, 255, 90));
+    painter.drawImage(planRect, plan);
+    painter.fillRect(planRect, QColor(255, 255, 255, 90));
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setPen(QPen(QColor(120, 120, 120), 1));
     painter.setBrush(QColor(120, 120, 120));
     for (const SurveyPoint& p : loaded.survey.points) painter.drawEllipse(QPointF(p.x * s, p.y * s), 1.5, 1.5);
-    const QFont font = PictureFont(12);
-    painter.setFont(font);
+    painter.setFont(PictureFont(12));
     const double r = 10;
+    const QColor bg(0xFD, 0xE7, 0x25), ah(0x31, 0x68, 0x8E);
     for (std::size_t i = 0; i < summary.accessPoints.size(); ++i) {
         const AccessPointRow& ap = summary.accessPoints[i];
         const QPointF at(ap.estimatedX * s, ap.estimatedY * s);
         painter.setPen(QPen(Qt::black, 1.5));
-        painter.setBrush(ap.band == Band::Ghz24 ? QColor(0xFD, 0xE7, 0x25) : QColor(0x31, 0x68, 0x8E));
+        painter.setBrush(ap.band == Band::Ghz24 ? bg : ah);
         painter.drawEllipse(at, r, r);
         painter.setPen(ap.band == Band::Ghz24 ? Qt::black : Qt::white);
         painter.drawText(QRectF(at.x() - r, at.y() - r, 2 * r, 2 * r), Qt::AlignCenter, QString::number(i + 1));
     }
+    DrawKey(painter, QPoint(planRect.width() + 8, 8), QStringLiteral("Estimated AP positions"),
+            {QStringLiteral("survey %1").arg(QString::fromStdString(loaded.survey.name)),
+             QStringLiteral("plan %1").arg(QString::fromStdString(loaded.plan.name)),
+             QStringLiteral("numbers as in the table"), QStringLiteral("grey dots: survey points")},
+            {{bg, QStringLiteral("2.4 GHz")}, {ah, QStringLiteral("5 GHz")}});
     return image;
 }
 
 // Access points per channel, one panel per band.
-QImage ChannelChart(const SurveySummary& summary) {
+QImage ChannelChart(const SurveySummary& summary, const std::string& surveyName) {
     std::vector<int> bg;
     for (int c = 1; c <= 13; ++c) bg.push_back(c);
     if (summary.apsByChannel.count(14)) bg.push_back(14);
@@ -143,20 +192,20 @@ QImage ChannelChart(const SurveySummary& summary) {
                              QString::number(channels[i]));
         }
     };
-    draw(bg, 0, QStringLiteral("2.4 GHz: access points per channel"), QColor(0x35, 0xB7, 0x79));
-    draw(ah, panel + top + bottom, QStringLiteral("5 GHz: access points per channel"), QColor(0x31, 0x68, 0x8E));
+    draw(bg, 0, QStringLiteral("2.4 GHz: access points per channel, survey %1").arg(QString::fromStdString(surveyName)), QColor(0x35, 0xB7, 0x79));
+    draw(ah, panel + top + bottom, QStringLiteral("5 GHz: access points per channel, survey %1").arg(QString::fromStdString(surveyName)), QColor(0x31, 0x68, 0x8E));
     return image;
 }
 
 const char* KindName(int kind) {
     switch (kind) {
-    case 0: return "GPS points";
-    case 1: return "points tapped on the GPS plan";
-    case 2: return "points tapped on the linear plan";
-    case 17: return "access point markers";
-    case 255: return "deleted points";
+    case 0: return "GPS points (kind 0)";
+    case 1: return "Points tapped on a GPS plan (kind 1)";
+    case 2: return "Points tapped on a linear plan (kind 2)";
+    case 17: return "Access point markers (kind 17)";
+    case 255: return "Deleted points (kind 255)";
     }
-    return "records of an unknown kind";
+    return "Records of an unknown kind";
 }
 
 int Run(const std::vector<std::string>& args) {
@@ -193,7 +242,9 @@ int Run(const std::vector<std::string>& args) {
     const coverage::ColourScale levels = coverage::ColourScale::Viridis();
 
     std::string maps;
+    std::size_t figures = 0;
     auto figure = [&](const std::string& file, const std::string& caption) {
+        ++figures;
         maps += "<figure><img src=\"" + file + "\" alt=\"" + Html(caption) + "\"/><figcaption>" + Html(caption) +
                 "</figcaption></figure>\n";
     };
@@ -201,6 +252,11 @@ int Run(const std::vector<std::string>& args) {
     figure("signal.png", "Strongest signal, all networks");
     int n = 0;
     for (const auto& [ssid, strongest] : summary.ssids) {
+        if (n == kMaxSsidMaps) {
+            maps += "<p class=\"note\">" + std::to_string(summary.ssids.size() - kMaxSsidMaps) +
+                    " more networks have no map of their own; see the table of access points.</p>\n";
+            break;
+        }
         MetricOptions options = DefaultOptions(Metric::Signal);
         options.filter.ssid = ssid;
         CoverageMap map;
@@ -227,7 +283,7 @@ int Run(const std::vector<std::string>& args) {
         figure(extra.file, extra.caption);
     }
     if (!save(AccessPointMap(loaded, summary), "access-points.png")) return Fail(error);
-    if (!save(ChannelChart(summary), "channels.png")) return Fail(error);
+    if (!save(ChannelChart(summary, survey.name), "channels.png")) return Fail(error);
 
     // The page.
     std::string h;
@@ -244,8 +300,8 @@ int Run(const std::vector<std::string>& args) {
     row("Collection file", survey.name);
     row("Projection file", loaded.plan.name + (loaded.plan.kind == 0 ? " (GPS projection)" : " (linear projection)"));
     row("Plan", std::to_string(loaded.planImage.width()) + " x " + std::to_string(loaded.planImage.height()) + " pixels");
-    row("Records", std::to_string(survey.groups));
-    for (const auto& [kind, count] : survey.groupsByKind) row(std::string("  ") + KindName(kind), std::to_string(count));
+    row("Records in the file", std::to_string(survey.groups));
+    for (const auto& [kind, count] : survey.groupsByKind) row(KindName(kind), std::to_string(count));
     row("Points on the plan", std::to_string(survey.points.size()));
     if (survey.withoutPosition) row("Points without a position (left out)", std::to_string(survey.withoutPosition));
     if (survey.offPlan) row("Points off the plan (left out)", std::to_string(survey.offPlan));
@@ -279,7 +335,7 @@ int Run(const std::vector<std::string>& args) {
     const std::string index = out.filePath(QStringLiteral("index.html")).toStdString();
     if (!SaveText(h, index, error)) return Fail(error);
     std::printf("%s: %zu points, %zu access points, %zu maps\n", index.c_str(), survey.points.size(),
-                summary.accessPoints.size(), summary.ssids.size() + 3);
+                summary.accessPoints.size(), figures);
     return 0;
 }
 
