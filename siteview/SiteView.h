@@ -85,6 +85,9 @@ public:
     bool CoverageOn() const { return coverageOn_; }
     // The layer shown while the coverage is on (a null image: none yet).
     const CoverageLayer& Coverage() const { return coverage_; }
+    // Layers asked for so far (each change of the points, collection or
+    // plan while the layer is on asks for one).
+    std::uint64_t CoverageRequests() const { return coverageGeneration_; }
     // Replaces what computes the layer (the `signal` map of the collection
     // by default); a layer being computed is waited for.
     void UseCoverageSource(std::unique_ptr<ICoverageSource> source);

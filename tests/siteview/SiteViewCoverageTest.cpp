@@ -38,12 +38,17 @@ class GatedSource : public ICoverageSource {
 public:
     CoverageLayer Compute(const CoverageRequest& request) override {
         std::unique_lock lock(mutex_);
+        ++started_;
         open_.wait(lock, [this] { return passes_ > 0; });
         --passes_;
         CoverageLayer layer;
         layer.image = Solid(1, 1, qRgb(255, 0, 0)).convertToFormat(QImage::Format_ARGB32_Premultiplied);
         layer.planRect = QRectF(0, 0, request.planWidth, request.planHeight);
         return layer;
+    }
+    int Started() {
+        std::lock_guard lock(mutex_);
+        return started_;
     }
     void Pass() {
         {
@@ -57,6 +62,7 @@ private:
     std::mutex mutex_;
     std::condition_variable open_;
     int passes_ = 0;
+    int started_ = 0;
 };
 
 }  // namespace
@@ -142,8 +148,10 @@ private slots:
         f.UsePoints({{CSiteData::kPlanTap, 80, 80, {-40}}}, "first.ssd");
         view->RunCommand(command::kCoverage);
         // While the first layer is computed, another collection comes.
+        QVERIFY(QTest::qWaitFor([&] { return gate.Started() == 1; }, 20000));
         f.UsePoints({{CSiteData::kPlanTap, 90, 90, {-40}}}, "second.ssd");
-        QTest::qWait(200);  // timer ticks: the second request waits behind the first
+        // A timer tick asks again; that request waits behind the first.
+        QVERIFY(QTest::qWaitFor([&] { return view->CoverageRequests() == 2; }, 20000));
         gate.Pass();
         QSignalSpy spy(view.get(), &CSiteView::CoverageUpdated);
         QVERIFY(spy.wait(20000));
