@@ -7,6 +7,7 @@
 #include <QRegion>
 #include <QScrollBar>
 #include <algorithm>
+#include <cmath>
 
 #include "common/Timing.h"
 #include "common/UserMessages.h"
@@ -35,6 +36,8 @@ QRect ToQRect(const PlanRect& r) { return QRect(r.left, r.top, r.Width(), r.Heig
 constexpr int kNoPlanTextRise = 25;
 // The coverage legend's distance from the client area's corner.
 constexpr int kLegendMargin = 8;
+// The largest enlargement of the coverage cells smoothed in one step.
+constexpr double kMaxSmoothFactor = 128;
 
 FileDialogRequest ProjectionDialog() {
     FileDialogRequest request;
@@ -502,15 +505,46 @@ void CSiteView::PaintScene(QPainter& painter, const std::vector<CSiteData::_tap>
 
 void CSiteView::PaintCoverage(QPainter& painter, const PlanRect& client) const {
     const PlanRect window = survey_.plan.Window();
-    if (window.Width() <= 0 || window.Height() <= 0) return;
+    const QRectF& onPlan = coverage_.planRect;
+    const QImage& image = coverage_.image;
+    if (window.Width() <= 0 || window.Height() <= 0 || onPlan.isEmpty()) return;
+    const QRectF shown = QRectF(window.left, window.top, window.Width(), window.Height()) & onPlan;
+    if (shown.isEmpty()) return;
+    // Only the cells in view, with one more each way for the smoothing.
+    const double perPlanX = image.width() / onPlan.width();
+    const double perPlanY = image.height() / onPlan.height();
+    const QRect cells = QRectF((shown.left() - onPlan.left()) * perPlanX, (shown.top() - onPlan.top()) * perPlanY,
+                               shown.width() * perPlanX, shown.height() * perPlanY)
+                            .toAlignedRect()
+                            .adjusted(-1, -1, 1, 1) &
+                        image.rect();
+    const QRectF cellsOnPlan(onPlan.left() + cells.left() / perPlanX, onPlan.top() + cells.top() / perPlanY,
+                             cells.width() / perPlanX, cells.height() / perPlanY);
     // Plan pixels to client pixels, as the markers are placed.
     QTransform toClient;
+    toClient.translate(-double(window.left) * client.Width() / window.Width(),
+                       -double(window.top) * client.Height() / window.Height());
     toClient.scale(double(client.Width()) / window.Width(), double(client.Height()) / window.Height());
-    toClient.translate(-window.left, -window.top);
+    const QRectF target = toClient.mapRect(cellsOnPlan);
+    QImage part = image.copy(cells);
+    // The raster engine smooths a picture enlarged more than about a
+    // hundred times on a path ten times slower: at high zoom the few cells
+    // in view are enlarged in two steps.
+    const double factor = std::max(target.width() / part.width(), target.height() / part.height());
+    if (factor > kMaxSmoothFactor) {
+        const int step = static_cast<int>(std::ceil(factor / kMaxSmoothFactor));
+        QImage larger(part.size() * step, QImage::Format_ARGB32_Premultiplied);
+        larger.fill(Qt::transparent);
+        QPainter enlarge(&larger);
+        enlarge.setCompositionMode(QPainter::CompositionMode_Source);
+        enlarge.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        enlarge.drawImage(QRectF(QPointF(0, 0), larger.size()), part);
+        enlarge.end();
+        part = std::move(larger);
+    }
     painter.save();
-    painter.setTransform(toClient);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    painter.drawImage(coverage_.planRect, coverage_.image);
+    painter.drawImage(target, part);
     painter.restore();
 }
 
