@@ -7,16 +7,17 @@
 #include <QRectF>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "coverage/ColourScale.h"
 #include "coverage/Legend.h"
-#include "survey/AffineTransform.h"
+#include "survey/SiteData.h"
 
 namespace quorl {
 
 struct CoverageRequest {
-    std::string collectionPath;
-    AffineTransform transform;  // of the loaded projection, for GPS points
+    std::vector<CSiteData::_tap> points;  // the point list, as the view drew it
+    std::string collectionName;
     int planWidth = 0;
     int planHeight = 0;
     std::uint64_t generation = 0;

@@ -1,16 +1,14 @@
 #pragma once
-// SignalCoverage: the `signal` map of the open collection (strongest level
-// over all access points, viridis over -90 to -30 dBm) for the site view's
-// coverage layer. It reads the collection file as the companion does and
-// keeps its grid between requests: when the survey only grew by points at
-// the end and the radius their spacing asks for has hardly changed, only
-// the cells near the new points are computed again.
+// SignalCoverage: the `signal` map of the open collection (the strongest
+// level of each survey point, viridis over -90 to -30 dBm) for the site
+// view's coverage layer. The analysis library's LiveCoverage follows the
+// point list, so a stored point only computes the cells near it again; a
+// new collection or plan starts over.
 
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "analysis/CoverageGrid.h"
+#include "analysis/LiveCoverage.h"
 #include "siteview/CoverageSource.h"
 
 namespace quorl {
@@ -19,19 +17,14 @@ class SignalCoverage : public ICoverageSource {
 public:
     // Opacity of the cells with data, so the plan shows through.
     static constexpr int kAlpha = 170;
-    // A radius within this share of the grid's keeps the grid.
-    static constexpr double kRadiusSlack = 0.1;
 
     CoverageLayer Compute(const CoverageRequest& request) override;
 
-    // How the last request was met: the grid built anew, or points added.
-    bool LastWasIncremental() const { return lastIncremental_; }
-
 private:
-    std::optional<analysis::CoverageGrid> grid_;
-    std::vector<analysis::ValuePoint> gridPoints_;
-    std::string gridPath_;
-    bool lastIncremental_ = false;
+    std::optional<analysis::LiveCoverage> live_;
+    std::string collection_;
+    int planWidth_ = 0;
+    int planHeight_ = 0;
 };
 
 }  // namespace quorl

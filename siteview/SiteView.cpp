@@ -349,8 +349,8 @@ void CSiteView::RefreshCoverage(bool force) {
     if (otherContext) coverageContext_ = coverageGeneration_;
     if (plan == 0 || collection.empty()) return;
     CoverageRequest request;
-    request.collectionPath = collection;
-    request.transform = survey_.projection.Transform();
+    request.points = requestedPoints_;
+    request.collectionName = survey_.data.FileName();
     request.planWidth = planImage_.width();
     request.planHeight = planImage_.height();
     request.generation = coverageGeneration_;
