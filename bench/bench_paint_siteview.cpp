@@ -1,17 +1,24 @@
 // One paint of the site view: a 1920 x 1080 client area over a 10,000 x
-// 8,000 plan with 10,000 survey points, at every zoom. The plan comes the
-// way users load it: a projection file made here, opened by command 32771.
+// 8,000 plan with 10,000 survey points, at every zoom, with the coverage
+// layer off (second argument 0) or on (1). The plan comes the way users
+// load it: a projection file made here, opened by command 32771.
 //
 // The points are a walked survey, row after row, either spread over the
 // whole plan or packed into the part shown at zoom 1 (all of them on
 // screen at once); "scattered" packs them in random order, so that every
 // connecting line runs across the screen.
+//
+// BM_PaintSiteView is the timer's repaint of a view that did not change;
+// BM_ScrollSiteView moves the view one line step before each paint, so
+// the plan, the layer and the points are all composed again. CPU time is
+// the whole process's: Qt spreads large fills and scaled copies over threads.
 
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
 #include <QApplication>
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <chrono>
@@ -183,6 +190,17 @@ struct Scene {
         data.SetCollectionPath(path);
         data.LoadCollection();
     }
+    // The layer on for the points in use, computed before the paint is
+    // timed; or off.
+    void SetCoverage(bool on) {
+        if (view->CoverageOn()) view->RunCommand(command::kCoverage);
+        if (!on) return;
+        view->RunCommand(command::kCoverage);
+        QElapsedTimer waited;
+        waited.start();
+        while (view->Coverage().image.isNull() && waited.elapsed() < 60000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
     void SetZoom(int zoom) {
         while (plan.Zoom() > zoom) view->RunCommand(command::kZoomOut);
         while (plan.Zoom() < zoom && plan.CanZoomIn()) view->RunCommand(command::kZoomIn);
@@ -194,27 +212,59 @@ Scene& TheScene() {
     return scene;
 }
 
-// The whole paint as the window gets it: compose, then the one copy.
-void BM_PaintSiteView(benchmark::State& state, const std::string Scene::*points) {
+bool Prepare(benchmark::State& state, const std::string Scene::*points) {
     Scene& scene = TheScene();
     if (!scene.view->PlanLoaded()) {
         state.SkipWithError("no plan");
-        return;
+        return false;
     }
     scene.UsePoints(scene.*points);
+    scene.SetCoverage(state.range(1) != 0);
+    if (state.range(1) != 0 && scene.view->Coverage().image.isNull()) {
+        state.SkipWithError("no coverage layer");
+        return false;
+    }
     scene.SetZoom(static_cast<int>(state.range(0)));
     int visible = 0;
     PlanPoint ignored;
     const PlanRect client = scene.view->ClientRect();
     scene.data.VisitPoints([&](const CSiteData::_tap& p) { visible += scene.plan.PlanToScreen(p.x, p.y, client, ignored); });
-    for (auto _ : state) scene.view->viewport()->repaint();
     state.counters["zoom"] = scene.plan.Zoom();
     state.counters["points_on_screen"] = visible;
+    state.counters["coverage"] = double(state.range(1));
+    return true;
+}
+
+// The whole paint as the window gets it: compose, then the one copy.
+void BM_PaintSiteView(benchmark::State& state, const std::string Scene::*points) {
+    if (!Prepare(state, points)) return;
+    Scene& scene = TheScene();
+    const int composed = scene.view->SceneCompositions();
+    for (auto _ : state) scene.view->viewport()->repaint();
+    state.counters["scenes_composed"] = scene.view->SceneCompositions() - composed;
+}
+
+// A line step right or back left before each paint.
+void BM_ScrollSiteView(benchmark::State& state, const std::string Scene::*points) {
+    if (!Prepare(state, points)) return;
+    Scene& scene = TheScene();
+    const int composed = scene.view->SceneCompositions();
+    bool right = true;
+    for (auto _ : state) {
+        if (right)
+            scene.plan.ScrollRight(CSiteView::kLineStep);
+        else
+            scene.plan.ScrollLeft(CSiteView::kLineStep);
+        right = !right;
+        scene.view->viewport()->repaint();
+    }
+    state.counters["scenes_composed"] = scene.view->SceneCompositions() - composed;
 }
 
 void BM_ComposeFrame(benchmark::State& state) {
     Scene& scene = TheScene();
     scene.UsePoints(scene.packedPath);
+    scene.SetCoverage(false);
     scene.SetZoom(1);
     for (auto _ : state) benchmark::DoNotOptimize(scene.view->ComposeFrame());
 }
@@ -222,12 +272,18 @@ void BM_ComposeFrame(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK_CAPTURE(BM_PaintSiteView, spread, &Scene::spreadPath)
-    ->RangeMultiplier(2)->Range(1, 64)->Unit(benchmark::kMillisecond);
+    ->ArgsProduct({{1, 4, 16, 64}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_PaintSiteView, packed, &Scene::packedPath)
-    ->RangeMultiplier(2)->Range(1, 64)->Unit(benchmark::kMillisecond);
+    ->ArgsProduct({{1, 4, 16, 64}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_PaintSiteView, scattered, &Scene::scatteredPath)
-    ->RangeMultiplier(2)->Range(1, 64)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ComposeFrame)->Unit(benchmark::kMillisecond);
+    ->ArgsProduct({{1, 4, 16, 64}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ScrollSiteView, spread, &Scene::spreadPath)
+    ->ArgsProduct({{1, 16}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ScrollSiteView, packed, &Scene::packedPath)
+    ->ArgsProduct({{1, 16}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ScrollSiteView, scattered, &Scene::scatteredPath)
+    ->ArgsProduct({{1, 16}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ComposeFrame)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     // No display needed: the offscreen platform paints into memory.

@@ -6,6 +6,6 @@
 namespace quorl {
 
 QIcon MainIcon();                    // icon 128
-QIcon ToolBarIcon(int buttonIndex);  // 0..8, in tool-bar order
+QIcon ToolBarIcon(int buttonIndex);  // 0..9, in tool-bar order
 
 }  // namespace quorl

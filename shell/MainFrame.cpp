@@ -35,7 +35,8 @@ const std::vector<int>& CMainFrame::ToolBarCommands() {
     static const std::vector<int> commands = {
         command::kLoadProjection, command::kCollectionFile, command::kStartScanning,
         command::kStopScanning,   command::kChannelList,    command::kZoomIn,
-        command::kZoomOut,        command::kPointInformation, command::kAppAbout};
+        command::kZoomOut,        command::kPointInformation, command::kAppAbout,
+        command::kCoverage};
     return commands;
 }
 
@@ -162,6 +163,14 @@ void CMainFrame::BuildActions() {
     }
     actions_[command::kAppAbout]->setIcon(ToolBarIcon(8));
     actions_[command::kAppAbout]->setToolTip(QStringLiteral("About"));
+    // The coverage layer of the site view, on and off.
+    auto* coverage = new QAction(ToolBarIcon(9), QStringLiteral("&Coverage"), this);
+    coverage->setData(command::kCoverage);
+    coverage->setObjectName(QStringLiteral("command%1").arg(command::kCoverage));
+    coverage->setCheckable(true);
+    coverage->setToolTip(QStringLiteral("Coverage"));
+    coverage->setStatusTip(QStringLiteral("Show or hide the signal coverage of the collection under the survey points"));
+    actions_[command::kCoverage] = coverage;
 
     actions_[command::kViewToolbar]->setCheckable(true);
     actions_[command::kViewStatusBar]->setCheckable(true);
@@ -203,7 +212,8 @@ void CMainFrame::BuildMenus() {
          command::kFilePrintPreview, command::kFilePrintSetup, 0, command::kAppExit});
     add(menuBar()->addMenu(QStringLiteral("&Edit")),
         {command::kEditUndo, 0, command::kEditCut, command::kEditCopy, command::kEditPaste});
-    add(menuBar()->addMenu(QStringLiteral("&View")), {command::kViewToolbar, command::kViewStatusBar});
+    add(menuBar()->addMenu(QStringLiteral("&View")),
+        {command::kViewToolbar, command::kViewStatusBar, 0, command::kCoverage});
     add(menuBar()->addMenu(QStringLiteral("&Help")), {command::kHelpFinder, 0, command::kAppAbout});
 }
 
@@ -275,6 +285,12 @@ void CMainFrame::UpdateCommandUi() {
     for (const auto& [id, action] : actions_) action->setEnabled(IsCommandEnabled(id));
     actions_.at(command::kViewToolbar)->setChecked(toolBar_ && !toolBar_->isHidden());
     actions_.at(command::kViewStatusBar)->setChecked(!statusBar()->isHidden());
+    // Checked while the site view shows the layer, whichever view is active.
+    bool coverage = false;
+    for (const auto& [kind, view] : views_)
+        if (auto* target = dynamic_cast<ICommandTarget*>(view); target && target->HandlesCommand(command::kCoverage))
+            coverage = target->IsCommandChecked(command::kCoverage);
+    actions_.at(command::kCoverage)->setChecked(coverage);
 }
 
 QAction* CMainFrame::Action(int id) const {

@@ -16,6 +16,9 @@ inline constexpr int kChannelList = 32775;
 inline constexpr int kZoomIn = 32776;
 inline constexpr int kZoomOut = 32777;
 inline constexpr int kPointInformation = 32778;
+// The coverage layer under the survey points: the View menu and the last
+// tool-bar button.
+inline constexpr int kCoverage = 32779;
 }  // namespace command
 
 class ICommandTarget {
@@ -26,6 +29,8 @@ public:
     virtual bool HandlesCommand(int id) const = 0;
     // Carries out `id`; called only for ids it handles.
     virtual void RunCommand(int id) = 0;
+    // Whether a command that toggles something shows checked.
+    virtual bool IsCommandChecked(int /*id*/) const { return false; }
 };
 
 }  // namespace quorl

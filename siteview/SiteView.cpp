@@ -7,17 +7,21 @@
 #include <QRegion>
 #include <QScrollBar>
 #include <algorithm>
+#include <cmath>
 
 #include "common/Timing.h"
 #include "common/UserMessages.h"
+#include "dialogs/ChannelList.h"
+#include "dialogs/Info.h"
 #include "res/ResourcePaths.h"
-#include "shell/ChannelList.h"
-#include "shell/Info.h"
+#include "coverage/Legend.h"
 #include "siteview/CellText.h"
+#include "siteview/CoverageSource.h"
+#include "siteview/CoverageWorker.h"
 #include "siteview/PlanImage.h"
 #include "siteview/SiteColours.h"
+#include "siteview/SignalCoverage.h"
 #include "siteview/SiteOverlays.h"
-#include "siteview/StatusPanel.h"
 #include "survey/SiteData.h"
 #include "survey/SitePlan.h"
 #include "survey/SiteProjection.h"
@@ -30,6 +34,10 @@ QRect ToQRect(const PlanRect& r) { return QRect(r.left, r.top, r.Width(), r.Heig
 
 // The no-plan text stands with its top this far above the middle.
 constexpr int kNoPlanTextRise = 25;
+// The coverage legend's distance from the client area's corner.
+constexpr int kLegendMargin = 8;
+// The largest enlargement of the coverage cells smoothed in one step.
+constexpr double kMaxSmoothFactor = 128;
 
 FileDialogRequest ProjectionDialog() {
     FileDialogRequest request;
@@ -88,9 +96,11 @@ void CSiteView::OnActivateView(bool active) {
 }
 
 bool CSiteView::HandlesCommand(int id) const {
-    // The eight survey buttons of the tool bar.
-    return id >= command::kLoadProjection && id <= command::kPointInformation;
+    // The eight survey buttons of the tool bar, and the coverage layer.
+    return (id >= command::kLoadProjection && id <= command::kPointInformation) || id == command::kCoverage;
 }
+
+bool CSiteView::IsCommandChecked(int id) const { return id == command::kCoverage && coverageOn_; }
 
 void CSiteView::RunCommand(int id) {
     switch (id) {
@@ -105,6 +115,7 @@ void CSiteView::RunCommand(int id) {
             workflow_.EnterInformationMode();
             viewport()->update();
             break;
+        case command::kCoverage: ToggleCoverage(); break;
         default: break;
     }
 }
@@ -297,7 +308,71 @@ void CSiteView::resizeEvent(QResizeEvent* /*event*/) {
 
 void CSiteView::OnTimer() {
     workflow_.Tick();
+    if (coverageOn_) RefreshCoverage(false);
     viewport()->update();
+}
+
+void CSiteView::UseCoverageSource(std::unique_ptr<ICoverageSource> source) {
+    coverageWorker_ = std::make_unique<CoverageWorker>(std::move(source));
+    connect(coverageWorker_.get(), &CoverageWorker::LayerReady, this, &CSiteView::TakeCoverage);
+    if (coverageOn_) RefreshCoverage(true);
+}
+
+void CSiteView::ToggleCoverage() {
+    coverageOn_ = !coverageOn_;
+    if (coverageOn_) {
+        if (!coverageWorker_) UseCoverageSource(std::make_unique<SignalCoverage>());
+        RefreshCoverage(true);
+    } else {
+        // Layers still on their way are dropped when they arrive.
+        coverage_ = CoverageLayer{};
+        coverageLegend_ = QImage();
+    }
+    viewport()->update();
+}
+
+void CSiteView::RefreshCoverage(bool force) {
+    const std::string& collection = survey_.data.CollectionPath();
+    const qint64 plan = planLoaded_ ? planImage_.cacheKey() : 0;
+    std::vector<CSiteData::_tap> points = survey_.data.Points();
+    const bool otherContext = collection != requestedCollection_ || plan != requestedPlan_;
+    if (!force && !otherContext && points == requestedPoints_) return;
+    if (otherContext && !coverage_.image.isNull()) {
+        // The layer shown belongs to another collection or plan.
+        coverage_ = CoverageLayer{};
+        coverageLegend_ = QImage();
+    }
+    requestedCollection_ = collection;
+    requestedPlan_ = plan;
+    requestedPoints_ = std::move(points);
+    ++coverageGeneration_;
+    if (otherContext) coverageContext_ = coverageGeneration_;
+    if (plan == 0 || collection.empty()) return;
+    CoverageRequest request;
+    request.points = requestedPoints_;
+    request.collectionName = survey_.data.FileName();
+    request.planWidth = planImage_.width();
+    request.planHeight = planImage_.height();
+    request.generation = coverageGeneration_;
+    coverageWorker_->Request(std::move(request));
+}
+
+void CSiteView::TakeCoverage(const CoverageLayer& layer) {
+    if (coverageOn_ && layer.generation >= coverageContext_ && layer.generation >= coverage_.generation) {
+        coverage_ = layer;
+        coverageLegend_ = QImage();
+        if (!layer.image.isNull()) {
+            const qreal ratio = viewport()->devicePixelRatioF();
+            const QSize size = coverage::LegendSize(layer.scale, layer.legend, PaintFont());
+            coverageLegend_ = QImage(size * ratio, QImage::Format_ARGB32_Premultiplied);
+            coverageLegend_.setDevicePixelRatio(ratio);
+            coverageLegend_.fill(Qt::transparent);
+            QPainter painter(&coverageLegend_);
+            coverage::DrawLegend(painter, QPoint(0, 0), layer.scale, layer.legend, PaintFont());
+        }
+        viewport()->update();
+    }
+    emit CoverageUpdated();
 }
 
 void CSiteView::paintEvent(QPaintEvent* /*event*/) {
@@ -308,6 +383,26 @@ void CSiteView::paintEvent(QPaintEvent* /*event*/) {
     target.drawImage(QPoint(0, 0), frame);
 }
 
+CSiteView::SceneKey CSiteView::CurrentSceneKey() const {
+    const CSitePlan& plan = survey_.plan;
+    SceneKey key;
+    key.size = viewport()->size();
+    key.ratio = viewport()->devicePixelRatioF();
+    key.planLoaded = planLoaded_;
+    if (!planLoaded_) return key;
+    key.planImage = planImage_.cacheKey();
+    key.window = plan.Window();
+    key.bounds = PlanRect{plan.MinX(), plan.MinY(), plan.MaxX(), plan.MaxY()};
+    key.lines = plan.LineOption();
+    key.markers = plan.MarkerOption();
+    key.noAccessPoint = survey_.data.NoAccessPoint();
+    if (coverageOn_ && !coverage_.image.isNull()) {
+        key.coverageImage = coverage_.image.cacheKey();
+        key.legendImage = coverageLegend_.cacheKey();
+    }
+    return key;
+}
+
 QImage CSiteView::ComposeFrame() const {
     const QSize size = viewport()->size();
     if (size.isEmpty()) return QImage();
@@ -315,15 +410,39 @@ QImage CSiteView::ComposeFrame() const {
     const QSize pixels = size * ratio;
     if (frame_.size() != pixels || frame_.devicePixelRatio() != ratio) {
         frame_ = QImage(pixels, QImage::Format_RGB32);
+        sceneKey_.reset();
+        panelKey_.reset();
         if (frame_.isNull()) return frame_;
         frame_.setDevicePixelRatio(ratio);
     }
+
+    const SceneKey key = CurrentSceneKey();
+    std::vector<CSiteData::_tap> points;
+    if (planLoaded_) points = survey_.data.Points();
+    const bool sceneChanged = sceneKey_ != key || points != scenePoints_;
+    std::optional<StatusValues> values;
+    std::optional<PanelKey> panel;
+    if (planLoaded_) {
+        values = StatusValues::Read(survey_);
+        panel = PanelKey{StatusPanelLines(*values), values->gps.lock3d != 0, values->gps.lock2d != 0};
+    }
+    if (!sceneChanged && panel == panelKey_) return frame_;
+
     QPainter painter(&frame_);
     painter.setFont(PaintFont());
-    if (planLoaded_)
-        PaintPlan(painter);
-    else
-        PaintNoPlan(painter);
+    if (sceneChanged) {
+        ++sceneCompositions_;
+        if (planLoaded_)
+            PaintScene(painter, points);
+        else
+            PaintNoPlan(painter);
+        sceneKey_ = key;
+        scenePoints_ = std::move(points);
+    }
+    // The panel fills its whole area and keeps its text inside, so drawing
+    // it again over the kept image leaves no trace of the earlier one.
+    if (values) DrawStatusPanel(painter, layout_, *values);
+    panelKey_ = panel;
     painter.end();
     return frame_;
 }
@@ -337,7 +456,7 @@ void CSiteView::PaintNoPlan(QPainter& painter) const {
                  QString::fromLatin1(kNoPlanText), TextStyle{QColor(colour::kWhite), QColor(colour::kBlack), true});
 }
 
-void CSiteView::PaintPlan(QPainter& painter) const {
+void CSiteView::PaintScene(QPainter& painter, const std::vector<CSiteData::_tap>& points) const {
     const PlanRect client = ClientRect();
     const CSitePlan& plan = survey_.plan;
 
@@ -353,11 +472,12 @@ void CSiteView::PaintPlan(QPainter& painter) const {
         uncovered -= target;
     }
     for (const QRect& strip : uncovered) painter.fillRect(strip, QColor(colour::kOffPlan));
+    if (coverageOn_ && !coverage_.image.isNull()) PaintCoverage(painter, client);
 
     CSiteOverlays overlays(painter, plan, client);
     const bool lines = plan.LineOption();
     const bool markers = plan.MarkerOption();
-    survey_.data.VisitPoints([&](const CSiteData::_tap& point) {
+    for (const CSiteData::_tap& point : points) {
         switch (point.kind) {
             case CSiteData::kGpsPoint:
             case CSiteData::kProjectedTap:
@@ -371,10 +491,61 @@ void CSiteView::PaintPlan(QPainter& painter) const {
             default:  // deleted
                 break;
         }
-    });
+    }
     if (survey_.data.NoAccessPoint()) overlays.AlertBanner();
+    if (coverageOn_ && !coverageLegend_.isNull()) {
+        const QSizeF size = coverageLegend_.deviceIndependentSize();
+        const QRectF legend(QPointF(kLegendMargin, client.Height() - kLegendMargin - size.height()), size);
+        // On white: markers do not show through the legend's box.
+        painter.fillRect(legend, QColor(colour::kWhite));
+        painter.drawImage(legend.topLeft(), coverageLegend_);
+    }
     overlays.CentreMark(CentreMarkFor(painter.device()->devicePixelRatioF()));
-    DrawStatusPanel(painter, layout_, StatusValues::Read(survey_));
+}
+
+void CSiteView::PaintCoverage(QPainter& painter, const PlanRect& client) const {
+    const PlanRect window = survey_.plan.Window();
+    const QRectF& onPlan = coverage_.planRect;
+    const QImage& image = coverage_.image;
+    if (window.Width() <= 0 || window.Height() <= 0 || onPlan.isEmpty()) return;
+    const QRectF shown = QRectF(window.left, window.top, window.Width(), window.Height()) & onPlan;
+    if (shown.isEmpty()) return;
+    // Only the cells in view, with one more each way for the smoothing.
+    const double perPlanX = image.width() / onPlan.width();
+    const double perPlanY = image.height() / onPlan.height();
+    const QRect cells = QRectF((shown.left() - onPlan.left()) * perPlanX, (shown.top() - onPlan.top()) * perPlanY,
+                               shown.width() * perPlanX, shown.height() * perPlanY)
+                            .toAlignedRect()
+                            .adjusted(-1, -1, 1, 1) &
+                        image.rect();
+    const QRectF cellsOnPlan(onPlan.left() + cells.left() / perPlanX, onPlan.top() + cells.top() / perPlanY,
+                             cells.width() / perPlanX, cells.height() / perPlanY);
+    // Plan pixels to client pixels, as the markers are placed.
+    QTransform toClient;
+    toClient.translate(-double(window.left) * client.Width() / window.Width(),
+                       -double(window.top) * client.Height() / window.Height());
+    toClient.scale(double(client.Width()) / window.Width(), double(client.Height()) / window.Height());
+    const QRectF target = toClient.mapRect(cellsOnPlan);
+    QImage part = image.copy(cells);
+    // The raster engine smooths a picture enlarged more than about a
+    // hundred times on a path ten times slower: at high zoom the few cells
+    // in view are enlarged in two steps.
+    const double factor = std::max(target.width() / part.width(), target.height() / part.height());
+    if (factor > kMaxSmoothFactor) {
+        const int step = static_cast<int>(std::ceil(factor / kMaxSmoothFactor));
+        QImage larger(part.size() * step, QImage::Format_ARGB32_Premultiplied);
+        larger.fill(Qt::transparent);
+        QPainter enlarge(&larger);
+        enlarge.setCompositionMode(QPainter::CompositionMode_Source);
+        enlarge.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        enlarge.drawImage(QRectF(QPointF(0, 0), larger.size()), part);
+        enlarge.end();
+        part = std::move(larger);
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.drawImage(target, part);
+    painter.restore();
 }
 
 const QImage& CSiteView::CentreMarkFor(qreal devicePixelRatio) const {

@@ -11,27 +11,44 @@
 // moves the centre itself and then sets the bars to it. Dragging a thumb
 // moves nothing until the thumb is released.
 //
-// Every paint composes the whole client area in one off-screen image and
-// copies it to the window at once; the view never has its background
-// erased. Its timer redraws it four times a second, whether it is shown or
-// not.
+// Every paint composes the client area in one off-screen image and copies
+// it to the window at once; the view never has its background erased. Its
+// timer redraws it four times a second, whether it is shown or not. The
+// image is kept between paints: the plan, the coverage layer and the
+// points are composed again only when what they show changed (points,
+// zoom, scroll position, size, layer), the status panel only when its
+// lines did; otherwise a paint copies the kept image.
+//
+// The coverage command (32779) shows the `signal` coverage of the open
+// collection under the points, with its legend in the bottom-left corner.
+// A worker thread computes it again after every change of the points; the
+// view shows the last layer finished.
 
 #include <QAbstractScrollArea>
 #include <QFont>
 #include <QImage>
 #include <QTimer>
 #include <array>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "siteview/CommandTarget.h"
+#include "siteview/CoverageLayer.h"
 #include "siteview/SiteLayout.h"
+#include "siteview/StatusPanel.h"
 #include "siteview/SurveyContext.h"
 #include "siteview/SurveyWorkflow.h"
 #include "siteview/ViewActivation.h"
 #include "siteview/ViewSwitcher.h"
 #include "survey/PlanRect.h"
+#include "survey/SiteData.h"
 
 namespace quorl {
+
+class CoverageWorker;
+class ICoverageSource;
 
 class CSiteView : public QAbstractScrollArea, public IViewActivation, public ICommandTarget {
     Q_OBJECT
@@ -46,6 +63,7 @@ public:
     void OnActivateView(bool active) override;
     bool HandlesCommand(int id) const override;
     void RunCommand(int id) override;
+    bool IsCommandChecked(int id) const override;
 
     // The paint's font: 8 points, the platform's plain sans face.
     static QFont PaintFont();
@@ -59,8 +77,24 @@ public:
     const SurveyWorkflow& Workflow() const { return workflow_; }
 
     // One paint's off-screen image of the whole client area, as the window
-    // gets it. Every pixel is drawn anew each time.
+    // gets it.
     QImage ComposeFrame() const;
+    // How many times the plan, layer and points were composed.
+    int SceneCompositions() const { return sceneCompositions_; }
+
+    bool CoverageOn() const { return coverageOn_; }
+    // The layer shown while the coverage is on (a null image: none yet).
+    const CoverageLayer& Coverage() const { return coverage_; }
+    // Layers asked for so far (each change of the points, collection or
+    // plan while the layer is on asks for one).
+    std::uint64_t CoverageRequests() const { return coverageGeneration_; }
+    // Replaces what computes the layer (the `signal` map of the collection
+    // by default); a layer being computed is waited for.
+    void UseCoverageSource(std::unique_ptr<ICoverageSource> source);
+
+signals:
+    // A finished layer was taken up (shown, or dropped as stale).
+    void CoverageUpdated();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -98,8 +132,38 @@ private:
     // One tick of the view's timer.
     void OnTimer();
 
+    // Command 32779.
+    void ToggleCoverage();
+    // Asks for a new layer when the points, the collection or the plan
+    // changed since the last request (or `force`).
+    void RefreshCoverage(bool force);
+    void TakeCoverage(const CoverageLayer& layer);
+
+    // What the plan, layer and points are drawn from, but the points.
+    struct SceneKey {
+        QSize size;
+        qreal ratio = 1;
+        bool planLoaded = false;
+        qint64 planImage = 0;
+        PlanRect window;
+        PlanRect bounds;
+        bool lines = false;
+        bool markers = false;
+        bool noAccessPoint = false;
+        qint64 coverageImage = 0;
+        qint64 legendImage = 0;
+        bool operator==(const SceneKey&) const = default;
+    };
+    struct PanelKey {
+        StatusLines lines;
+        bool lock3d = false;
+        bool lock2d = false;
+        bool operator==(const PanelKey&) const = default;
+    };
+    SceneKey CurrentSceneKey() const;
     void PaintNoPlan(QPainter& painter) const;
-    void PaintPlan(QPainter& painter) const;
+    void PaintScene(QPainter& painter, const std::vector<CSiteData::_tap>& points) const;
+    void PaintCoverage(QPainter& painter, const PlanRect& client) const;
     const QImage& CentreMarkFor(qreal devicePixelRatio) const;
 
     SurveyContext survey_;
@@ -110,8 +174,24 @@ private:
     bool planLoaded_ = false;
     QTimer timer_;
     // The off-screen image, kept from paint to paint while the client size
-    // stays, so a paint does not ask the system for fresh pages each time.
+    // stays, with what it was last composed from.
     mutable QImage frame_;
+    mutable std::optional<SceneKey> sceneKey_;
+    mutable std::vector<CSiteData::_tap> scenePoints_;
+    mutable std::optional<PanelKey> panelKey_;
+    mutable int sceneCompositions_ = 0;
+
+    bool coverageOn_ = false;
+    CoverageLayer coverage_;
+    QImage coverageLegend_;
+    std::unique_ptr<CoverageWorker> coverageWorker_;
+    std::uint64_t coverageGeneration_ = 0;
+    // Layers of requests before this one belong to another collection or
+    // plan.
+    std::uint64_t coverageContext_ = 0;
+    std::vector<CSiteData::_tap> requestedPoints_;
+    std::string requestedCollection_;
+    qint64 requestedPlan_ = 0;
     // Bitmap 133 at 1x, 2x and 4x.
     std::array<QImage, 3> centreMarks_;
 };

@@ -45,6 +45,7 @@ struct StatusLines {
     std::array<QString, SiteLayout::kRowCount> rows;
     std::optional<std::uint16_t> barPercent;
     QString lock;
+    bool operator==(const StatusLines&) const = default;
 };
 StatusLines StatusPanelLines(const StatusValues& values);
 

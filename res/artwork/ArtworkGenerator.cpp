@@ -208,6 +208,28 @@ void Question(QPainter& p) {
     YellowGlyph(p, q);
 }
 
+// The coverage layer: a plan sheet with a heat patch spreading from a
+// survey point, in the colours of the viridis scale the layer uses.
+void Coverage(QPainter& p) {
+    const QRectF sheet(1.5, 1.5, 13.0, 13.0);
+    p.setPen(Pen(kOutline, 0.8));
+    p.setBrush(QColor(250, 250, 245));
+    p.drawRoundedRect(sheet, 1.0, 1.0);
+    QRadialGradient heat(QPointF(6.5, 9.0), 7.5);
+    heat.setColorAt(0.0, QColor(253, 231, 37));
+    heat.setColorAt(0.35, QColor(94, 201, 98));
+    heat.setColorAt(0.65, QColor(33, 145, 140));
+    heat.setColorAt(0.9, QColor(59, 82, 139, 200));
+    heat.setColorAt(1.0, QColor(68, 1, 84, 0));
+    p.setPen(Qt::NoPen);
+    p.setBrush(heat);
+    p.drawRoundedRect(sheet.adjusted(0.6, 0.6, -0.6, -0.6), 0.6, 0.6);
+    // The survey point the patch grows from.
+    p.setPen(Pen(QColor(10, 10, 10), 0.9));
+    p.setBrush(QColor(255, 255, 255));
+    p.drawEllipse(QPointF(6.5, 9.0), 1.6, 1.6);
+}
+
 // --- icons ----------------------------------------------------------------
 
 void WifiArcs(QPainter& p, const QPointF& c, qreal r, const QColor& colour, qreal width) {
@@ -359,6 +381,7 @@ int main(int argc, char** argv) {
         {"zoom-out", [](QPainter& p) { Magnifier(p, false); }},
         {"point-information", Information},
         {"about", Question},
+        {"coverage", Coverage},
     };
     bool ok = true;
     for (const auto& t : toolbar)

@@ -20,8 +20,8 @@
 
 #include "common/RecordingUserMessages.h"
 #include "common/Timing.h"
-#include "shell/ChannelList.h"
-#include "shell/Info.h"
+#include "dialogs/ChannelList.h"
+#include "dialogs/Info.h"
 #include "shell/MainFrame.h"
 #include "shell/ProgramObjects.h"
 #include "sim/DefaultScenario.h"

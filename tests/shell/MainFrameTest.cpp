@@ -33,7 +33,7 @@ using quorl::test::CountingView;
 
 namespace {
 
-const std::set<int> kSurveyCommands = {32771, 32772, 32773, 32774, 32775, 32776, 32777, 32778};
+const std::set<int> kSurveyCommands = {32771, 32772, 32773, 32774, 32775, 32776, 32777, 32778, 32779};
 
 // The objects a main window needs, made the way the program makes them,
 // with views the test can watch.
@@ -176,11 +176,12 @@ private slots:
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
 
-        // Tool bar 128: nine buttons in order, no separators.
+        // Tool bar 128: nine buttons in order, no separators, then coverage.
         const QList<QAction*> buttons = frame.ToolBar()->actions();
-        QCOMPARE(buttons.size(), 9);
-        for (int i = 0; i < 9; ++i) QCOMPARE(buttons[i]->data().toInt(), CMainFrame::ToolBarCommands()[i]);
-        QCOMPARE(CMainFrame::ToolBarCommands().back(), command::kAppAbout);
+        QCOMPARE(buttons.size(), 10);
+        for (int i = 0; i < 10; ++i) QCOMPARE(buttons[i]->data().toInt(), CMainFrame::ToolBarCommands()[i]);
+        QCOMPARE(CMainFrame::ToolBarCommands()[8], command::kAppAbout);
+        QCOMPARE(CMainFrame::ToolBarCommands().back(), command::kCoverage);
 
         const auto check = [&](bool survey, bool print) {
             for (int id : kSurveyCommands) {
@@ -243,6 +244,21 @@ private slots:
         frame.Action(command::kViewToolbar)->trigger();
         QVERIFY(!frame.ToolBar()->isHidden());
         QVERIFY(frame.Action(command::kViewToolbar)->isChecked());
+
+        // Then the coverage layer, checked while the site view shows it,
+        // whichever view is active.
+        QList<int> viewIds;
+        for (QAction* a : frame.menuBar()->actions()[2]->menu()->actions())
+            viewIds << (a->isSeparator() ? 0 : a->data().toInt());
+        QCOMPARE(viewIds, (QList<int>{59392, 59393, 0, command::kCoverage}));
+        QAction* coverage = frame.Action(command::kCoverage);
+        QCOMPARE(coverage->toolTip(), QString("Coverage"));
+        QVERIFY(!coverage->statusTip().isEmpty());
+        frame.SwitchView(ViewKind::Site);
+        QVERIFY(!coverage->isChecked());
+        rig->views[ViewKind::Site]->checked.insert(command::kCoverage);
+        frame.SwitchView(ViewKind::Scan);
+        QVERIFY(coverage->isChecked());
     }
 
     void aboutBoxFromMenuAndButton() {

@@ -13,8 +13,8 @@
 #include <cstdio>
 
 #include "common/Timing.h"
-#include "shell/ChannelList.h"
-#include "shell/Info.h"
+#include "dialogs/ChannelList.h"
+#include "dialogs/Info.h"
 #include "shell/MainFrame.h"
 #include "shell/ProgramObjects.h"
 #include "shell/QtUserMessages.h"

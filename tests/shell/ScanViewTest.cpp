@@ -13,7 +13,7 @@
 #include "shell/ScanView.h"
 #include "sim/SimulatedDriver.h"
 #include "ShellTestSupport.h"
-#include "SurveyRig.h"
+#include "tests/dialogs/SurveyRig.h"
 
 using namespace quorl;
 using test::CountColour;

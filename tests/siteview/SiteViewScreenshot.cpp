@@ -1,10 +1,15 @@
 // Draws the site view for the documentation: the demo projection, a walked
 // survey with points of every signal class and an access point marker, and
-// the status panel in the middle of a sweep with a 3D lock.
+// the status panel in the middle of a sweep with a 3D lock. Given a
+// collection file, it shows that survey (a copy) instead, with the coverage
+// layer on.
 //
-//   siteview_screenshot PROJECTION OUTPUT.png
+//   siteview_screenshot PROJECTION OUTPUT.png [SURVEY.ssd]
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
@@ -35,8 +40,8 @@ constexpr WalkPoint kWalk[] = {
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication application(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: siteview_screenshot PROJECTION OUTPUT.png\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: siteview_screenshot PROJECTION OUTPUT.png [SURVEY.ssd]\n");
         return 2;
     }
     SiteFixture f;
@@ -59,7 +64,28 @@ int main(int argc, char** argv) {
         points.back().latitude = 47.3773 - (w.y + 0.5) / 1500000.0;
         points.back().longitude = 8.541 + (w.x + 0.5) / 1000000.0;
     }
-    f.UsePoints(points, "office-survey.ssd");
+    if (argc == 4) {
+        // A copy under its own name, which the panel and the legend show.
+        const QString copy =
+            QString::fromStdString(f.PathOf(QFileInfo(QString::fromLocal8Bit(argv[3])).fileName().toStdString()));
+        if (!QFile::copy(QString::fromLocal8Bit(argv[3]), copy)) {
+            std::fprintf(stderr, "cannot read %s\n", argv[3]);
+            return 1;
+        }
+        f.data.SetCollectionPath(copy.toStdString());
+        if (!f.data.LoadCollection()) return 1;
+        view->RunCommand(command::kCoverage);
+        QElapsedTimer waited;
+        waited.start();
+        while (view->Coverage().image.isNull() && waited.elapsed() < 30000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        if (view->Coverage().image.isNull()) {
+            std::fprintf(stderr, "no coverage layer for %s\n", argv[3]);
+            return 1;
+        }
+    } else {
+        f.UsePoints(points, "office-survey.ssd");
+    }
 
     f.gps.month = 6, f.gps.day = 14, f.gps.year = 2024;
     f.gps.hour = 10, f.gps.minute = 42, f.gps.second = 17;

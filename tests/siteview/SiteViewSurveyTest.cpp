@@ -10,7 +10,7 @@
 #include "ModalScript.h"
 #include "SiteViewTestSupport.h"
 #include "common/Timing.h"
-#include "shell/Info.h"
+#include "dialogs/Info.h"
 #include "siteview/SurveyWorkflow.h"
 
 using namespace quorl;

@@ -1,4 +1,4 @@
-#include "shell/ChannelList.h"
+#include "dialogs/ChannelList.h"
 
 #include <QCheckBox>
 #include <QFontMetrics>

@@ -1,4 +1,4 @@
-#include "shell/DialogUnits.h"
+#include "dialogs/DialogUnits.h"
 
 #include <QFontMetrics>
 #include <algorithm>

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "shell/ChannelList.h"
+#include "dialogs/ChannelList.h"
 #include "SurveyRig.h"
 
 using namespace quorl;

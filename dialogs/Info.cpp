@@ -1,4 +1,4 @@
-#include "shell/Info.h"
+#include "dialogs/Info.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "common/UserMessages.h"
-#include "shell/DialogUnits.h"
+#include "dialogs/DialogUnits.h"
 #include "survey/SiteData.h"
 
 namespace quorl {

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "shell/Info.h"
+#include "dialogs/Info.h"
 #include "survey/CollectionFormat.h"
 #include "tests/survey/SurveyTestSupport.h"
 #include "SurveyRig.h"

@@ -1,0 +1,168 @@
+// The coverage layer of the site view: command 32779 toggles it, it lies
+// under the markers with its legend in the bottom-left corner, it follows
+// a stored point, a layer of an earlier collection never shows, and with
+// the layer off the picture is what it was.
+
+#include <QSignalSpy>
+#include <QTest>
+#include <condition_variable>
+#include <mutex>
+
+#include "SiteViewTestSupport.h"
+#include "common/Timing.h"
+#include "siteview/CoverageSource.h"
+#include "tests/engine/EngineTestSupport.h"
+
+using namespace quorl;
+using namespace quorl::test;
+
+namespace {
+
+constexpr QRgb kGrey = qRgb(200, 200, 200);
+const QImage kPlan = Solid(800, 600, kGrey);
+
+// A 640 x 480 client shows plan pixels 0..480 on both axes at zoom 1.
+QPoint Screen(int px, int py) { return QPoint(px * 640 / 480, py); }
+
+// Lets the timer and the worker run until `done` holds, for 20 s at most.
+template <typename Done>
+bool WaitFor(CSiteView& view, Done done) {
+    QSignalSpy spy(&view, &CSiteView::CoverageUpdated);
+    for (int i = 0; i < 200 && !done(); ++i) spy.wait(100);
+    return done();
+}
+
+// Answers every request with the same red layer over the whole plan, once
+// let through.
+class GatedSource : public ICoverageSource {
+public:
+    CoverageLayer Compute(const CoverageRequest& request) override {
+        std::unique_lock lock(mutex_);
+        ++started_;
+        open_.wait(lock, [this] { return passes_ > 0; });
+        --passes_;
+        CoverageLayer layer;
+        layer.image = Solid(1, 1, qRgb(255, 0, 0)).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        layer.planRect = QRectF(0, 0, request.planWidth, request.planHeight);
+        return layer;
+    }
+    int Started() {
+        std::lock_guard lock(mutex_);
+        return started_;
+    }
+    void Pass() {
+        {
+            std::lock_guard lock(mutex_);
+            ++passes_;
+        }
+        open_.notify_one();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable open_;
+    int passes_ = 0;
+    int started_ = 0;
+};
+
+}  // namespace
+
+class SiteViewCoverageTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { timing::SetTimeScale(0.01); }
+
+    void togglesAndChangesNothingWhenOff() {
+        SiteFixture f;
+        auto view = f.MakeView(640, 480);
+        QVERIFY(view->HandlesCommand(command::kCoverage));
+        // Before a plan: on and off again, the same black screen.
+        const QImage noPlan = view->ComposeFrame().copy();
+        view->RunCommand(command::kCoverage);
+        QVERIFY(view->CoverageOn() && view->IsCommandChecked(command::kCoverage));
+        QCOMPARE(view->ComposeFrame(), noPlan);
+        view->RunCommand(command::kCoverage);
+        QVERIFY(!view->CoverageOn() && !view->IsCommandChecked(command::kCoverage));
+
+        f.Load(*view, kPlan);
+        f.UsePoints({{CSiteData::kPlanTap, 80, 80, {-40}}, {CSiteData::kPlanTap, 120, 90, {-60}},
+                     {CSiteData::kPlanTap, 100, 130, {-80}}});
+        const QImage off = view->ComposeFrame().copy();
+        view->RunCommand(command::kCoverage);
+        QVERIFY(WaitFor(*view, [&] { return !view->Coverage().image.isNull(); }));
+        const QImage on = view->ComposeFrame().copy();
+
+        // Between the points the layer tints the plan; far from them there
+        // is no data and the plan shows as it is.
+        const QPoint between = Screen(100, 100);
+        QCOMPARE(At(off, between.x(), between.y()), Rgb(kGrey));
+        QVERIFY(At(on, between.x(), between.y()) != Rgb(kGrey));
+        const QPoint far = Screen(350, 420);
+        QCOMPARE(At(on, far.x(), far.y()), Rgb(kGrey));
+        // The markers stand over it, as they were.
+        for (const QPoint p : {Screen(80, 80), Screen(120, 90), Screen(100, 130)})
+            QCOMPARE(At(on, p.x(), p.y()), At(off, p.x(), p.y()));
+        // The legend, in the bottom-left corner.
+        const QRect corner(8, 480 - 30, 60, 20);
+        QVERIFY(Count(on, corner, [](QRgb c) { return Rgb(c) != Rgb(kGrey); }) > corner.width() * corner.height() / 2);
+        QCOMPARE(Count(off, corner, [](QRgb c) { return Rgb(c) != Rgb(kGrey); }), 0);
+
+        view->RunCommand(command::kCoverage);
+        QCOMPARE(view->ComposeFrame(), off);
+    }
+
+    void followsAStoredPoint() {
+        SiteFixture f;
+        auto view = f.MakeView(640, 480);
+        f.Load(*view, kPlan);
+        f.data.SetDurableWrites(false);
+        f.UsePoints({{CSiteData::kPlanTap, 80, 80, {-40}}, {CSiteData::kPlanTap, 120, 90, {-60}}});
+        view->RunCommand(command::kCoverage);
+        QVERIFY(WaitFor(*view, [&] { return !view->Coverage().image.isNull(); }));
+        const QPoint there = Screen(300, 300);
+        QCOMPARE(At(view->ComposeFrame(), there.x() + 25, there.y()), Rgb(kGrey));
+
+        // A point heard at (300, 300), stored as a sweep stores it.
+        TuneTo(f.engine, 6);
+        f.data.BeginPoint(CSiteData::kPlanTap, 300, 300);
+        Deliver(f.engine, kMsgFrameRecord, Record({0, 1, 2, 3, 4, 5}, -50, {Ssid("Net"), Ds(6)}));
+        QVERIFY(f.data.RecordPoint());
+        QVERIFY(WaitFor(*view, [&] { return At(view->ComposeFrame(), there.x() + 25, there.y()) != Rgb(kGrey); }));
+        QCOMPARE(view->Coverage().legend.lines.back(), QString("3 points"));
+    }
+
+    void aLayerOfAnotherCollectionNeverShows() {
+        SiteFixture f;
+        auto view = f.MakeView(640, 480);
+        auto source = std::make_unique<GatedSource>();
+        GatedSource& gate = *source;
+        view->UseCoverageSource(std::move(source));
+        // Nothing may keep the worker waiting when the view goes, pass or fail.
+        struct Release {
+            GatedSource& gate;
+            ~Release() {
+                for (int i = 0; i < 4; ++i) gate.Pass();
+            }
+        } release{gate};
+        f.Load(*view, kPlan);
+        f.UsePoints({{CSiteData::kPlanTap, 80, 80, {-40}}}, "first.ssd");
+        view->RunCommand(command::kCoverage);
+        // While the first layer is computed, another collection comes.
+        QVERIFY(QTest::qWaitFor([&] { return gate.Started() == 1; }, 20000));
+        f.UsePoints({{CSiteData::kPlanTap, 90, 90, {-40}}}, "second.ssd");
+        // A timer tick asks again; that request waits behind the first.
+        QVERIFY(QTest::qWaitFor([&] { return view->CoverageRequests() == 2; }, 20000));
+        gate.Pass();
+        QSignalSpy spy(view.get(), &CSiteView::CoverageUpdated);
+        QVERIFY(spy.wait(20000));
+        QVERIFY(view->Coverage().image.isNull());
+        gate.Pass();
+        QVERIFY(WaitFor(*view, [&] { return !view->Coverage().image.isNull(); }));
+        // Off: whatever is still on its way is dropped.
+        view->RunCommand(command::kCoverage);
+        QVERIFY(view->Coverage().image.isNull());
+    }
+};
+
+QTEST_MAIN(SiteViewCoverageTest)
+#include "SiteViewCoverageTest.moc"
