@@ -36,22 +36,37 @@ CREATE TABLE IF NOT EXISTS points(
   time TEXT,
   fix INTEGER NOT NULL,
   deleted INTEGER NOT NULL);
-CREATE TABLE IF NOT EXISTS readings(
-  point INTEGER NOT NULL REFERENCES points(id) ON DELETE CASCADE,
+CREATE TABLE IF NOT EXISTS access_points(
+  id INTEGER PRIMARY KEY,
   mac TEXT NOT NULL,
   ssid NOT NULL,
+  UNIQUE(mac, ssid));
+CREATE INDEX IF NOT EXISTS access_points_ssid ON access_points(ssid);
+CREATE TABLE IF NOT EXISTS observations(
+  point INTEGER NOT NULL REFERENCES points(id) ON DELETE CASCADE,
+  access_point INTEGER NOT NULL REFERENCES access_points(id),
   channel INTEGER NOT NULL,
   level INTEGER NOT NULL);
 CREATE INDEX IF NOT EXISTS points_survey ON points(survey);
-CREATE INDEX IF NOT EXISTS readings_mac ON readings(mac);
-CREATE INDEX IF NOT EXISTS readings_ssid ON readings(ssid);
-CREATE INDEX IF NOT EXISTS readings_channel ON readings(channel);
+CREATE VIEW IF NOT EXISTS readings AS
+  SELECT o.point AS point, a.mac AS mac, a.ssid AS ssid, o.channel AS channel, o.level AS level
+  FROM observations o JOIN access_points a ON a.id = o.access_point;
 CREATE VIEW IF NOT EXISTS strongest_readings AS
   SELECT p.survey AS survey, r.mac AS mac, r.ssid AS ssid, r.channel AS channel, MAX(r.level) AS level,
          p.number AS point, p.x AS x, p.y AS y, p.latitude AS latitude, p.longitude AS longitude
   FROM readings r JOIN points p ON p.id = r.point
   WHERE p.deleted = 0
   GROUP BY p.survey, r.mac;
+)sql";
+
+// Built after a bulk import rather than kept up to date row by row.
+constexpr const char* kReadingIndexes = R"sql(
+CREATE INDEX IF NOT EXISTS observations_access_point ON observations(access_point);
+CREATE INDEX IF NOT EXISTS observations_channel ON observations(channel);
+)sql";
+constexpr const char* kDropReadingIndexes = R"sql(
+DROP INDEX IF EXISTS observations_access_point;
+DROP INDEX IF EXISTS observations_channel;
 )sql";
 
 std::string IsoUtc(std::int64_t seconds) {
@@ -75,7 +90,7 @@ SurveyDatabase::~SurveyDatabase() {
 }
 
 void SurveyDatabase::FinalizeAll() {
-    for (sqlite3_stmt** s : {&findSurvey_, &addSurvey_, &addPoint_, &addReading_}) {
+    for (sqlite3_stmt** s : {&findSurvey_, &addSurvey_, &addPoint_, &findAp_, &addAp_, &addObservation_}) {
         sqlite3_finalize(*s);
         *s = nullptr;
     }
@@ -99,17 +114,20 @@ bool SurveyDatabase::Prepare(const char* sql, sqlite3_stmt*& statement) {
 
 bool SurveyDatabase::Open(const std::string& path) {
     path_ = path;
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
         return Failed("cannot open");
     sqlite3_extended_result_codes(db_, 0);
     sqlite3_busy_timeout(db_, 5000);
     // A larger page cache keeps the index pages of a big import in memory.
-    if (!Exec("PRAGMA foreign_keys = ON; PRAGMA cache_size = -65536;")) return Failed("cannot open");
+    // The import makes every reference itself: checking each one again would
+    // cost two lookups per row.
+    if (!Exec("PRAGMA foreign_keys = OFF; PRAGMA cache_size = -65536; PRAGMA page_size = 16384;"))
+        return Failed("cannot open");
     if (!Exec("BEGIN IMMEDIATE") ) {
         if (sqlite3_errcode(db_) == SQLITE_NOTADB) return Failed("cannot use");
         return Failed("cannot write");
     }
-    if (!Exec(kSchema)) {
+    if (!Exec(kSchema) || !Exec(kReadingIndexes)) {
         Failed(sqlite3_errcode(db_) == SQLITE_NOTADB ? "cannot use" : "cannot write");
         Exec("ROLLBACK");
         return false;
@@ -125,9 +143,45 @@ bool SurveyDatabase::Open(const std::string& path) {
         !Prepare("INSERT INTO points(survey, number, kind, x, y, latitude, longitude, time, fix, deleted) "
                  "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)",
                  addPoint_) ||
-        !Prepare("INSERT INTO readings(point, mac, ssid, channel, level) VALUES(?1, ?2, ?3, ?4, ?5)", addReading_))
+        !Prepare("SELECT id FROM access_points WHERE mac = ?1 AND ssid = ?2", findAp_) ||
+        !Prepare("INSERT INTO access_points(mac, ssid) VALUES(?1, ?2)", addAp_) ||
+        !Prepare("INSERT INTO observations(point, access_point, channel, level) VALUES(?1, ?2, ?3, ?4)",
+                 addObservation_))
         return Failed("cannot use");
     return true;
+}
+
+std::int64_t SurveyDatabase::AccessPointId(const collection::ApRecord& ap) {
+    std::size_t n = 0;
+    while (n < ap.ssid.size() && ap.ssid[n] != '\0') ++n;
+    key_.assign(reinterpret_cast<const char*>(ap.mac.data()), ap.mac.size());
+    key_.append(ap.ssid.data(), n);
+    if (const auto known = apIds_.find(key_); known != apIds_.end()) return known->second;
+
+    char mac[17];
+    PutMac(mac, ap.mac);
+    const std::string_view ssid(ap.ssid.data(), n);
+    const bool text = IsValidUtf8(ssid);
+    sqlite3_int64 id = -1;
+    for (sqlite3_stmt* s : {findAp_, addAp_}) {
+        sqlite3_reset(s);
+        BindText(s, 1, mac, sizeof mac);
+        if (text)
+            BindText(s, 2, ssid.data(), n);
+        else
+            sqlite3_bind_blob(s, 2, ssid.data(), static_cast<int>(n), SQLITE_STATIC);
+        const int step = sqlite3_step(s);
+        if (s == findAp_ && step == SQLITE_ROW) {
+            id = sqlite3_column_int64(s, 0);
+            break;
+        }
+        if (s == findAp_ && step == SQLITE_DONE) continue;
+        if (s == addAp_ && step == SQLITE_DONE) id = sqlite3_last_insert_rowid(db_);
+        break;
+    }
+    sqlite3_reset(findAp_);
+    if (id >= 0) apIds_.emplace(key_, id);
+    return id;
 }
 
 SurveyDatabase::Result SurveyDatabase::Import(SurveyScan& scan, const AffineTransform* projection) {
@@ -154,7 +208,10 @@ SurveyDatabase::Result SurveyDatabase::Import(SurveyScan& scan, const AffineTran
         Failed("cannot write");
         return Result::Failed;
     }
+    // Ids of access points added in a transaction that is rolled back are gone.
+    apIds_.clear();
     const auto rollback = [&](Result result) {
+        apIds_.clear();
         Exec("ROLLBACK");
         return result;
     };
@@ -186,6 +243,23 @@ SurveyDatabase::Result SurveyDatabase::Import(SurveyScan& scan, const AffineTran
         return rollback(Result::Failed);
     }
     const sqlite3_int64 survey = sqlite3_last_insert_rowid(db_);
+
+    // Keeping three indexes up to date costs twice the inserts themselves;
+    // sorting them anew is cheaper when this file brings more readings than
+    // the database holds. Inside the transaction, so a failure keeps them.
+    const std::uint64_t incoming = scan.Length() / scan.Layout().apRecordSize;
+    sqlite3_int64 held = 0;
+    {
+        sqlite3_stmt* last = nullptr;
+        if (Prepare("SELECT coalesce(max(rowid), 0) FROM readings", last) && sqlite3_step(last) == SQLITE_ROW)
+            held = sqlite3_column_int64(last, 0);
+        sqlite3_finalize(last);
+    }
+    const bool rebuildIndexes = incoming > static_cast<std::uint64_t>(held);
+    if (rebuildIndexes && !Exec(kDropReadingIndexes)) {
+        Failed("cannot write");
+        return rollback(Result::Failed);
+    }
 
     bool writeFailed = false;
     std::uint64_t readings = 0;
@@ -225,22 +299,18 @@ SurveyDatabase::Result SurveyDatabase::Import(SurveyScan& scan, const AffineTran
             return;
         }
         const sqlite3_int64 point = sqlite3_last_insert_rowid(db_);
-        s = addReading_;
         for (const auto& ap : g.aps) {
+            const sqlite3_int64 id = AccessPointId(ap);
+            if (id < 0) {
+                writeFailed = true;
+                return;
+            }
+            s = addObservation_;
             sqlite3_reset(s);
             sqlite3_bind_int64(s, 1, point);
-            char mac[17];
-            PutMac(mac, ap.mac);
-            BindText(s, 2, mac, sizeof mac);
-            std::size_t n = 0;
-            while (n < ap.ssid.size() && ap.ssid[n] != '\0') ++n;
-            const std::string_view ssid(ap.ssid.data(), n);
-            if (IsValidUtf8(ssid))
-                BindText(s, 3, ssid.data(), n);
-            else
-                sqlite3_bind_blob(s, 3, ssid.data(), static_cast<int>(n), SQLITE_STATIC);
-            sqlite3_bind_int64(s, 4, ap.channel);
-            sqlite3_bind_int(s, 5, ap.Level());
+            sqlite3_bind_int64(s, 2, id);
+            sqlite3_bind_int64(s, 3, ap.channel);
+            sqlite3_bind_int(s, 4, ap.Level());
             if (sqlite3_step(s) != SQLITE_DONE) {
                 writeFailed = true;
                 return;
@@ -252,7 +322,7 @@ SurveyDatabase::Result SurveyDatabase::Import(SurveyScan& scan, const AffineTran
         error_ = scan.Error();
         return rollback(Result::Failed);
     }
-    if (writeFailed) {
+    if (writeFailed || (rebuildIndexes && !Exec(kReadingIndexes))) {
         Failed("cannot write");
         return rollback(Result::Failed);
     }

@@ -1,12 +1,15 @@
 #pragma once
 // Surveys gathered in one SQLite database that answers SQL:
-//   surveys  (id, path, size, sha256, created, imported)
-//   points   (id, survey, number, kind, x, y, latitude, longitude, time, fix, deleted)
-//   readings (point, mac, ssid, channel, level)
-// with indexes on readings' mac, ssid and channel and the view
-// strongest_readings: the strongest reading of each access point in each
-// survey (deleted points left out). An SSID is TEXT when its bytes are UTF-8
-// and a BLOB of the very bytes otherwise.
+//   surveys       (id, path, size, sha256, created, imported)
+//   points        (id, survey, number, kind, x, y, latitude, longitude, time, fix, deleted)
+//   readings      (point, mac, ssid, channel, level), a view of
+//   access_points (id, mac, ssid)  and  observations (point, access_point, channel, level)
+// with indexes on mac, ssid and channel, and the view strongest_readings:
+// the strongest reading of each access point in each survey (deleted points
+// left out). An SSID is TEXT when its bytes are UTF-8 and a BLOB of the
+// very bytes otherwise. Each access point is stored once: a survey hears
+// the same few hundred thousands of times, and integer rows keep both the
+// import and the indexes several times faster than text in every row.
 //
 // Each file is imported in one transaction through prepared statements: a
 // file that fails to read leaves nothing behind, and a file whose content
@@ -14,6 +17,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 
 #include "export/SurveyScan.h"
 
@@ -45,6 +49,8 @@ private:
     bool Prepare(const char* sql, sqlite3_stmt*& statement);
     bool Failed(const std::string& doing);
     void FinalizeAll();
+    // The row of an access point, added when new; -1 on a database error.
+    std::int64_t AccessPointId(const collection::ApRecord& ap);
 
     sqlite3* db_ = nullptr;
     std::string path_;
@@ -52,7 +58,12 @@ private:
     sqlite3_stmt* findSurvey_ = nullptr;
     sqlite3_stmt* addSurvey_ = nullptr;
     sqlite3_stmt* addPoint_ = nullptr;
-    sqlite3_stmt* addReading_ = nullptr;
+    sqlite3_stmt* findAp_ = nullptr;
+    sqlite3_stmt* addAp_ = nullptr;
+    sqlite3_stmt* addObservation_ = nullptr;
+    // Access point (MAC bytes and SSID bytes) to its row, for this import.
+    std::unordered_map<std::string, std::int64_t> apIds_;
+    std::string key_;  // kept, so that a lookup allocates nothing
     std::uint64_t readingsAdded_ = 0;
 };
 
