@@ -51,6 +51,7 @@ PosixSerialDriver::~PosixSerialDriver() { Close(); }
 
 std::vector<std::string> PosixSerialDriver::ListDevices() const {
     if (!path_.empty()) return {path_};
+    if (std::error_code ec; !unitLink_.empty() && fs::exists(unitLink_, ec)) return {unitLink_};
     auto devices = SortedEntries("/dev/serial/by-id", AnyName);
     if (devices.empty()) devices = SortedEntries("/dev", UsbTtyName);
     return devices;
