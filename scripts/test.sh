@@ -54,11 +54,19 @@ diff <(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sed 's|^\./||' |
 for f in usr/bin/quorl usr/bin/quorl-collector usr/share/applications/quorl-collector.desktop \
          usr/share/man/man1/quorl.1.gz usr/share/man/man1/quorl-collector.1.gz \
          usr/lib/udev/rules.d/60-quorl-unit.rules usr/share/icons/hicolor/48x48/apps/quorl-collector.png \
-         usr/share/quorl-collector/demo/demo.gpf usr/share/quorl-collector/demo/demo.lpf; do
+         usr/share/quorl-collector/demo/demo.gpf usr/share/quorl-collector/demo/demo.lpf \
+         usr/share/quorl-collector/demo/demo.ssd; do
   test -s "$root/$f" || { echo "missing from the package: $f" >&2; exit 1; }
 done
 "$root/usr/bin/quorl" --version
 "$root/usr/bin/quorl-collector" --version
 desktop-file-validate "$root/usr/share/applications/quorl-collector.desktop"
+# The installed companion exports the installed demo survey.
+demo="$root/usr/share/quorl-collector/demo"
+"$root/usr/bin/quorl" ssd export "$demo/demo.ssd" --format sqlite -o "$root/demo.db"
+"$root/usr/bin/quorl" ssd export "$demo/demo.ssd" --format geojson --projection "$demo/demo.gpf" -o "$root/demo.geojson"
+python3 -c 'import json, sqlite3, sys
+assert sqlite3.connect(sys.argv[1]).execute("SELECT count(*) FROM readings").fetchone()[0] > 0
+assert len(json.load(open(sys.argv[2]))["features"]) > 0' "$root/demo.db" "$root/demo.geojson"
 dpkg-deb --field "$deb" Depends | grep -q libqt6widgets6
 echo "package: $deb"
