@@ -30,12 +30,12 @@ char* PutDegrees(char* p, std::int32_t stored) {
 char* PutMac(char* p, const std::array<std::uint8_t, 6>& mac) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     for (int i = 0; i < 6; ++i) {
+        if (i > 0) *p++ = '-';
         p[0] = kHex[mac[i] >> 4];
         p[1] = kHex[mac[i] & 15];
-        p[2] = '-';
-        p += 3;
+        p += 2;
     }
-    return p - 1;
+    return p;
 }
 
 char* PutIsoTime(char* p, const collection::PointRecord& r, bool utc) {

@@ -95,7 +95,11 @@ TEST(ExportTextTest, TimesAndAddresses) {
     q = p;
     q.hour = 24;
     EXPECT_EQ(PutIsoTime(text, q, true), text);
-    EXPECT_EQ(std::string(text, PutMac(text, {0x00, 0x0A, 0x1B, 0xC2, 0xFF, 0x09})), "00-0A-1B-C2-FF-09");
+    // Exactly 17 characters: callers give it no more room.
+    char guarded[18];
+    guarded[17] = '#';
+    EXPECT_EQ(std::string(guarded, PutMac(guarded, {0x00, 0x0A, 0x1B, 0xC2, 0xFF, 0x09})), "00-0A-1B-C2-FF-09");
+    EXPECT_EQ(guarded[17], '#');
 }
 
 TEST(ExportTextTest, Sha256KnownAnswers) {
