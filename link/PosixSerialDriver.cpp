@@ -10,9 +10,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <system_error>
 
 namespace quorl {
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -31,6 +34,7 @@ PosixSerialDriver::~PosixSerialDriver() { Close(); }
 
 std::vector<std::string> PosixSerialDriver::ListDevices() const {
     if (!path_.empty()) return {path_};
+    if (std::error_code ec; !unitLink_.empty() && fs::exists(unitLink_, ec)) return {unitLink_};
     return ListUsbSerialPorts(roots_);
 }
 

@@ -2,8 +2,10 @@
 // The Linux serial port behind ISerialDriver (termios). Devices are the USB
 // serial adapters (UsbSerialPorts.h): the bridge chip's ports first, each
 // group sorted by name so that index 0 is the same adapter from run to run.
-// A caller may name one port instead (for example the pseudo-terminal of the
-// simulated unit); it is then the only device.
+// Where the package's udev rule has made its stable link to the unit's
+// bridge (/dev/quorl-unit), that link is the only device. A caller may name
+// one port instead (for example the pseudo-terminal of the simulated unit);
+// it is then the only device.
 
 #include <atomic>
 #include <mutex>
@@ -39,6 +41,9 @@ public:
 
     // The device paths, in index order.
     std::vector<std::string> ListDevices() const;
+    // The link the udev rule makes for the unit; tests point it elsewhere.
+    static constexpr const char* kUnitLink = "/dev/quorl-unit";
+    void SetUnitLink(std::string path) { unitLink_ = std::move(path); }
     // The path opened, empty while closed.
     std::string OpenedPath() const;
 
@@ -47,6 +52,7 @@ private:
 
     std::string path_;
     SystemRoots roots_;
+    std::string unitLink_ = kUnitLink;
     std::vector<std::string> devices_;   // as last counted
     std::atomic<int> fd_{-1};
     std::string openedPath_;

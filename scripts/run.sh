@@ -30,7 +30,7 @@ for a in "$@"; do
   esac
   args+=("$a")
 done
-if [ "$chosen" = 0 ] && ! ls /dev/serial/by-id/ 2>/dev/null | grep -q .; then
+if [ "$chosen" = 0 ] && [ ! -e /dev/quorl-unit ] && ! ls /dev/serial/by-id/ 2>/dev/null | grep -q .; then
   echo "No survey unit attached: using the simulated unit." >&2
   args=(--simulate "${args[@]}")
 fi

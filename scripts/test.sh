@@ -32,3 +32,41 @@ echo "== threaded suites under ThreadSanitizer"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   setarch "$(uname -m)" -R bash -c "$(declare -f run_suite); jobs=$jobs; run_suite build-tsan threaded \
   -DCMAKE_BUILD_TYPE=Debug -DQUORL_WITH_GUI=OFF -DQUORL_WITH_BENCH=OFF -DQUORL_SANITIZE=thread"
+
+echo "== Debian package (Release): build, contents, install into a temporary root"
+# Only what the package holds: no tests, no benchmarks.
+launcher=()
+if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+cmake -S . -B build-package -Wno-dev -DCMAKE_BUILD_TYPE=Release -DQUORL_WITH_TESTS=OFF -DQUORL_WITH_BENCH=OFF \
+  "${launcher[@]}" >/dev/null
+cmake --build build-package -j"$jobs"
+rm -f build-package/quorl-collector_*.deb
+(cd build-package && cpack -G DEB >/dev/null)
+deb=$(ls build-package/quorl-collector_*.deb)
+dpkg-deb --info "$deb"
+dpkg-deb --contents "$deb"
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+DESTDIR="$root" cmake --install build-package --prefix /usr >/dev/null
+# The package holds what the install rules put in place, and all of it.
+diff <(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sed 's|^\./||' | sort) \
+     <(cd "$root" && find . ! -type d | sed 's|^\./||' | sort)
+for f in usr/bin/quorl usr/bin/quorl-collector usr/share/applications/quorl-collector.desktop \
+         usr/share/man/man1/quorl.1.gz usr/share/man/man1/quorl-collector.1.gz \
+         usr/lib/udev/rules.d/60-quorl-unit.rules usr/share/icons/hicolor/48x48/apps/quorl-collector.png \
+         usr/share/quorl-collector/demo/demo.gpf usr/share/quorl-collector/demo/demo.lpf \
+         usr/share/quorl-collector/demo/demo.ssd; do
+  test -s "$root/$f" || { echo "missing from the package: $f" >&2; exit 1; }
+done
+"$root/usr/bin/quorl" --version
+"$root/usr/bin/quorl-collector" --version
+desktop-file-validate "$root/usr/share/applications/quorl-collector.desktop"
+# The installed companion exports the installed demo survey.
+demo="$root/usr/share/quorl-collector/demo"
+"$root/usr/bin/quorl" ssd export "$demo/demo.ssd" --format sqlite -o "$root/demo.db"
+"$root/usr/bin/quorl" ssd export "$demo/demo.ssd" --format geojson --projection "$demo/demo.gpf" -o "$root/demo.geojson"
+python3 -c 'import json, sqlite3, sys
+assert sqlite3.connect(sys.argv[1]).execute("SELECT count(*) FROM readings").fetchone()[0] > 0
+assert len(json.load(open(sys.argv[2]))["features"]) > 0' "$root/demo.db" "$root/demo.geojson"
+dpkg-deb --field "$deb" Depends | grep -q libqt6widgets6
+echo "package: $deb"

@@ -45,6 +45,12 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
     return options;
 }
 
+bool AsksForVersion(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--version") == 0) return true;
+    return false;
+}
+
 bool AsksForHelp(int argc, const char* const* argv) {
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
@@ -59,8 +65,10 @@ std::string CommandLineUsage(const std::string& programName) {
            "  --simulate=SCENARIO   the simulated unit, playing the scenario file SCENARIO\n"
            "  --device PATH         the survey unit on serial port PATH\n"
            "                        (for example the pseudo-terminal `quorl sim` prints)\n"
+           "  --version             print the version and exit\n"
            "  -h, --help            show this help and exit\n\n"
-           "With neither --simulate nor --device the first USB serial adapter is used;\n"
+           "With neither --simulate nor --device the survey unit at /dev/quorl-unit (the\n"
+           "link the package's udev rule makes) is used, else the first USB serial adapter;\n"
            "with none attached the collector runs without a unit.\n";
 }
 

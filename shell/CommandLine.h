@@ -2,7 +2,9 @@
 // The collector's command line: which survey unit to talk to.
 //   --simulate[=SCENARIO]  the simulated unit, in-process
 //   --device PATH          that serial port
-//   (neither)              the first USB serial adapter, if any
+//   (neither)              /dev/quorl-unit where the udev rule made it, else
+//                          the first USB serial adapter, if any
+//   --version, --help      print and exit
 
 #include <string>
 #include <vector>
@@ -22,9 +24,10 @@ struct CommandLineOptions {
 // options already removed).
 CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments);
 
-// Whether the line asks for help; checked before the windowing system starts,
-// so that --help works without a display.
+// Whether the line asks for help or the version; checked before the
+// windowing system starts, so that both work without a display.
 bool AsksForHelp(int argc, const char* const* argv);
+bool AsksForVersion(int argc, const char* const* argv);
 
 std::string CommandLineUsage(const std::string& programName);
 

@@ -10,6 +10,10 @@
 
 int main(int argc, char** argv) {
     // Before the windowing system starts, so that it works without a display.
+    if (quorl::AsksForVersion(argc, argv)) {
+        std::printf("quorl-collector %s\n", QUORL_VERSION);
+        return 0;
+    }
     if (quorl::AsksForHelp(argc, argv)) {
         std::fputs(quorl::CommandLineUsage("quorl-collector").c_str(), stdout);
         return 0;

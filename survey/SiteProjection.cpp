@@ -2,9 +2,14 @@
 
 #include <fcntl.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "common/ByteOrder.h"
 #include "survey/Compression.h"
@@ -16,7 +21,40 @@ namespace quorl {
 
 namespace {
 constexpr std::size_t kCopyChunk = 1024 * 1024;
+
+// The folder will not take files (read-only, not ours, or no room for the
+// longer names): the derived files go to the cache instead.
+bool FolderRefuses(int errorNumber) {
+    return errorNumber == EACCES || errorNumber == EPERM || errorNumber == EROFS || errorNumber == ENAMETOOLONG;
+}
+
+std::uint64_t Fnv1a(const std::string& text) {
+    std::uint64_t h = 0xcbf29ce484222325ull;
+    for (unsigned char c : text) h = (h ^ c) * 0x100000001b3ull;
+    return h;
+}
 }  // namespace
+
+std::string CSiteProjection::CacheBase(const std::string& path) {
+    std::string root;
+    const char* xdg = std::getenv("XDG_CACHE_HOME");
+    if (xdg && xdg[0] == '/') {
+        root = xdg;
+    } else if (const char* home = std::getenv("HOME"); home && home[0] != '\0') {
+        root = std::string(home) + "/.cache";
+    } else {
+        return {};
+    }
+    const std::string dir = root + "/quorl-collector/projections";
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (ec) return {};
+    ::chmod(dir.c_str(), 0700);
+    const std::string full = std::filesystem::absolute(path, ec).lexically_normal().string();
+    char key[17];
+    std::snprintf(key, sizeof key, "%016llx", static_cast<unsigned long long>(Fnv1a(ec ? path : full)));
+    return dir + "/" + FileNameOf(path).substr(0, 100) + "-" + key;
+}
 
 CSiteProjection::CSiteProjection(const GpsStatus& gps, IUserMessages& messages)
     : gps_(gps), messages_(messages) {}
@@ -51,11 +89,23 @@ bool CSiteProjection::Load(const std::string& path) {
     const std::uint64_t blockOffset = place.blockOffset;
     const std::uint64_t blockLength = place.blockLength;
 
-    // The image block, copied out beside the file (under a temporary name).
-    const std::string blockPath = path + "c";
-    PendingFile block(blockPath);
+    // The image block, copied out beside the file (under a temporary name),
+    // or into the cache where the projection's folder refuses it.
+    std::string base = path;
+    std::optional<PendingFile> blockFile(std::in_place, base + "c");
+    const int besideError = blockFile->Error();
+    if (!blockFile->Created() && FolderRefuses(besideError)) {
+        if (const std::string cached = CacheBase(path); !cached.empty()) {
+            blockFile.reset();
+            blockFile.emplace(cached + "c");
+            if (blockFile->Created()) base = cached;
+        }
+    }
+    PendingFile& block = *blockFile;
+    const std::string blockPath = base + "c";
     if (!block.Created()) {
-        messages_.ShowPlain("Cannot create " + blockPath + ": " + SystemErrorText(block.Error()));
+        // What the user must hear about is the folder beside the projection.
+        messages_.ShowPlain("Cannot create " + blockPath + ": " + SystemErrorText(besideError));
         return false;
     }
     {
@@ -82,7 +132,7 @@ bool CSiteProjection::Load(const std::string& path) {
     }
 
     // The plan image.
-    const std::string imagePath = path + "b";
+    const std::string imagePath = base + "b";
     PendingFile image(imagePath);
     if (!image.Created()) {
         messages_.ShowPlain("Cannot create " + imagePath + ": " + SystemErrorText(image.Error()));

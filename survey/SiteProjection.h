@@ -4,6 +4,11 @@
 // decodes the plan image (path + "b") and takes the affine transform between
 // degrees and plan pixels from the header.
 //
+// Where the projection's folder refuses them (a read-only or shared demo
+// folder), the derived files go to the user's cache instead:
+// $XDG_CACHE_HOME (else ~/.cache)/quorl-collector/projections/NAME-KEY{c,b},
+// KEY a hash of the projection's full path; ImagePath() names the one used.
+//
 // A file that lies (block outside the file, block shorter than its own
 // header, decoded length the code bits cannot produce, a GPS transform that
 // cannot be inverted, a header shorter than 141 bytes) is reported and the
@@ -60,6 +65,10 @@ public:
     double E() const { return transform_.e; }
     double F() const { return transform_.f; }
     const AffineTransform& Transform() const { return transform_; }
+
+    // Path + "c"/"b" of a projection's derived files in the cache; empty
+    // when there is no cache folder to be had.
+    static std::string CacheBase(const std::string& path);
 
 private:
     const GpsStatus& gps_;

@@ -15,12 +15,16 @@ std::map<std::string, CommandInfo>& Commands() {
 
 namespace {
 void PrintUsage(std::FILE* out) {
-    std::fprintf(out, "usage: quorl COMMAND [ARGS]\n\ncommands:\n");
+    std::fprintf(out, "usage: quorl COMMAND [ARGS] | quorl --version\n\ncommands:\n");
     for (const auto& [name, info] : quorl::tools::Commands()) std::fprintf(out, "  %s\n", info.usage.c_str());
 }
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--version") {
+        std::printf("quorl %s\n", QUORL_VERSION);
+        return 0;
+    }
     if (argc < 2 || std::string(argv[1]) == "help" || std::string(argv[1]) == "--help") {
         PrintUsage(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;

@@ -115,5 +115,23 @@ TEST(PosixSerialDriver, MissingDevicesFailQuietly) {
     EXPECT_EQ(UsbSerialNumber("/nonexistent/tty-quorl"), "");
 }
 
+TEST(PosixSerialDriver, UnitLinkOfTheUdevRuleComesFirst) {
+    test::PtyPair pty;
+    const std::string link = "/tmp/quorl-unit-test-" + std::to_string(::getpid());
+    ASSERT_EQ(::symlink(pty.SlavePath().c_str(), link.c_str()), 0);
+    PosixSerialDriver driver;
+    driver.SetUnitLink(link);
+    EXPECT_EQ(driver.ListDevices(), std::vector<std::string>{link});
+    EXPECT_TRUE(OpenAndConfigure(driver));
+    EXPECT_EQ(driver.OpenedPath(), link);
+    driver.Close();
+    // A port given by name still wins; without the link the adapters are listed as before.
+    PosixSerialDriver named(pty.SlavePath());
+    named.SetUnitLink(link);
+    EXPECT_EQ(named.ListDevices(), std::vector<std::string>{pty.SlavePath()});
+    ::unlink(link.c_str());
+    EXPECT_NE(driver.ListDevices(), std::vector<std::string>{link});
+}
+
 }  // namespace
 }  // namespace quorl

@@ -156,8 +156,11 @@ private slots:
         const char* without[] = {"quorl-collector", "--simulate"};
         QVERIFY(AsksForHelp(4, withHelp));
         QVERIFY(!AsksForHelp(2, without));
+        const char* withVersion[] = {"quorl-collector", "--device", "/dev/ttyUSB0", "--version"};
+        QVERIFY(AsksForVersion(4, withVersion));
+        QVERIFY(!AsksForVersion(4, withHelp));
         const std::string usage = CommandLineUsage("quorl-collector");
-        for (const char* option : {"--simulate[=SCENARIO]", "--device PATH", "--help"})
+        for (const char* option : {"--simulate[=SCENARIO]", "--device PATH", "--help", "--version", "/dev/quorl-unit"})
             QVERIFY2(usage.find(option) != std::string::npos, option);
     }
 };

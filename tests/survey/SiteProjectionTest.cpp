@@ -5,7 +5,11 @@
 
 #include <cerrno>
 #include <cmath>
+#include <optional>
 #include <random>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "common/ByteOrder.h"
 #include "common/RecordingUserMessages.h"
@@ -213,8 +217,68 @@ TEST(SiteProjectionTest, FilesThatLieLeaveThePreviousProjection) {
     EXPECT_EQ(rig.projection.Path(), flat);
 }
 
+// Points the user's cache folder somewhere for one test.
+class CacheHome {
+public:
+    explicit CacheHome(const std::string& path) {
+        if (const char* old = std::getenv("XDG_CACHE_HOME")) old_ = old;
+        ::setenv("XDG_CACHE_HOME", path.c_str(), 1);
+    }
+    ~CacheHome() {
+        if (old_) ::setenv("XDG_CACHE_HOME", old_->c_str(), 1);
+        else ::unsetenv("XDG_CACHE_HOME");
+    }
+
+private:
+    std::optional<std::string> old_;
+};
+
+TEST(SiteProjectionTest, DerivedFilesGoToTheCacheWhereTheFolderRefusesThem) {
+    Rig rig;
+    TempDir cache;
+    CacheHome home(cache.Path().string());
+    const Bytes image = Image(5000, 6);
+    // Two projections of one name in two folders, each refusing the derived
+    // names (too long for it); beside the file stays the first choice.
+    const std::string name = std::string(250, 'p') + ".gpf";
+    std::filesystem::create_directories(rig.dir / "a");
+    std::filesystem::create_directories(rig.dir / "b");
+    std::vector<std::string> images;
+    for (const std::string& path : {rig.dir / ("a/" + name), rig.dir / ("b/" + name), rig.dir / "short.gpf"}) {
+        WriteBytes(path, ProjectionFile(CSiteProjection::kGpsProjection, kDemo, image));
+        ASSERT_TRUE(rig.projection.Load(path)) << (rig.messages.Texts().empty() ? "" : rig.messages.Texts().back());
+        EXPECT_EQ(ReadBytes(rig.projection.ImagePath()), image);
+        images.push_back(rig.projection.ImagePath());
+    }
+    const std::string cached = (cache.Path() / "quorl-collector/projections").string() + "/";
+    EXPECT_EQ(images[0].rfind(cached, 0), 0u) << images[0];
+    EXPECT_EQ(images[1].rfind(cached, 0), 0u) << images[1];
+    EXPECT_NE(images[0], images[1]);
+    EXPECT_EQ(images[0], CSiteProjection::CacheBase(rig.dir / ("a/" + name)) + "b");
+    EXPECT_EQ(ReadBytes(CSiteProjection::CacheBase(rig.dir / ("a/" + name)) + "c").size() > 1032, true);
+    EXPECT_EQ(images[2], rig.dir / "short.gpfb");
+    // Loading again reads the same cached files.
+    ASSERT_TRUE(rig.projection.Load(rig.dir / ("a/" + name)));
+    EXPECT_EQ(rig.projection.ImagePath(), images[0]);
+
+    // A folder the user cannot write (only where the tests do not run as root).
+    if (::geteuid() != 0) {
+        std::filesystem::create_directories(rig.dir / "shared");
+        const std::string shared = rig.dir / "shared/demo.gpf";
+        WriteBytes(shared, ProjectionFile(CSiteProjection::kGpsProjection, kDemo, image));
+        ::chmod((rig.dir / "shared").c_str(), 0555);
+        EXPECT_TRUE(rig.projection.Load(shared));
+        EXPECT_EQ(rig.projection.ImagePath().rfind(cached, 0), 0u);
+        ::chmod((rig.dir / "shared").c_str(), 0755);
+    }
+    EXPECT_TRUE(rig.messages.Texts().empty());
+}
+
 TEST(SiteProjectionTest, DerivedFileThatCannotBeCreatedIsReported) {
     Rig rig;
+    // No cache folder to be had: under a plain file.
+    WriteBytes(rig.dir / "plain", Bytes{1});
+    CacheHome home(rig.dir / "plain/cache");
     // A name at the file system's limit leaves no room for the derived names.
     const std::string path = rig.dir / (std::string(250, 'p') + ".gpf");
     WriteBytes(path, ProjectionFile(CSiteProjection::kGpsProjection, kDemo, Image(100, 5)));

@@ -1,0 +1,33 @@
+#pragma once
+// GeoJSON (RFC 7946): one FeatureCollection, one Feature per survey point
+// that is not deleted, one per line. The geometry is a Point [longitude,
+// latitude] in WGS 84 for points with a position on the earth and null for
+// plan taps and markers. Properties: file, point, kind, x, y (plan pixel;
+// through the projection for GPS points when one is given, else null),
+// time (ISO 8601; "Z" for GPS time, none for the tablet's local time), fix,
+// strongest (level, null without access points) and access_points, an array
+// of {mac, ssid, channel, level}; an SSID that is not UTF-8 also comes as
+// "ssid_hex", its bytes in hex.
+
+#include <string>
+
+#include "export/OutputBuffer.h"
+#include "export/SurveyScan.h"
+
+namespace quorl::exports {
+
+class GeoJsonExport {
+public:
+    GeoJsonExport(OutputBuffer& out, const AffineTransform* projection = nullptr);
+    void Begin();
+    // False (scan's Error() set) when reading failed; its features are then taken back.
+    bool Add(SurveyScan& scan, const std::string& name);
+    void End();
+
+private:
+    OutputBuffer& out_;
+    const AffineTransform* projection_;
+    std::uint64_t features_ = 0;
+};
+
+}  // namespace quorl::exports

@@ -1,0 +1,337 @@
+#include "export/SurveyDatabase.h"
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+
+#include "common/UserMessages.h"
+#include "export/Sha256.h"
+#include "export/TextEscape.h"
+#include "export/TextFormat.h"
+
+namespace quorl::exports {
+
+namespace {
+
+constexpr const char* kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS surveys(
+  id INTEGER PRIMARY KEY,
+  path TEXT NOT NULL,
+  size INTEGER NOT NULL,
+  sha256 TEXT NOT NULL UNIQUE,
+  created TEXT,
+  imported TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS points(
+  id INTEGER PRIMARY KEY,
+  survey INTEGER NOT NULL REFERENCES surveys(id) ON DELETE CASCADE,
+  number INTEGER NOT NULL,
+  kind INTEGER NOT NULL,
+  x INTEGER,
+  y INTEGER,
+  latitude REAL,
+  longitude REAL,
+  time TEXT,
+  fix INTEGER NOT NULL,
+  deleted INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS access_points(
+  id INTEGER PRIMARY KEY,
+  mac TEXT NOT NULL,
+  ssid NOT NULL,
+  UNIQUE(mac, ssid));
+CREATE INDEX IF NOT EXISTS access_points_ssid ON access_points(ssid);
+CREATE TABLE IF NOT EXISTS observations(
+  point INTEGER NOT NULL REFERENCES points(id) ON DELETE CASCADE,
+  access_point INTEGER NOT NULL REFERENCES access_points(id),
+  channel INTEGER NOT NULL,
+  level INTEGER NOT NULL);
+CREATE INDEX IF NOT EXISTS points_survey ON points(survey);
+CREATE VIEW IF NOT EXISTS readings AS
+  SELECT o.point AS point, a.mac AS mac, a.ssid AS ssid, o.channel AS channel, o.level AS level
+  FROM observations o JOIN access_points a ON a.id = o.access_point;
+CREATE VIEW IF NOT EXISTS strongest_readings AS
+  SELECT p.survey AS survey, r.mac AS mac, r.ssid AS ssid, r.channel AS channel, MAX(r.level) AS level,
+         p.number AS point, p.x AS x, p.y AS y, p.latitude AS latitude, p.longitude AS longitude
+  FROM readings r JOIN points p ON p.id = r.point
+  WHERE p.deleted = 0
+  GROUP BY p.survey, r.mac;
+)sql";
+
+// Built after a bulk import rather than kept up to date row by row.
+constexpr const char* kReadingIndexes = R"sql(
+CREATE INDEX IF NOT EXISTS observations_access_point ON observations(access_point);
+CREATE INDEX IF NOT EXISTS observations_channel ON observations(channel);
+)sql";
+constexpr const char* kDropReadingIndexes = R"sql(
+DROP INDEX IF EXISTS observations_access_point;
+DROP INDEX IF EXISTS observations_channel;
+)sql";
+
+std::string IsoUtc(std::int64_t seconds) {
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm utc{};
+    char text[64];
+    if (!gmtime_r(&t, &utc) || std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc) == 0) return {};
+    return text;
+}
+
+// Binds text that the statement reads before the buffer changes.
+void BindText(sqlite3_stmt* s, int column, const char* text, std::size_t size) {
+    sqlite3_bind_text(s, column, text, static_cast<int>(size), SQLITE_STATIC);
+}
+
+}  // namespace
+
+SurveyDatabase::~SurveyDatabase() {
+    FinalizeAll();
+    if (db_) sqlite3_close(db_);
+}
+
+void SurveyDatabase::FinalizeAll() {
+    for (sqlite3_stmt** s : {&findSurvey_, &addSurvey_, &addPoint_, &findAp_, &addAp_, &addObservation_}) {
+        sqlite3_finalize(*s);
+        *s = nullptr;
+    }
+}
+
+bool SurveyDatabase::Failed(const std::string& doing) {
+    const int systemError = sqlite3_system_errno(db_);
+    const int code = sqlite3_errcode(db_);
+    error_ = doing + " " + path_ + ": " +
+             ((code == SQLITE_CANTOPEN || code == SQLITE_IOERR || code == SQLITE_READONLY) && systemError != 0
+                  ? SystemErrorText(systemError)
+                  : std::string(sqlite3_errmsg(db_)));
+    return false;
+}
+
+bool SurveyDatabase::Exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+bool SurveyDatabase::Prepare(const char* sql, sqlite3_stmt*& statement) {
+    return sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) == SQLITE_OK;
+}
+
+bool SurveyDatabase::Open(const std::string& path) {
+    path_ = path;
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
+        return Failed("cannot open");
+    sqlite3_extended_result_codes(db_, 0);
+    sqlite3_busy_timeout(db_, 5000);
+    // A larger page cache keeps the index pages of a big import in memory.
+    // The import makes every reference itself: checking each one again would
+    // cost two lookups per row.
+    if (!Exec("PRAGMA foreign_keys = OFF; PRAGMA cache_size = -65536; PRAGMA page_size = 16384;"))
+        return Failed("cannot open");
+    if (!Exec("BEGIN IMMEDIATE") ) {
+        if (sqlite3_errcode(db_) == SQLITE_NOTADB) return Failed("cannot use");
+        return Failed("cannot write");
+    }
+    if (!Exec(kSchema) || !Exec(kReadingIndexes)) {
+        Failed(sqlite3_errcode(db_) == SQLITE_NOTADB ? "cannot use" : "cannot write");
+        Exec("ROLLBACK");
+        return false;
+    }
+    if (!Exec("COMMIT")) {
+        Failed("cannot write");
+        Exec("ROLLBACK");
+        return false;
+    }
+    if (!Prepare("SELECT id FROM surveys WHERE sha256 = ?1", findSurvey_) ||
+        !Prepare("INSERT INTO surveys(path, size, sha256, created, imported) VALUES(?1, ?2, ?3, ?4, ?5)",
+                 addSurvey_) ||
+        !Prepare("INSERT INTO points(survey, number, kind, x, y, latitude, longitude, time, fix, deleted) "
+                 "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)",
+                 addPoint_) ||
+        !Prepare("SELECT id FROM access_points WHERE mac = ?1 AND ssid = ?2", findAp_) ||
+        !Prepare("INSERT INTO access_points(mac, ssid) VALUES(?1, ?2)", addAp_) ||
+        !Prepare("INSERT INTO observations(point, access_point, channel, level) VALUES(?1, ?2, ?3, ?4)",
+                 addObservation_))
+        return Failed("cannot use");
+    return true;
+}
+
+std::int64_t SurveyDatabase::AccessPointId(const collection::ApRecord& ap) {
+    std::size_t n = 0;
+    while (n < ap.ssid.size() && ap.ssid[n] != '\0') ++n;
+    key_.assign(reinterpret_cast<const char*>(ap.mac.data()), ap.mac.size());
+    key_.append(ap.ssid.data(), n);
+    if (const auto known = apIds_.find(key_); known != apIds_.end()) return known->second;
+
+    char mac[17];
+    PutMac(mac, ap.mac);
+    const std::string_view ssid(ap.ssid.data(), n);
+    const bool text = IsValidUtf8(ssid);
+    sqlite3_int64 id = -1;
+    for (sqlite3_stmt* s : {findAp_, addAp_}) {
+        sqlite3_reset(s);
+        BindText(s, 1, mac, sizeof mac);
+        if (text)
+            BindText(s, 2, ssid.data(), n);
+        else
+            sqlite3_bind_blob(s, 2, ssid.data(), static_cast<int>(n), SQLITE_STATIC);
+        const int step = sqlite3_step(s);
+        if (s == findAp_ && step == SQLITE_ROW) {
+            id = sqlite3_column_int64(s, 0);
+            break;
+        }
+        if (s == findAp_ && step == SQLITE_DONE) continue;
+        if (s == addAp_ && step == SQLITE_DONE) id = sqlite3_last_insert_rowid(db_);
+        break;
+    }
+    sqlite3_reset(findAp_);
+    if (id >= 0) apIds_.emplace(key_, id);
+    return id;
+}
+
+SurveyDatabase::Result SurveyDatabase::Import(SurveyScan& scan, const AffineTransform* projection) {
+    if (!db_) return Result::Failed;
+    // The content hash over the bytes the scan will read.
+    Sha256 hash;
+    {
+        constexpr std::size_t kChunk = 1 << 20;
+        auto buffer = std::make_unique<std::uint8_t[]>(kChunk);
+        for (std::uint64_t done = 0; done < scan.Length();) {
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, scan.Length() - done));
+            const std::int64_t got = scan.File().ReadAt(buffer.get(), want, done);
+            if (got <= 0) {
+                error_ = "cannot read " + scan.Path() + ": " + (got < 0 ? SystemErrorText(errno) : "it got shorter");
+                return Result::Failed;
+            }
+            hash.Update(buffer.get(), static_cast<std::size_t>(got));
+            done += static_cast<std::uint64_t>(got);
+        }
+    }
+    const std::string digest = Sha256::Hex(hash.Finish());
+
+    if (!Exec("BEGIN IMMEDIATE")) {
+        Failed("cannot write");
+        return Result::Failed;
+    }
+    // Ids of access points added in a transaction that is rolled back are gone.
+    apIds_.clear();
+    const auto rollback = [&](Result result) {
+        apIds_.clear();
+        Exec("ROLLBACK");
+        return result;
+    };
+    sqlite3_reset(findSurvey_);
+    BindText(findSurvey_, 1, digest.data(), digest.size());
+    const int found = sqlite3_step(findSurvey_);
+    sqlite3_reset(findSurvey_);
+    if (found == SQLITE_ROW) return rollback(Result::AlreadyThere);
+    if (found != SQLITE_DONE) {
+        Failed("cannot read");
+        return rollback(Result::Failed);
+    }
+
+    std::error_code ec;
+    const std::string absolute = std::filesystem::absolute(scan.Path(), ec).lexically_normal().string();
+    const std::string created = IsoUtc(scan.CreatedSeconds());
+    const std::string imported = IsoUtc(static_cast<std::int64_t>(std::time(nullptr)));
+    sqlite3_reset(addSurvey_);
+    sqlite3_bind_text(addSurvey_, 1, ec ? scan.Path().c_str() : absolute.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(addSurvey_, 2, static_cast<sqlite3_int64>(scan.Length()));
+    BindText(addSurvey_, 3, digest.data(), digest.size());
+    if (created.empty())
+        sqlite3_bind_null(addSurvey_, 4);
+    else
+        BindText(addSurvey_, 4, created.data(), created.size());
+    BindText(addSurvey_, 5, imported.data(), imported.size());
+    if (sqlite3_step(addSurvey_) != SQLITE_DONE) {
+        Failed("cannot write");
+        return rollback(Result::Failed);
+    }
+    const sqlite3_int64 survey = sqlite3_last_insert_rowid(db_);
+
+    // Keeping three indexes up to date costs twice the inserts themselves;
+    // sorting them anew is cheaper when this file brings more readings than
+    // the database holds. Inside the transaction, so a failure keeps them.
+    const std::uint64_t incoming = scan.Length() / scan.Layout().apRecordSize;
+    sqlite3_int64 held = 0;
+    {
+        sqlite3_stmt* last = nullptr;
+        if (Prepare("SELECT coalesce(max(rowid), 0) FROM readings", last) && sqlite3_step(last) == SQLITE_ROW)
+            held = sqlite3_column_int64(last, 0);
+        sqlite3_finalize(last);
+    }
+    const bool rebuildIndexes = incoming > static_cast<std::uint64_t>(held);
+    if (rebuildIndexes && !Exec(kDropReadingIndexes)) {
+        Failed("cannot write");
+        return rollback(Result::Failed);
+    }
+
+    bool writeFailed = false;
+    std::uint64_t readings = 0;
+    const bool read = scan.ForEachGroup([&](const SurveyGroup& g) {
+        if (writeFailed) return;
+        const auto& p = g.point;
+        const PointFacts f = FactsOf(g, projection);
+        sqlite3_stmt* s = addPoint_;
+        sqlite3_reset(s);
+        sqlite3_bind_int64(s, 1, survey);
+        sqlite3_bind_int64(s, 2, static_cast<sqlite3_int64>(g.number));
+        sqlite3_bind_int(s, 3, p.kind);
+        if (f.hasPlan) {
+            sqlite3_bind_int(s, 4, f.x);
+            sqlite3_bind_int(s, 5, f.y);
+        } else {
+            sqlite3_bind_null(s, 4);
+            sqlite3_bind_null(s, 5);
+        }
+        if (f.hasPosition) {
+            sqlite3_bind_double(s, 6, p.latitude / collection::kPositionScale);
+            sqlite3_bind_double(s, 7, p.longitude / collection::kPositionScale);
+        } else {
+            sqlite3_bind_null(s, 6);
+            sqlite3_bind_null(s, 7);
+        }
+        char when[32];
+        const char* whenEnd = PutIsoTime(when, p, f.utcTime);
+        if (whenEnd == when)
+            sqlite3_bind_null(s, 8);
+        else
+            BindText(s, 8, when, static_cast<std::size_t>(whenEnd - when));
+        sqlite3_bind_int(s, 9, p.fix);
+        sqlite3_bind_int(s, 10, f.deleted ? 1 : 0);
+        if (sqlite3_step(s) != SQLITE_DONE) {
+            writeFailed = true;
+            return;
+        }
+        const sqlite3_int64 point = sqlite3_last_insert_rowid(db_);
+        for (const auto& ap : g.aps) {
+            const sqlite3_int64 id = AccessPointId(ap);
+            if (id < 0) {
+                writeFailed = true;
+                return;
+            }
+            s = addObservation_;
+            sqlite3_reset(s);
+            sqlite3_bind_int64(s, 1, point);
+            sqlite3_bind_int64(s, 2, id);
+            sqlite3_bind_int64(s, 3, ap.channel);
+            sqlite3_bind_int(s, 4, ap.Level());
+            if (sqlite3_step(s) != SQLITE_DONE) {
+                writeFailed = true;
+                return;
+            }
+            ++readings;
+        }
+    });
+    if (!read) {
+        error_ = scan.Error();
+        return rollback(Result::Failed);
+    }
+    if (writeFailed || (rebuildIndexes && !Exec(kReadingIndexes))) {
+        Failed("cannot write");
+        return rollback(Result::Failed);
+    }
+    if (!Exec("COMMIT")) {
+        Failed("cannot write");
+        return rollback(Result::Failed);
+    }
+    readingsAdded_ += readings;
+    return Result::Added;
+}
+
+}  // namespace quorl::exports

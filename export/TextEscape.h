@@ -1,0 +1,33 @@
+#pragma once
+// Text from the unit (SSIDs: up to 32 arbitrary bytes) made safe for each
+// export format. Each writes into a buffer with room for the worst case
+// (kMaxEscaped per input byte) and returns the end.
+//
+//   format      quotes, separators, markup        control bytes     bytes that are not UTF-8
+//   CSV         field in "..." with "" when it    kept (inside      kept as they are
+//               holds , " CR or LF (RFC 4180)     quotes if CR/LF)
+//   JSON        \" and \\                         \u00XX            U+FFFD each
+//   XML/HTML    &amp; &lt; &gt; &quot; &apos;     U+FFFD (XML 1.0   U+FFFD each
+//                                                 cannot hold them)
+//
+// CSV stays byte-exact, as `quorl ssd dump` always was; JSON and XML must be
+// Unicode, so the lossless bytes go alongside where a format has room (the
+// GeoJSON "ssid_hex" property, a BLOB in the database).
+
+#include <cstddef>
+#include <string_view>
+
+namespace quorl::exports {
+
+inline constexpr std::size_t kMaxEscaped = 6;
+
+char* PutCsvField(char* p, std::string_view text);
+// With the surrounding quotes.
+char* PutJsonString(char* p, std::string_view text);
+char* PutMarkupText(char* p, std::string_view text);
+
+bool IsValidUtf8(std::string_view text);
+// Lower-case hex of every byte.
+char* PutHex(char* p, std::string_view bytes);
+
+}  // namespace quorl::exports

@@ -1,0 +1,63 @@
+#include "export/TextFormat.h"
+
+namespace quorl::exports {
+
+namespace {
+char* PutTwoDigits(char* p, unsigned v) {
+    p[0] = static_cast<char>('0' + v / 10);
+    p[1] = static_cast<char>('0' + v % 10);
+    return p + 2;
+}
+}  // namespace
+
+char* PutDegrees(char* p, std::int32_t stored) {
+    std::int64_t scaled = std::int64_t{stored} * 25;
+    if (scaled < 0) {
+        *p++ = '-';
+        scaled = -scaled;
+    }
+    const std::uint64_t units = static_cast<std::uint64_t>((scaled + 4) / 9);  // nearest 1e-7
+    p = PutUnsigned(p, units / 10000000);
+    *p++ = '.';
+    std::uint64_t fraction = units % 10000000;
+    for (int i = 6; i >= 0; --i) {
+        p[i] = static_cast<char>('0' + fraction % 10);
+        fraction /= 10;
+    }
+    return p + 7;
+}
+
+char* PutMac(char* p, const std::array<std::uint8_t, 6>& mac) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (int i = 0; i < 6; ++i) {
+        if (i > 0) *p++ = '-';
+        p[0] = kHex[mac[i] >> 4];
+        p[1] = kHex[mac[i] & 15];
+        p += 2;
+    }
+    return p;
+}
+
+char* PutIsoTime(char* p, const collection::PointRecord& r, bool utc) {
+    static constexpr unsigned kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (r.month < 1 || r.month > 12 || r.day < 1 || r.day > kDays[r.month - 1] || r.hour > 23 || r.minute > 59 ||
+        r.second > 60)
+        return p;
+    p = PutUnsigned(p, 1980u + r.year);
+    *p++ = '-';
+    p = PutTwoDigits(p, r.month);
+    *p++ = '-';
+    p = PutTwoDigits(p, r.day);
+    *p++ = 'T';
+    p = PutTwoDigits(p, r.hour);
+    *p++ = ':';
+    p = PutTwoDigits(p, r.minute);
+    *p++ = ':';
+    p = PutTwoDigits(p, r.second);
+    if (utc) *p++ = 'Z';
+    return p;
+}
+
+char* PutDouble(char* p, double v) { return std::to_chars(p, p + 32, v).ptr; }
+
+}  // namespace quorl::exports

@@ -1,0 +1,305 @@
+// quorl ssd export run as the user runs it, each format read back by a
+// reader that shares no code with the writer: Python's csv, json and sqlite3
+// modules and xmllint. The collections hold every awkward SSID, every kind
+// of point and a last group cut short.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "survey/CollectionFormat.h"
+#include "tests/survey/SurveyTestSupport.h"
+
+namespace quorl::test {
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// Runs a shell command line (arguments quoted here), capturing both streams.
+Outcome Shell(const TempDir& dir, const std::vector<std::string>& args) {
+    std::string command;
+    for (const auto& a : args) command += Quote(a) + " ";
+    command += ">" + Quote(dir / "out.txt") + " 2>" + Quote(dir / "err.txt");
+    Outcome o;
+    const int raw = std::system(command.c_str());
+    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    const Bytes out = ReadBytes(dir / "out.txt"), err = ReadBytes(dir / "err.txt");
+    o.out.assign(out.begin(), out.end());
+    o.err.assign(err.begin(), err.end());
+    return o;
+}
+
+Outcome Export(const TempDir& dir, std::vector<std::string> files, const std::string& format, const std::string& out) {
+    std::vector<std::string> args = {QUORL_TOOL, "ssd", "export"};
+    for (auto& f : files) args.push_back(dir / f);
+    for (const std::string& a : {std::string("--format"), format, std::string("-o"), dir / out}) args.push_back(a);
+    return Shell(dir, args);
+}
+
+// Runs a Python program on the file; it prints one line per thing found.
+Outcome Python(const TempDir& dir, const std::string& program, const std::string& file,
+               const std::vector<std::string>& more = {}) {
+    std::ofstream(dir / "read.py") << program;
+    std::vector<std::string> args = {"python3", dir / "read.py", dir / file};
+    args.insert(args.end(), more.begin(), more.end());
+    return Shell(dir, args);
+}
+
+std::string Hex(const std::string& bytes) {
+    static const char* digits = "0123456789abcdef";
+    std::string h;
+    for (unsigned char c : bytes) h += std::string{digits[c >> 4], digits[c & 15]};
+    return h;
+}
+
+// Every SSID that has ever broken an export.
+const std::vector<std::string> kSsids = {
+    "plain", "a,b", "say \"hi\"", "<b>&'x'</b>", "]]>", "line\nbreak\r", std::string("\x01\x1f\x7f\t", 4),
+    "Caf\xC3\xA9 \xE2\x98\x95", "bad\xFF", "cut\xE2\x82", "\xC0\xAF", "\\", "", "exactly-thirty-two-characters-ab"};
+
+struct Survey {
+    Bytes bytes;
+    std::multiset<std::string> readings;  // "mac|ssid hex|channel|level" of points not deleted
+    int geolocated = 0, features = 0, rows = 0;
+};
+
+collection::ApRecord Ap(int i, const std::string& ssid) {
+    collection::ApRecord a;
+    a.channel = 1 + i % 13;
+    a.signal = static_cast<std::int16_t>(-(30 + i % 65) * 16 - 7);
+    a.mac = {0x00, 0x1A, 0x2B, 0x3C, static_cast<std::uint8_t>(i >> 8), static_cast<std::uint8_t>(i)};
+    std::copy_n(ssid.begin(), std::min<std::size_t>(ssid.size(), 32), a.ssid.begin());
+    return a;
+}
+
+std::string Reading(const collection::ApRecord& a) {
+    char mac[32];
+    std::snprintf(mac, sizeof mac, "%02X-%02X-%02X-%02X-%02X-%02X", a.mac[0], a.mac[1], a.mac[2], a.mac[3], a.mac[4],
+                  a.mac[5]);
+    return std::string(mac) + "|" + Hex(a.SsidText()) + "|" + std::to_string(a.channel) + "|" + std::to_string(a.Level());
+}
+
+// A GPS point with all the SSIDs, a projected tap, a plan tap, a marker, a
+// deleted GPS point, a GPS point without access points, and a last group
+// cut short. `salt` makes the content differ.
+Survey MakeSurvey(int salt, bool withGps = true) {
+    Survey s;
+    const auto start = collection::MakeNewFileStart(1700000000 + salt);
+    s.bytes.assign(start.begin(), start.end());
+    auto add = [&](collection::PointRecord p, const std::vector<collection::ApRecord>& aps, std::size_t keep) {
+        p.apCount = static_cast<std::uint16_t>(aps.size());
+        p.month = 6, p.day = 11, p.year = 44, p.hour = 9, p.minute = 5, p.second = static_cast<std::uint8_t>(salt);
+        Bytes g(collection::kPointRecordSize + aps.size() * collection::kApRecordSize);
+        collection::EncodePoint(p, g.data());
+        for (std::size_t i = 0; i < aps.size(); ++i)
+            collection::EncodeAp(aps[i], g.data() + collection::kPointRecordSize + i * collection::kApRecordSize);
+        g.resize(collection::kPointRecordSize + keep * collection::kApRecordSize);
+        s.bytes.insert(s.bytes.end(), g.begin(), g.end());
+        const bool gps = (p.kind == 0 || p.kind == 1) && (p.latitude || p.longitude);
+        if (p.kind != 255) {
+            ++s.features;
+            if (gps) ++s.geolocated;
+            for (std::size_t i = 0; i < keep; ++i) s.readings.insert(Reading(aps[i]));
+        }
+        s.rows += keep == 0 ? 1 : static_cast<int>(keep);
+    };
+    collection::PointRecord p;
+    std::vector<collection::ApRecord> all;
+    for (std::size_t i = 0; i < kSsids.size(); ++i) all.push_back(Ap(static_cast<int>(i) + salt, kSsids[i]));
+    if (withGps) {
+        p.kind = 0, p.fix = 2, p.latitude = 170557560 + salt, p.longitude = -30749040;
+        add(p, all, all.size());
+        p.kind = 1, p.latitude += 100;
+        add(p, {Ap(100, "projected")}, 1);
+        p.kind = 255;
+        add(p, {Ap(101, "deleted")}, 1);
+        p.kind = 0;
+        add(p, {}, 0);
+    }
+    p = {};
+    p.kind = 2, p.fix = 3, p.x = 640, p.y = 65535;
+    add(p, {Ap(102, "tap")}, 1);
+    p.kind = 17;
+    add(p, {}, 0);
+    p.kind = 2;
+    add(p, {Ap(103, "kept"), Ap(104, "lost")}, 1);  // file ends inside the group
+    return s;
+}
+
+TEST(ExportReadbackTest, EveryFormatReadsBackWhatTheFilesHold) {
+    TempDir dir;
+    const Survey a = MakeSurvey(1), b = MakeSurvey(2);
+    WriteBytes(dir / "a.ssd", a.bytes);
+    WriteBytes(dir / "b.ssd", b.bytes);
+    std::multiset<std::string> readings = a.readings;
+    readings.insert(b.readings.begin(), b.readings.end());
+    const auto lines = [](const std::string& text) {
+        std::multiset<std::string> set;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) set.insert(line);
+        return set;
+    };
+
+    // GeoJSON: the SSID's bytes come back from "ssid", or from "ssid_hex" where they are not UTF-8.
+    ASSERT_EQ(Export(dir, {"a.ssd", "b.ssd"}, "geojson", "out.geojson").status, 0);
+    Outcome json = Python(dir, R"(import json, sys
+doc = json.load(open(sys.argv[1], encoding='utf-8'))
+assert doc['type'] == 'FeatureCollection'
+print('features', len(doc['features']))
+for f in doc['features']:
+    p, g = f['properties'], f['geometry']
+    assert (g is None) == (p['kind'] in ('plan-tap', 'marker')), f
+    if g: assert g['type'] == 'Point' and -180 <= g['coordinates'][0] <= 180 and -90 <= g['coordinates'][1] <= 90
+    if p['kind'] == 'plan-tap': assert p['x'] == 640 and p['y'] == 65535 and not p['time'].endswith('Z'), p
+    if p['kind'] == 'gps': assert p['time'].endswith('Z') and p['x'] is None
+    assert p['strongest'] == (max(a['level'] for a in p['access_points']) if p['access_points'] else None)
+    for a in p['access_points']:
+        raw = bytes.fromhex(a['ssid_hex']) if 'ssid_hex' in a else a['ssid'].encode('utf-8')
+        print('%s|%s|%d|%d' % (a['mac'], raw.hex(), a['channel'], a['level']))
+)", "out.geojson");
+    ASSERT_EQ(json.status, 0) << json.err;
+    auto found = lines(json.out);
+    EXPECT_EQ(found.count("features " + std::to_string(a.features + b.features)), 1u) << json.out;
+    found.erase("features " + std::to_string(a.features + b.features));
+    EXPECT_EQ(found, readings);
+
+    // SQLite: TEXT or BLOB, the bytes are the bytes.
+    ASSERT_EQ(Export(dir, {"a.ssd", "b.ssd"}, "sqlite", "out.db").status, 0);
+    const std::string readSql = R"(import sqlite3, sys
+db = sqlite3.connect(sys.argv[1])
+for mac, ssid, channel, level, deleted in db.execute(
+        'SELECT mac, ssid, channel, level, deleted FROM readings JOIN points ON points.id = readings.point'):
+    raw = ssid if isinstance(ssid, bytes) else ssid.encode('utf-8')
+    if not deleted: print('%s|%s|%d|%d' % (mac, raw.hex(), channel, level))
+print('surveys', db.execute('SELECT count(*) FROM surveys').fetchone()[0])
+print('points', db.execute('SELECT count(*) FROM points').fetchone()[0])
+print('located', db.execute('SELECT count(*) FROM points WHERE latitude IS NOT NULL AND NOT deleted').fetchone()[0])
+for survey, mac, level in db.execute('SELECT survey, mac, level FROM strongest_readings'):
+    best = db.execute('SELECT max(level) FROM readings JOIN points ON points.id = point '
+                      'WHERE survey = ? AND mac = ? AND NOT deleted', (survey, mac)).fetchone()[0]
+    assert best == level, (survey, mac)
+)";
+    Outcome sql = Python(dir, readSql, "out.db");
+    ASSERT_EQ(sql.status, 0) << sql.err;
+    found = lines(sql.out);
+    const std::multiset<std::string> counts = {"surveys 2", "points 14", "located " + std::to_string(a.geolocated * 2)};
+    for (const auto& c : counts) {
+        EXPECT_EQ(found.count(c), 1u) << c << "\n" << sql.out;
+        found.erase(c);
+    }
+    EXPECT_EQ(found, readings);
+
+    // CSV: one row per access point record, plus one per point without any; the bytes as they are.
+    ASSERT_EQ(Export(dir, {"a.ssd", "b.ssd"}, "csv", "out.csv").status, 0);
+    Outcome csv = Python(dir, R"(import csv, sys
+rows = list(csv.DictReader(open(sys.argv[1], encoding='latin-1', newline='')))
+print('rows', len(rows))
+for r in rows:
+    if r['mac'] and r['kind'] != '255':
+        print('%s|%s|%s|%s' % (r['mac'], r['ssid'].encode('latin-1').hex(), r['channel'], r['level']))
+)", "out.csv");
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    found = lines(csv.out);
+    const std::string rows = "rows " + std::to_string(a.rows + b.rows);
+    EXPECT_EQ(found.count(rows), 1u) << csv.out;
+    found.erase(rows);
+    EXPECT_EQ(found, readings);
+    // quorl ssd dump is the same CSV without the file column.
+    const Outcome dump = Shell(dir, {QUORL_TOOL, "ssd", "dump", dir / "a.ssd"});
+    WriteBytes(dir / "dump.csv", Bytes(dump.out.begin(), dump.out.end()));
+    const Outcome same = Python(dir, R"(import csv, sys
+def rows(path): return list(csv.reader(open(path, encoding='latin-1', newline='')))
+exported = [r[1:] for r in rows(sys.argv[1]) if r[0] in ('file', sys.argv[3])]
+assert exported == rows(sys.argv[2]) and len(exported) > 10
+)", "out.csv", {dir / "dump.csv", dir / "a.ssd"});
+    EXPECT_EQ(same.status, 0) << same.err;
+
+    // KML: well-formed, one Placemark per geolocated point, SSIDs shown as text.
+    ASSERT_EQ(Export(dir, {"a.ssd", "b.ssd"}, "kml", "out.kml").status, 0);
+    EXPECT_EQ(Shell(dir, {"xmllint", "--noout", dir / "out.kml"}).status, 0);
+    const Outcome placemarks =
+        Shell(dir, {"xmllint", "--xpath", "count(//*[local-name()='Placemark'])", dir / "out.kml"});
+    EXPECT_EQ(placemarks.out, std::to_string(a.geolocated + b.geolocated) + "\n") << placemarks.err;
+    const Outcome described = Shell(dir, {"xmllint", "--xpath", "string(//*[local-name()='description'])", dir / "out.kml"});
+    EXPECT_NE(described.out.find("<td>&lt;b&gt;&amp;&apos;x&apos;&lt;/b&gt;</td>"), std::string::npos) << described.out;
+    EXPECT_NE(described.out.find("<td>]]&gt;</td>"), std::string::npos);
+}
+
+TEST(ExportReadbackTest, RepeatedImportAddsNothingAndADatabaseGrows) {
+    TempDir dir;
+    WriteBytes(dir / "a.ssd", MakeSurvey(1).bytes);
+    WriteBytes(dir / "b.ssd", MakeSurvey(2).bytes);
+    WriteBytes(dir / "copy.ssd", MakeSurvey(1).bytes);
+    const std::string count = R"(import sqlite3, sys
+db = sqlite3.connect(sys.argv[1])
+print(*(db.execute('SELECT count(*) FROM ' + t).fetchone()[0] for t in ('surveys', 'points', 'readings')))
+)";
+    ASSERT_EQ(Export(dir, {"a.ssd"}, "sqlite", "s.db").status, 0);
+    const std::string one = Python(dir, count, "s.db").out;
+    const Outcome again = Export(dir, {"a.ssd", "copy.ssd"}, "sqlite", "s.db");
+    EXPECT_EQ(again.status, 0);
+    EXPECT_NE(again.err.find("already in"), std::string::npos) << again.err;
+    EXPECT_EQ(Python(dir, count, "s.db").out, one);
+    ASSERT_EQ(Export(dir, {"b.ssd"}, "sqlite", "s.db").status, 0);
+    EXPECT_EQ(Python(dir, count, "s.db").out, "2 14 36\n") << one;
+}
+
+TEST(ExportReadbackTest, RefusedInputsAndOutputsLoseNothing) {
+    TempDir dir;
+    WriteBytes(dir / "good.ssd", MakeSurvey(1).bytes);
+    WriteBytes(dir / "plan.ssd", MakeSurvey(3, false).bytes);
+    WriteBytes(dir / "bad.ssd", Bytes(10, 0x20));
+    const Bytes notADatabase(5000, 'x');
+    WriteBytes(dir / "keep.db", notADatabase);
+    WriteBytes(dir / "old.csv", Bytes{'o', 'l', 'd'});
+
+    for (const std::string format : {"csv", "geojson", "kml", "sqlite"}) {
+        SCOPED_TRACE(format);
+        // A refused file is named; the others still go out.
+        const Outcome mixed = Export(dir, {"bad.ssd", "good.ssd", "missing.ssd"}, format, "mixed." + format);
+        EXPECT_EQ(mixed.status, 1);
+        EXPECT_NE(mixed.err.find("bad.ssd is not a readable collection file"), std::string::npos) << mixed.err;
+        EXPECT_NE(mixed.err.find("missing.ssd: No such file or directory"), std::string::npos) << mixed.err;
+        EXPECT_GT(ReadBytes(dir / ("mixed." + format)).size(), 1000u);
+        // Nothing to export: an existing output stays as it was.
+        EXPECT_EQ(Export(dir, {"bad.ssd"}, format, format == "sqlite" ? "keep.db" : "old.csv").status, 1);
+        // A folder that does not exist: the system's own words.
+        const Outcome nowhere = Export(dir, {"good.ssd"}, format, "no/such/folder/out");
+        EXPECT_EQ(nowhere.status, 1);
+        EXPECT_NE(nowhere.err.find("No such file or directory"), std::string::npos) << nowhere.err;
+        // Never over an input.
+        EXPECT_EQ(Export(dir, {"good.ssd"}, format, "good.ssd").status, 1);
+    }
+    EXPECT_EQ(ReadBytes(dir / "old.csv"), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(ReadBytes(dir / "keep.db"), notADatabase);
+    EXPECT_EQ(ReadBytes(dir / "good.ssd"), MakeSurvey(1).bytes);
+    const Outcome notDb = Export(dir, {"good.ssd"}, "sqlite", "keep.db");
+    EXPECT_NE(notDb.err.find("file is not a database"), std::string::npos) << notDb.err;
+    EXPECT_EQ(ReadBytes(dir / "keep.db"), notADatabase);
+
+    // A survey without a position on the earth makes no empty KML.
+    const Outcome plan = Export(dir, {"plan.ssd"}, "kml", "plan.kml");
+    EXPECT_EQ(plan.status, 1);
+    EXPECT_NE(plan.err.find("has no point with a position on the earth"), std::string::npos) << plan.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "plan.kml"));
+    // No temporary files are left behind.
+    for (const auto& name : dir.Names()) EXPECT_EQ(name.find(".out."), std::string::npos) << name;
+    EXPECT_EQ(Shell(dir, {QUORL_TOOL, "ssd", "export", dir / "good.ssd", "--format", "xls", "-o", dir / "x"}).status, 2);
+}
+
+}  // namespace
+}  // namespace quorl::test

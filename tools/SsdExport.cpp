@@ -1,0 +1,246 @@
+// quorl ssd export: collection files out to CSV, GeoJSON, KML or a SQLite
+// survey database. A file that is refused is named with the reason and the
+// others still go out (exit status 1). Text formats are written under a
+// temporary name and renamed when complete; the database takes each file in
+// one transaction.
+
+#include "tools/SsdExport.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+#include "common/UserMessages.h"
+#include "export/CsvExport.h"
+#include "export/GeoJsonExport.h"
+#include "export/KmlExport.h"
+#include "export/OutputBuffer.h"
+#include "export/SurveyDatabase.h"
+#include "export/SurveyScan.h"
+#include "survey/FileHandle.h"
+#include "survey/PendingFile.h"
+#include "survey/ProjectionFormat.h"
+#include "tools/ExportProgress.h"
+
+namespace quorl::tools {
+
+namespace {
+
+using namespace quorl::exports;
+
+struct ExportOptions {
+    std::vector<std::string> files;
+    std::string format;
+    std::string output;
+    std::string projection;
+};
+
+bool Parse(const std::vector<std::string>& args, ExportOptions& o) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= args.size() || args[i + 1].empty()) return false;
+            into = args[++i];
+            return true;
+        };
+        if (a == "--format") {
+            if (!value(o.format)) return false;
+        } else if (a.rfind("--format=", 0) == 0) {
+            o.format = a.substr(9);
+        } else if (a == "-o" || a == "--output") {
+            if (!value(o.output)) return false;
+        } else if (a.rfind("--output=", 0) == 0) {
+            o.output = a.substr(9);
+        } else if (a == "--projection") {
+            if (!value(o.projection)) return false;
+        } else if (a.rfind("--projection=", 0) == 0) {
+            o.projection = a.substr(13);
+        } else if (a.rfind("-", 0) == 0 && a != "-") {
+            return false;
+        } else {
+            o.files.push_back(a);
+        }
+    }
+    return !o.files.empty() && !o.output.empty() &&
+           (o.format == "csv" || o.format == "geojson" || o.format == "kml" || o.format == "sqlite");
+}
+
+void Say(ExportProgress& progress, const std::string& text) {
+    progress.Clear();
+    std::fprintf(stderr, "quorl ssd: %s\n", text.c_str());
+}
+
+std::optional<AffineTransform> LoadTransform(const std::string& path) {
+    FileHandle file = FileHandle::Open(path, O_RDONLY);
+    if (!file.Valid()) {
+        std::fprintf(stderr, "quorl ssd: cannot open %s: %s\n", path.c_str(), SystemErrorText(errno).c_str());
+        return std::nullopt;
+    }
+    projection::Inspection place;
+    std::string why;
+    int errorNumber = 0;
+    if (!projection::Inspect(file, place, why, errorNumber)) {
+        if (errorNumber != 0)
+            std::fprintf(stderr, "quorl ssd: cannot read %s: %s\n", path.c_str(), SystemErrorText(errorNumber).c_str());
+        else
+            std::fprintf(stderr, "quorl ssd: %s cannot be used as a projection file: %s\n", path.c_str(), why.c_str());
+        return std::nullopt;
+    }
+    return projection::TransformOf(place.header);
+}
+
+std::uint64_t TotalBytes(const std::vector<std::string>& files) {
+    std::uint64_t total = 0;
+    for (const auto& f : files) {
+        FileHandle h = FileHandle::Open(f, O_RDONLY);
+        const std::int64_t n = h.Valid() ? h.Length() : -1;
+        if (n > 0) total += static_cast<std::uint64_t>(n);
+    }
+    return total;
+}
+
+// Opens each file in turn and hands it to `add`; false when any was refused.
+template <typename Add>
+bool EachFile(const ExportOptions& o, ExportProgress& progress, Add&& add) {
+    bool allGood = true;
+    for (std::size_t i = 0; i < o.files.size(); ++i) {
+        SurveyScan scan;
+        if (!scan.Open(o.files[i])) {
+            Say(progress, scan.Error());
+            allGood = false;
+            continue;
+        }
+        progress.StartFile(i, o.files[i], scan.Length());
+        scan.SetProgress([&](std::uint64_t done) { progress.Update(done); });
+        if (!add(scan)) allGood = false;
+    }
+    return allGood;
+}
+
+int ExportDatabase(const ExportOptions& o, const AffineTransform* projection) {
+    SurveyDatabase db;
+    if (!db.Open(o.output)) {
+        std::fprintf(stderr, "quorl ssd: %s\n", db.Error().c_str());
+        return 1;
+    }
+    ExportProgress progress(o.files.size(), TotalBytes(o.files));
+    const bool ok = EachFile(o, progress, [&](SurveyScan& scan) {
+        switch (db.Import(scan, projection)) {
+            case SurveyDatabase::Result::Added: return true;
+            case SurveyDatabase::Result::AlreadyThere:
+                Say(progress, scan.Path() + " is already in " + o.output + " (same content): nothing added");
+                return true;
+            case SurveyDatabase::Result::Failed: break;
+        }
+        Say(progress, db.Error() + " (nothing of " + scan.Path() + " added)");
+        return false;
+    });
+    return ok ? 0 : 1;
+}
+
+int ExportText(const ExportOptions& o, const AffineTransform* projection) {
+    PendingFile pending(o.output);
+    if (!pending.Created()) {
+        std::fprintf(stderr, "quorl ssd: cannot write %s: %s\n", o.output.c_str(),
+                     SystemErrorText(pending.Error()).c_str());
+        return 1;
+    }
+    FileHandle file = FileHandle::Open(pending.TempPath(), O_WRONLY | O_TRUNC);
+    if (!file.Valid()) {
+        std::fprintf(stderr, "quorl ssd: cannot write %s: %s\n", o.output.c_str(), SystemErrorText(errno).c_str());
+        return 1;
+    }
+    OutputBuffer out(file.Descriptor());
+    ExportProgress progress(o.files.size(), TotalBytes(o.files));
+    std::size_t exported = 0;
+    bool ok = true;
+    if (o.format == "csv") {
+        CsvExport csv(out, true, projection);
+        csv.WriteHeader();
+        ok = EachFile(o, progress, [&](SurveyScan& scan) {
+            if (!csv.Add(scan, scan.Path())) {
+                Say(progress, scan.Error());
+                return false;
+            }
+            ++exported;
+            return true;
+        });
+    } else if (o.format == "geojson") {
+        GeoJsonExport json(out, projection);
+        json.Begin();
+        ok = EachFile(o, progress, [&](SurveyScan& scan) {
+            if (!json.Add(scan, scan.Path())) {
+                Say(progress, scan.Error());
+                return false;
+            }
+            ++exported;
+            return true;
+        });
+        json.End();
+    } else {
+        KmlExport kml(out);
+        kml.Begin();
+        ok = EachFile(o, progress, [&](SurveyScan& scan) {
+            switch (kml.Add(scan, scan.Path())) {
+                case KmlExport::Result::Added: ++exported; return true;
+                case KmlExport::Result::ReadFailed: Say(progress, scan.Error()); return false;
+                case KmlExport::Result::NoPosition: break;
+            }
+            Say(progress, scan.Path() + " has no point with a position on the earth: a KML file can show none of it");
+            return false;
+        });
+        kml.End();
+    }
+    progress.Finish();
+    if (!out.Flush() || !file.Flush()) {
+        std::fprintf(stderr, "quorl ssd: cannot write %s: %s\n", o.output.c_str(),
+                     SystemErrorText(out.Error() != 0 ? out.Error() : errno).c_str());
+        return 1;
+    }
+    file.Close();
+    if (exported == 0) {
+        std::fprintf(stderr, "quorl ssd: nothing to export: %s not written\n", o.output.c_str());
+        return 1;
+    }
+    if (!pending.Commit()) {
+        std::fprintf(stderr, "quorl ssd: cannot write %s: %s\n", o.output.c_str(),
+                     SystemErrorText(pending.Error()).c_str());
+        return 1;
+    }
+    return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int RunSsdExport(const std::vector<std::string>& args) {
+    ExportOptions o;
+    if (!Parse(args, o)) {
+        std::fputs(kSsdExportUsage, stderr);
+        return 2;
+    }
+    std::optional<AffineTransform> transform;
+    if (!o.projection.empty()) {
+        transform = LoadTransform(o.projection);
+        if (!transform) return 1;
+    }
+    // The output replaces its path only at the end: never over an input.
+    struct stat target {};
+    if (::stat(o.output.c_str(), &target) == 0) {
+        for (const auto& f : o.files) {
+            struct stat input {};
+            if (::stat(f.c_str(), &input) == 0 && input.st_dev == target.st_dev && input.st_ino == target.st_ino) {
+                std::fprintf(stderr, "quorl ssd: %s is one of the files to export; choose another output\n",
+                             o.output.c_str());
+                return 1;
+            }
+        }
+    }
+    const AffineTransform* projection = transform ? &*transform : nullptr;
+    return o.format == "sqlite" ? ExportDatabase(o, projection) : ExportText(o, projection);
+}
+
+}  // namespace quorl::tools
