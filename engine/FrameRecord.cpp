@@ -51,6 +51,7 @@ void ParseFrameRecord(const std::uint8_t* data, std::uint32_t length, std::int32
         else if (subtype == 5) out.kind = ParsedFrameRecord::kProbeResponse;
     }
 
+    bool hasChannel = false;
     if (out.kind == ParsedFrameRecord::kBeacon || out.kind == ParsedFrameRecord::kProbeResponse) {
         out.beaconOrResponse = 1;
         const unsigned count = body.At(kElementCountOffset);
@@ -59,7 +60,12 @@ void ParseFrameRecord(const std::uint8_t* data, std::uint32_t length, std::int32
             const std::uint8_t id = body.At(pos);
             const std::uint8_t len = body.At(pos + 1);
             if (id == kElementSsid && len > 0) CopySsid(body, pos + 2, len, out);
-            else if (id == kElementDsParameters && len > 0) out.channel = body.At(pos + 2);
+            else if (id == kElementDsParameters && len > 0 && pos + 2 < length) {
+                // Any value counts, 0 included: only a missing element means
+                // the tuned channel.
+                out.channel = body.At(pos + 2);
+                hasChannel = true;
+            }
             pos += 2u + len;
         }
     } else if (out.kind == ParsedFrameRecord::kProbeRequest) {
@@ -70,7 +76,7 @@ void ParseFrameRecord(const std::uint8_t* data, std::uint32_t length, std::int32
     if (scannedChannel > kHighestBgChannel) {
         // 5 GHz: the unit only hears the channel it is tuned to.
         out.channel = static_cast<std::int16_t>(scannedChannel);
-    } else if (out.channel == 0) {
+    } else if (!hasChannel) {
         // No channel element: heard on the channel the unit is tuned to.
         out.channel = static_cast<std::int16_t>(scannedChannel);
     } else if (out.channel != scannedChannel) {

@@ -121,6 +121,12 @@ bool ReadLayout(const FileHandle& file, std::uint64_t fileLength, Layout& layout
               std::to_string(layout.apRecordSize) + " bytes, smaller than the 36 and 46 bytes of a point and an access point";
         return false;
     }
+    if (layout.pointRecordSize > kMaxRecordSize || layout.apRecordSize > kMaxRecordSize) {
+        why = "it declares records of " + std::to_string(layout.pointRecordSize) + " and " +
+              std::to_string(layout.apRecordSize) + " bytes, larger than the " + std::to_string(kMaxRecordSize) +
+              " bytes a record may have";
+        return false;
+    }
     return true;
 }
 

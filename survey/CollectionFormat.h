@@ -20,6 +20,12 @@ inline constexpr std::uint32_t kPairOffset = 25;
 inline constexpr std::uint32_t kPointRecordSize = 36;
 inline constexpr std::uint32_t kApRecordSize = 46;
 inline constexpr std::uint32_t kFirstGroup = kPairOffset + 8;  // 33: the length of a new file
+// The largest record size a file may declare. This system writes 36 and 46
+// bytes; a page leaves room for records a later version might widen (their
+// extra bytes are skipped) while keeping what one point costs to read and
+// append proportional to its access points: a bitmap's white pixels
+// (0xFFFFFFFF) or a 100 MiB declaration are refused, never allocated.
+inline constexpr std::uint32_t kMaxRecordSize = 4096;
 // Stored positions are degrees times this, truncated toward zero.
 inline constexpr double kPositionScale = 3600000.0;
 
@@ -67,8 +73,9 @@ struct Layout {
 };
 
 // Reads and checks the header and size pair. Record sizes smaller than the
-// fields this system reads are refused (a size of 0 would never move on);
-// larger ones are accepted and their extra bytes skipped. On failure `why`
+// fields this system reads are refused (a size of 0 would never move on), and
+// so are sizes above kMaxRecordSize; sizes between are accepted and their
+// extra bytes skipped. On failure `why`
 // says what is wrong, and `errorNumber` is set when a read failed.
 bool ReadLayout(const FileHandle& file, std::uint64_t fileLength, Layout& layout, std::string& why,
                 int& errorNumber);

@@ -14,9 +14,27 @@ namespace quorl {
 
 namespace {
 
-constexpr std::int32_t kSelectRadiusSquared = 1600;  // 40 plan pixels
+constexpr std::int64_t kSelectRadius = 40;  // plan pixels
+constexpr std::int64_t kSelectRadiusSquared = kSelectRadius * kSelectRadius;
 
 std::int32_t ToStored(double degrees) { return TruncToInt32(degrees * collection::kPositionScale); }
+
+// End of the last group lying wholly in the file, walking from `from` (the
+// start of a group). `error` is the errno of a failed read, else 0.
+std::uint64_t EndOfCompleteGroups(const FileHandle& file, std::uint64_t from, std::uint32_t pointSize,
+                                  std::uint32_t apSize, int& error) {
+    CollectionReader reader(file, from);
+    std::uint8_t fields[collection::kPointRecordSize];
+    std::uint64_t end = from;
+    while (reader.Next(pointSize, fields, sizeof fields)) {
+        const std::uint16_t count = collection::DecodePoint(fields).apCount;
+        // The access point records are skipped as one block.
+        if (count > 0 && !reader.Next(std::uint64_t{count} * apSize, fields, 0)) break;
+        end = reader.Position();
+    }
+    error = reader.Error();
+    return end;
+}
 
 }  // namespace
 
@@ -70,6 +88,10 @@ bool CSiteData::OpenCollection(FileHandle& file) {
             Fail(FileNameOf(path_) + " cannot be used as a log file: " + why + ".");
         return false;
     }
+    // Another layout than the one known: the known end means nothing in it.
+    if (layout.pairOffset != pairOffset_ || layout.pointRecordSize != pointRecordSize_ ||
+        layout.apRecordSize != apRecordSize_)
+        groupsEnd_ = 0;
     pairOffset_ = layout.pairOffset;
     pointRecordSize_ = layout.pointRecordSize;
     apRecordSize_ = layout.apRecordSize;
@@ -104,24 +126,59 @@ bool CSiteData::CreateCollection() {
     apRecordSize_ = collection::kApRecordSize;
     fileName_ = FileNameOf(path_);
     fileLength_ = start.size();
+    groupsEnd_ = start.size();
     ClearPoints();
     return true;
 }
 
+bool CSiteData::FindAppendOffset(const FileHandle& file, std::uint64_t& offset, std::uint64_t& dropped) {
+    const std::uint64_t first = std::uint64_t{pairOffset_} + 8;
+    // Not known, or the file shrank under it: walk the whole file.
+    std::uint64_t end = groupsEnd_ >= first && groupsEnd_ <= fileLength_ ? groupsEnd_ : first;
+    if (fileLength_ > end) {
+        // Bytes nobody here has read: complete groups (another collector's
+        // appends) are kept, an unfinished one is cut off.
+        int error = 0;
+        end = EndOfCompleteGroups(file, end, pointRecordSize_, apRecordSize_, error);
+        if (error != 0) {
+            Fail("Cannot read " + path_ + ": " + SystemErrorText(error));
+            return false;
+        }
+        if (end < fileLength_) {
+            if (!file.Truncate(end) || (durable_ && !file.Flush())) {
+                Fail("Cannot write " + path_ + ": " + SystemErrorText(errno));
+                return false;
+            }
+            dropped += fileLength_ - end;
+            fileLength_ = end;
+        }
+    }
+    groupsEnd_ = end;
+    offset = end;
+    return true;
+}
+
+void CSiteData::TellDropped(std::uint64_t dropped) {
+    if (dropped == 0) return;
+    messages_.ShowInfo("The log file " + path_ + " ended in an unfinished survey point, cut short when the program "
+                       "stopped while storing it. Its " + std::to_string(dropped) +
+                       " bytes were dropped; every point stored before it is kept.");
+}
+
 bool CSiteData::LoadCollection() {
     ClearPoints();
+    groupsEnd_ = 0;
     FileHandle file;
     if (!OpenCollection(file)) return false;
 
     std::vector<_tap> points;
     std::int32_t count = 0;
     CollectionReader reader(file, std::uint64_t{pairOffset_} + 8);
+    std::uint64_t end = reader.Position();  // of the last complete group
     std::uint8_t pointFields[collection::kPointRecordSize];
     std::uint8_t apFields[6];  // channel and signal: all a level needs
     for (;;) {
         const std::uint64_t offset = reader.Position();
-        // Offsets are kept in 32 bits: nothing past 4 GiB can be addressed.
-        if (offset > UINT32_MAX) break;
         if (!reader.Next(pointRecordSize_, pointFields, sizeof pointFields)) break;
         const collection::PointRecord record = collection::DecodePoint(pointFields);
         std::int32_t x = record.x;
@@ -132,7 +189,6 @@ bool CSiteData::LoadCollection() {
             x = p.x;
             y = p.y;
         }
-        ++count;
         std::int16_t strongest = -100;
         std::int32_t heard = 0;
         for (std::uint32_t i = 0; i < record.apCount; ++i) {
@@ -141,19 +197,42 @@ bool CSiteData::LoadCollection() {
             if (level > strongest) strongest = static_cast<std::int16_t>(level);
             ++heard;
         }
+        // An unfinished group is not a point: it is cut off below.
+        if (heard < record.apCount) break;
+        end = reader.Position();
+        ++count;
+        // Offsets are kept in 32 bits: nothing past 4 GiB can be addressed,
+        // but the groups there are walked, so their end is known.
+        if (offset > UINT32_MAX) continue;
         const auto at = static_cast<std::uint32_t>(offset);
         if (record.kind == kGpsPoint || record.kind == kProjectedTap || record.kind == kPlanTap)
             points.push_back(_tap{x, y, strongest, static_cast<std::int16_t>(heard), record.kind, at});
         else if (record.kind == kApMarker)
             points.push_back(_tap{x, y, -100, 0, kApMarker, at});
     }
-    if (reader.Error() != 0) Fail("Cannot read " + path_ + ": " + SystemErrorText(reader.Error()));
+    if (reader.Error() != 0) {
+        Fail("Cannot read " + path_ + ": " + SystemErrorText(reader.Error()));
+        return false;
+    }
+    // What follows the last complete group is a point cut short while it was
+    // stored; a later append must not follow it.
+    const std::uint64_t dropped = fileLength_ - end;
+    if (dropped > 0) {
+        if (!file.Truncate(end) || (durable_ && !file.Flush())) {
+            Fail("Cannot write " + path_ + ": " + SystemErrorText(errno));
+            return false;
+        }
+        fileLength_ = end;
+    }
+    file.Close();
+    groupsEnd_ = end;
     {
         std::lock_guard lock(listMutex_);
         points_ = std::move(points);
     }
     pointCount_ = count;
-    return reader.Error() == 0;
+    TellDropped(dropped);
+    return true;
 }
 
 void CSiteData::BeginPoint(std::uint8_t kind, std::int32_t x, std::int32_t y) {
@@ -181,8 +260,11 @@ bool CSiteData::RecordPoint() {
 
     FileHandle file;
     if (!OpenCollection(file)) return false;
-    const std::uint64_t offset = fileLength_;
+    std::uint64_t offset = 0;
+    std::uint64_t dropped = 0;
+    if (!FindAppendOffset(file, offset, dropped)) return false;
     if (offset > UINT32_MAX) {
+        TellDropped(dropped);
         Fail("The log file " + fileName_ + " is full: survey points cannot be stored past 4 GiB.");
         return false;
     }
@@ -244,9 +326,14 @@ bool CSiteData::RecordPoint() {
         const int error = errno;
         // Leave no partial group behind for the next append to follow.
         file.Truncate(offset);
+        file.Close();
+        TellDropped(dropped);
         Fail("Cannot write " + path_ + ": " + SystemErrorText(error));
         return false;
     }
+    groupsEnd_ = offset + group.size();
+    file.Close();
+    TellDropped(dropped);
 
     currentOffset_ = static_cast<std::uint32_t>(offset);
     currentStrongest_ = strongest;
@@ -261,11 +348,14 @@ bool CSiteData::RecordPoint() {
 std::uint8_t CSiteData::FindNearestPoint(std::int32_t x, std::int32_t y) {
     std::lock_guard lock(listMutex_);
     if (points_.empty()) return kNoPoint;
-    // 64-bit distances: far-off coordinates cannot wrap into range.
+    // A point more than the radius away on either axis can never be in
+    // range; skipping it keeps the squares small. (Two saturated
+    // coordinates lie 2^32 - 1 apart, whose square overflows 64 bits.)
     std::int64_t best = kSelectRadiusSquared + 1;
     for (std::size_t i = 0; i < points_.size(); ++i) {
         const std::int64_t dx = std::int64_t{points_[i].x} - x;
         const std::int64_t dy = std::int64_t{points_[i].y} - y;
+        if (dx < -kSelectRadius || dx > kSelectRadius || dy < -kSelectRadius || dy > kSelectRadius) continue;
         const std::int64_t d = dx * dx + dy * dy;
         if (d < best) {
             selected_ = points_[i];

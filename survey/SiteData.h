@@ -8,6 +8,12 @@
 // operation, so a second collector on the same file is told so instead of
 // interleaving its appends. RecordPoint writes a point's whole group in one
 // write and flushes it before it returns.
+//
+// A kill during that write can leave part of a group at the end of the file.
+// Such bytes are never appended after: loading cuts the file back to the end
+// of its last complete group (telling the user once), and RecordPoint appends
+// at the end of the last complete group it knows, cutting off whatever
+// unfinished point follows it.
 
 #include <cstdint>
 #include <mutex>
@@ -48,15 +54,19 @@ public:
     CSiteData(const CSiteData&) = delete;
     CSiteData& operator=(const CSiteData&) = delete;
 
-    void SetCollectionPath(std::string path) { path_ = std::move(path); }
+    void SetCollectionPath(std::string path) {
+        path_ = std::move(path);
+        groupsEnd_ = 0;
+    }
     const std::string& CollectionPath() const { return path_; }
 
     // New file (an existing one is truncated): header and record sizes,
     // 33 bytes. Empties the point list, the counts and the selection, so
     // no offset of an older file can be written into the new one.
     bool CreateCollection();
-    // Replaces the point list and count with the file's points. On failure
-    // the list and count are left empty.
+    // Replaces the point list and count with the file's points. An unfinished
+    // last group is cut off the file and the user told how many bytes went.
+    // On failure the list and count are left empty.
     bool LoadCollection();
     // Fixes the pending point and empties the engine's AP table.
     void BeginPoint(std::uint8_t kind, std::int32_t x, std::int32_t y);
@@ -106,6 +116,12 @@ private:
     // Opens and locks the file, reads the header and record sizes and takes
     // the name and length. Reports and answers false on failure.
     bool OpenCollection(FileHandle& file);
+    // The offset where the next group goes: the end of the last complete
+    // group, found from the one known. An unfinished group after it is cut
+    // off and its length added to `dropped`. Reports and answers false on
+    // failure.
+    bool FindAppendOffset(const FileHandle& file, std::uint64_t& offset, std::uint64_t& dropped);
+    void TellDropped(std::uint64_t dropped);
     void Fail(const std::string& text);
     void ClearPoints();
     // Access point record `index` (1-based) of the selected point; empty
@@ -134,6 +150,9 @@ private:
     std::uint32_t pairOffset_ = 25;
     std::uint32_t pointRecordSize_ = 36;
     std::uint32_t apRecordSize_ = 46;
+    // End of the last complete group of the file at path_, as last read or
+    // written; 0 when not known (nothing read yet, or another layout).
+    std::uint64_t groupsEnd_ = 0;
 
     _tap selected_;
     std::int32_t selectedIndex_ = -1;

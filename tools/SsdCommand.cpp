@@ -50,11 +50,13 @@ bool OpenForReading(const std::string& path, OpenedCollection& out) {
     return true;
 }
 
-// One group as read: the point record and the access point records present.
+// One group as read: the point record and the access point records present
+// (fewer than its count says when the file ends inside the group).
 struct Group {
     std::uint64_t offset = 0;
     collection::PointRecord point;
     std::vector<collection::ApRecord> aps;
+    bool Complete() const { return aps.size() == point.apCount; }
 };
 
 // Calls `visit` for every group in file order; false on a read error.
@@ -96,14 +98,14 @@ int Info(const std::string& path) {
 
     std::uint64_t points = 0, apRecords = 0, deleted = 0, declaredAps = 0;
     std::map<int, std::uint64_t> kinds;
-    std::uint64_t end = c.layout.FirstGroup();
+    std::uint64_t end = c.layout.FirstGroup();  // of the last complete group
     const bool ok = ForEachGroup(c, path, [&](const Group& g) {
         ++points;
         ++kinds[g.point.kind];
         if (g.point.kind == 255) ++deleted;
         apRecords += g.aps.size();
         declaredAps += g.point.apCount;
-        end = g.offset + c.layout.pointRecordSize + g.aps.size() * std::uint64_t{c.layout.apRecordSize};
+        if (g.Complete()) end = g.offset + c.layout.pointRecordSize + g.aps.size() * std::uint64_t{c.layout.apRecordSize};
     });
 
     std::printf("file: %s\n", path.c_str());
@@ -122,7 +124,10 @@ int Info(const std::string& path) {
     if (declaredAps != apRecords)
         std::printf("missing access point records: %" PRIu64 " (the last group is cut short)\n",
                     declaredAps - apRecords);
-    if (end < c.length) std::printf("trailing bytes: %" PRIu64 "\n", c.length - end);
+    // The collector drops these bytes when it next opens the file.
+    if (ok && end < c.length)
+        std::printf("last group cut short: %" PRIu64 " bytes from offset %" PRIu64 " (an unfinished point)\n",
+                    c.length - end, end);
     return ok ? 0 : 1;
 }
 

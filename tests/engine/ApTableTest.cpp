@@ -56,6 +56,15 @@ TEST(FrameRecord, SsidAndChannelBelongToTheirOwnRecord) {
     EXPECT_STREQ(r.ssid.data(), "");
     EXPECT_EQ(r.channel, 1);
     EXPECT_EQ(r.offChannel, 0);
+    // A channel element saying 0 is a channel, not a missing element.
+    const Bytes zero = Record(kMacB, -100, {Ds(0)});
+    ParseFrameRecord(zero.data(), static_cast<std::uint32_t>(zero.size()), 1, r);
+    EXPECT_EQ(r.channel, 0);
+    EXPECT_EQ(r.offChannel, 1);
+    // One whose value byte lies past the body is missing.
+    ParseFrameRecord(zero.data(), static_cast<std::uint32_t>(zero.size()) - 1, 1, r);
+    EXPECT_EQ(r.channel, 1);
+    EXPECT_EQ(r.offChannel, 0);
 }
 
 TEST(FrameRecord, ShortAndLyingRecordsStayInsideTheBody) {
@@ -98,6 +107,7 @@ TEST(ApTable, OnlyValidOnChannelBeaconsAndResponsesEnter) {
         rig.engine.AddFrameRecord(record.data(), static_cast<std::uint32_t>(record.size()));
     };
     add(Record(kMacA, -800, {Ssid("far"), Ds(6)}));              // off channel
+    add(Record(kMacA, -800, {Ssid("zero"), Ds(0)}));             // channel 0 is a channel too
     add(ProbeRequest(kMacA, -800, "probe"));
     add(Record(kMacA, -800, {Ssid("data"), Ds(1)}, kFcData));
     add(Record(kMacA, -800, {Ssid("ctl"), Ds(1)}, kFcControl));

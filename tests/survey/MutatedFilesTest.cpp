@@ -117,6 +117,10 @@ TEST(MutatedFilesTest, CollectionLoaderAndEditing) {
         const Bytes bad = Mutate(good, rng);
         WriteBytes(path, bad);
         data.LoadCollection();
+        // Loading at most cuts off an unfinished last group.
+        const Bytes loaded = ReadBytes(path);
+        ASSERT_LE(loaded.size(), bad.size());
+        EXPECT_TRUE(std::equal(loaded.begin(), loaded.end(), bad.begin())) << round;
         EXPECT_LE(data.Points().size(), bad.size() / 36 + 1) << round;
         for (const auto& p : data.Points()) {
             data.FindNearestPoint(p.x, p.y);
@@ -129,10 +133,19 @@ TEST(MutatedFilesTest, CollectionLoaderAndEditing) {
             data.DeleteSelectedPoint();
             // Deleting rewrites one byte at most.
             const Bytes after = ReadBytes(path);
-            ASSERT_EQ(after.size(), bad.size());
+            ASSERT_EQ(after.size(), loaded.size());
             std::size_t changed = 0;
-            for (std::size_t i = 0; i < after.size(); ++i) changed += after[i] != bad[i];
+            for (std::size_t i = 0; i < after.size(); ++i) changed += after[i] != loaded[i];
             EXPECT_LE(changed, 1u) << round;
+        }
+        // A file that loaded takes an append that reads back as its last point.
+        if (data.LoadCollection()) {
+            data.BeginPoint(CSiteData::kPlanTap, 7, 8);
+            data.RecordPoint();
+            ASSERT_TRUE(data.LoadCollection()) << round;
+            ASSERT_FALSE(data.Points().empty()) << round;
+            EXPECT_EQ(data.Points().back().x, 7) << round;
+            EXPECT_EQ(data.Points().back().y, 8) << round;
         }
     }
 }

@@ -37,8 +37,7 @@ struct Rig {
         const Bytes r = Record(mac, rssi, {Ssid(ssid), Ds(channel)});
         unit.engine.AddFrameRecord(r.data(), static_cast<std::uint32_t>(r.size()));
     }
-    void LoadDemoProjection() {
-        const AffineTransform demo{0.0, 1e6, -1.5e6, 0.0, -8541000.0, 47.3773 * 1.5e6};
+    void LoadDemoProjection(const AffineTransform& demo = {0.0, 1e6, -1.5e6, 0.0, -8541000.0, 47.3773 * 1.5e6}) {
         const Bytes image(64, 0x11);
         WriteBytes(dir / "demo.gpf", projection::MakeFile(0, demo, *EncodePlanBlock(image.data(), image.size())));
         ASSERT_TRUE(projection.Load(dir / "demo.gpf"));
@@ -213,6 +212,40 @@ TEST(SiteDataTest, SelectionDeletionAndReopening) {
     EXPECT_EQ(rig.File().size(), 33u);
 }
 
+// Far-off positions saturate to the ends of the int32 range; their squared
+// distance to a tap at the other end must not wrap into range.
+TEST(SiteDataTest, NearestPointSearchCannotOverflow) {
+    Rig rig;
+    rig.LoadDemoProjection({0.0, 1e10, -1e10, 0.0, 0.0, 0.0});
+    ASSERT_TRUE(rig.data.CreateCollection());
+    for (double degrees : {-100.0, 100.0, 0.0}) {
+        rig.unit.gps.latitude = degrees;
+        rig.unit.gps.longitude = degrees;
+        rig.data.BeginPoint(CSiteData::kGpsPoint, 0, 0);
+        rig.data.RecordPoint();
+    }
+    ASSERT_TRUE(rig.data.LoadCollection());
+    const auto points = rig.data.Points();
+    ASSERT_EQ(points.size(), 3u);
+    ASSERT_EQ(points[0].x, INT32_MIN);
+    ASSERT_EQ(points[0].y, INT32_MAX);
+    ASSERT_EQ(points[1].x, INT32_MAX);
+    ASSERT_EQ(points[1].y, INT32_MIN);
+    struct Tap {
+        std::int32_t x, y;
+        std::int32_t selected;  // -1: nothing in range
+    };
+    for (const Tap& tap : {Tap{INT32_MAX, INT32_MIN, 1}, Tap{INT32_MIN, INT32_MAX, 0}, Tap{INT32_MIN, INT32_MIN, -1},
+                           Tap{INT32_MAX, INT32_MAX, -1}, Tap{30, -24, 2}, Tap{INT32_MAX - 40, INT32_MIN, 1},
+                           Tap{INT32_MAX - 41, INT32_MIN, -1}}) {
+        SCOPED_TRACE(testing::Message() << tap.x << "," << tap.y);
+        rig.data.FindNearestPoint(100000, 100000);  // clears nothing: keeps the last selection
+        const std::int32_t before = rig.data.SelectedIndex();
+        EXPECT_EQ(rig.data.FindNearestPoint(tap.x, tap.y), tap.selected < 0 ? 255 : CSiteData::kGpsPoint);
+        EXPECT_EQ(rig.data.SelectedIndex(), tap.selected < 0 ? before : tap.selected);
+    }
+}
+
 // A file put together by hand: markers with access points, odd sizes,
 // a truncated last group.
 Bytes HandFile(std::uint32_t pointSize, std::uint32_t apSize, const std::vector<std::pair<std::uint8_t, int>>& groups,
@@ -248,15 +281,16 @@ Bytes HandFile(std::uint32_t pointSize, std::uint32_t apSize, const std::vector<
 
 TEST(SiteDataTest, ReadingMarkersOddSizesAndTruncatedGroups) {
     Rig rig;
-    // The cut leaves 36 bytes of the last record: not to be read as a point.
+    // The cut leaves 36 bytes of the last record: the unfinished last group
+    // is no point, and is cut off the file.
     WriteBytes(rig.path, HandFile(36, 46, {{17, 2}, {2, 3}, {99, 1}, {2, 4}}, 10));
     ASSERT_TRUE(rig.data.LoadCollection());
-    EXPECT_EQ(rig.data.PointCount(), 4);
+    EXPECT_EQ(rig.data.PointCount(), 3);
     auto points = rig.data.Points();
-    ASSERT_EQ(points.size(), 3u);  // kind 99 is not listed
+    ASSERT_EQ(points.size(), 2u);  // kind 99 is not listed
     EXPECT_EQ(points[0], (Tap{10, 7, -100, 0, 17, 33}));
     EXPECT_EQ(points[1], (Tap{20, 7, -40, 3, 2, 33 + 36 + 92}));
-    EXPECT_EQ(points[2].apCount, 3);  // the last record was cut short
+    EXPECT_EQ(rig.File(), HandFile(36, 46, {{17, 2}, {2, 3}, {99, 1}}));
 
     // Larger declared records: the extra bytes are skipped, and appends use
     // the declared sizes so that the file stays readable.
@@ -274,8 +308,11 @@ TEST(SiteDataTest, ReadingMarkersOddSizesAndTruncatedGroups) {
     ASSERT_TRUE(rig.data.LoadCollection());
     EXPECT_EQ(rig.data.Points().back(), (Tap{5, 5, -33, 1, 2, 33 + 40 + 100 + 40 + 50}));
 
-    // Smaller ones (0 included) are refused with a message, never looped on.
-    for (auto [ps, as] : {std::pair{0u, 46u}, {36u, 0u}, {35u, 46u}, {36u, 45u}}) {
+    // Smaller ones (0 included) are refused with a message, never looped on;
+    // so are ones above the bound (a bitmap's white pixels, 100 MiB), never
+    // allocated or appended at that size.
+    for (auto [ps, as] : {std::pair{0u, 46u}, {36u, 0u}, {35u, 46u}, {36u, 45u}, {4097u, 46u}, {36u, 0xFFFFFFFFu},
+                          {0xFFFFFFFFu, 0xFFFFFFFFu}, {100u << 20, 46u}}) {
         rig.unit.messages.Clear();
         WriteBytes(rig.path, HandFile(36, 46, {{2, 1}}));
         Bytes f = rig.File();
@@ -285,7 +322,7 @@ TEST(SiteDataTest, ReadingMarkersOddSizesAndTruncatedGroups) {
         EXPECT_FALSE(rig.data.LoadCollection());
         EXPECT_TRUE(rig.data.Points().empty());
         ASSERT_EQ(rig.unit.messages.Texts().size(), 1u);
-        EXPECT_NE(rig.unit.messages.Texts()[0].find("smaller than"), std::string::npos);
+        EXPECT_NE(rig.unit.messages.Texts()[0].find("Data.ssd cannot be used as a log file"), std::string::npos);
         rig.data.BeginPoint(CSiteData::kPlanTap, 1, 1);
         EXPECT_FALSE(rig.data.RecordPoint());
         EXPECT_TRUE(rig.data.LastFileFailed());
@@ -299,6 +336,72 @@ TEST(SiteDataTest, ReadingMarkersOddSizesAndTruncatedGroups) {
     WriteLe32(&f[21], 1000);
     WriteBytes(rig.path, f);
     EXPECT_FALSE(rig.data.LoadCollection());
+}
+
+// A group cut short by a kill: loading cuts it off and says so once, and the
+// next append follows the last complete group, never the fragment, whether
+// the file was reloaded or not.
+TEST(SiteDataTest, TornLastGroupIsCutBeforeAppending) {
+    const auto recordPoint = [](Rig& rig, int x, int aps) {
+        rig.data.BeginPoint(CSiteData::kPlanTap, x, 9);
+        for (int k = 0; k < aps; ++k) rig.Hear({3, 3, 3, 3, static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(k)}, -60 * 16, "t");
+        rig.data.RecordPoint();
+        EXPECT_FALSE(rig.data.LastFileFailed());
+    };
+    const std::size_t last = 36 + 3 * 46;  // the last group's bytes
+    // Cuts inside an access point record, at a record boundary, inside the
+    // point record, and all but its first byte.
+    for (std::size_t cut : {std::size_t{1}, std::size_t{46}, std::size_t{3 * 46 + 20}, last - 1}) {
+        for (bool reload : {true, false}) {
+            SCOPED_TRACE(testing::Message() << "cut " << cut << (reload ? " reloaded" : ""));
+            Rig rig;
+            ASSERT_TRUE(rig.data.CreateCollection());
+            recordPoint(rig, 10, 2);
+            recordPoint(rig, 20, 3);
+            const Bytes whole = rig.File();
+            const Bytes kept(whole.begin(), whole.end() - static_cast<std::ptrdiff_t>(last));
+            WriteBytes(rig.path, Bytes(whole.begin(), whole.end() - static_cast<std::ptrdiff_t>(cut)));
+            rig.unit.messages.Clear();
+            if (reload) {
+                ASSERT_TRUE(rig.data.LoadCollection());
+                EXPECT_EQ(rig.data.PointCount(), 1);
+                EXPECT_EQ(rig.File(), kept);
+                EXPECT_EQ(rig.data.FileLength(), kept.size());
+            }
+            recordPoint(rig, 30, 1);
+            const auto entries = rig.unit.messages.Entries();
+            ASSERT_EQ(entries.size(), 1u);  // told once, on whichever came first
+            EXPECT_EQ(entries[0].kind, RecordingUserMessages::Kind::Info);
+            EXPECT_NE(entries[0].text.find(rig.path), std::string::npos) << entries[0].text;
+            EXPECT_NE(entries[0].text.find(" " + std::to_string(last - cut) + " bytes"), std::string::npos)
+                << entries[0].text;
+            ASSERT_EQ(rig.File().size(), kept.size() + 36 + 46);
+            EXPECT_TRUE(std::equal(kept.begin(), kept.end(), rig.File().begin()));
+            ASSERT_TRUE(rig.data.LoadCollection());
+            const auto points = rig.data.Points();
+            ASSERT_EQ(points.size(), 2u);
+            EXPECT_EQ(points[1], (Tap{30, 9, -60, 1, 2, static_cast<std::uint32_t>(kept.size())}));
+            EXPECT_EQ(rig.unit.messages.Entries().size(), 1u);
+        }
+    }
+
+    // Bytes another writer left after the known end: its complete groups are
+    // kept, its unfinished one is cut off before appending.
+    Rig rig;
+    ASSERT_TRUE(rig.data.CreateCollection());
+    recordPoint(rig, 10, 2);
+    const Bytes start = rig.File();
+    const Bytes group(start.begin() + 33, start.end());
+    Bytes grown = start;
+    grown.insert(grown.end(), group.begin(), group.end());
+    const std::size_t complete = grown.size();
+    grown.insert(grown.end(), group.begin(), group.begin() + 50);
+    WriteBytes(rig.path, grown);
+    recordPoint(rig, 40, 0);
+    EXPECT_EQ(rig.File().size(), complete + 36);
+    EXPECT_EQ(rig.unit.messages.Entries().size(), 1u);
+    ASSERT_TRUE(rig.data.LoadCollection());
+    EXPECT_EQ(rig.data.PointCount(), 3);
 }
 
 TEST(SiteDataTest, FailuresAreReportedAndNothingIsWritten) {

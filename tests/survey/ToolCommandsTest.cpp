@@ -103,19 +103,34 @@ TEST(ToolCommandsTest, SsdDumpWritesOneCsvRowPerAccessPointRecord) {
                              "point record size: 36\n", "signature: 20 44 53 53\n", "created: 1700000000"})
         EXPECT_NE(info.out.find(line), std::string::npos) << line << "\n" << info.out;
 
-    // A cut-off last group is shown as far as it goes.
-    file.resize(file.size() - 10);
+    // A cut-off last group is shown as far as it goes, with the bytes it
+    // spans; so is a point record cut short.
+    const std::size_t whole = file.size();
+    file.resize(whole - 10);
     WriteBytes(dir / "cut.ssd", file);
-    const Outcome cut = Quorl(dir, {"ssd", "info", dir / "cut.ssd"});
+    Outcome cut = Quorl(dir, {"ssd", "info", dir / "cut.ssd"});
     EXPECT_NE(cut.out.find("missing access point records: 1"), std::string::npos) << cut.out;
+    EXPECT_NE(cut.out.find("last group cut short: 72 bytes from offset 197"), std::string::npos) << cut.out;
+    file.resize(whole - 46 - 20);
+    WriteBytes(dir / "cut.ssd", file);
+    cut = Quorl(dir, {"ssd", "info", dir / "cut.ssd"});
+    EXPECT_NE(cut.out.find("points: 2\n"), std::string::npos) << cut.out;
+    EXPECT_NE(cut.out.find("last group cut short: 16 bytes from offset 197"), std::string::npos) << cut.out;
+    EXPECT_EQ(info.out.find("cut short"), std::string::npos) << info.out;
 
-    // Not a collection file: a message and a failure, no CSV.
+    // Not a collection file: a message and a failure, no CSV. A white
+    // bitmap declares records of 0xFFFFFFFF bytes.
     WriteBytes(dir / "junk.ssd", Bytes(20, 7));
-    for (const char* sub : {"dump", "info"}) {
-        const Outcome bad = Quorl(dir, {"ssd", sub, dir / "junk.ssd"});
-        EXPECT_NE(bad.status, 0);
-        EXPECT_TRUE(bad.out.empty());
-        EXPECT_NE(bad.err.find("not a readable collection file"), std::string::npos) << bad.err;
+    Bytes white(file.begin(), file.begin() + 25);
+    white.resize(4000, 0xFF);
+    WriteBytes(dir / "white.ssd", white);
+    for (const char* name : {"junk.ssd", "white.ssd"}) {
+        for (const char* sub : {"dump", "info"}) {
+            const Outcome bad = Quorl(dir, {"ssd", sub, dir / name});
+            EXPECT_NE(bad.status, 0);
+            EXPECT_TRUE(bad.out.empty());
+            EXPECT_NE(bad.err.find("not a readable collection file"), std::string::npos) << bad.err;
+        }
     }
     EXPECT_NE(Quorl(dir, {"ssd", "dump", dir / "none.ssd"}).status, 0);
     EXPECT_EQ(Quorl(dir, {"ssd", "list"}).status, 2);
