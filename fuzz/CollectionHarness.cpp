@@ -44,7 +44,7 @@ Walk WalkGroups(const Bytes& file, const CSiteProjection& projection) {
     const std::uint64_t apSize = ReadLe32(file.data() + pairOffset + 4);
     std::uint64_t at = std::uint64_t{pairOffset} + 8;
     w.end = at;
-    while (at + pointSize <= file.size() && at <= UINT32_MAX) {
+    while (at + pointSize <= file.size()) {
         const collection::PointRecord r = collection::DecodePoint(file.data() + at);
         const std::uint64_t groupEnd = at + pointSize + r.apCount * apSize;
         if (groupEnd > file.size()) break;  // unfinished: not a point
@@ -61,9 +61,11 @@ Walk WalkGroups(const Bytes& file, const CSiteProjection& projection) {
             y = p.y;
         }
         const auto offset = static_cast<std::uint32_t>(at);
-        if (r.kind == CSiteData::kGpsPoint || r.kind == CSiteData::kProjectedTap || r.kind == CSiteData::kPlanTap)
+        const bool addressable = at <= UINT32_MAX;  // groups past 4 GiB are walked, not listed
+        if (addressable &&
+            (r.kind == CSiteData::kGpsPoint || r.kind == CSiteData::kProjectedTap || r.kind == CSiteData::kPlanTap))
             w.points.push_back(Tap{x, y, strongest, static_cast<std::int16_t>(r.apCount), r.kind, offset});
-        else if (r.kind == CSiteData::kApMarker)
+        else if (addressable && r.kind == CSiteData::kApMarker)
             w.points.push_back(Tap{x, y, -100, 0, CSiteData::kApMarker, offset});
         ++w.groups;
         at = groupEnd;
@@ -99,6 +101,8 @@ public:
         FUZZ_CHECK(opened.size() >= walk.end && opened.size() <= size &&
                        std::memcmp(opened.data(), input.data(), opened.size()) == 0,
                    "opening changed more than an unfinished last group");
+        const bool cut = opened.size() < size;
+        FUZZ_CHECK(messages_.Texts().size() == (cut ? 1u : 0u), "an unfinished last group was not reported once");
         FUZZ_CHECK(data_.Points() == walk.points, "the point list differs from the groups in the file");
         FUZZ_CHECK(data_.PointCount() == walk.groups, "the point count differs from the groups in the file");
 
