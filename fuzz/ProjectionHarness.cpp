@@ -1,4 +1,4 @@
-// The input as a projection file through CSiteProjection::Load, with a good
+// The input as a projection file through CSiteProjection::Load, with another
 // projection loaded before it.
 //
 // Checked: a refused file is reported once and leaves the loaded projection,
@@ -53,39 +53,45 @@ Bytes ExpectedImage(const std::uint8_t* block, std::size_t blockLength) {
     return image;
 }
 
+// Two names take turns: each input goes under the name that is not loaded,
+// so the loaded projection's derived files are there to be compared and no
+// reload is needed between inputs.
 class ProjectionRig {
 public:
-    ProjectionRig()
-        : dir_(ScratchDir()),
-          good_(dir_ + "/good.gpf"),
-          input_(dir_ + "/in.gpf") {
+    ProjectionRig() : dir_(ScratchDir()) {
         // A small plan made the way the companion tool makes one.
         Bytes image(300);
         for (std::size_t i = 0; i < image.size(); ++i) image[i] = i % 17 == 0 ? static_cast<std::uint8_t>(i) : 0xFF;
         const AffineTransform transform{0.0, 1e6, -1.5e6, 0.0, -8541000.0, 71065950.0};
-        WriteFile(good_, projection::MakeFile(0, transform, *EncodePlanBlock(image.data(), image.size())));
-        LoadGood();
-        goodImage_ = ReadFile(good_ + "b");
-        goodBlock_ = ReadFile(good_ + "c");
-        FUZZ_CHECK(goodImage_ == image, "the good projection does not decode");
+        WriteFile(Path(0), projection::MakeFile(0, transform, *EncodePlanBlock(image.data(), image.size())));
+        WriteFile(Path(1), Bytes{});
+        FUZZ_CHECK(projection_.Load(Path(0)), "the first projection does not load");
+        FUZZ_CHECK(ReadFile(Path(0) + "b") == image, "the first projection does not decode");
     }
 
     void Run(const std::uint8_t* data, std::size_t size) {
-        WriteFile(input_ + "c", kOldBlock);
-        WriteFile(input_ + "b", kOldImage);
-        WriteFile(input_, data, size);
+        const std::string loaded = Path(loaded_);
+        const std::string input = Path(1 - loaded_);
+        const Bytes loadedImage = ReadFile(loaded + "b");
+        const Bytes loadedBlock = ReadFile(loaded + "c");
+        WriteFile(input + "c", kOldBlock);
+        WriteFile(input + "b", kOldImage);
+        WriteFile(input, data, size);
         messages_.Clear();
         const auto header = projection_.Header();
         const auto transform = projection_.Transform();
 
-        if (!projection_.Load(input_)) {
+        const bool accepted = projection_.Load(input);
+        FUZZ_CHECK(ReadFile(loaded + "b") == loadedImage && ReadFile(loaded + "c") == loadedBlock,
+                   "a load changed another projection's derived files");
+        CheckNoStrayFiles();
+        if (!accepted) {
             FUZZ_CHECK(messages_.Texts().size() == 1, "a refused file is not reported exactly once");
-            FUZZ_CHECK(projection_.Loaded() && projection_.Path() == good_ && projection_.ImagePath() == good_ + "b" &&
+            FUZZ_CHECK(projection_.Loaded() && projection_.Path() == loaded && projection_.ImagePath() == loaded + "b" &&
                            projection_.Header() == header && SameTransform(projection_.Transform(), transform),
                        "a refused file changed the loaded projection");
-            FUZZ_CHECK(ReadFile(input_ + "c") == kOldBlock && ReadFile(input_ + "b") == kOldImage,
+            FUZZ_CHECK(ReadFile(input + "c") == kOldBlock && ReadFile(input + "b") == kOldImage,
                        "a refused file changed the derived files of its name");
-            CheckGoodFiles();
             return;
         }
 
@@ -93,7 +99,7 @@ public:
         FUZZ_CHECK(messages_.Texts().empty(), "an accepted file was reported: " + texts);
         FUZZ_CHECK(size >= projection::kHeaderSize, "a file shorter than its header was accepted");
         FUZZ_CHECK(std::memcmp(projection_.Header().data(), data, projection::kHeaderSize) == 0 &&
-                       projection_.Path() == input_ && projection_.ImagePath() == input_ + "b" &&
+                       projection_.Path() == input && projection_.ImagePath() == input + "b" &&
                        projection_.FileLength() == size,
                    "the loaded projection is not the accepted file");
         FUZZ_CHECK(SameTransform(projection_.Transform(), projection::TransformOf(projection_.Header())),
@@ -104,25 +110,17 @@ public:
         FUZZ_CHECK(length >= CCompression::kBlockHeaderSize && offset + length <= size,
                    "a block that does not fit was accepted");
         const std::uint8_t* block = data + offset;
-        FUZZ_CHECK(ReadFile(input_ + "c") == Bytes(block, block + length), "the block copy differs from the block");
-        FUZZ_CHECK(ReadFile(input_ + "b") == ExpectedImage(block, length),
-                   "the plan image differs from the tree walk");
-        CheckGoodFiles();
-        LoadGood();
+        FUZZ_CHECK(ReadFile(input + "c") == Bytes(block, block + length), "the block copy differs from the block");
+        FUZZ_CHECK(ReadFile(input + "b") == ExpectedImage(block, length), "the plan image differs from the tree walk");
+        loaded_ = 1 - loaded_;
     }
 
 private:
-    void LoadGood() {
-        messages_.Clear();
-        FUZZ_CHECK(projection_.Load(good_), "the good projection does not load");
-    }
+    std::string Path(int which) const { return dir_ + (which == 0 ? "/a.gpf" : "/b.gpf"); }
 
-    // The other projection's files, and nothing else in the folder.
-    void CheckGoodFiles() {
-        FUZZ_CHECK(ReadFile(good_ + "b") == goodImage_ && ReadFile(good_ + "c") == goodBlock_,
-                   "a load changed another projection's derived files");
-        static const std::vector<std::string> expected = {"good.gpf", "good.gpfb", "good.gpfc",
-                                                          "in.gpf",   "in.gpfb",   "in.gpfc"};
+    // The two projections' files and nothing else: no temporary left behind.
+    void CheckNoStrayFiles() const {
+        static const std::vector<std::string> expected = {"a.gpf", "a.gpfb", "a.gpfc", "b.gpf", "b.gpfb", "b.gpfc"};
         const auto names = FileNames(dir_);
         std::string list;
         for (const auto& n : names) list += n + " ";
@@ -130,13 +128,10 @@ private:
     }
 
     std::string dir_;
-    std::string good_;
-    std::string input_;
+    int loaded_ = 0;  // which of the two names is loaded
     GpsStatus gps_;
     RecordingUserMessages messages_;
     CSiteProjection projection_{gps_, messages_};
-    Bytes goodImage_;
-    Bytes goodBlock_;
 };
 
 }  // namespace

@@ -9,7 +9,7 @@
 namespace quorl {
 
 CollectionReader::CollectionReader(const FileHandle& file, std::uint64_t start)
-    : file_(file), buffer_(std::make_unique<std::uint8_t[]>(kBufferSize)), position_(start) {}
+    : file_(file), buffer_(std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize)), position_(start) {}
 
 bool CollectionReader::Fill(std::uint64_t offset, std::size_t minimum) {
     const std::int64_t got = file_.ReadAt(buffer_.get(), kBufferSize, offset);
