@@ -10,74 +10,33 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <system_error>
 
 namespace quorl {
-
-namespace fs = std::filesystem;
 
 namespace {
 
 // How long a write waits for room in the output queue before it gives up.
 constexpr int kWriteWaitMs = 1000;
 
-std::vector<std::string> SortedEntries(const fs::path& dir, bool (*keep)(const std::string&)) {
-    std::vector<std::string> out;
-    std::error_code ec;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (keep(name)) out.push_back(it->path().string());
-    }
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
-bool AnyName(const std::string&) { return true; }
-
-bool UsbTtyName(const std::string& name) {
-    return name.rfind("ttyUSB", 0) == 0 || name.rfind("ttyACM", 0) == 0;
-}
-
 bool GetAttributes(int fd, termios& tio) { return fd >= 0 && tcgetattr(fd, &tio) == 0; }
 bool SetAttributes(int fd, const termios& tio) { return tcsetattr(fd, TCSANOW, &tio) == 0; }
 
 }  // namespace
 
-PosixSerialDriver::PosixSerialDriver(std::string path) : path_(std::move(path)) {}
+PosixSerialDriver::PosixSerialDriver(std::string path, SystemRoots roots)
+    : path_(std::move(path)), roots_(std::move(roots)) {}
 
 PosixSerialDriver::~PosixSerialDriver() { Close(); }
 
 std::vector<std::string> PosixSerialDriver::ListDevices() const {
     if (!path_.empty()) return {path_};
-    auto devices = SortedEntries("/dev/serial/by-id", AnyName);
-    if (devices.empty()) devices = SortedEntries("/dev", UsbTtyName);
-    return devices;
+    return ListUsbSerialPorts(roots_);
 }
 
 std::string PosixSerialDriver::OpenedPath() const {
     std::lock_guard lock(mutex_);
     return openedPath_;
-}
-
-std::string PosixSerialDriver::UsbSerialNumber(const std::string& ttyPath) {
-    std::error_code ec;
-    const fs::path node = fs::canonical(ttyPath, ec);
-    if (ec) return {};
-    // The tty's device link leads into the USB interface; the serial number
-    // sits with the USB device a few levels up.
-    fs::path dir = fs::canonical(fs::path("/sys/class/tty") / node.filename() / "device", ec);
-    if (ec) return {};
-    for (int depth = 0; depth < 6 && !dir.empty() && dir != dir.root_path(); ++depth, dir = dir.parent_path()) {
-        if (fs::exists(dir / "idVendor", ec) && fs::exists(dir / "serial", ec)) {
-            std::ifstream in(dir / "serial");
-            std::string serial;
-            std::getline(in, serial);
-            return serial;
-        }
-    }
-    return {};
 }
 
 DriverStatus PosixSerialDriver::CountDevices(std::uint32_t& count) {
@@ -89,7 +48,7 @@ DriverStatus PosixSerialDriver::CountDevices(std::uint32_t& count) {
 DriverStatus PosixSerialDriver::SerialNumberOf(std::uint32_t index, char (&serial)[64]) {
     if (devices_.empty()) devices_ = ListDevices();
     if (index >= devices_.size()) return kDriverFailed;
-    const std::string text = UsbSerialNumber(devices_[index]);
+    const std::string text = UsbSerialNumber(devices_[index], roots_);
     const std::size_t n = std::min(text.size(), sizeof serial - 1);
     std::memcpy(serial, text.data(), n);
     serial[n] = '\0';

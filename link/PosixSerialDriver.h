@@ -1,9 +1,9 @@
 #pragma once
 // The Linux serial port behind ISerialDriver (termios). Devices are the USB
-// serial adapters under /dev/serial/by-id, sorted by name so that index 0 is
-// the same adapter from run to run; without udev links the ttyUSB and ttyACM
-// nodes are listed instead. A caller may name one port instead (for example
-// the pseudo-terminal of the simulated unit); it is then the only device.
+// serial adapters (UsbSerialPorts.h): the bridge chip's ports first, each
+// group sorted by name so that index 0 is the same adapter from run to run.
+// A caller may name one port instead (for example the pseudo-terminal of the
+// simulated unit); it is then the only device.
 
 #include <atomic>
 #include <mutex>
@@ -11,13 +11,14 @@
 #include <vector>
 
 #include "link/SerialDriver.h"
+#include "link/UsbSerialPorts.h"
 
 namespace quorl {
 
 class PosixSerialDriver : public ISerialDriver {
 public:
-    // An empty path lists the USB serial adapters.
-    explicit PosixSerialDriver(std::string path = {});
+    // An empty path lists the USB serial adapters, found under `roots`.
+    explicit PosixSerialDriver(std::string path = {}, SystemRoots roots = {});
     ~PosixSerialDriver() override;
     PosixSerialDriver(const PosixSerialDriver&) = delete;
     PosixSerialDriver& operator=(const PosixSerialDriver&) = delete;
@@ -41,14 +42,11 @@ public:
     // The path opened, empty while closed.
     std::string OpenedPath() const;
 
-    // The USB serial number of the device behind a tty path, from sysfs;
-    // empty when there is none (e.g. a pseudo-terminal).
-    static std::string UsbSerialNumber(const std::string& ttyPath);
-
 private:
     DriverStatus ModifyLines(unsigned long request);
 
     std::string path_;
+    SystemRoots roots_;
     std::vector<std::string> devices_;   // as last counted
     std::atomic<int> fd_{-1};
     std::string openedPath_;

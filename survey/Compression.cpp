@@ -96,6 +96,11 @@ int CCompression::ShortestCodeLength() const {
     return shortest > 0 ? shortest : 1;
 }
 
+bool CCompression::PaddingInProportion(std::uint64_t declared, std::uint64_t bound) {
+    if (declared <= bound) return true;
+    return declared <= kMaxPaddedLength && declared - bound <= declared / 2;
+}
+
 std::uint64_t CCompression::MaxSymbols(std::uint64_t codeBytes) const {
     if (codeBytes > UINT64_MAX / 8) return UINT64_MAX;
     return codeBytes * 8 / static_cast<std::uint64_t>(ShortestCodeLength());
@@ -184,7 +189,7 @@ DecompressResult CCompression::Decompress() {
     const std::uint64_t codeBytes = available - kBlockHeaderSize;
     std::uint64_t target = result.declaredLength;
     const std::uint64_t bound = MaxSymbols(codeBytes);
-    if (target > bound) {
+    if (!PaddingInProportion(target, bound)) {
         target = bound;
         result.capped = true;
     }

@@ -63,10 +63,19 @@ public:
     // Decodes the block into the destination (created or truncated). Output
     // stops at N bytes; when the code bits run out first the output is
     // padded to N with copies of the second-to-last byte produced (0 when
-    // fewer than two were produced). N larger than the code bits could ever
-    // encode (code bits / shortest code length) is not honoured: the output
-    // stops at that bound and the result says `capped`.
+    // fewer than two were produced). An N that would need padding out of
+    // proportion (PaddingInProportion) is not honoured: the output stops at
+    // what the code bits can encode and the result says `capped`.
     DecompressResult Decompress();
+
+    // The largest image a block short of code bits is padded up to.
+    static constexpr std::uint64_t kMaxPaddedLength = std::uint64_t{1} << 30;
+    // Whether a decoded length N is honoured when the code bits can encode
+    // at most `bound` bytes (MaxSymbols): always when N fits, and for a block
+    // missing some of its code when the padding stays at most half of the
+    // image and the image within kMaxPaddedLength. A few missing bytes are
+    // padded; a few bytes of file asking for gigabytes are not.
+    static bool PaddingInProportion(std::uint64_t declared, std::uint64_t bound);
 
     // Weights of byte values 0..255; the inner-node weights are cleared.
     void SetWeights(const std::array<std::uint32_t, 256>& weights);

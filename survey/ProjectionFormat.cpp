@@ -60,8 +60,8 @@ bool Inspect(const FileHandle& file, Inspection& out, std::string& why, int& err
         why = "its plan image runs past the end of the file.";
         return false;
     }
-    // N must be something the code bits can hold, or a few bytes of file
-    // could ask for gigabytes of plan image.
+    // N must be something the code bits can hold, give or take padding in
+    // proportion, or a few bytes of file could ask for gigabytes of plan image.
     std::array<std::uint8_t, 1024> weightBytes{};
     if (file.ReadAt(weightBytes.data(), weightBytes.size(), out.blockOffset + 8) !=
         static_cast<std::int64_t>(weightBytes.size())) {
@@ -73,7 +73,8 @@ bool Inspect(const FileHandle& file, Inspection& out, std::string& why, int& err
     CCompression tree("", "");
     tree.SetWeights(weights);
     tree.BuildTree();
-    if (out.decodedLength > tree.MaxSymbols(out.blockLength - CCompression::kBlockHeaderSize)) {
+    if (!CCompression::PaddingInProportion(out.decodedLength,
+                                           tree.MaxSymbols(out.blockLength - CCompression::kBlockHeaderSize))) {
         why = "its plan image claims more bytes than its code can hold.";
         return false;
     }

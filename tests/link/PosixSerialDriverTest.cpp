@@ -112,7 +112,7 @@ TEST(PosixSerialDriver, MissingDevicesFailQuietly) {
     EXPECT_NE(driver.SetRts(), kDriverOk);
     char serial[64];
     EXPECT_NE(driver.SerialNumberOf(3, serial), kDriverOk);
-    EXPECT_EQ(PosixSerialDriver::UsbSerialNumber("/nonexistent/tty-quorl"), "");
+    EXPECT_EQ(UsbSerialNumber("/nonexistent/tty-quorl"), "");
 }
 
 }  // namespace

@@ -278,6 +278,28 @@ TEST(CompressionTest, DecompressStopsPadsAndBoundsItsOutput) {
     r = DecompressBlock(dir, AssemblePlanBlock(1000, dominant, Bytes(3, 0)), out);
     EXPECT_TRUE(r.capped);
     EXPECT_EQ(out.size(), 24u);
+    // A block a little short of code is padded up to N, as long as the
+    // padding stays at most half of the image.
+    for (auto [declared, capped] : {std::pair{48u, false}, {49u, true}}) {
+        r = DecompressBlock(dir, AssemblePlanBlock(declared, dominant, Bytes(3, 0)), out);
+        EXPECT_EQ(r.capped, capped) << declared;
+        EXPECT_EQ(r.ok, !capped) << declared;
+        EXPECT_EQ(out.size(), capped ? 24u : declared) << declared;
+    }
+}
+
+TEST(CompressionTest, PaddingStaysInProportion) {
+    constexpr std::uint64_t cap = CCompression::kMaxPaddedLength;
+    struct Case {
+        std::uint64_t declared, bound;
+        bool honoured;
+    } cases[] = {
+        {0, 0, true},          {100, 100, true},         {200, 100, true},          {201, 100, false},
+        {1, 0, false},         {0xFFFFFFFF, 4, false},   {0xFFFFFFFF, 0xFFFFFFFF, true},  // no padding: no cap
+        {cap, cap / 2, true},  {cap + 2, cap / 2 + 1, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CCompression::PaddingInProportion(c.declared, c.bound), c.honoured) << c.declared << " " << c.bound;
 }
 
 TEST(CompressionTest, DecompressReportsUnusableFiles) {

@@ -28,10 +28,14 @@
 namespace quorl::test {
 namespace {
 
+// Kills, and the longest a writer runs before its kill when it is not
+// killed while storing.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr int kRounds = 12;  // every point costs several times more there
+constexpr int kLongestRunMs = 200;
 #else
 constexpr int kRounds = 40;
+constexpr int kLongestRunMs = 50;
 #endif
 
 // What the writer tells the test, one report per write(2) (atomic on a pipe).
@@ -145,7 +149,7 @@ TEST(CrashConsistencyTest, KilledWritersLoseNoAcknowledgedPoint) {
         // writer starts storing a point, which often lands inside its write.
         const bool duringStore = rng() % 2 == 0;
         const int storesToWait = 1 + static_cast<int>(rng() % 2);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(2 + rng() % 50);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(2 + rng() % kLongestRunMs);
         const auto delay = std::chrono::microseconds(rng() % 250);
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);  // a stuck writer
         int storesSeen = 0;

@@ -67,9 +67,10 @@ TEST(MutatedFilesTest, ProjectionLoaderAndDecoder) {
         messages.Clear();
         if (projection.Load(dir / "bad.gpf")) {
             EXPECT_TRUE(messages.Texts().empty());
-            // Whatever it decoded stays within what its code bits can hold.
+            // Whatever it decoded stays within what its code bits can hold,
+            // padded with at most as much again.
             const auto out = std::filesystem::file_size(dir / "bad.gpfb");
-            EXPECT_LE(out, 8 * bad.size()) << round;
+            EXPECT_LE(out, 16 * bad.size()) << round;
             ASSERT_TRUE(projection.Load(dir / "good.gpf"));
         } else {
             EXPECT_EQ(messages.Texts().size(), 1u) << round;
@@ -87,7 +88,7 @@ TEST(MutatedFilesTest, ProjectionLoaderAndDecoder) {
         WriteBytes(dir / "block", Mutate(block, rng));
         CCompression c(dir / "block", dir / "out");
         const DecompressResult r = c.Decompress();
-        EXPECT_LE(r.written, std::max<std::uint64_t>(8 * std::filesystem::file_size(dir / "block"), 0)) << round;
+        EXPECT_LE(r.written, 16 * std::filesystem::file_size(dir / "block")) << round;
     }
 }
 

@@ -179,6 +179,27 @@ TEST(SiteProjectionTest, FilesThatLieLeaveThePreviousProjection) {
     refused(ProjectionFile(CSiteProjection::kGpsProjection, AffineTransform{1, 2, 2, 4, 0, 0}, image),
             "singular GPS transform");
 
+    // A stored projection missing a few bytes of code is padded with copies
+    // of the second-to-last byte; one missing most of it is refused. A white
+    // image gives a 1-bit code: 8 bytes of image per code byte.
+    const Bytes white(8000, 0xFF);
+    const Bytes whole = ProjectionFile(CSiteProjection::kGpsProjection, kDemo, white);
+    ASSERT_EQ(whole.size(), 141u + 1032 + 1000);
+    const auto shortBy = [&](std::uint32_t missing) {
+        Bytes cut(whole.begin(), whole.end() - missing);
+        WriteLe32(&cut[141], 1032 + 1000 - missing);
+        return cut;
+    };
+    const std::string padded = rig.dir / "padded.gpf";
+    WriteBytes(padded, shortBy(5));
+    rig.messages.Clear();
+    ASSERT_TRUE(rig.projection.Load(padded));
+    EXPECT_TRUE(rig.messages.Texts().empty());
+    EXPECT_EQ(ReadBytes(padded + "b"), white);
+    for (const char* suffix : {"", "b", "c"}) std::filesystem::remove(padded + suffix);
+    ASSERT_TRUE(rig.projection.Load(good));
+    refused(shortBy(501), "padding more than half of the image");
+
     // A linear projection never inverts its transform: a singular one loads.
     const std::string flat = rig.dir / "flat.lpf";
     WriteBytes(flat, ProjectionFile(CSiteProjection::kLinearProjection, AffineTransform{}, image));
