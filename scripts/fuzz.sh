@@ -15,17 +15,22 @@ case "$name" in
   *) echo "usage: scripts/fuzz.sh stream|projection|collection [SECONDS]" >&2; exit 2 ;;
 esac
 
+# The project's own packages first (GoogleTest is needed to configure).
+bash scripts/setup.sh
+
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO=sudo
-# Debian 12: clang-14's libFuzzer runtime is in libclang-rt-14-dev, only
-# recommended by clang, so it is asked for by name.
-need=()
-command -v clang++ >/dev/null || need+=(clang)
-clang++ -print-file-name=libclang_rt.fuzzer-x86_64.a 2>/dev/null | grep -q / &&
-  [ -f "$(clang++ -print-file-name=libclang_rt.fuzzer-x86_64.a 2>/dev/null)" ] || need+=(libclang-rt-14-dev)
-if [ ${#need[@]} -gt 0 ]; then
+# Debian 12: clang-14's libFuzzer runtime is in libclang-rt-14-dev, which
+# clang only recommends, so it is asked for by name when linking a
+# fuzzer fails.
+fuzzer_links() {
+  echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' |
+    clang++ -x c++ -fsanitize=fuzzer,address,undefined - -o /dev/null >/dev/null 2>&1
+}
+if ! command -v clang++ >/dev/null || ! fuzzer_links; then
   $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq "${need[@]}"
+  $SUDO apt-get install -y -qq clang libclang-rt-14-dev
+  fuzzer_links || { echo "fuzz.sh: clang cannot link a libFuzzer program" >&2; exit 1; }
 fi
 
 dir=build-fuzz
@@ -42,6 +47,7 @@ cmake --build "$dir" -j"$(nproc)" --target "quorl_fuzz_$name"
 work="$dir/corpus-$name"
 findings="$dir/findings-$name"
 mkdir -p "$work" "$findings" "fuzz/regressions/$name"
+rm -f "$findings"/*  # only this run's findings are minimised below
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:allocator_may_return_null=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 status=0
