@@ -9,7 +9,7 @@ bash scripts/setup.sh
 jobs=$(nproc)
 run_suite() {
   local dir=$1 label=$2; shift 2
-  cmake -S . -B "$dir" -Wno-dev "$@" >/dev/null
+  cmake -S . -B "$dir" -Wno-dev -DQUORL_WERROR=ON "$@" >/dev/null
   cmake --build "$dir" -j"$jobs"
   if [ -n "$label" ]; then
     ctest --test-dir "$dir" -L "$label" --output-on-failure -j"$jobs"

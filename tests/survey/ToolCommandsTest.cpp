@@ -31,7 +31,12 @@ std::string Quote(const std::string& s) {
 
 Outcome Quorl(const TempDir& dir, const std::vector<std::string>& args) {
     std::string command = Quote(QUORL_TOOL);
-    for (const auto& a : args) command += " " + Quote(a);
+    // Appended piece by piece: "literal" + temporary string sets off GCC 12's
+    // -Wrestrict false positive in optimised builds.
+    for (const auto& a : args) {
+        command += ' ';
+        command += Quote(a);
+    }
     command += " >" + Quote(dir / "stdout.txt") + " 2>" + Quote(dir / "stderr.txt");
     Outcome o;
     const int raw = std::system(command.c_str());
