@@ -102,6 +102,12 @@ bool ReadLayout(const FileHandle& file, std::uint64_t fileLength, Layout& layout
         return false;
     }
     layout.pairOffset = ReadLe32(layout.header.data() + 21);
+    // Sizes or groups inside the header would make its bytes records: cutting
+    // off an unfinished group or deleting a point would then rewrite the header.
+    if (layout.pairOffset < kHeaderSize) {
+        why = "its record sizes lie inside its 25-byte header";
+        return false;
+    }
     std::uint8_t pair[8];
     const std::int64_t pairGot =
         layout.FirstGroup() <= fileLength ? file.ReadAt(pair, sizeof pair, layout.pairOffset) : 0;

@@ -72,7 +72,8 @@ struct Layout {
     std::uint64_t FirstGroup() const { return std::uint64_t{pairOffset} + 8; }
 };
 
-// Reads and checks the header and size pair. Record sizes smaller than the
+// Reads and checks the header and size pair. A pair that starts inside the
+// header is refused. Record sizes smaller than the
 // fields this system reads are refused (a size of 0 would never move on), and
 // so are sizes above kMaxRecordSize; sizes between are accepted and their
 // extra bytes skipped. On failure `why`

@@ -8,11 +8,17 @@
 
 namespace quorl {
 
-CollectionReader::CollectionReader(const FileHandle& file, std::uint64_t start)
-    : file_(file), buffer_(std::make_unique<std::uint8_t[]>(kBufferSize)), position_(start) {}
+CollectionReader::CollectionReader(const FileHandle& file, std::uint64_t start) : file_(file), position_(start) {
+    // No bigger than what there is to read: most collections are far
+    // smaller than the buffer, and a point is appended after reading them.
+    const std::int64_t length = file.Length();
+    if (length >= 0 && static_cast<std::uint64_t>(length) > start)
+        capacity_ = static_cast<std::size_t>(std::min<std::uint64_t>(kBufferSize, static_cast<std::uint64_t>(length) - start));
+    buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(capacity_);
+}
 
 bool CollectionReader::Fill(std::uint64_t offset, std::size_t minimum) {
-    const std::int64_t got = file_.ReadAt(buffer_.get(), kBufferSize, offset);
+    const std::int64_t got = file_.ReadAt(buffer_.get(), capacity_, offset);
     if (got < 0) {
         error_ = errno;
         bufferSize_ = 0;
@@ -34,7 +40,7 @@ bool CollectionReader::Next(std::uint64_t declaredSize, std::uint8_t* fields, st
 
     // The record must lie wholly in the file. A record larger than the
     // buffer is checked against the file length rather than read.
-    if (declaredSize > kBufferSize) {
+    if (declaredSize > capacity_) {
         const std::int64_t length = file_.Length();
         if (length < 0) {
             error_ = errno;

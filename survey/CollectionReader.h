@@ -32,6 +32,7 @@ private:
     bool Fill(std::uint64_t offset, std::size_t minimum);
 
     const FileHandle& file_;
+    std::size_t capacity_ = 1;       // of buffer_: at most kBufferSize
     std::unique_ptr<std::uint8_t[]> buffer_;
     std::uint64_t bufferStart_ = 0;  // file offset of buffer_[0]
     std::size_t bufferSize_ = 0;     // valid bytes in buffer_

@@ -195,8 +195,10 @@ DecompressResult CCompression::Decompress() {
     }
 
     PlanDecoder decoder(nodes_, root_);
-    auto input = std::make_unique<std::uint8_t[]>(kSourceChunk);
-    auto output = std::make_unique<std::uint8_t[]>(kOutputChunk);
+    // No bigger than the code bits: most plans are far smaller than a chunk.
+    const auto sourceChunk = static_cast<std::size_t>(std::max<std::uint64_t>(1, std::min<std::uint64_t>(kSourceChunk, codeBytes)));
+    auto input = std::make_unique_for_overwrite<std::uint8_t[]>(sourceChunk);
+    auto output = std::make_unique_for_overwrite<std::uint8_t[]>(kOutputChunk);
     std::size_t filled = 0;
     std::uint64_t produced = 0;
     std::uint64_t written = 0;
@@ -216,7 +218,7 @@ DecompressResult CCompression::Decompress() {
 
     std::uint64_t position = 0;
     while (produced < target && position < codeBytes) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kSourceChunk, codeBytes - position));
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(sourceChunk, codeBytes - position));
         const std::int64_t n = source.ReadAt(input.get(), want, sourceOffset_ + kBlockHeaderSize + position);
         if (n < 0) {
             result.sourceFailed = true;

@@ -114,9 +114,11 @@ bool CSiteProjection::Load(const std::string& path) {
             messages_.ShowPlain("Cannot create " + blockPath + ": " + SystemErrorText(errno));
             return false;
         }
-        auto buffer = std::make_unique<std::uint8_t[]>(kCopyChunk);
+        // No bigger than the block: most plans are far smaller than a chunk.
+        const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(kCopyChunk, blockLength));
+        auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(chunk);
         for (std::uint64_t done = 0; done < blockLength;) {
-            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kCopyChunk, blockLength - done));
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, blockLength - done));
             const std::int64_t n = file.ReadAt(buffer.get(), want, blockOffset + done);
             if (n < 0) {
                 messages_.ShowPlain("Cannot read " + path + ": " + SystemErrorText(errno));

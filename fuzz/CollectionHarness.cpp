@@ -1,0 +1,204 @@
+// The input as an existing collection file: opened and listed, a point
+// selected and deleted, a point appended, and the file opened again.
+//
+// Checked: the point list and count match an independent walk of the
+// groups; a refused file is reported and stays byte for byte as it was,
+// even when a point is recorded after the refusal; an accepted file loses
+// at most an unfinished last group; deleting changes exactly the kind byte
+// of the selected point; the new group lands right after the last complete
+// one, reads back field by field, and the file then opens with the same
+// points.
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "common/ByteOrder.h"
+#include "common/RecordingUserMessages.h"
+#include "engine/Engine.h"
+#include "fuzz/FuzzSupport.h"
+#include "fuzz/Harnesses.h"
+#include "survey/CollectionFormat.h"
+#include "survey/SiteData.h"
+#include "survey/SiteProjection.h"
+#include "tests/engine/EngineTestSupport.h"
+
+namespace quorl::fuzz {
+
+namespace {
+
+using Tap = CSiteData::_tap;
+
+// The groups of a collection as the file lays them out, walked without the
+// reader: the points a load must list, and where the last complete group ends.
+struct Walk {
+    std::vector<Tap> points;
+    std::int32_t groups = 0;
+    std::uint64_t end = 0;
+};
+
+Walk WalkGroups(const Bytes& file, const CSiteProjection& projection) {
+    Walk w;
+    const std::uint32_t pairOffset = ReadLe32(file.data() + 21);
+    const std::uint64_t pointSize = ReadLe32(file.data() + pairOffset);
+    const std::uint64_t apSize = ReadLe32(file.data() + pairOffset + 4);
+    std::uint64_t at = std::uint64_t{pairOffset} + 8;
+    w.end = at;
+    while (at + pointSize <= file.size()) {
+        const collection::PointRecord r = collection::DecodePoint(file.data() + at);
+        const std::uint64_t groupEnd = at + pointSize + r.apCount * apSize;
+        if (groupEnd > file.size()) break;  // unfinished: not a point
+        std::int16_t strongest = -100;
+        for (std::uint32_t i = 0; i < r.apCount; ++i) {
+            const int level = static_cast<std::int16_t>(ReadLe16(file.data() + at + pointSize + i * apSize + 4)) / 16;
+            if (level > strongest) strongest = static_cast<std::int16_t>(level);
+        }
+        std::int32_t x = r.x, y = r.y;
+        if (r.kind == CSiteData::kGpsPoint || r.kind == CSiteData::kProjectedTap) {
+            const PlanPoint p = projection.PlanFromPosition(r.latitude / collection::kPositionScale,
+                                                            r.longitude / collection::kPositionScale);
+            x = p.x;
+            y = p.y;
+        }
+        const auto offset = static_cast<std::uint32_t>(at);
+        const bool addressable = at <= UINT32_MAX;  // groups past 4 GiB are walked, not listed
+        if (addressable &&
+            (r.kind == CSiteData::kGpsPoint || r.kind == CSiteData::kProjectedTap || r.kind == CSiteData::kPlanTap))
+            w.points.push_back(Tap{x, y, strongest, static_cast<std::int16_t>(r.apCount), r.kind, offset});
+        else if (addressable && r.kind == CSiteData::kApMarker)
+            w.points.push_back(Tap{x, y, -100, 0, CSiteData::kApMarker, offset});
+        ++w.groups;
+        at = groupEnd;
+        w.end = at;
+    }
+    return w;
+}
+
+std::vector<Tap> Listed(const std::vector<Tap>& points) {
+    std::vector<Tap> listed;
+    for (const Tap& p : points)
+        if (p.kind != CSiteData::kDeleted) listed.push_back(p);
+    return listed;
+}
+
+class CollectionRun {
+public:
+    CollectionRun() : path_(ScratchDir() + "/data.ssd") {
+        data_.SetCollectionPath(path_);
+        data_.SetDurableWrites(false);  // tmpfs, and thousands of runs a second
+    }
+
+    void Run(const std::uint8_t* bytes, std::size_t size) {
+        const Bytes input(bytes, bytes + size);
+        WriteFile(path_, input);
+        if (!data_.LoadCollection()) {
+            Refused(input);
+            return;
+        }
+        FUZZ_CHECK(size >= collection::kHeaderSize, "a file shorter than its header was opened");
+        const Walk walk = WalkGroups(input, projection_);
+        const Bytes opened = ReadFile(path_);
+        FUZZ_CHECK(opened.size() >= walk.end && opened.size() <= size &&
+                       std::memcmp(opened.data(), input.data(), opened.size()) == 0,
+                   "opening changed more than an unfinished last group");
+        const bool cut = opened.size() < size;
+        FUZZ_CHECK(messages_.Texts().size() == (cut ? 1u : 0u), "an unfinished last group was not reported once");
+        FUZZ_CHECK(data_.Points() == walk.points, "the point list differs from the groups in the file");
+        FUZZ_CHECK(data_.PointCount() == walk.groups, "the point count differs from the groups in the file");
+
+        Bytes expected = Bytes(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(walk.end));
+        if (!walk.points.empty()) Delete(walk, size % walk.points.size(), expected);
+        Append(walk, size % 3, expected);
+        Reopen();
+    }
+
+private:
+    void Refused(const Bytes& input) {
+        FUZZ_CHECK(!messages_.Texts().empty(), "a refused file was not reported");
+        FUZZ_CHECK(data_.Points().empty() && data_.PointCount() == 0, "a refused file left points listed");
+        data_.BeginPoint(CSiteData::kPlanTap, 10, 20);
+        AddAccessPoints(1);
+        FUZZ_CHECK(!data_.RecordPoint() && data_.LastFileFailed(), "a point was recorded into a refused file");
+        FUZZ_CHECK(ReadFile(path_) == input, "a refused file was written to");
+    }
+
+    void Delete(const Walk& walk, std::size_t pick, Bytes& expected) {
+        const Tap target = walk.points[pick];
+        // The tap selects the first point at that very place.
+        std::size_t first = 0;
+        while (walk.points[first].x != target.x || walk.points[first].y != target.y) ++first;
+        FUZZ_CHECK(data_.FindNearestPoint(target.x, target.y) == walk.points[first].kind &&
+                       data_.SelectedIndex() == static_cast<std::int32_t>(first),
+                   "a tap on a point selects another");
+        FUZZ_CHECK(data_.DeleteSelectedPoint(), "deleting a listed point failed");
+        expected[walk.points[first].offset] = CSiteData::kDeleted;
+        FUZZ_CHECK(ReadFile(path_) == expected, "deleting changed more than the point's kind byte");
+        FUZZ_CHECK(data_.Points()[first].kind == CSiteData::kDeleted, "the deleted point is still listed as it was");
+    }
+
+    void Append(const Walk& walk, std::size_t accessPoints, Bytes& expected) {
+        data_.BeginPoint(CSiteData::kPlanTap, 123, 45);
+        AddAccessPoints(accessPoints);
+        const bool recorded = data_.RecordPoint();
+        FUZZ_CHECK(!data_.LastFileFailed(), "appending to an opened file failed");
+        FUZZ_CHECK(recorded == (accessPoints > 0), "RecordPoint answers wrongly about its access points");
+
+        const Bytes after = ReadFile(path_);
+        const std::uint64_t pointSize = data_.PointRecordSize();
+        const std::uint64_t apSize = data_.ApRecordSize();
+        FUZZ_CHECK(after.size() == walk.end + pointSize + accessPoints * apSize &&
+                       std::equal(expected.begin(), expected.end(), after.begin()),
+                   "the new group does not follow the last complete group");
+        const collection::PointRecord r = collection::DecodePoint(after.data() + walk.end);
+        FUZZ_CHECK(r.kind == CSiteData::kPlanTap && r.x == 123 && r.y == 45 && r.apCount == accessPoints,
+                   "the new point record does not read back");
+        std::int16_t strongest = -100;
+        for (std::size_t i = 0; i < accessPoints; ++i) {
+            const collection::ApRecord ap = collection::DecodeAp(after.data() + walk.end + pointSize + i * apSize);
+            FUZZ_CHECK(ap.mac[5] == i && ap.channel == 1 && ap.SsidText() == "net" + std::to_string(i),
+                       "an access point record does not read back");
+            strongest = std::max<std::int16_t>(strongest, static_cast<std::int16_t>(ap.Level()));
+        }
+        const Tap added{123, 45, strongest, static_cast<std::int16_t>(accessPoints), CSiteData::kPlanTap,
+                        static_cast<std::uint32_t>(walk.end)};
+        FUZZ_CHECK(!data_.Points().empty() && data_.Points().back() == added, "the new point is not listed");
+    }
+
+    void Reopen() {
+        CSiteData again(engine_, gps_, projection_, messages_);
+        again.SetCollectionPath(path_);
+        FUZZ_CHECK(again.LoadCollection(), "the file does not open after an append");
+        FUZZ_CHECK(again.Points() == Listed(data_.Points()), "the file opens with other points than were listed");
+    }
+
+    // Beacons heard on channel 1, strongest first.
+    void AddAccessPoints(std::size_t n) {
+        test::TuneTo(engine_, 1);
+        driver_.ClearWrites();
+        for (std::size_t i = 0; i < n; ++i) {
+            const Bytes r = test::Record({2, 0, 0, 0, 0, static_cast<std::uint8_t>(i)},
+                                         static_cast<std::int16_t>((-40 - static_cast<int>(i)) * 16),
+                                         {test::Ssid("net" + std::to_string(i)), test::Ds(1)});
+            engine_.AddFrameRecord(r.data(), static_cast<std::uint32_t>(r.size()));
+        }
+        FUZZ_CHECK(engine_.ApCount() == n, "the access points were not heard");
+    }
+
+    std::string path_;
+    test::FakeSerialDriver driver_;
+    GpsStatus gps_;
+    RecordingUserMessages messages_;
+    CEngine engine_{driver_, gps_, messages_};
+    CSiteProjection projection_{gps_, messages_};
+    CSiteData data_{engine_, gps_, projection_, messages_};
+};
+
+}  // namespace
+
+int FuzzCollection(const std::uint8_t* data, std::size_t size) {
+    auto run = std::make_unique<CollectionRun>();
+    run->Run(data, size);
+    return 0;
+}
+
+}  // namespace quorl::fuzz
