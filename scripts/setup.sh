@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev
   fonts-dejavu-core
+  fonts-liberation2
 )
 
 missing=()

@@ -152,7 +152,6 @@ void CMainFrame::BuildActions() {
         action->setStatusTip(QString::fromLatin1(entry.statusTip));
         actions_[entry.id] = action;
     }
-    // The survey buttons have no text, hence neither tool tip nor prompt.
     for (int i = 0; i < 8; ++i) {
         const int id = command::kLoadProjection + i;
         auto* action = new QAction(ToolBarIcon(i), QString(), this);
@@ -161,7 +160,38 @@ void CMainFrame::BuildActions() {
         actions_[id] = action;
     }
     actions_[command::kAppAbout]->setIcon(ToolBarIcon(8));
+
+    // What each button does, for a pen user who cannot guess from a 16-pixel
+    // picture: a tool tip and a status-bar prompt.
+    const struct {
+        int id;
+        const char* name;    // the button's tool tip
+        const char* prompt;  // the status bar's prompt
+    } surveyButtons[] = {
+        {command::kLoadProjection, "Open Projection", "Open a projection file (.lpf or .gpf) and show its site plan"},
+        {command::kCollectionFile, "Collection File",
+         "Choose the collection file (.ssd) that the survey points are stored in"},
+        {command::kStartScanning, "Start Scanning",
+         "Take a survey point at every GPS fix (GPS projection with a 3D lock)"},
+        {command::kStopScanning, "Stop Scanning", "Stop automatic scanning once the point being taken is stored"},
+        {command::kChannelList, "Channel List", "Choose the channels a sweep visits"},
+        {command::kZoomIn, "Zoom In", "Show the site plan larger"},
+        {command::kZoomOut, "Zoom Out", "Show more of the site plan"},
+        {command::kPointInformation, "Point Information",
+         "Tap a survey point next to see what was heard there, or to delete it"},
+    };
+    for (const auto& button : surveyButtons) {
+        QAction* action = actions_.at(button.id);
+        action->setText(QString::fromLatin1(button.name));
+        action->setToolTip(QString::fromLatin1(button.name));
+        action->setStatusTip(QString::fromLatin1(button.prompt));
+    }
     actions_[command::kAppAbout]->setToolTip(QStringLiteral("About"));
+    // A menu item's tool tip says what its prompt says.
+    for (const auto& [id, action] : actions_)
+        if (action->icon().isNull()) action->setToolTip(action->statusTip());
+    // Pressed while the mode is on.
+    actions_[command::kPointInformation]->setCheckable(true);
 
     actions_[command::kViewToolbar]->setCheckable(true);
     actions_[command::kViewStatusBar]->setCheckable(true);
@@ -197,6 +227,7 @@ void CMainFrame::BuildMenus() {
         }
         // Checked and enabled states as the menu opens.
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUi);
+        menu->setToolTipsVisible(true);
     };
     add(menuBar()->addMenu(QStringLiteral("&File")),
         {command::kFileNew, command::kFileOpen, command::kFileSave, command::kFileSaveAs, 0, command::kFilePrint,
@@ -262,6 +293,11 @@ bool CMainFrame::IsCommandEnabled(int id) const {
     return handlers_.count(id) != 0;
 }
 
+bool CMainFrame::IsCommandChecked(int id) const {
+    const auto* target = dynamic_cast<const ICommandTarget*>(ActiveView());
+    return target && target->HandlesCommand(id) && target->IsCommandChecked(id);
+}
+
 void CMainFrame::RunCommand(int id) {
     if (auto* target = dynamic_cast<ICommandTarget*>(ActiveView()); target && target->HandlesCommand(id)) {
         target->RunCommand(id);
@@ -275,6 +311,7 @@ void CMainFrame::UpdateCommandUi() {
     for (const auto& [id, action] : actions_) action->setEnabled(IsCommandEnabled(id));
     actions_.at(command::kViewToolbar)->setChecked(toolBar_ && !toolBar_->isHidden());
     actions_.at(command::kViewStatusBar)->setChecked(!statusBar()->isHidden());
+    actions_.at(command::kPointInformation)->setChecked(IsCommandChecked(command::kPointInformation));
 }
 
 QAction* CMainFrame::Action(int id) const {

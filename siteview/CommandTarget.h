@@ -26,6 +26,8 @@ public:
     virtual bool HandlesCommand(int id) const = 0;
     // Carries out `id`; called only for ids it handles.
     virtual void RunCommand(int id) = 0;
+    // Whether the button of `id` shows pressed: a mode that is on.
+    virtual bool IsCommandChecked(int /*id*/) const { return false; }
 };
 
 }  // namespace quorl

@@ -109,6 +109,10 @@ void CSiteView::RunCommand(int id) {
     }
 }
 
+bool CSiteView::IsCommandChecked(int id) const {
+    return id == command::kPointInformation && workflow_.InformationMode();
+}
+
 QFont CSiteView::PaintFont() {
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setStyleHint(QFont::SansSerif);
@@ -170,10 +174,10 @@ void CSiteView::ZoomOut() {
 }
 
 void CSiteView::ChooseCollection() {
-    if (workflow_.ChooseCollection(planLoaded_)) return;
     // No file chosen: back to the no-plan display until a projection is
     // loaded again. The picture stays in memory, unused.
-    planLoaded_ = false;
+    if (!workflow_.ChooseCollection(planLoaded_)) planLoaded_ = false;
+    // The points and the panel follow whatever is open now.
     viewport()->update();
 }
 

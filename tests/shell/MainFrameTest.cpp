@@ -231,8 +231,6 @@ private slots:
         QCOMPARE(keys(command::kEditPaste), (QList<QKeySequence>{QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}));
         QCOMPARE(keys(command::kHelp), QList<QKeySequence>{QKeySequence("F1")});
         QCOMPARE(frame.Action(command::kAppAbout)->text(), QString("&About QuorlCollectorTablet..."));
-        // The survey buttons carry no tip.
-        QVERIFY(frame.Action(32771)->toolTip().isEmpty());
 
         // View menu toggles the bars and shows their state.
         frame.show();
@@ -243,6 +241,53 @@ private slots:
         frame.Action(command::kViewToolbar)->trigger();
         QVERIFY(!frame.ToolBar()->isHidden());
         QVERIFY(frame.Action(command::kViewToolbar)->isChecked());
+    }
+
+    void everyButtonAndMenuCommandSaysWhatItDoes() {
+        auto rig = NoUnitRig();
+        CMainFrame& frame = *rig->frame;
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QList<QAction*> commands = frame.ToolBar()->actions();
+        for (QAction* menu : frame.menuBar()->actions()) {
+            QVERIFY(menu->menu()->toolTipsVisible());
+            for (QAction* item : menu->menu()->actions())
+                if (!item->isSeparator()) commands << item;
+        }
+        QCOMPARE(commands.size(), 9 + 8 + 4 + 2 + 2);
+        for (QAction* action : commands) {
+            const QString id = QString::number(action->data().toInt());
+            QVERIFY2(!action->toolTip().isEmpty(), qPrintable(id));
+            QVERIFY2(!action->statusTip().isEmpty(), qPrintable(id));
+            // The prompt takes the place of the idle text while it shows.
+            action->showStatusText(&frame);
+            QCOMPARE(frame.statusBar()->currentMessage(), action->statusTip());
+        }
+        // The buttons carry the prompt their pointer shows.
+        for (int id : CMainFrame::ToolBarCommands())
+            QCOMPARE(frame.ToolBar()->widgetForAction(frame.Action(id))->statusTip(), frame.Action(id)->statusTip());
+    }
+
+    void theInformationButtonShowsPressedWhileTheModeIsOn() {
+        auto rig = NoUnitRig();
+        CMainFrame& frame = *rig->frame;
+        frame.SwitchView(ViewKind::Site);
+        auto* button = qobject_cast<QToolButton*>(frame.ToolBar()->widgetForAction(frame.Action(32778)));
+        QVERIFY(button && !button->isChecked());
+        rig->views[ViewKind::Site]->checked = {32778};
+        frame.UpdateCommandUi();
+        QVERIFY(button->isChecked());
+        // Pressing it again leaves it pressed while the view keeps the mode.
+        button->click();
+        QVERIFY(button->isChecked());
+        QCOMPARE(rig->views[ViewKind::Site]->commandsRun, std::vector<int>{32778});
+        // The view that holds the mode is not active: not pressed.
+        frame.SwitchView(ViewKind::Scan);
+        QVERIFY(!button->isChecked());
+        frame.SwitchView(ViewKind::Site);
+        rig->views[ViewKind::Site]->checked.clear();
+        frame.UpdateCommandUi();
+        QVERIFY(!button->isChecked());
     }
 
     void aboutBoxFromMenuAndButton() {

@@ -11,6 +11,7 @@
 #include "engine/DeviceSession.h"
 #include "shell/MainFrame.h"
 #include "shell/ScanView.h"
+#include "siteview/SurveyWorkflow.h"
 #include "sim/SimulatedDriver.h"
 #include "ShellTestSupport.h"
 #include "SurveyRig.h"
@@ -33,13 +34,13 @@ bool IsColour(const QImage& image, int x, int y, QRgb colour) {
 
 // Pixels of `box` within a small distance of `colour`: the cores of
 // smoothed glyphs.
-int CountNear(const QImage& image, const QRect& box, QRgb colour) {
+int CountNear(const QImage& image, const QRect& box, QRgb colour, int distance = 60) {
     int n = 0;
     for (int y = box.top(); y <= box.bottom(); ++y)
         for (int x = box.left(); x <= box.right(); ++x) {
             const QRgb p = image.pixel(x, y);
             if (std::abs(qRed(p) - qRed(colour)) + std::abs(qGreen(p) - qGreen(colour)) +
-                    std::abs(qBlue(p) - qBlue(colour)) <= 60)
+                    std::abs(qBlue(p) - qBlue(colour)) <= distance)
                 ++n;
         }
     return n;
@@ -68,7 +69,7 @@ private slots:
     void drawsProgressWithoutAccessPoints() {
         test::SurveyRig rig;
         test::RecordingSwitcher switcher;
-        CScanView view(rig.engine, rig.data, switcher);
+        CScanView view(rig.engine, rig.data, rig.unit.messages, switcher);
         rig.PlanOfBg(12);
         rig.StartSweep();
         rig.engine.NextChannel();
@@ -96,7 +97,7 @@ private slots:
         QVERIFY(IsColour(image, 9, 9, kFg) && IsColour(image, 60, 20, kFg));
         const QRect pastBar = Box(121, 9, 150, 21);
         QVERIFY(CountColour(image, pastBar, kFg) > CountColour(image, pastBar, kBg));
-        QVERIFY(CountNear(image, pastBar, kBg) > 0);  // the glyphs
+        QVERIFY(CountNear(image, pastBar, kBg, 120) > 0);  // the glyphs, nearer the background
 
         // 12 of 12: the bar spans x 9 to 230.
         for (int i = 0; i < 6; ++i) rig.engine.NextChannel();
@@ -115,7 +116,7 @@ private slots:
         // An empty plan: title, heads, "0%" and no bar.
         test::SurveyRig rig;
         test::RecordingSwitcher switcher;
-        CScanView view(rig.engine, rig.data, switcher);
+        CScanView view(rig.engine, rig.data, rig.unit.messages, switcher);
         const std::uint8_t none[25] = {};
         rig.engine.SetChannelPlan(none, none);
         rig.StartSweep();
@@ -130,7 +131,7 @@ private slots:
     void listsTheRowsThatFitWithTheirLevels() {
         test::SurveyRig rig;
         test::RecordingSwitcher switcher;
-        CScanView view(rig.engine, rig.data, switcher);
+        CScanView view(rig.engine, rig.data, rig.unit.messages, switcher);
         rig.PlanOfBg(1);
         rig.StartSweep();
         // Row 0: -1000 over 3 samples shows -20; row 1: one sample of -320,
@@ -168,7 +169,7 @@ private slots:
         test::SurveyRig rig;
         QVERIFY(rig.NewCollection());
         test::RecordingSwitcher switcher;
-        CScanView view(rig.engine, rig.data, switcher);
+        CScanView view(rig.engine, rig.data, rig.unit.messages, switcher);
         rig.PlanOfBg(3);
         rig.data.BeginPoint(CSiteData::kPlanTap, 40, 50);
         rig.StartSweep();
@@ -210,11 +211,48 @@ private slots:
         QCOMPARE(std::filesystem::file_size(path), std::uintmax_t{33 + 36 + 2 * 46});
     }
 
+    void aPointTheFileRefusesClosesTheCollection() {
+        test::SurveyRig rig;
+        QVERIFY(rig.NewCollection());
+        test::RecordingSwitcher switcher;
+        CScanView view(rig.engine, rig.data, rig.unit.messages, switcher);
+        // The box comes once the site view is back, not over the scan view.
+        std::size_t shownAtSwitch = 99;
+        switcher.onSwitch = [&](ViewKind) { shownAtSwitch = rig.unit.messages.Entries().size(); };
+        rig.PlanOfBg(1);
+        rig.data.BeginPoint(CSiteData::kPlanTap, 40, 50);
+        rig.StartSweep();
+        rig.Hear(1, -800);
+        std::filesystem::remove(rig.data.CollectionPath());
+        view.Tick();
+        view.Tick();
+        QCOMPARE(switcher.switches, std::vector<ViewKind>{ViewKind::Site});
+        QCOMPARE(shownAtSwitch, std::size_t{0});
+        // One box, saying why and what to do; nothing counted, nothing named.
+        const auto texts = rig.unit.messages.Texts();
+        QCOMPARE(texts.size(), std::size_t{1});
+        QVERIFY(QString::fromStdString(texts[0]).startsWith("Cannot open"));
+        QVERIFY(texts[0].find(SurveyWorkflow::kStoreFailedText) != std::string::npos);
+        QVERIFY(rig.data.CollectionPath().empty() && rig.data.FileName().empty());
+        QCOMPARE(rig.data.PointCount(), 0);
+        QVERIFY(rig.data.Points().empty());
+    }
+
+    void fontsHaveACellTwelvePixelsTall() {
+        for (bool underline : {false, true}) {
+            const QFont font = CScanView::ScanFont(underline);
+            const QFontMetrics metrics(font);
+            QCOMPARE(font.underline(), underline);
+            QCOMPARE(metrics.height(), CScanView::kCellHeight);
+            QVERIFY(std::abs(metrics.ascent() + metrics.descent() - CScanView::kCellHeight) <= 1);
+        }
+    }
+
     void timerRunsOnlyWhileActive() {
         test::SurveyRig rig;
         QVERIFY(rig.NewCollection());
         test::RecordingSwitcher switcher;
-        CScanView view(rig.engine, rig.data, switcher);
+        CScanView view(rig.engine, rig.data, rig.unit.messages, switcher);
         // As the main window does: switching away deactivates the view.
         switcher.onSwitch = [&view](ViewKind) { view.OnActivateView(false); };
         rig.PlanOfBg(14);
@@ -249,7 +287,7 @@ private slots:
         test::SurveyRig rig;
         test::RecordingSwitcher switcher;
         QWidget window;
-        auto* view = new CScanView(rig.engine, rig.data, switcher, &window);
+        auto* view = new CScanView(rig.engine, rig.data, rig.unit.messages, switcher, &window);
         window.resize(240, 250);
         view->resize(240, 250);
         window.show();
@@ -288,7 +326,7 @@ private slots:
         QVERIFY(data.CreateCollection());
         CScanView* scan = nullptr;
         CMainFrame frame(engine, session, messages, [&](ViewKind kind, CMainFrame& f) -> QWidget* {
-            if (kind == ViewKind::Scan) return scan = new CScanView(engine, data, f);
+            if (kind == ViewKind::Scan) return scan = new CScanView(engine, data, messages, f);
             return new test::CountingView();
         });
         frame.resize(640, 480);

@@ -2,7 +2,12 @@
 // reader waits; the program can still shut down with one pending. Also the
 // translation of file dialog filters.
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <QThread>
 #include <atomic>
 #include <thread>
@@ -158,6 +163,64 @@ private slots:
         boxes.Close();
         frame.ShutdownLink();
         QVERIFY(boxes.shown.empty());
+    }
+
+    // The question before a choice can be backed out of: Escape and the
+    // close box are not No.
+    void escapableQuestion_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("Escape") << "escape" << int(IUserMessages::Answer::Escaped);
+        QTest::newRow("close box") << "close" << int(IUserMessages::Answer::Escaped);
+        QTest::newRow("Yes") << "yes" << int(IUserMessages::Answer::Yes);
+        QTest::newRow("No") << "no" << int(IUserMessages::Answer::No);
+    }
+
+    void escapableQuestion() {
+        QFETCH(QString, how);
+        QFETCH(int, answer);
+        QtUserMessages messages;
+        QStringList buttons;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            for (QAbstractButton* button : box->buttons())
+                if (button->isVisible()) buttons << button->text().remove('&');
+            if (how == "escape")
+                QTest::keyClick(box, Qt::Key_Escape);
+            else if (how == "close")
+                box->close();
+            else
+                box->button(how == "yes" ? QMessageBox::Yes : QMessageBox::No)->click();
+        });
+        QCOMPARE(int(messages.Ask("Open?")), answer);
+        buttons.sort();
+        QCOMPARE(buttons, (QStringList{"No", "Yes"}));
+        // The plain question still takes Escape for No.
+        QTimer::singleShot(0, [] {
+            if (auto* box = QApplication::activeModalWidget()) QTest::keyClick(box, Qt::Key_Escape);
+        });
+        QVERIFY(!messages.AskYesNo("Sure?"));
+    }
+
+    // A save dialog that is to ask before replacing a file does, with the
+    // platform's own question.
+    void saveDialogsAskBeforeReplacing() {
+        QtUserMessages messages;
+        for (bool confirm : {true, false}) {
+            FileDialogRequest request;
+            request.open = false;
+            request.confirmOverwrite = confirm;
+            bool asks = !confirm;
+            QTimer::singleShot(0, [&] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                if (!dialog) return;
+                asks = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+                dialog->reject();
+            });
+            QCOMPARE(messages.ChooseFile(request), std::nullopt);
+            QCOMPARE(asks, confirm);
+        }
     }
 
     void fileFilters_data() {
