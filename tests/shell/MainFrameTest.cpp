@@ -14,6 +14,8 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <map>
 #include <memory>
 
@@ -266,6 +268,18 @@ private slots:
         // The buttons carry the prompt their pointer shows.
         for (int id : CMainFrame::ToolBarCommands())
             QCOMPARE(frame.ToolBar()->widgetForAction(frame.Action(id))->statusTip(), frame.Action(id)->statusTip());
+        // An open menu shows the tip of the item under the pen.
+        QMenu* file = frame.menuBar()->actions().front()->menu();
+        file->popup(QPoint(0, 0));
+        QVERIFY(QTest::qWaitForWindowExposed(file));
+        for (QAction* item : file->actions()) {
+            if (item->isSeparator()) continue;
+            const QPoint at = file->actionGeometry(item).center();
+            QHelpEvent help(QEvent::ToolTip, at, file->mapToGlobal(at));
+            QCoreApplication::sendEvent(file, &help);
+            QCOMPARE(QToolTip::text(), item->statusTip());
+        }
+        file->close();
     }
 
     void theInformationButtonShowsPressedWhileTheModeIsOn() {
