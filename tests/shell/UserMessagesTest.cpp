@@ -6,6 +6,9 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QThread>
@@ -220,6 +223,46 @@ private slots:
             });
             QCOMPARE(messages.ChooseFile(request), std::nullopt);
             QCOMPARE(asks, confirm);
+        }
+    }
+
+    // The collection file's save dialog, as the collector asks for it: Enter
+    // on the proposed "Data" next to yesterday's Data.ssd asks first.
+    void replacingAnExistingSurveyIsAsked() {
+        QTemporaryDir dir;
+        QFile old(dir.filePath("Data.ssd"));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("yesterday") == 9);
+        old.close();
+        FileDialogRequest request;
+        request.open = false;
+        request.defaultExtension = "ssd";
+        request.initialName = "Data";
+        request.filter = "Data Files (*.ssd)|*.ssd|All Files (*.*)|*.*||";
+        request.mustExist = false;
+        request.confirmOverwrite = true;
+        QtUserMessages messages;
+        for (const auto reply : {QMessageBox::No, QMessageBox::Yes}) {
+            QString asked;
+            QTimer::singleShot(0, [&] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                if (!dialog) return;
+                // Where the user left it last time: beside yesterday's file.
+                dialog->setDirectory(dir.path());
+                QTimer::singleShot(0, [&] {
+                    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                    if (!box) return;
+                    asked = box->text();
+                    box->button(reply)->click();
+                });
+                QTest::keyClick(dialog, Qt::Key_Return);
+                if (dialog->isVisible()) dialog->reject();
+            });
+            const auto chosen = messages.ChooseFile(request);
+            QVERIFY2(asked.contains("Data.ssd already exists"), qPrintable(asked));
+            if (reply == QMessageBox::No)
+                QCOMPARE(chosen, std::nullopt);
+            else
+                QCOMPARE(QFileInfo(QString::fromStdString(chosen.value())).fileName(), QString("Data.ssd"));
         }
     }
 
