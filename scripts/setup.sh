@@ -9,6 +9,7 @@ packages=(
   xvfb xauth
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev
+  libnanoflann-dev
   fonts-dejavu-core
   fonts-liberation2
 )

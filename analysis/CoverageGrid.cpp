@@ -1,0 +1,294 @@
+#include "analysis/CoverageGrid.h"
+
+#include <algorithm>
+#include <limits>
+#include <nanoflann.hpp>
+
+namespace quorl::analysis {
+
+GridGeometry GridGeometry::WithCellSize(int planWidth, int planHeight, int cellSize) {
+    GridGeometry g;
+    g.planWidth = std::max(0, planWidth);
+    g.planHeight = std::max(0, planHeight);
+    g.cellSize = std::max(1, cellSize);
+    g.columns = (g.planWidth + g.cellSize - 1) / g.cellSize;
+    g.rows = (g.planHeight + g.cellSize - 1) / g.cellSize;
+    return g;
+}
+
+GridGeometry GridGeometry::ForPlan(int planWidth, int planHeight) {
+    const int longest = std::max({planWidth, planHeight, 1});
+    return WithCellSize(planWidth, planHeight, std::max(2, (longest + kMaxCellsAcross - 1) / kMaxCellsAcross));
+}
+
+int GridGeometry::ColumnOf(double x) const {
+    if (!(x >= 0) || x >= static_cast<double>(columns) * cellSize) return -1;
+    return static_cast<int>(x / cellSize);
+}
+
+int GridGeometry::RowOf(double y) const {
+    if (!(y >= 0) || y >= static_cast<double>(rows) * cellSize) return -1;
+    return static_cast<int>(y / cellSize);
+}
+
+namespace {
+
+// The points as nanoflann's dataset.
+struct Cloud {
+    const std::vector<ValuePoint>* points = nullptr;
+    std::size_t kdtree_get_point_count() const { return points->size(); }
+    double kdtree_get_pt(std::size_t i, std::size_t dim) const { return dim == 0 ? (*points)[i].x : (*points)[i].y; }
+    template <class Box>
+    bool kdtree_get_bbox(Box&) const {
+        return false;
+    }
+};
+
+using Tree = nanoflann::KDTreeSingleIndexAdaptor<nanoflann::L2_Simple_Adaptor<double, Cloud>, Cloud, 2, std::uint32_t>;
+
+// The k nearest within a squared radius: the search never looks past it.
+class BoundedKnn {
+public:
+    using DistanceType = double;
+    using IndexType = std::uint32_t;
+    using CountType = std::size_t;
+
+    BoundedKnn(std::size_t capacity, double radiusSquared, IndexType* indices, double* distances)
+        : capacity_(capacity), limit_(radiusSquared), indices_(indices), distances_(distances) {}
+
+    std::size_t size() const { return count_; }
+    bool full() const { return count_ == capacity_; }
+    // The tree takes points strictly nearer than this: one exactly at the
+    // radius still counts.
+    double worstDist() const { return full() ? distances_[capacity_ - 1] : std::nextafter(limit_, INFINITY); }
+    bool addPoint(double distance, IndexType index) {
+        if (distance > limit_) return true;
+        std::size_t i = count_;
+        for (; i > 0 && distances_[i - 1] > distance; --i) {
+            if (i < capacity_) {
+                distances_[i] = distances_[i - 1];
+                indices_[i] = indices_[i - 1];
+            }
+        }
+        if (i < capacity_) {
+            distances_[i] = distance;
+            indices_[i] = index;
+        }
+        if (count_ < capacity_) ++count_;
+        return true;
+    }
+
+private:
+    std::size_t capacity_;
+    std::size_t count_ = 0;
+    double limit_;
+    IndexType* indices_;
+    double* distances_;
+};
+
+// Every point within a squared radius, unsorted.
+class Collector {
+public:
+    using DistanceType = double;
+    using IndexType = std::uint32_t;
+    using CountType = std::size_t;
+
+    Collector(double radiusSquared, std::vector<std::uint32_t>& out) : limit_(radiusSquared), out_(out) {}
+    std::size_t size() const { return out_.size(); }
+    bool full() const { return true; }
+    double worstDist() const { return std::nextafter(limit_, INFINITY); }
+    bool addPoint(double, IndexType index) {
+        out_.push_back(index);
+        return true;
+    }
+
+private:
+    double limit_;
+    std::vector<std::uint32_t>& out_;
+};
+
+constexpr float kNoData = std::numeric_limits<float>::quiet_NaN();
+// Cells are computed in blocks of this many on a side, from one list of
+// candidate points per block.
+constexpr int kBlock = 8;
+
+}  // namespace
+
+struct CoverageGrid::Index {
+    Cloud cloud;
+    Tree tree;
+    explicit Index(const std::vector<ValuePoint>& points)
+        : cloud{&points}, tree(2, cloud, nanoflann::KDTreeSingleIndexAdaptorParams(8)) {}
+};
+
+CoverageGrid::CoverageGrid(GridGeometry geometry, double radius)
+    : geometry_(geometry),
+      radius_(std::isfinite(radius) && radius > 0 ? radius : 1.0),
+      values_(geometry.CellCount(), kNoData),
+      heldSum_(geometry.CellCount(), 0.0),
+      heldCount_(geometry.CellCount(), 0) {}
+
+CoverageGrid::~CoverageGrid() = default;
+CoverageGrid::CoverageGrid(CoverageGrid&&) noexcept = default;
+CoverageGrid& CoverageGrid::operator=(CoverageGrid&&) noexcept = default;
+
+void CoverageGrid::Build(std::vector<ValuePoint> points) {
+    points_.clear();
+    std::fill(heldSum_.begin(), heldSum_.end(), 0.0);
+    std::fill(heldCount_.begin(), heldCount_.end(), 0u);
+    for (const ValuePoint& p : points) {
+        const int column = geometry_.ColumnOf(p.x), row = geometry_.RowOf(p.y);
+        if (column < 0 || row < 0 || !std::isfinite(p.value)) continue;
+        const std::size_t cell = static_cast<std::size_t>(row) * geometry_.columns + column;
+        heldSum_[cell] += p.value;
+        ++heldCount_[cell];
+        points_.push_back(p);
+    }
+    Reindex();
+    ComputeCells(0, 0, geometry_.columns - 1, geometry_.rows - 1);
+}
+
+void CoverageGrid::Add(const ValuePoint& p) {
+    const int column = geometry_.ColumnOf(p.x), row = geometry_.RowOf(p.y);
+    if (column < 0 || row < 0 || !std::isfinite(p.value)) return;
+    const std::size_t cell = static_cast<std::size_t>(row) * geometry_.columns + column;
+    heldSum_[cell] += p.value;
+    ++heldCount_[cell];
+    points_.push_back(p);
+    // Rebuilding the tree costs less than the cells below for any survey a
+    // person walks (10,000 points: about a millisecond).
+    Reindex();
+    const double r = radius_ + geometry_.cellSize;
+    auto clampColumn = [&](double x) { return std::clamp(static_cast<int>(x / geometry_.cellSize), 0, geometry_.columns - 1); };
+    auto clampRow = [&](double y) { return std::clamp(static_cast<int>(y / geometry_.cellSize), 0, geometry_.rows - 1); };
+    ComputeCells(clampColumn(std::max(0.0, p.x - r)), clampRow(std::max(0.0, p.y - r)), clampColumn(p.x + r),
+                 clampRow(p.y + r));
+}
+
+void CoverageGrid::Reindex() {
+    index_.reset();
+    if (!points_.empty()) index_ = std::make_unique<Index>(points_);
+}
+
+// A block's candidates: every point that can be among the nearest of any
+// of its cells. With h the distance from the block's centre c to its
+// farthest cell centre and d9 the distance from c to its ninth-nearest
+// point within R, a cell's ninth-nearest lies within d9 + h of it, so its
+// neighbours lie within min(R, d9 + h) + h of c. The cells then pick their
+// neighbours from a few dozen candidates instead of searching the tree.
+void CoverageGrid::ComputeCells(int column0, int row0, int column1, int row1) {
+    std::vector<std::uint32_t> candidates;
+    for (int top = row0; top <= row1; top += kBlock) {
+        for (int left = column0; left <= column1; left += kBlock) {
+            const int right = std::min(left + kBlock - 1, column1), bottom = std::min(top + kBlock - 1, row1);
+            candidates.clear();
+            if (index_) {
+                const double cx = (geometry_.CentreX(left) + geometry_.CentreX(right)) / 2;
+                const double cy = (geometry_.CentreY(top) + geometry_.CentreY(bottom)) / 2;
+                const double h = std::hypot(geometry_.CentreX(right) - cx, geometry_.CentreY(bottom) - cy);
+                constexpr std::size_t kQuery = kNeighbours + 1;
+                std::uint32_t found[kQuery];
+                double squared[kQuery];
+                BoundedKnn nearest(kQuery, radius_ * radius_, found, squared);
+                const double centre[2] = {cx, cy};
+                index_->tree.findNeighbors(nearest, centre, nanoflann::SearchParams());
+                double reach = radius_ + h;
+                if (nearest.full()) reach = std::min(reach, std::sqrt(squared[kNeighbours]) + 2 * h);
+                Collector collect(reach * reach * (1 + 1e-12), candidates);
+                index_->tree.findNeighbors(collect, centre, nanoflann::SearchParams());
+            }
+            for (int row = top; row <= bottom; ++row)
+                for (int column = left; column <= right; ++column)
+                    values_[static_cast<std::size_t>(row) * geometry_.columns + column] =
+                        ComputeCell(column, row, candidates);
+        }
+    }
+}
+
+float CoverageGrid::ComputeCell(int column, int row, const std::vector<std::uint32_t>& candidates) const {
+    const std::size_t cell = static_cast<std::size_t>(row) * geometry_.columns + column;
+    if (heldCount_[cell] > 0) return static_cast<float>(heldSum_[cell] / heldCount_[cell]);
+
+    // The nine nearest within R, by distance, ties by point order.
+    constexpr std::size_t kQuery = kNeighbours + 1;
+    std::uint32_t found[kQuery];
+    double squared[kQuery];
+    std::size_t n = 0;
+    const double qx = geometry_.CentreX(column), qy = geometry_.CentreY(row);
+    const double limit = radius_ * radius_;
+    for (const std::uint32_t i : candidates) {
+        const double dx = points_[i].x - qx, dy = points_[i].y - qy;
+        const double d = dx * dx + dy * dy;
+        if (d > limit || (n == kQuery && (d > squared[n - 1] || (d == squared[n - 1] && i > found[n - 1])))) continue;
+        std::size_t at = n < kQuery ? n++ : kQuery - 1;
+        while (at > 0 && (squared[at - 1] > d || (squared[at - 1] == d && found[at - 1] > i))) {
+            squared[at] = squared[at - 1];
+            found[at] = found[at - 1];
+            --at;
+        }
+        squared[at] = d;
+        found[at] = i;
+    }
+    if (n == 0) return kNoData;
+
+    // With a ninth neighbour the weights reach zero at its distance.
+    const std::size_t used = n == kQuery ? kNeighbours : n;
+    const double reach = n == kQuery ? std::sqrt(squared[kNeighbours]) : radius_;
+    double weights = 0, sum = 0, lowest = points_[found[0]].value, highest = lowest;
+    for (std::size_t i = 0; i < used; ++i) {
+        const double d = std::sqrt(squared[i]);
+        const double v = points_[found[i]].value;
+        lowest = std::min(lowest, v);
+        highest = std::max(highest, v);
+        const double w = d >= reach ? 0.0 : ((reach - d) / (reach * d)) * ((reach - d) / (reach * d));
+        weights += w;
+        sum += w * v;
+    }
+    if (!(weights > 0) || !std::isfinite(weights)) {
+        // Every neighbour on the edge (ties): plain inverse squares.
+        weights = sum = 0;
+        for (std::size_t i = 0; i < used; ++i) {
+            const double w = 1.0 / squared[i];
+            weights += w;
+            sum += w * points_[found[i]].value;
+        }
+    }
+    // Rounding must not carry a mean past its inputs.
+    return static_cast<float>(std::clamp(sum / weights, lowest, highest));
+}
+
+std::size_t CoverageGrid::CellsWithData() const {
+    return static_cast<std::size_t>(std::count_if(values_.begin(), values_.end(), [](float v) { return !std::isnan(v); }));
+}
+
+double DefaultRadius(const std::vector<ValuePoint>& points, const GridGeometry& geometry) {
+    const double longest = std::max(geometry.planWidth, geometry.planHeight);
+    const double lower = 2.0 * geometry.cellSize, upper = std::max(lower, longest / 2.0);
+    std::vector<ValuePoint> distinct;
+    distinct.reserve(points.size());
+    for (const ValuePoint& p : points)
+        if (std::isfinite(p.x) && std::isfinite(p.y)) distinct.push_back(ValuePoint{p.x, p.y, 0});
+    std::sort(distinct.begin(), distinct.end(),
+              [](const ValuePoint& a, const ValuePoint& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+    distinct.erase(std::unique(distinct.begin(), distinct.end(),
+                               [](const ValuePoint& a, const ValuePoint& b) { return a.x == b.x && a.y == b.y; }),
+                   distinct.end());
+    if (distinct.size() < 2) return std::clamp(longest / 10.0, lower, upper);
+
+    const Cloud cloud{&distinct};
+    const Tree tree(2, cloud, nanoflann::KDTreeSingleIndexAdaptorParams(8));
+    const std::size_t k = std::min<std::size_t>(4, distinct.size() - 1) + 1;  // the point itself comes first
+    std::vector<double> reach;
+    reach.reserve(distinct.size());
+    std::uint32_t found[5];
+    double squared[5];
+    for (const ValuePoint& p : distinct) {
+        const double query[2] = {p.x, p.y};
+        const std::size_t n = tree.knnSearch(query, k, found, squared);
+        reach.push_back(std::sqrt(squared[n - 1]));
+    }
+    std::nth_element(reach.begin(), reach.begin() + reach.size() / 2, reach.end());
+    return std::clamp(2.0 * reach[reach.size() / 2], lower, upper);
+}
+
+}  // namespace quorl::analysis

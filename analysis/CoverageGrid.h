@@ -1,0 +1,106 @@
+#pragma once
+// Interpolation of survey point values over the plan, on a grid of square
+// cells a few plan pixels wide.
+//
+// Method: modified Shepard (inverse-distance weighting with weights that
+// fall to zero at the edge of each cell's neighbourhood). A cell takes the
+// k = 8 nearest points within the radius R (nanoflann's k-d tree), with
+// weights w = ((Rw - d) / (Rw d))^2 where Rw is the distance to the ninth
+// nearest point within R, or R itself when fewer are that close; so a
+// point leaving a cell's neighbourhood has already lost all its weight and
+// the map stays continuous. The properties this gives and the tests check:
+//   - a cell holding survey points has their value (their mean when
+//     several share the cell);
+//   - every value is a weighted mean, so it lies between the smallest and
+//     the largest value of the points that shape it;
+//   - a cell whose centre is farther than R from every point is no data
+//     (NaN), never extrapolated.
+// Cost: two tree searches per block of 8 x 8 cells, which give the few
+// dozen points the block's cells choose their neighbours from; nothing
+// scans every point for a cell. Adding a point changes only the cells
+// within R of it, so Add recomputes those alone.
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace quorl::analysis {
+
+struct GridGeometry {
+    int planWidth = 0;
+    int planHeight = 0;
+    int cellSize = 1;  // plan pixels per cell side
+    int columns = 0;
+    int rows = 0;
+
+    // Longest grid side this many cells at most (cells at least 2 pixels).
+    static constexpr int kMaxCellsAcross = 500;
+    // The grid for a plan: cell size max(2, ceil(longest side / 500)).
+    static GridGeometry ForPlan(int planWidth, int planHeight);
+    static GridGeometry WithCellSize(int planWidth, int planHeight, int cellSize);
+
+    std::size_t CellCount() const { return static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows); }
+    double CentreX(int column) const { return (column + 0.5) * cellSize; }
+    double CentreY(int row) const { return (row + 0.5) * cellSize; }
+    // The cell holding a plan position, or -1 off the grid.
+    int ColumnOf(double x) const;
+    int RowOf(double y) const;
+};
+
+struct ValuePoint {
+    double x = 0, y = 0;  // plan pixels
+    double value = 0;
+};
+
+// The default radius, from the spacing of the points: twice the median
+// distance from a point to its fourth-nearest neighbour (fewer when there
+// are fewer points; points at one place count once), kept between two
+// cells and half the plan's longer side. A lone point gets a tenth of the
+// longer side.
+double DefaultRadius(const std::vector<ValuePoint>& points, const GridGeometry& geometry);
+
+class CoverageGrid {
+public:
+    static constexpr int kNeighbours = 8;
+
+    CoverageGrid(GridGeometry geometry, double radius);
+    ~CoverageGrid();
+    CoverageGrid(CoverageGrid&&) noexcept;
+    CoverageGrid& operator=(CoverageGrid&&) noexcept;
+
+    // Interpolates the whole grid from `points` (those off the plan are
+    // ignored).
+    void Build(std::vector<ValuePoint> points);
+    // One more point: only the cells within the radius of it change.
+    void Add(const ValuePoint& point);
+
+    const GridGeometry& Geometry() const { return geometry_; }
+    double Radius() const { return radius_; }
+    // Row-major, columns x rows; NaN where there is no data.
+    const std::vector<float>& Values() const { return values_; }
+    float At(int column, int row) const {
+        return values_[static_cast<std::size_t>(row) * static_cast<std::size_t>(geometry_.columns) +
+                       static_cast<std::size_t>(column)];
+    }
+    static bool IsNoData(float value) { return std::isnan(value); }
+    const std::vector<ValuePoint>& Points() const { return points_; }
+    std::size_t CellsWithData() const;
+
+private:
+    struct Index;
+    void Reindex();
+    void ComputeCells(int column0, int row0, int column1, int row1);
+    float ComputeCell(int column, int row, const std::vector<std::uint32_t>& candidates) const;
+
+    GridGeometry geometry_;
+    double radius_;
+    std::vector<ValuePoint> points_;
+    std::vector<float> values_;
+    std::vector<double> heldSum_;          // per cell: values of the points in it
+    std::vector<std::uint32_t> heldCount_;
+    std::unique_ptr<Index> index_;
+};
+
+}  // namespace quorl::analysis

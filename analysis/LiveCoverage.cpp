@@ -1,0 +1,55 @@
+#include "analysis/LiveCoverage.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace quorl::analysis {
+
+LiveCoverage::LiveCoverage(int planWidth, int planHeight, std::optional<double> radius)
+    : geometry_(GridGeometry::ForPlan(planWidth, planHeight)),
+      fixedRadius_(radius),
+      grid_(geometry_, radius.value_or(DefaultRadius({}, geometry_))) {}
+
+std::optional<double> LiveCoverage::ValueOf(const CSiteData::_tap& point) {
+    const bool surveyPoint = point.kind == CSiteData::kGpsPoint || point.kind == CSiteData::kProjectedTap ||
+                             point.kind == CSiteData::kPlanTap;
+    if (!surveyPoint || point.apCount <= 0) return std::nullopt;
+    return point.strongest;
+}
+
+void LiveCoverage::Rebuild(const std::vector<CSiteData::_tap>& points) {
+    values_.clear();
+    for (const CSiteData::_tap& p : points)
+        if (auto v = ValueOf(p)) values_.push_back(ValuePoint{double(p.x), double(p.y), *v});
+    grid_ = CoverageGrid(geometry_, fixedRadius_.value_or(DefaultRadius(values_, geometry_)));
+    grid_.Build(values_);
+    lastRebuild_ = true;
+}
+
+bool LiveCoverage::Update(const std::vector<CSiteData::_tap>& points) {
+    lastRebuild_ = false;
+    // Only appends can be followed cell by cell; anything else starts over.
+    if (points.size() < seen_.size() || !std::equal(seen_.begin(), seen_.end(), points.begin())) {
+        Rebuild(points);
+        seen_ = points;
+        return true;
+    }
+    if (points.size() == seen_.size()) return false;
+    std::vector<ValuePoint> added;
+    for (std::size_t i = seen_.size(); i < points.size(); ++i)
+        if (auto v = ValueOf(points[i])) added.push_back(ValuePoint{double(points[i].x), double(points[i].y), *v});
+    seen_ = points;
+    if (added.empty()) return false;
+    values_.insert(values_.end(), added.begin(), added.end());
+    if (!fixedRadius_) {
+        const double radius = DefaultRadius(values_, geometry_);
+        if (std::abs(radius - grid_.Radius()) > kRebuildDrift * grid_.Radius()) {
+            Rebuild(points);
+            return true;
+        }
+    }
+    for (const ValuePoint& p : added) grid_.Add(p);
+    return true;
+}
+
+}  // namespace quorl::analysis

@@ -1,0 +1,54 @@
+#pragma once
+// The `signal` layer of a collection that is still growing, for the site
+// view: it follows the point list (CSiteData::_tap entries) and brings the
+// grid up to date with the least work. Points appended since the last
+// update are added one by one (only the cells near each change); a deleted
+// point, a shorter list or a default radius that has drifted by more than
+// a quarter since the last build rebuilds the whole grid.
+//
+// A point's value is its strongest level; a point that heard no access
+// point, a deleted one and an access point marker have none.
+//
+// Not thread-safe: one worker owns it and hands out copies of the grid.
+//
+//   LiveCoverage live(planWidth, planHeight);
+//   live.Update(siteData.Points());   // after every stored point
+//   draw(live.Grid());
+
+#include <optional>
+#include <vector>
+
+#include "analysis/CoverageGrid.h"
+#include "survey/SiteData.h"
+
+namespace quorl::analysis {
+
+class LiveCoverage {
+public:
+    // Radius drift that makes an update rebuild the grid.
+    static constexpr double kRebuildDrift = 0.25;
+
+    // `radius` fixes the radius; without it the default rule applies.
+    LiveCoverage(int planWidth, int planHeight, std::optional<double> radius = std::nullopt);
+
+    // Brings the grid up to `points`. True when the grid changed.
+    bool Update(const std::vector<CSiteData::_tap>& points);
+
+    const CoverageGrid& Grid() const { return grid_; }
+    // How the last Update went (for tests and the status line).
+    bool LastWasRebuild() const { return lastRebuild_; }
+
+    static std::optional<double> ValueOf(const CSiteData::_tap& point);
+
+private:
+    void Rebuild(const std::vector<CSiteData::_tap>& points);
+
+    GridGeometry geometry_;
+    std::optional<double> fixedRadius_;
+    CoverageGrid grid_;
+    std::vector<CSiteData::_tap> seen_;  // the list as of the last update
+    std::vector<ValuePoint> values_;     // the values drawn from it
+    bool lastRebuild_ = false;
+};
+
+}  // namespace quorl::analysis

@@ -1,0 +1,105 @@
+#include "coverage/Legend.h"
+
+#include <QFontMetrics>
+#include <QLinearGradient>
+#include <QPainter>
+#include <algorithm>
+
+namespace quorl::coverage {
+
+namespace {
+
+struct Layout {
+    int padding, lineHeight, barWidth, barHeight, swatch, width, height;
+};
+
+Layout Measure(const ColourScale& scale, const LegendText& text, const QFont& font) {
+    QFont bold = font;
+    bold.setBold(true);
+    const QFontMetrics fm(font), fb(bold);
+    Layout l{};
+    l.padding = fm.height() / 2;
+    l.lineHeight = fm.height();
+    l.swatch = fm.height();
+    int width = fb.horizontalAdvance(text.title);
+    for (const QString& line : text.lines) width = std::max(width, fm.horizontalAdvance(line));
+    int height = fb.height() + l.lineHeight * static_cast<int>(text.lines.size());
+    const auto entries = scale.Entries();
+    if (scale.Discrete()) {
+        int labels = 0;
+        for (const auto& e : entries) labels = std::max(labels, fm.horizontalAdvance(e.label));
+        width = std::max(width, l.swatch + l.padding + labels);
+        height += l.padding + static_cast<int>(entries.size()) * (l.swatch + 2);
+    } else {
+        l.barWidth = std::max(width, fm.horizontalAdvance(QStringLiteral("-100")) * 6);
+        l.barHeight = fm.height();
+        width = std::max(width, l.barWidth);
+        height += l.padding + l.barHeight + 4 + fm.height();
+    }
+    l.width = width + 2 * l.padding;
+    l.height = height + 2 * l.padding;
+    return l;
+}
+
+}  // namespace
+
+QSize LegendSize(const ColourScale& scale, const LegendText& text, const QFont& font) {
+    const Layout l = Measure(scale, text, font);
+    return QSize(l.width, l.height);
+}
+
+void DrawLegend(QPainter& painter, QPoint at, const ColourScale& scale, const LegendText& text, const QFont& font) {
+    const Layout l = Measure(scale, text, font);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QColor(80, 80, 80));
+    painter.setBrush(QColor(255, 255, 255, 235));
+    painter.drawRect(QRect(at, QSize(l.width - 1, l.height - 1)));
+
+    QFont bold = font;
+    bold.setBold(true);
+    const QFontMetrics fm(font), fb(bold);
+    int x = at.x() + l.padding, y = at.y() + l.padding;
+    painter.setPen(Qt::black);
+    painter.setFont(bold);
+    painter.drawText(x, y + fb.ascent(), text.title);
+    y += fb.height();
+    painter.setFont(font);
+    for (const QString& line : text.lines) {
+        painter.drawText(x, y + fm.ascent(), line);
+        y += l.lineHeight;
+    }
+    y += l.padding;
+    const auto entries = scale.Entries();
+    if (scale.Discrete()) {
+        for (const auto& e : entries) {
+            painter.setPen(QColor(80, 80, 80));
+            painter.setBrush(QColor(e.colour));
+            painter.drawRect(x, y, l.swatch - 1, l.swatch - 1);
+            painter.setPen(Qt::black);
+            painter.drawText(x + l.swatch + l.padding, y + fm.ascent(), e.label);
+            y += l.swatch + 2;
+        }
+    } else {
+        QLinearGradient gradient(x, 0, x + l.barWidth, 0);
+        for (int i = 0; i <= 32; ++i) {
+            const double v = scale.Min() + (scale.Max() - scale.Min()) * i / 32.0;
+            gradient.setColorAt(i / 32.0, QColor(scale.ColourOf(v)));
+        }
+        painter.setPen(QColor(80, 80, 80));
+        painter.setBrush(gradient);
+        painter.drawRect(x, y, l.barWidth - 1, l.barHeight - 1);
+        y += l.barHeight;
+        painter.setPen(Qt::black);
+        for (const auto& e : entries) {
+            const int tx = x + static_cast<int>((e.value - scale.Min()) / (scale.Max() - scale.Min()) * (l.barWidth - 1));
+            painter.drawLine(tx, y, tx, y + 3);
+            const int w = fm.horizontalAdvance(e.label);
+            const int left = std::clamp(tx - w / 2, x, x + l.barWidth - w);
+            painter.drawText(left, y + 4 + fm.ascent(), e.label);
+        }
+    }
+    painter.restore();
+}
+
+}  // namespace quorl::coverage

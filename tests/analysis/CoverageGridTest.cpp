@@ -1,0 +1,180 @@
+// The interpolation's promises on hand-made point sets: exact at the cells
+// holding points, bounded by the points that shape a cell, no data beyond
+// the radius, and an incremental update equal to a rebuild.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "analysis/CoverageGrid.h"
+#include "analysis/LiveCoverage.h"
+
+using namespace quorl::analysis;
+
+namespace {
+
+struct Case {
+    const char* name;
+    std::vector<ValuePoint> points;
+    double radius;
+};
+
+std::vector<ValuePoint> RandomPoints(int n, unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> x(0, 400), y(0, 300), v(-95, -30);
+    std::vector<ValuePoint> points;
+    for (int i = 0; i < n; ++i) points.push_back({x(random), y(random), std::round(v(random))});
+    return points;
+}
+
+std::vector<Case> Cases() {
+    return {
+        {"one point", {{100, 100, -60}}, 50},
+        {"two points far apart", {{20, 20, -40}, {380, 280, -80}}, 60},
+        {"collinear walk", {{10, 150, -50}, {40, 150, -55}, {70, 150, -70}, {100, 150, -45}, {130, 150, -90}}, 40},
+        {"two in one cell", {{101, 101, -50}, {100.5, 100.5, -70}, {200, 200, -60}}, 80},
+        {"equidistant ring", {{200, 100, -50}, {300, 150, -60}, {200, 200, -70}, {100, 150, -80}}, 120},
+        {"random 300", RandomPoints(300, 7), 30},
+    };
+}
+
+double Distance(const ValuePoint& p, double x, double y) { return std::hypot(p.x - x, p.y - y); }
+
+}  // namespace
+
+TEST(CoverageGrid, KeepsItsPromisesOnHandMadePointSets) {
+    const GridGeometry geometry = GridGeometry::WithCellSize(400, 300, 4);
+    for (const Case& c : Cases()) {
+        SCOPED_TRACE(c.name);
+        CoverageGrid grid(geometry, c.radius);
+        grid.Build(c.points);
+        for (int row = 0; row < geometry.rows; ++row) {
+            for (int column = 0; column < geometry.columns; ++column) {
+                const float v = grid.At(column, row);
+                const double cx = geometry.CentreX(column), cy = geometry.CentreY(row);
+                // The points that may shape the cell: those in it and those within the radius.
+                double lo = INFINITY, hi = -INFINITY, held = 0;
+                int inCell = 0;
+                for (const ValuePoint& p : c.points) {
+                    const bool here = geometry.ColumnOf(p.x) == column && geometry.RowOf(p.y) == row;
+                    if (here) {
+                        held += p.value;
+                        ++inCell;
+                    }
+                    if (here || Distance(p, cx, cy) <= c.radius) {
+                        lo = std::min(lo, p.value);
+                        hi = std::max(hi, p.value);
+                    }
+                }
+                if (inCell > 0) {
+                    ASSERT_NEAR(v, held / inCell, 1e-4) << column << "," << row;
+                } else if (lo > hi) {
+                    ASSERT_TRUE(CoverageGrid::IsNoData(v)) << column << "," << row;
+                } else {
+                    ASSERT_FALSE(CoverageGrid::IsNoData(v)) << column << "," << row;
+                    ASSERT_GE(v, lo - 1e-4) << column << "," << row;
+                    ASSERT_LE(v, hi + 1e-4) << column << "," << row;
+                }
+            }
+        }
+    }
+}
+
+TEST(CoverageGrid, AddingPointsOneByOneGivesTheSameGridAsABuild) {
+    const GridGeometry geometry = GridGeometry::WithCellSize(400, 300, 3);
+    const auto points = RandomPoints(120, 11);
+    CoverageGrid built(geometry, 35);
+    built.Build(points);
+    CoverageGrid grown(geometry, 35);
+    grown.Build({});
+    EXPECT_EQ(grown.CellsWithData(), 0u);
+    for (const ValuePoint& p : points) grown.Add(p);
+    // Off the plan and not a number: ignored.
+    grown.Add({-5, 10, -50});
+    grown.Add({10, 10, NAN});
+    ASSERT_EQ(built.Values().size(), grown.Values().size());
+    for (std::size_t i = 0; i < built.Values().size(); ++i) {
+        const float a = built.Values()[i], b = grown.Values()[i];
+        ASSERT_EQ(std::isnan(a), std::isnan(b)) << i;
+        if (!std::isnan(a)) {
+            ASSERT_FLOAT_EQ(a, b) << i;
+        }
+    }
+}
+
+TEST(CoverageGrid, GeometryAndDefaultRadiusFollowThePlanAndTheSpacing) {
+    // Cell size from the plan: at most 500 cells across, at least 2 pixels.
+    struct Plan {
+        int w, h, cell, columns, rows;
+    };
+    for (const Plan& p : {Plan{800, 600, 2, 400, 300}, Plan{4000, 3000, 8, 500, 375}, Plan{10000, 8000, 20, 500, 400},
+                          Plan{1001, 10, 3, 334, 4}, Plan{1, 1, 2, 1, 1}}) {
+        const GridGeometry g = GridGeometry::ForPlan(p.w, p.h);
+        EXPECT_EQ(g.cellSize, p.cell) << p.w;
+        EXPECT_EQ(g.columns, p.columns) << p.w;
+        EXPECT_EQ(g.rows, p.rows) << p.w;
+    }
+    const GridGeometry g = GridGeometry::WithCellSize(1000, 1000, 4);
+    // A regular grid of spacing 20: the fourth-nearest neighbour is 20 away.
+    std::vector<ValuePoint> lattice;
+    for (int i = 0; i < 20; ++i)
+        for (int j = 0; j < 20; ++j) lattice.push_back({100.0 + 20 * i, 100.0 + 20 * j, -50});
+    EXPECT_DOUBLE_EQ(DefaultRadius(lattice, g), 40);
+    // Repeated visits of one place count once.
+    auto twice = lattice;
+    twice.insert(twice.end(), lattice.begin(), lattice.end());
+    EXPECT_DOUBLE_EQ(DefaultRadius(twice, g), 40);
+    // Clamped: two cells at least, half the plan at most; a lone point a tenth.
+    EXPECT_DOUBLE_EQ(DefaultRadius({{0, 0, 1}, {1, 0, 1}}, g), 8);
+    EXPECT_DOUBLE_EQ(DefaultRadius({{0, 0, 1}, {999, 999, 1}}, g), 500);
+    EXPECT_DOUBLE_EQ(DefaultRadius({{5, 5, 1}}, g), 100);
+    EXPECT_DOUBLE_EQ(DefaultRadius({}, g), 100);
+}
+
+TEST(LiveCoverage, FollowsAGrowingPointListAndStartsOverWhenItChanges) {
+    using quorl::CSiteData;
+    std::vector<CSiteData::_tap> taps;
+    for (const ValuePoint& p : RandomPoints(60, 5))
+        taps.push_back(CSiteData::_tap{int(p.x), int(p.y), static_cast<std::int16_t>(p.value), 3, CSiteData::kGpsPoint, 0});
+    taps[10].apCount = 0;  // heard nothing: no value
+    taps[20].kind = CSiteData::kApMarker;
+
+    LiveCoverage live(400, 300, 30.0);
+    std::vector<CSiteData::_tap> list;
+    for (const auto& tap : taps) {
+        list.push_back(tap);
+        EXPECT_EQ(live.Update(list), LiveCoverage::ValueOf(tap).has_value());
+        EXPECT_FALSE(live.LastWasRebuild());
+    }
+    EXPECT_FALSE(live.Update(list));
+    std::vector<ValuePoint> values;
+    for (const auto& tap : list)
+        if (auto v = LiveCoverage::ValueOf(tap)) values.push_back({double(tap.x), double(tap.y), *v});
+    CoverageGrid whole(live.Grid().Geometry(), 30.0);
+    whole.Build(values);
+    EXPECT_EQ(live.Grid().Points().size(), 58u);
+    for (std::size_t i = 0; i < whole.Values().size(); ++i) {
+        const float a = whole.Values()[i], b = live.Grid().Values()[i];
+        ASSERT_EQ(std::isnan(a), std::isnan(b)) << i;
+        if (!std::isnan(a)) {
+            ASSERT_FLOAT_EQ(a, b) << i;
+        }
+    }
+
+    // A deleted point leaves the map.
+    list[0].kind = CSiteData::kDeleted;
+    EXPECT_TRUE(live.Update(list));
+    EXPECT_TRUE(live.LastWasRebuild());
+    EXPECT_EQ(live.Grid().Points().size(), 57u);
+
+    // With the default radius, a survey that grows much denser is rebuilt.
+    LiveCoverage spaced(400, 300);
+    std::vector<CSiteData::_tap> sparse = {{0, 0, -50, 1, 0, 0}, {300, 200, -60, 1, 0, 0}};
+    spaced.Update(sparse);
+    const double before = spaced.Grid().Radius();
+    for (int i = 0; i < 30; ++i) sparse.push_back({100 + i * 3, 100, -55, 1, 0, 0});
+    spaced.Update(sparse);
+    EXPECT_TRUE(spaced.LastWasRebuild());
+    EXPECT_LT(spaced.Grid().Radius(), before);
+}

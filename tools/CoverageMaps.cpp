@@ -1,0 +1,198 @@
+#include "tools/CoverageMaps.h"
+
+#include <QFile>
+#include <QFont>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QSaveFile>
+#include <charconv>
+#include <cstdio>
+#include <cmath>
+
+#include "coverage/CoverageImage.h"
+#include "coverage/Legend.h"
+
+namespace quorl::tools {
+
+using namespace quorl::analysis;
+
+void StartPictureApp() {
+    if (QGuiApplication::instance()) return;
+    // Qt's own chatter (no runtime folder, font fallbacks) is no business of
+    // the command's user; our errors go to stderr ourselves.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(text));
+    });
+    static int argc = 3;
+    static char name[] = "quorl", option[] = "-platform", platform[] = "offscreen";
+    static char* argv[] = {name, option, platform, nullptr};
+    static QGuiApplication app(argc, argv);
+}
+
+bool LoadSurveyOnPlan(const std::string& surveyPath, const std::string& projectionPath, LoadedSurvey& out,
+                      std::string& error) {
+    if (!LoadPlanSource(projectionPath, out.plan, error)) return false;
+    out.planImage = QImage::fromData(out.plan.bitmap.data(), static_cast<int>(out.plan.bitmap.size()), "BMP");
+    if (out.planImage.isNull()) {
+        error = projectionPath + " holds a plan image that cannot be decoded.";
+        return false;
+    }
+    out.planImage = out.planImage.convertToFormat(QImage::Format_RGB32);
+    // The plan as the image decodes, whatever its header claimed.
+    const Placement placement{out.plan.transform, out.planImage.width(), out.planImage.height()};
+    return LoadSurvey(surveyPath, placement, out.survey, error);
+}
+
+bool BuildMap(const LoadedSurvey& loaded, const MetricOptions& options, std::optional<double> radius, CoverageMap& out,
+              std::string& error) {
+    const Survey& survey = loaded.survey;
+    if (!options.filter.Empty() && !AnyMatch(survey, options.filter)) {
+        error = "no access point of " + survey.name + " matches the filter (" + options.filter.Describe() + ").";
+        return false;
+    }
+    std::vector<ValuePoint> points;
+    points.reserve(survey.points.size());
+    for (const SurveyPoint& p : survey.points)
+        if (auto v = PointValue(p, options)) points.push_back(ValuePoint{p.x, p.y, *v});
+    if (points.empty()) {
+        error = std::string("no survey point of ") + survey.name + " has a " + MetricName(options.metric) +
+                " value for " + options.filter.Describe() + ".";
+        return false;
+    }
+    const GridGeometry geometry = GridGeometry::ForPlan(loaded.planImage.width(), loaded.planImage.height());
+    out.options = options;
+    out.samples = points.size();
+    out.radiusGiven = radius.has_value();
+    out.grid = CoverageGrid(geometry, radius ? *radius : DefaultRadius(points, geometry));
+    out.grid.Build(std::move(points));
+    return true;
+}
+
+coverage::ColourScale ScaleFor(Metric metric, double min, double max, bool classes) {
+    if (IsCount(metric)) return coverage::ColourScale::Counts();
+    return classes ? coverage::ColourScale::SignalClasses() : coverage::ColourScale::Viridis(min, max);
+}
+
+QString MetricTitle(const MetricOptions& options) {
+    switch (options.metric) {
+    case Metric::Signal: return QStringLiteral("signal: strongest level (dBm)");
+    case Metric::Secondary: return QStringLiteral("secondary: second-strongest AP (dBm)");
+    case Metric::ApCount: return QStringLiteral("ap-count: APs at or above %1 dBm").arg(options.threshold);
+    case Metric::CoChannel:
+        return QStringLiteral("co-channel: other APs on the channel at or above %1 dBm").arg(options.threshold);
+    }
+    return {};
+}
+
+QImage RenderMap(const LoadedSurvey& loaded, const CoverageMap& map, const coverage::ColourScale& scale,
+                 int maxWidth) {
+    const QImage& plan = loaded.planImage;
+    const double s = maxWidth > 0 && plan.width() > maxWidth ? double(maxWidth) / plan.width() : 1.0;
+    const int planW = std::max(1, static_cast<int>(std::lround(plan.width() * s)));
+    const int planH = std::max(1, static_cast<int>(std::lround(plan.height() * s)));
+
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(std::clamp(planH / 40, 11, 16));
+    coverage::LegendText text;
+    text.title = MetricTitle(map.options);
+    text.lines << QString::fromStdString(map.options.filter.Describe())
+               << QStringLiteral("survey %1").arg(QString::fromStdString(loaded.survey.name))
+               << QStringLiteral("plan %1").arg(QString::fromStdString(loaded.plan.name))
+               << QStringLiteral("%1 points with a value").arg(map.samples)
+               << QStringLiteral("radius %1 px%2").arg(std::lround(map.grid.Radius())).arg(map.radiusGiven ? "" : " (from the spacing)")
+               << QStringLiteral("scale %1").arg(scale.Name());
+    const QSize legend = coverage::LegendSize(scale, text, font);
+    const int margin = 8;
+    QImage image(planW + legend.width() + 2 * margin, std::max(planH, legend.height() + 2 * margin),
+                 QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.drawImage(QRect(0, 0, planW, planH), plan);
+
+    painter.save();
+    painter.scale(s, s);
+    painter.setClipRect(QRectF(0, 0, plan.width(), plan.height()));
+    coverage::DrawCoverage(painter, coverage::GridImage(map.grid, scale, 170), map.grid.Geometry());
+    painter.restore();
+
+    // Survey points: white dots where the metric has a value, grey rings where not.
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    const double r = std::clamp(planW / 250.0, 2.0, 4.0);
+    for (const SurveyPoint& p : loaded.survey.points) {
+        const bool sample = PointValue(p, map.options).has_value();
+        painter.setPen(QPen(sample ? QColor(0, 0, 0) : QColor(110, 110, 110), 1));
+        painter.setBrush(sample ? QBrush(Qt::white) : QBrush(Qt::NoBrush));
+        painter.drawEllipse(QPointF(p.x * s, p.y * s), r, r);
+    }
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    coverage::DrawLegend(painter, QPoint(planW + margin, margin), scale, text, font);
+    painter.end();
+    return image;
+}
+
+namespace {
+
+bool Commit(QSaveFile& file, const std::string& path, std::string& error) {
+    if (!file.commit()) {
+        error = "cannot write " + path + ": " + file.errorString().toStdString();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool SavePng(const QImage& image, const std::string& path, std::string& error) {
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = "cannot create " + path + ": " + file.errorString().toStdString();
+        return false;
+    }
+    if (!image.save(&file, "PNG")) {
+        file.cancelWriting();
+        error = "cannot write " + path + ": " + file.errorString().toStdString();
+        return false;
+    }
+    return Commit(file, path, error);
+}
+
+bool SaveText(const std::string& text, const std::string& path, std::string& error) {
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = "cannot create " + path + ": " + file.errorString().toStdString();
+        return false;
+    }
+    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
+        file.cancelWriting();
+        error = "cannot write " + path + ": " + file.errorString().toStdString();
+        return false;
+    }
+    return Commit(file, path, error);
+}
+
+std::string GridCsv(const CoverageGrid& grid, bool counts) {
+    const GridGeometry& g = grid.Geometry();
+    std::string out = "x,y,value\n";
+    out.reserve(out.size() + g.CellCount() * 16);
+    char buffer[64];
+    for (int row = 0; row < g.rows; ++row) {
+        for (int column = 0; column < g.columns; ++column) {
+            char* end = buffer;
+            end = std::to_chars(end, buffer + sizeof buffer, g.CentreX(column)).ptr;
+            *end++ = ',';
+            end = std::to_chars(end, buffer + sizeof buffer, g.CentreY(row)).ptr;
+            *end++ = ',';
+            const float v = grid.At(column, row);
+            if (!std::isnan(v)) {
+                const double shown = counts ? std::round(v) : std::round(v * 10.0) / 10.0;
+                end = std::to_chars(end, buffer + sizeof buffer, shown).ptr;
+            }
+            *end++ = '\n';
+            out.append(buffer, end);
+        }
+    }
+    return out;
+}
+
+}  // namespace quorl::tools

@@ -1,0 +1,64 @@
+#pragma once
+// What `quorl heatmap` and `quorl report` share: loading a survey on the
+// plan of its projection, interpolating one metric, drawing the map (plan,
+// coverage, survey points and legend) and writing files whole or not at all.
+
+#include <QImage>
+#include <optional>
+#include <string>
+
+#include "analysis/CoverageGrid.h"
+#include "analysis/Metrics.h"
+#include "analysis/PlanSource.h"
+#include "analysis/SurveyPoints.h"
+#include "coverage/ColourScale.h"
+
+namespace quorl::tools {
+
+// Pictures need fonts, and fonts need a QGuiApplication: one on the
+// offscreen platform, made once (no display is used).
+void StartPictureApp();
+
+struct LoadedSurvey {
+    analysis::PlanSource plan;
+    QImage planImage;
+    analysis::Survey survey;
+};
+
+// False with `error` set for a file that cannot be used.
+bool LoadSurveyOnPlan(const std::string& surveyPath, const std::string& projectionPath, LoadedSurvey& out,
+                      std::string& error);
+
+struct CoverageMap {
+    analysis::MetricOptions options;
+    analysis::CoverageGrid grid{analysis::GridGeometry{}, 1.0};
+    std::size_t samples = 0;  // survey points with a value
+    bool radiusGiven = false;
+};
+
+// Interpolates the metric. False with `error` set when the filter matches
+// no access point of the survey or no point has a value.
+bool BuildMap(const LoadedSurvey& loaded, const analysis::MetricOptions& options, std::optional<double> radius,
+              CoverageMap& out, std::string& error);
+
+// The default scale of a metric: viridis over min..max for levels, counts
+// for counts.
+coverage::ColourScale ScaleFor(analysis::Metric metric, double min, double max, bool classes);
+
+// The plan, the coverage blended over it, the survey points and, to the
+// right, the legend. `maxWidth` > 0 scales a larger plan down.
+QImage RenderMap(const LoadedSurvey& loaded, const CoverageMap& map, const coverage::ColourScale& scale,
+                 int maxWidth = 0);
+
+// "signal (dBm)", "ap-count at or above -67 dBm", ...
+QString MetricTitle(const analysis::MetricOptions& options);
+
+// Writes through a temporary file renamed into place; false with `error`.
+bool SavePng(const QImage& image, const std::string& path, std::string& error);
+bool SaveText(const std::string& text, const std::string& path, std::string& error);
+
+// The grid as CSV: "x,y,value", one row per cell (cell centre in plan
+// pixels, value empty for no data).
+std::string GridCsv(const analysis::CoverageGrid& grid, bool counts);
+
+}  // namespace quorl::tools

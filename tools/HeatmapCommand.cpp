@@ -1,0 +1,131 @@
+// quorl heatmap SURVEY.ssd --projection SITE --metric M [filters] ... -o OUT.png
+// [--values OUT.csv]: one coverage map of a survey over its plan, and the
+// interpolated grid as numbers.
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/CommandRegistry.h"
+#include "tools/CoverageMaps.h"
+
+namespace quorl::tools {
+
+namespace {
+
+using namespace quorl::analysis;
+
+constexpr const char* kUsage =
+    "usage: quorl heatmap SURVEY.ssd --projection SITE.gpf|.lpf [--metric signal|secondary|ap-count|co-channel]\n"
+    "                     [--ssid NAME] [--mac MAC] [--band 2.4|5] [--channel N] [--threshold DBM]\n"
+    "                     [--min DBM] [--max DBM] [--radius PX] [--scale viridis|classes]\n"
+    "                     -o OUT.png [--values OUT.csv]\n";
+
+int Fail(const std::string& text) {
+    std::fprintf(stderr, "quorl heatmap: %s\n", text.c_str());
+    return 1;
+}
+
+int Usage(const std::string& why) {
+    std::fprintf(stderr, "quorl heatmap: %s\n%s", why.c_str(), kUsage);
+    return 2;
+}
+
+std::optional<double> Number(const std::string& text) {
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
+int Run(const std::vector<std::string>& args) {
+    std::string surveyPath, projectionPath, out, values;
+    MetricOptions options = DefaultOptions(Metric::Signal);
+    std::optional<int> threshold;
+    std::optional<double> radius;
+    double min = coverage::ColourScale::kDefaultMin, max = coverage::ColourScale::kDefaultMax;
+    bool classes = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a.size() > 1 && a[0] == '-' && !hasValue) return Usage(a + " needs a value");
+        if (a == "--projection") {
+            projectionPath = args[++i];
+        } else if (a == "--metric") {
+            const auto m = ParseMetric(args[++i]);
+            if (!m) return Usage("unknown metric '" + args[i] + "'");
+            options.metric = *m;
+        } else if (a == "--ssid") {
+            options.filter.ssid = args[++i];
+        } else if (a == "--mac") {
+            MacAddress mac;
+            if (!ParseMac(args[++i], mac)) return Usage("--mac takes six hex pairs, as 00-0A-1B-2C-3D-01");
+            options.filter.mac = mac;
+        } else if (a == "--band") {
+            const std::string& v = args[++i];
+            if (v == "2.4") options.filter.band = Band::Ghz24;
+            else if (v == "5") options.filter.band = Band::Ghz5;
+            else return Usage("--band takes 2.4 or 5");
+        } else if (a == "--channel") {
+            const auto v = Number(args[++i]);
+            if (!v || *v < 1 || *v > 255 || *v != std::floor(*v)) return Usage("--channel takes a channel number");
+            options.filter.channel = static_cast<int>(*v);
+        } else if (a == "--threshold") {
+            const auto v = Number(args[++i]);
+            if (!v || *v < -128 || *v > 0) return Usage("--threshold takes a level in dBm (-128 to 0)");
+            threshold = static_cast<int>(std::lround(*v));
+        } else if (a == "--min" || a == "--max") {
+            const auto v = Number(args[++i]);
+            if (!v || *v < -150 || *v > 50) return Usage(a + " takes a level in dBm");
+            (a == "--min" ? min : max) = *v;
+        } else if (a == "--radius") {
+            const auto v = Number(args[++i]);
+            if (!v || *v <= 0 || *v > 100000) return Usage("--radius takes a distance in plan pixels above 0");
+            radius = *v;
+        } else if (a == "--scale") {
+            const std::string& v = args[++i];
+            if (v == "classes") classes = true;
+            else if (v != "viridis") return Usage("--scale takes viridis or classes");
+        } else if (a == "-o" || a == "--output") {
+            out = args[++i];
+        } else if (a == "--values") {
+            values = args[++i];
+        } else if (!a.empty() && a[0] != '-' && surveyPath.empty()) {
+            surveyPath = a;
+        } else {
+            return Usage("unexpected argument '" + a + "'");
+        }
+    }
+    if (surveyPath.empty() || projectionPath.empty() || out.empty())
+        return Usage("a survey, --projection and -o are needed");
+    if (!(min < max)) return Usage("--min must be below --max");
+    if (threshold) options.threshold = *threshold;
+
+    StartPictureApp();
+    LoadedSurvey loaded;
+    std::string error;
+    if (!LoadSurveyOnPlan(surveyPath, projectionPath, loaded, error)) return Fail(error);
+    CoverageMap map;
+    if (!BuildMap(loaded, options, radius, map, error)) return Fail(error);
+    const coverage::ColourScale scale = ScaleFor(options.metric, min, max, classes);
+    if (!SavePng(RenderMap(loaded, map, scale), out, error)) return Fail(error);
+    if (!values.empty() && !SaveText(GridCsv(map.grid, IsCount(options.metric)), values, error)) return Fail(error);
+
+    const Survey& s = loaded.survey;
+    std::printf("%s: %s of %zu points (%u deleted, %u without a position, %u off the plan), radius %.0f px, "
+                "%zu of %zu cells with data\n",
+                out.c_str(), MetricName(options.metric), map.samples, s.deleted, s.withoutPosition, s.offPlan,
+                map.grid.Radius(), map.grid.CellsWithData(), map.grid.Geometry().CellCount());
+    return 0;
+}
+
+const RegisterCommand kRegistration("heatmap",
+                                    "heatmap SURVEY.ssd --projection SITE --metric M ... -o OUT.png    coverage map",
+                                    Run);
+
+}  // namespace
+
+}  // namespace quorl::tools

@@ -1,0 +1,347 @@
+// quorl report SURVEY.ssd --projection SITE -o DIR: one HTML page for a
+// customer (DIR/index.html) with its pictures beside it as PNG files. The
+// page opens from the disk: no script, no network, styles inline. It is
+// also well-formed XML, so tools (and the tests) can parse it.
+
+#include <QDir>
+#include <QFont>
+#include <QFontMetrics>
+#include <QPainter>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "analysis/SurveySummary.h"
+#include "engine/Engine.h"
+#include "tools/CommandRegistry.h"
+#include "tools/CoverageMaps.h"
+
+namespace quorl::tools {
+
+namespace {
+
+using namespace quorl::analysis;
+
+constexpr const char* kUsage = "usage: quorl report SURVEY.ssd --projection SITE.gpf|.lpf -o DIR\n";
+// Pictures on the page are at most this wide.
+constexpr int kPageImageWidth = 1000;
+// A page with a map for every one of hundreds of networks helps nobody.
+constexpr int kMaxSsidMaps = 20;
+
+int Fail(const std::string& text) {
+    std::fprintf(stderr, "quorl report: %s\n", text.c_str());
+    return 1;
+}
+
+std::string Html(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&#39;"; break;
+        default:
+            // Control bytes are not allowed in XML; SSIDs may hold anything.
+            if (static_cast<unsigned char>(c) < 0x20 && c != '\t') out += "?";
+            else out += c;
+        }
+    }
+    return out;
+}
+
+// SSIDs are raw bytes: keep valid UTF-8, replace the rest.
+std::string Utf8(const std::string& bytes) {
+    const QString s = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return s.toStdString();
+}
+
+std::string Format(const char* format, double a, double b) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, a, b);
+    return text;
+}
+
+QFont PictureFont(int pixels) {
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(pixels);
+    return font;
+}
+
+// A legend box beside a picture: title, lines and coloured swatches.
+void DrawKey(QPainter& painter, QPoint at, const QString& title, const QStringList& lines,
+             const std::vector<std::pair<QColor, QString>>& swatches) {
+    const QFont font = PictureFont(12);
+    QFont bold = font;
+    bold.setBold(true);
+    const QFontMetrics fm(font), fb(bold);
+    int width = fb.horizontalAdvance(title);
+    for (const QString& line : lines) width = std::max(width, fm.horizontalAdvance(line));
+    for (const auto& [colour, label] : swatches) width = std::max(width, fm.height() + 6 + fm.horizontalAdvance(label));
+    const int pad = 6;
+    const int height = fb.height() + fm.height() * int(lines.size() + swatches.size()) + pad / 2;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QColor(80, 80, 80));
+    painter.setBrush(Qt::white);
+    painter.drawRect(at.x(), at.y(), width + 2 * pad, height + 2 * pad);
+    int y = at.y() + pad;
+    painter.setPen(Qt::black);
+    painter.setFont(bold);
+    painter.drawText(at.x() + pad, y + fb.ascent(), title);
+    y += fb.height();
+    painter.setFont(font);
+    for (const QString& line : lines) {
+        painter.drawText(at.x() + pad, y + fm.ascent(), line);
+        y += fm.height();
+    }
+    y += pad / 2;
+    for (const auto& [colour, label] : swatches) {
+        painter.setPen(Qt::black);
+        painter.setBrush(colour);
+        painter.drawRect(at.x() + pad, y + 1, fm.height() - 3, fm.height() - 3);
+        painter.drawText(at.x() + pad + fm.height() + 4, y + fm.ascent(), label);
+        y += fm.height();
+    }
+    painter.restore();
+}
+
+constexpr int kKeyWidth = 260;
+
+// The plan with each access point's estimated position, numbered as in the table.
+QImage AccessPointMap(const LoadedSurvey& loaded, const SurveySummary& summary) {
+    const QImage& plan = loaded.planImage;
+    const double s = plan.width() > kPageImageWidth ? double(kPageImageWidth) / plan.width() : 1.0;
+    const QRect planRect(0, 0, std::max(1, int(std::lround(plan.width() * s))), std::max(1, int(std::lround(plan.height() * s))));
+    QImage image(planRect.width() + kKeyWidth, std::max(planRect.height(), 140), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.drawImage(planRect, plan);
+    painter.fillRect(planRect, QColor(255, 255, 255, 90));
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(QPen(QColor(120, 120, 120), 1));
+    painter.setBrush(QColor(120, 120, 120));
+    for (const SurveyPoint& p : loaded.survey.points) painter.drawEllipse(QPointF(p.x * s, p.y * s), 1.5, 1.5);
+    painter.setFont(PictureFont(12));
+    const double r = 10;
+    const QColor bg(0xFD, 0xE7, 0x25), ah(0x31, 0x68, 0x8E);
+    for (std::size_t i = 0; i < summary.accessPoints.size(); ++i) {
+        const AccessPointRow& ap = summary.accessPoints[i];
+        const QPointF at(ap.estimatedX * s, ap.estimatedY * s);
+        painter.setPen(QPen(Qt::black, 1.5));
+        painter.setBrush(ap.band == Band::Ghz24 ? bg : ah);
+        painter.drawEllipse(at, r, r);
+        painter.setPen(ap.band == Band::Ghz24 ? Qt::black : Qt::white);
+        painter.drawText(QRectF(at.x() - r, at.y() - r, 2 * r, 2 * r), Qt::AlignCenter, QString::number(i + 1));
+    }
+    DrawKey(painter, QPoint(planRect.width() + 8, 8), QStringLiteral("Estimated AP positions"),
+            {QStringLiteral("survey %1").arg(QString::fromStdString(loaded.survey.name)),
+             QStringLiteral("plan %1").arg(QString::fromStdString(loaded.plan.name)),
+             QStringLiteral("numbers as in the table"), QStringLiteral("grey dots: survey points")},
+            {{bg, QStringLiteral("2.4 GHz")}, {ah, QStringLiteral("5 GHz")}});
+    return image;
+}
+
+// Access points per channel, one panel per band.
+QImage ChannelChart(const SurveySummary& summary, const std::string& surveyName) {
+    std::vector<int> bg;
+    for (int c = 1; c <= 13; ++c) bg.push_back(c);
+    if (summary.apsByChannel.count(14)) bg.push_back(14);
+    std::vector<int> ah(kAhChannels.begin(), kAhChannels.end());
+    for (const auto& [channel, n] : summary.apsByChannel)
+        if (BandOf(channel) == Band::Ghz5 && std::find(ah.begin(), ah.end(), channel) == ah.end()) ah.push_back(channel);
+    std::sort(ah.begin(), ah.end());
+    std::uint32_t most = 1;
+    for (const auto& [channel, n] : summary.apsByChannel) most = std::max(most, n);
+
+    const int width = 960, panel = 170, top = 28, bottom = 22;
+    QImage image(width, 2 * (panel + top + bottom), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    const QFont font = PictureFont(12);
+    painter.setFont(font);
+    auto draw = [&](const std::vector<int>& channels, int y0, const QString& title, QColor colour) {
+        painter.setPen(Qt::black);
+        QFont bold = font;
+        bold.setBold(true);
+        painter.setFont(bold);
+        painter.drawText(10, y0 + 18, title);
+        painter.setFont(font);
+        const int left = 40, right = width - 10, baseline = y0 + top + panel;
+        const double step = double(right - left) / channels.size();
+        painter.setPen(QColor(200, 200, 200));
+        for (std::uint32_t n = 0; n <= most; ++n) {
+            const int y = baseline - int(n * (panel - 16) / most);
+            painter.drawLine(left, y, right, y);
+            painter.setPen(Qt::black);
+            painter.drawText(QRect(0, y - 8, left - 6, 16), Qt::AlignRight | Qt::AlignVCenter, QString::number(n));
+            painter.setPen(QColor(200, 200, 200));
+        }
+        for (std::size_t i = 0; i < channels.size(); ++i) {
+            const auto it = summary.apsByChannel.find(channels[i]);
+            const std::uint32_t n = it == summary.apsByChannel.end() ? 0 : it->second;
+            const int x = left + int(i * step);
+            const int h = int(n * (panel - 16) / most);
+            painter.fillRect(QRect(x + 2, baseline - h, std::max(2, int(step) - 4), h), colour);
+            painter.setPen(Qt::black);
+            painter.drawText(QRect(x, baseline + 2, int(step), 16), Qt::AlignHCenter | Qt::AlignTop,
+                             QString::number(channels[i]));
+        }
+    };
+    draw(bg, 0, QStringLiteral("2.4 GHz: access points per channel, survey %1").arg(QString::fromStdString(surveyName)), QColor(0x35, 0xB7, 0x79));
+    draw(ah, panel + top + bottom, QStringLiteral("5 GHz: access points per channel, survey %1").arg(QString::fromStdString(surveyName)), QColor(0x31, 0x68, 0x8E));
+    return image;
+}
+
+const char* KindName(int kind) {
+    switch (kind) {
+    case 0: return "GPS points (kind 0)";
+    case 1: return "Points tapped on a GPS plan (kind 1)";
+    case 2: return "Points tapped on a linear plan (kind 2)";
+    case 17: return "Access point markers (kind 17)";
+    case 255: return "Deleted points (kind 255)";
+    }
+    return "Records of an unknown kind";
+}
+
+int Run(const std::vector<std::string>& args) {
+    std::string surveyPath, projectionPath, dir;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if ((a == "--projection" || a == "-o") && i + 1 < args.size()) {
+            (a == "-o" ? dir : projectionPath) = args[++i];
+        } else if (!a.empty() && a[0] != '-' && surveyPath.empty()) {
+            surveyPath = a;
+        } else {
+            std::fputs(kUsage, stderr);
+            return 2;
+        }
+    }
+    if (surveyPath.empty() || projectionPath.empty() || dir.empty()) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+
+    StartPictureApp();
+    LoadedSurvey loaded;
+    std::string error;
+    if (!LoadSurveyOnPlan(surveyPath, projectionPath, loaded, error)) return Fail(error);
+    CoverageMap signal;
+    if (!BuildMap(loaded, DefaultOptions(Metric::Signal), std::nullopt, signal, error)) return Fail(error);
+    if (!QDir().mkpath(QString::fromStdString(dir))) return Fail("cannot create the folder " + dir);
+    const QDir out(QString::fromStdString(dir));
+    auto save = [&](const QImage& image, const std::string& name) {
+        return SavePng(image, out.filePath(QString::fromStdString(name)).toStdString(), error);
+    };
+    const Survey& survey = loaded.survey;
+    const SurveySummary summary = Summarise(survey);
+    const coverage::ColourScale levels = coverage::ColourScale::Viridis();
+
+    std::string maps;
+    std::size_t figures = 0;
+    auto figure = [&](const std::string& file, const std::string& caption) {
+        ++figures;
+        maps += "<figure><img src=\"" + file + "\" alt=\"" + Html(caption) + "\"/><figcaption>" + Html(caption) +
+                "</figcaption></figure>\n";
+    };
+    if (!save(RenderMap(loaded, signal, levels, kPageImageWidth), "signal.png")) return Fail(error);
+    figure("signal.png", "Strongest signal, all networks");
+    int n = 0;
+    for (const auto& [ssid, strongest] : summary.ssids) {
+        if (n == kMaxSsidMaps) {
+            maps += "<p class=\"note\">" + std::to_string(summary.ssids.size() - kMaxSsidMaps) +
+                    " more networks have no map of their own; see the table of access points.</p>\n";
+            break;
+        }
+        MetricOptions options = DefaultOptions(Metric::Signal);
+        options.filter.ssid = ssid;
+        CoverageMap map;
+        if (!BuildMap(loaded, options, std::nullopt, map, error)) return Fail(error);
+        const std::string file = "signal-ssid-" + std::to_string(++n) + ".png";
+        if (!save(RenderMap(loaded, map, levels, kPageImageWidth), file)) return Fail(error);
+        figure(file, "Strongest signal of " + Utf8(ssid) + " (heard at up to " + std::to_string(strongest) + " dBm)");
+    }
+    struct Extra {
+        Metric metric;
+        const char* file;
+        const char* caption;
+    };
+    for (const Extra& extra : {Extra{Metric::Secondary, "secondary.png", "Second-strongest access point: where a device can roam"},
+                               Extra{Metric::CoChannel, "co-channel.png", "Access points sharing the strongest one's channel"}}) {
+        CoverageMap map;
+        std::string why;
+        if (!BuildMap(loaded, DefaultOptions(extra.metric), std::nullopt, map, why)) {
+            maps += "<p class=\"note\">" + Html(extra.caption) + ": no map, " + Html(why) + "</p>\n";
+            continue;
+        }
+        if (!save(RenderMap(loaded, map, ScaleFor(extra.metric, -90, -30, false), kPageImageWidth), extra.file))
+            return Fail(error);
+        figure(extra.file, extra.caption);
+    }
+    if (!save(AccessPointMap(loaded, summary), "access-points.png")) return Fail(error);
+    if (!save(ChannelChart(summary, survey.name), "channels.png")) return Fail(error);
+
+    // The page.
+    std::string h;
+    h += "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n";
+    h += "<title>Coverage report: " + Html(survey.name) + "</title>\n<style>\n"
+         "body{font-family:'DejaVu Sans',sans-serif;margin:2em;color:#222;max-width:1100px}\n"
+         "table{border-collapse:collapse;margin:1em 0}td,th{border:1px solid #bbb;padding:3px 8px;text-align:left}\n"
+         "th{background:#eee}td.n{text-align:right}figure{margin:1.5em 0}img{max-width:100%;border:1px solid #ccc}\n"
+         "figcaption{font-style:italic}.note{color:#666}\n</style>\n</head>\n<body>\n";
+    h += "<h1>Coverage report: " + Html(survey.name) + "</h1>\n<h2>Survey</h2>\n<table>\n";
+    auto row = [&](const std::string& key, const std::string& value) {
+        h += "<tr><th>" + Html(key) + "</th><td>" + Html(value) + "</td></tr>\n";
+    };
+    row("Collection file", survey.name);
+    row("Projection file", loaded.plan.name + (loaded.plan.kind == 0 ? " (GPS projection)" : " (linear projection)"));
+    row("Plan", std::to_string(loaded.planImage.width()) + " x " + std::to_string(loaded.planImage.height()) + " pixels");
+    row("Records in the file", std::to_string(survey.groups));
+    for (const auto& [kind, count] : survey.groupsByKind) row(KindName(kind), std::to_string(count));
+    row("Points on the plan", std::to_string(survey.points.size()));
+    if (survey.withoutPosition) row("Points without a position (left out)", std::to_string(survey.withoutPosition));
+    if (survey.offPlan) row("Points off the plan (left out)", std::to_string(survey.offPlan));
+    row("Time span", summary.hasTime ? summary.first.Text() + " to " + summary.last.Text() : "unknown");
+    std::string channels;
+    for (const auto& [channel, count] : summary.apsByChannel) channels += (channels.empty() ? "" : ", ") + std::to_string(channel);
+    row("Channels swept (where access points were heard)", channels.empty() ? "none" : channels);
+    row("Access points heard", std::to_string(summary.accessPoints.size()));
+    h += "</table>\n<h2>Coverage</h2>\n<p>Maps are interpolated between the survey points (white dots) and left "
+         "blank farther than the radius in each legend from every point.</p>\n";
+    h += maps;
+    h += "<h2>Access points</h2>\n<table>\n<tr><th>#</th><th>MAC address</th><th>SSID</th><th>Channel</th>"
+         "<th>Band</th><th>Strongest (dBm)</th><th>Where (x, y)</th><th>Points heard</th>"
+         "<th>Estimated position (x, y)</th></tr>\n";
+    for (std::size_t i = 0; i < summary.accessPoints.size(); ++i) {
+        const AccessPointRow& ap = summary.accessPoints[i];
+        h += "<tr><td class=\"n\">" + std::to_string(i + 1) + "</td><td>" + MacText(ap.mac) + "</td><td>" +
+             (ap.ssid.empty() ? std::string("(hidden)") : Html(Utf8(ap.ssid))) + "</td><td class=\"n\">" +
+             std::to_string(ap.channel) + "</td><td>" + BandText(ap.band) + "</td><td class=\"n\">" +
+             std::to_string(ap.strongest) + "</td><td>" + Format("%.0f, %.0f", ap.strongestX, ap.strongestY) +
+             "</td><td class=\"n\">" + std::to_string(ap.pointsHeard) + "</td><td>" +
+             Format("%.0f, %.0f", ap.estimatedX, ap.estimatedY) + "</td></tr>\n";
+    }
+    h += "</table>\n";
+    h += "<figure><img src=\"access-points.png\" alt=\"Estimated access point positions\"/><figcaption>Estimated "
+         "positions, numbered as in the table (yellow 2.4 GHz, blue 5 GHz): the power-weighted centre of the five "
+         "strongest readings.</figcaption></figure>\n";
+    h += "<h2>Channel use</h2>\n<figure><img src=\"channels.png\" alt=\"Access points per channel\"/>"
+         "<figcaption>Access points per channel in both bands</figcaption></figure>\n";
+    h += "</body>\n</html>\n";
+    const std::string index = out.filePath(QStringLiteral("index.html")).toStdString();
+    if (!SaveText(h, index, error)) return Fail(error);
+    std::printf("%s: %zu points, %zu access points, %zu maps\n", index.c_str(), survey.points.size(),
+                summary.accessPoints.size(), figures);
+    return 0;
+}
+
+const RegisterCommand kRegistration("report", "report SURVEY.ssd --projection SITE -o DIR    HTML coverage report",
+                                    Run);
+
+}  // namespace
+
+}  // namespace quorl::tools
