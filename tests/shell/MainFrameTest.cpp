@@ -282,28 +282,6 @@ private slots:
         file->close();
     }
 
-    void theInformationButtonShowsPressedWhileTheModeIsOn() {
-        auto rig = NoUnitRig();
-        CMainFrame& frame = *rig->frame;
-        frame.SwitchView(ViewKind::Site);
-        auto* button = qobject_cast<QToolButton*>(frame.ToolBar()->widgetForAction(frame.Action(32778)));
-        QVERIFY(button && !button->isChecked());
-        rig->views[ViewKind::Site]->checked = {32778};
-        frame.UpdateCommandUi();
-        QVERIFY(button->isChecked());
-        // Pressing it again leaves it pressed while the view keeps the mode.
-        button->click();
-        QVERIFY(button->isChecked());
-        QCOMPARE(rig->views[ViewKind::Site]->commandsRun, std::vector<int>{32778});
-        // The view that holds the mode is not active: not pressed.
-        frame.SwitchView(ViewKind::Scan);
-        QVERIFY(!button->isChecked());
-        frame.SwitchView(ViewKind::Site);
-        rig->views[ViewKind::Site]->checked.clear();
-        frame.UpdateCommandUi();
-        QVERIFY(!button->isChecked());
-    }
-
     void aboutBoxFromMenuAndButton() {
         auto rig = NoUnitRig();
         CMainFrame& frame = *rig->frame;

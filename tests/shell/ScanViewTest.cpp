@@ -12,7 +12,6 @@
 #include "engine/DeviceSession.h"
 #include "shell/MainFrame.h"
 #include "shell/ScanView.h"
-#include "siteview/SurveyWorkflow.h"
 #include "sim/SimulatedDriver.h"
 #include "ShellTestSupport.h"
 #include "SurveyRig.h"
@@ -210,33 +209,6 @@ private slots:
         QCOMPARE(scanningOff(), 1);
         QCOMPARE(rig.data.PointCount(), 1);
         QCOMPARE(std::filesystem::file_size(path), std::uintmax_t{33 + 36 + 2 * 46});
-    }
-
-    void aPointTheFileRefusesClosesTheCollection() {
-        test::SurveyRig rig;
-        QVERIFY(rig.NewCollection());
-        test::RecordingSwitcher switcher;
-        CScanView view(rig.engine, rig.data, rig.unit.messages, switcher);
-        // The box comes once the site view is back, not over the scan view.
-        std::size_t shownAtSwitch = 99;
-        switcher.onSwitch = [&](ViewKind) { shownAtSwitch = rig.unit.messages.Entries().size(); };
-        rig.PlanOfBg(1);
-        rig.data.BeginPoint(CSiteData::kPlanTap, 40, 50);
-        rig.StartSweep();
-        rig.Hear(1, -800);
-        std::filesystem::remove(rig.data.CollectionPath());
-        view.Tick();
-        view.Tick();
-        QCOMPARE(switcher.switches, std::vector<ViewKind>{ViewKind::Site});
-        QCOMPARE(shownAtSwitch, std::size_t{0});
-        // One box, saying why and what to do; nothing counted, nothing named.
-        const auto texts = rig.unit.messages.Texts();
-        QCOMPARE(texts.size(), std::size_t{1});
-        QVERIFY(QString::fromStdString(texts[0]).startsWith("Cannot open"));
-        QVERIFY(texts[0].find(SurveyWorkflow::kStoreFailedText) != std::string::npos);
-        QVERIFY(rig.data.CollectionPath().empty() && rig.data.FileName().empty());
-        QCOMPARE(rig.data.PointCount(), 0);
-        QVERIFY(rig.data.Points().empty());
     }
 
     void fontsHaveACellTwelvePixelsTall() {

@@ -125,7 +125,6 @@ public:
     void OnActivateView(bool active) override { activations.push_back(active); }
     bool HandlesCommand(int id) const override { return handled_.count(id) != 0; }
     void RunCommand(int id) override { commandsRun.push_back(id); }
-    bool IsCommandChecked(int id) const override { return checked.count(id) != 0; }
 
     void ResetCounts() {
         activations.clear();
@@ -134,7 +133,6 @@ public:
 
     std::vector<bool> activations;
     std::vector<int> commandsRun;
-    std::set<int> checked;  // commands whose mode is on
     int shows = 0, hides = 0, paints = 0, resizes = 0;
 
 protected:

@@ -199,31 +199,6 @@ private slots:
         QCOMPARE(int(messages.Ask("Open?")), answer);
         buttons.sort();
         QCOMPARE(buttons, (QStringList{"No", "Yes"}));
-        // The plain question still takes Escape for No.
-        QTimer::singleShot(0, [] {
-            if (auto* box = QApplication::activeModalWidget()) QTest::keyClick(box, Qt::Key_Escape);
-        });
-        QVERIFY(!messages.AskYesNo("Sure?"));
-    }
-
-    // A save dialog that is to ask before replacing a file does, with the
-    // platform's own question.
-    void saveDialogsAskBeforeReplacing() {
-        QtUserMessages messages;
-        for (bool confirm : {true, false}) {
-            FileDialogRequest request;
-            request.open = false;
-            request.confirmOverwrite = confirm;
-            bool asks = !confirm;
-            QTimer::singleShot(0, [&] {
-                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-                if (!dialog) return;
-                asks = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
-                dialog->reject();
-            });
-            QCOMPARE(messages.ChooseFile(request), std::nullopt);
-            QCOMPARE(asks, confirm);
-        }
     }
 
     // The collection file's save dialog, as the collector asks for it: Enter
