@@ -13,6 +13,8 @@
 //   Not collecting --tap on a GPS plan--> Single point --end--> Not collecting
 //   Automatic --tap on a GPS plan--> Single point (the pending point is replaced)
 //   Automatic --end of a sweep without 3D lock--> Not collecting, with a message
+//   any --a point the file refuses--> Not collecting, the collection closed,
+//         with one message that asks for a collection file again
 //
 // A tap on a linear plan leaves the view in Not collecting: the scan view
 // runs that sweep.
