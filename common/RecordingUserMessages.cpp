@@ -14,13 +14,15 @@ void RecordingUserMessages::ShowPlain(const std::string& text) { Record(Kind::Pl
 
 void RecordingUserMessages::ShowInfo(const std::string& text) { Record(Kind::Info, text); }
 
-bool RecordingUserMessages::AskYesNo(const std::string& text) {
+bool RecordingUserMessages::AskYesNo(const std::string& text) { return Ask(text) == Answer::Yes; }
+
+IUserMessages::Answer RecordingUserMessages::Ask(const std::string& text) {
     Record(Kind::Question, text);
     std::lock_guard lock(mutex_);
-    if (answers_.empty()) return false;
-    const bool yes = answers_.front();
+    if (answers_.empty()) return Answer::No;
+    const Answer answer = answers_.front();
     answers_.pop_front();
-    return yes;
+    return answer;
 }
 
 std::optional<std::string> RecordingUserMessages::ChooseFile(const FileDialogRequest& request) {
@@ -35,7 +37,12 @@ std::optional<std::string> RecordingUserMessages::ChooseFile(const FileDialogReq
 
 void RecordingUserMessages::QueueAnswer(bool yes) {
     std::lock_guard lock(mutex_);
-    answers_.push_back(yes);
+    answers_.push_back(yes ? Answer::Yes : Answer::No);
+}
+
+void RecordingUserMessages::QueueEscape() {
+    std::lock_guard lock(mutex_);
+    answers_.push_back(Answer::Escaped);
 }
 
 void RecordingUserMessages::QueueFile(std::optional<std::string> path) {

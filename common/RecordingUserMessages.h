@@ -24,12 +24,15 @@ public:
 
     void ShowPlain(const std::string& text) override;
     bool AskYesNo(const std::string& text) override;
+    Answer Ask(const std::string& text) override;
     void ShowInfo(const std::string& text) override;
     std::optional<std::string> ChooseFile(const FileDialogRequest& request) override;
 
     // Answers handed out in order; when they run out questions answer No and
     // file dialogs are cancelled.
     void QueueAnswer(bool yes);
+    // The next question is escaped (AskYesNo takes it for No).
+    void QueueEscape();
     void QueueFile(std::optional<std::string> path);
 
     std::vector<Entry> Entries() const;
@@ -44,7 +47,7 @@ private:
     bool echo_;
     std::vector<Entry> entries_;
     std::vector<FileDialogRequest> fileRequests_;
-    std::deque<bool> answers_;
+    std::deque<Answer> answers_;
     std::deque<std::optional<std::string>> files_;
 };
 

@@ -29,6 +29,11 @@ public:
     virtual void ShowPlain(const std::string& text) = 0;
     // Question: Yes and No, question icon; true for Yes.
     virtual bool AskYesNo(const std::string& text) = 0;
+    // The same question where Escape (or the close box) is an answer of its
+    // own, for a choice the user may want to back out of. Answers Yes or No
+    // where there is no way to escape.
+    enum class Answer { Yes, No, Escaped };
+    virtual Answer Ask(const std::string& text) { return AskYesNo(text) ? Answer::Yes : Answer::No; }
     // Information box (the ShowMessage form): OK button, information icon.
     virtual void ShowInfo(const std::string& text) = 0;
     // File dialog; nothing when the user cancels.

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Renders the demo survey's coverage report and takes docs/report.png with
 # headless Chromium (apt-get install chromium; needed for this picture only).
-# Chromium pulls in fonts-liberation2, which changes the fonts Qt picks and
-# with them the layout some GUI tests measure: remove both afterwards
-# (apt-get remove fonts-liberation2 chromium chromium-common).
+# Remove it afterwards (apt-get remove chromium chromium-common), but keep
+# fonts-liberation2: the setup script installs it (Arial's metric twin, for
+# the scan view) and the GUI tests pass with it and without it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=$(mktemp -d)

@@ -17,3 +17,8 @@ rm -rf "$hidpi"
 # A sweep in the scan view, the channel list and the point information dialog.
 cmake --build "$build" -j2 --target quorl-scan-screenshots
 xvfb-run -a -s "-screen 0 1024x768x24" "$build/tests/shell/quorl-scan-screenshots" docs
+# The channel list as a tablet set to twice the size shows it (README).
+hidpi=$(mktemp -d)
+QT_SCALE_FACTOR=2 xvfb-run -a -s "-screen 0 2048x1536x24" "$build/tests/shell/quorl-scan-screenshots" "$hidpi"
+cp "$hidpi/channel-list.png" docs/channel-list-2x.png
+rm -rf "$hidpi"

@@ -153,7 +153,6 @@ void CMainFrame::BuildActions() {
         action->setStatusTip(QString::fromLatin1(entry.statusTip));
         actions_[entry.id] = action;
     }
-    // The survey buttons have no text, hence neither tool tip nor prompt.
     for (int i = 0; i < 8; ++i) {
         const int id = command::kLoadProjection + i;
         auto* action = new QAction(ToolBarIcon(i), QString(), this);
@@ -162,6 +161,32 @@ void CMainFrame::BuildActions() {
         actions_[id] = action;
     }
     actions_[command::kAppAbout]->setIcon(ToolBarIcon(8));
+
+    // What each button does, for a pen user who cannot guess from a 16-pixel
+    // picture: a tool tip and a status-bar prompt.
+    const struct {
+        int id;
+        const char* name;    // the button's tool tip
+        const char* prompt;  // the status bar's prompt
+    } surveyButtons[] = {
+        {command::kLoadProjection, "Open Projection", "Open a projection file (.lpf or .gpf) and show its site plan"},
+        {command::kCollectionFile, "Collection File",
+         "Choose the collection file (.ssd) that the survey points are stored in"},
+        {command::kStartScanning, "Start Scanning",
+         "Take a survey point at every GPS fix (GPS projection with a 3D lock)"},
+        {command::kStopScanning, "Stop Scanning", "Stop automatic scanning once the point being taken is stored"},
+        {command::kChannelList, "Channel List", "Choose the channels a sweep visits"},
+        {command::kZoomIn, "Zoom In", "Show the site plan larger"},
+        {command::kZoomOut, "Zoom Out", "Show more of the site plan"},
+        {command::kPointInformation, "Point Information",
+         "Tap a survey point next to see what was heard there, or to delete it"},
+    };
+    for (const auto& button : surveyButtons) {
+        QAction* action = actions_.at(button.id);
+        action->setText(QString::fromLatin1(button.name));
+        action->setToolTip(QString::fromLatin1(button.name));
+        action->setStatusTip(QString::fromLatin1(button.prompt));
+    }
     actions_[command::kAppAbout]->setToolTip(QStringLiteral("About"));
     // The coverage layer of the site view, on and off.
     auto* coverage = new QAction(ToolBarIcon(9), QStringLiteral("&Coverage"), this);
@@ -171,6 +196,11 @@ void CMainFrame::BuildActions() {
     coverage->setToolTip(QStringLiteral("Coverage"));
     coverage->setStatusTip(QStringLiteral("Show or hide the signal coverage of the collection under the survey points"));
     actions_[command::kCoverage] = coverage;
+    // A menu item's tool tip says what its prompt says.
+    for (const auto& [id, action] : actions_)
+        if (action->icon().isNull()) action->setToolTip(action->statusTip());
+    // Pressed while the mode is on.
+    actions_[command::kPointInformation]->setCheckable(true);
 
     actions_[command::kViewToolbar]->setCheckable(true);
     actions_[command::kViewStatusBar]->setCheckable(true);
@@ -206,6 +236,7 @@ void CMainFrame::BuildMenus() {
         }
         // Checked and enabled states as the menu opens.
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUi);
+        menu->setToolTipsVisible(true);
     };
     add(menuBar()->addMenu(QStringLiteral("&File")),
         {command::kFileNew, command::kFileOpen, command::kFileSave, command::kFileSaveAs, 0, command::kFilePrint,
@@ -272,6 +303,11 @@ bool CMainFrame::IsCommandEnabled(int id) const {
     return handlers_.count(id) != 0;
 }
 
+bool CMainFrame::IsCommandChecked(int id) const {
+    const auto* target = dynamic_cast<const ICommandTarget*>(ActiveView());
+    return target && target->HandlesCommand(id) && target->IsCommandChecked(id);
+}
+
 void CMainFrame::RunCommand(int id) {
     if (auto* target = dynamic_cast<ICommandTarget*>(ActiveView()); target && target->HandlesCommand(id)) {
         target->RunCommand(id);
@@ -291,6 +327,7 @@ void CMainFrame::UpdateCommandUi() {
         if (auto* target = dynamic_cast<ICommandTarget*>(view); target && target->HandlesCommand(command::kCoverage))
             coverage = target->IsCommandChecked(command::kCoverage);
     actions_.at(command::kCoverage)->setChecked(coverage);
+    actions_.at(command::kPointInformation)->setChecked(IsCommandChecked(command::kPointInformation));
 }
 
 QAction* CMainFrame::Action(int id) const {

@@ -66,6 +66,8 @@ public:
     // Brings every command's enabled state up to date with the active view.
     void UpdateCommandUi();
     bool IsCommandEnabled(int id) const;
+    // Whether the command's button shows pressed (a mode of the active view).
+    bool IsCommandChecked(int id) const;
     // Runs a command as its menu item or button would.
     void RunCommand(int id);
 

@@ -41,7 +41,7 @@ ViewFactory ProgramObjects::Views() {
             case ViewKind::Site:
                 return new CSiteView(SurveyContext{engine, gps, data, plan, projection, messages}, frame);
             case ViewKind::Scan:
-                return new CScanView(engine, data, frame);
+                return new CScanView(engine, data, messages, frame);
         }
         return nullptr;
     };

@@ -1,7 +1,9 @@
 #include "shell/QtUserMessages.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QThread>
 
@@ -45,6 +47,12 @@ bool QtUserMessages::AskYesNo(const std::string& text) {
     return yes;
 }
 
+IUserMessages::Answer QtUserMessages::Ask(const std::string& text) {
+    Answer answer = Answer::Escaped;
+    OnUiThread([&] { answer = PresentEscapableQuestion(QString::fromStdString(text)); });
+    return answer;
+}
+
 void QtUserMessages::ShowInfo(const std::string& text) {
     OnUiThread([&] { PresentInfo(QString::fromStdString(text)); });
 }
@@ -62,6 +70,31 @@ int Box(QWidget* parent, QMessageBox::Icon icon, const QString& text, QMessageBo
     return box.exec();
 }
 
+// A Yes/No box would take Escape for No; this one tells the two apart.
+class EscapableQuestion : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+    bool Escaped() const { return escaped_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->matches(QKeySequence::Cancel)) {
+            escaped_ = true;
+            reject();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent* event) override {
+        // Not QMessageBox's own, which would count it as No.
+        escaped_ = true;
+        QDialog::closeEvent(event);
+    }
+
+private:
+    bool escaped_ = false;
+};
+
 }  // namespace
 
 void QtUserMessages::PresentPlain(const QString& text) {
@@ -71,6 +104,14 @@ void QtUserMessages::PresentPlain(const QString& text) {
 bool QtUserMessages::PresentQuestion(const QString& text) {
     return Box(ParentWindow(), QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No) ==
            QMessageBox::Yes;
+}
+
+IUserMessages::Answer QtUserMessages::PresentEscapableQuestion(const QString& text) {
+    EscapableQuestion box(QMessageBox::Question, QString::fromLatin1(kApplicationTitle), text,
+                          QMessageBox::Yes | QMessageBox::No, ParentWindow());
+    const int result = box.exec();
+    if (box.Escaped()) return Answer::Escaped;
+    return result == QMessageBox::Yes ? Answer::Yes : result == QMessageBox::No ? Answer::No : Answer::Escaped;
 }
 
 void QtUserMessages::PresentInfo(const QString& text) {

@@ -21,6 +21,7 @@ public:
 
     void ShowPlain(const std::string& text) override;
     bool AskYesNo(const std::string& text) override;
+    Answer Ask(const std::string& text) override;
     void ShowInfo(const std::string& text) override;
     std::optional<std::string> ChooseFile(const FileDialogRequest& request) override;
 
@@ -38,6 +39,8 @@ protected:
     // The boxes themselves, always on the UI thread.
     virtual void PresentPlain(const QString& text);
     virtual bool PresentQuestion(const QString& text);
+    // Yes and No only on show; Escape and the close box answer Escaped.
+    virtual Answer PresentEscapableQuestion(const QString& text);
     virtual void PresentInfo(const QString& text);
     virtual std::optional<std::string> PresentFileDialog(const FileDialogRequest& request);
 

@@ -1,6 +1,7 @@
 #include "shell/ScanView.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimerEvent>
@@ -10,23 +11,12 @@
 #include "common/Timing.h"
 #include "engine/Engine.h"
 #include "shell/MainFrame.h"
+#include "siteview/SurveyWorkflow.h"
 #include "survey/SiteData.h"
 
 namespace quorl {
 
 namespace {
-
-// Arial where it is installed, else the faces drawn to its measure; the
-// layout below is laid out for its widths.
-QFont ScanFont(bool underline) {
-    QFont font;
-    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("DejaVu Sans Condensed")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(12);
-    font.setUnderline(underline);
-    return font;
-}
 
 // Windows-style rectangle: left, top, right and bottom, the last two outside.
 QRect Box(int left, int top, int right, int bottom) { return QRect(left, top, right - left, bottom - top); }
@@ -51,8 +41,9 @@ std::size_t RowsFor(int height) {
 
 }  // namespace
 
-CScanView::CScanView(CEngine& engine, CSiteData& data, IViewSwitcher& switcher, QWidget* parent)
-    : QWidget(parent), engine_(engine), data_(data), switcher_(switcher) {
+CScanView::CScanView(CEngine& engine, CSiteData& data, IUserMessages& messages, IViewSwitcher& switcher,
+                     QWidget* parent)
+    : QWidget(parent), engine_(engine), data_(data), messages_(messages), switcher_(switcher) {
     // Every pixel is painted from the off-screen image.
     setAttribute(Qt::WA_OpaquePaintEvent);
     notifyRepaint_.setSingleShot(true);
@@ -79,9 +70,35 @@ void CScanView::Tick() {
         return;
     }
     // Only the first tick after the end stores the point.
-    if (engine_.EndSweep()) data_.RecordPoint();
+    std::string failure;
+    const bool stored = !engine_.EndSweep() || SurveyWorkflow::StorePendingPoint(data_, failure);
     switcher_.SwitchView(ViewKind::Site);
     update();
+    // Shown over the site view, whose panel already names no file; this
+    // view's timer has stopped, so no tick comes in while the box is up.
+    if (!stored) messages_.ShowPlain(failure);
+}
+
+QFont CScanView::ScanFont(bool underline) {
+    // Arial where it is installed, else the faces drawn to its measure; the
+    // layout is laid out for its widths.
+    QFont font;
+    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("DejaVu Sans Condensed")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setUnderline(underline);
+    // The height given is the cell's, ascent plus descent, not the
+    // characters'; the face decides which pixel size that is. Found once.
+    static const int pixelSize = [font]() mutable {
+        int size = kCellHeight;
+        for (; size > 1; --size) {
+            font.setPixelSize(size);
+            if (QFontMetrics(font).height() <= kCellHeight) break;
+        }
+        return size;
+    }();
+    font.setPixelSize(pixelSize);
+    return font;
 }
 
 int CScanView::Percent(int index, int count) {

@@ -10,6 +10,7 @@
 
 #include <QBasicTimer>
 #include <QColor>
+#include <QFont>
 #include <QImage>
 #include <QPointer>
 #include <QTimer>
@@ -22,6 +23,7 @@ namespace quorl {
 
 class CEngine;
 class CSiteData;
+class IUserMessages;
 
 class CScanView : public QWidget, public IViewActivation {
     Q_OBJECT
@@ -31,20 +33,27 @@ public:
     // How long engine notifications are gathered into one repaint.
     static constexpr int kNotifyRepaintMs = 100;
 
-    CScanView(CEngine& engine, CSiteData& data, IViewSwitcher& switcher, QWidget* parent = nullptr);
+    CScanView(CEngine& engine, CSiteData& data, IUserMessages& messages, IViewSwitcher& switcher,
+              QWidget* parent = nullptr);
 
     // Starts the step timer (again, from a full period) or stops it.
     void OnActivateView(bool active) override;
 
     // One step of the timer: the next channel while the sweep runs; once it
     // has ended, the end-of-sweep step (only the first time) and the switch
-    // back to the site view.
+    // back to the site view. A point the file does not take closes the
+    // collection, as on a GPS plan, and says so once the site view is back.
     void Tick();
     bool TimerRunning() const { return timer_.isActive(); }
 
     // Progress in percent of `index` out of `count` channels, kept within
     // 0..100; 0 for an empty plan.
     static int Percent(int index, int count);
+
+    // Its two fonts: Arial (or a face drawn to its measure) at the size
+    // whose cell, ascent plus descent, is kCellHeight pixels tall.
+    static constexpr int kCellHeight = 12;
+    static QFont ScanFont(bool underline);
 
     // One paint's off-screen image of a client area of `size`.
     QImage Compose(QSize size) const;
@@ -61,6 +70,7 @@ private:
 
     CEngine& engine_;
     CSiteData& data_;
+    IUserMessages& messages_;
     IViewSwitcher& switcher_;
     QBasicTimer timer_;
     QTimer notifyRepaint_;

@@ -29,7 +29,7 @@ public:
     virtual bool HandlesCommand(int id) const = 0;
     // Carries out `id`; called only for ids it handles.
     virtual void RunCommand(int id) = 0;
-    // Whether a command that toggles something shows checked.
+    // Whether the button of `id` shows pressed: a mode or a layer that is on.
     virtual bool IsCommandChecked(int /*id*/) const { return false; }
 };
 

@@ -100,8 +100,6 @@ bool CSiteView::HandlesCommand(int id) const {
     return (id >= command::kLoadProjection && id <= command::kPointInformation) || id == command::kCoverage;
 }
 
-bool CSiteView::IsCommandChecked(int id) const { return id == command::kCoverage && coverageOn_; }
-
 void CSiteView::RunCommand(int id) {
     switch (id) {
         case command::kLoadProjection: LoadProjection(); break;
@@ -118,6 +116,11 @@ void CSiteView::RunCommand(int id) {
         case command::kCoverage: ToggleCoverage(); break;
         default: break;
     }
+}
+
+bool CSiteView::IsCommandChecked(int id) const {
+    return (id == command::kPointInformation && workflow_.InformationMode()) ||
+           (id == command::kCoverage && coverageOn_);
 }
 
 QFont CSiteView::PaintFont() {
@@ -181,10 +184,10 @@ void CSiteView::ZoomOut() {
 }
 
 void CSiteView::ChooseCollection() {
-    if (workflow_.ChooseCollection(planLoaded_)) return;
     // No file chosen: back to the no-plan display until a projection is
     // loaded again. The picture stays in memory, unused.
-    planLoaded_ = false;
+    if (!workflow_.ChooseCollection(planLoaded_)) planLoaded_ = false;
+    // The points and the panel follow whatever is open now.
     viewport()->update();
 }
 

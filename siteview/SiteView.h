@@ -63,6 +63,7 @@ public:
     void OnActivateView(bool active) override;
     bool HandlesCommand(int id) const override;
     void RunCommand(int id) override;
+    // Point information mode while it waits for its tap; the coverage layer.
     bool IsCommandChecked(int id) const override;
 
     // The paint's font: 8 points, the platform's plain sans face.

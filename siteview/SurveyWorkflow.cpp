@@ -19,9 +19,9 @@ FileDialogRequest CollectionDialog(bool open) {
     request.initialName = SurveyWorkflow::kCollectionInitialName;
     request.filter = SurveyWorkflow::kCollectionFilter;
     // Open: the folder must exist, the file need not. Save: an existing
-    // file is replaced without a question.
+    // survey is never emptied without a question.
     request.mustExist = false;
-    request.confirmOverwrite = false;
+    request.confirmOverwrite = true;
     return request;
 }
 
@@ -42,28 +42,33 @@ bool SurveyWorkflow::ChooseCollection(bool planShown) {
         messages.ShowPlain(kLoadProjectionText);
         return true;
     }
-    const bool open = messages.AskYesNo(kOpenExistingQuestion);
+    const IUserMessages::Answer answer = messages.Ask(kOpenExistingQuestion);
+    if (answer == IUserMessages::Answer::Escaped) return true;
+    const bool open = answer == IUserMessages::Answer::Yes;
     const auto path = messages.ChooseFile(CollectionDialog(open));
     if (!path) {
         if (open) return true;
         messages.ShowPlain(kNoCollectionText);
-        data.SetCollectionPath(std::string());
-        collectionOpen_ = false;
-        // A sweep under way ends without storing: there is no file for it.
-        if (!collectionIdle_) stopRequested_ = true;
+        CloseCollection();
         return false;
     }
     data.SetCollectionPath(*path);
     // A file that cannot be read or made has been reported; taps then ask
     // for a file rather than sweeping for a point that cannot be stored.
-    if (open ? data.LoadCollection() : data.CreateCollection()) {
+    if (open ? data.LoadCollection() : data.CreateCollection())
         collectionOpen_ = true;
-    } else {
-        data.SetCollectionPath(std::string());
-        collectionOpen_ = false;
-        if (!collectionIdle_) stopRequested_ = true;
-    }
+    else
+        CloseCollection();
     return true;
+}
+
+bool SurveyWorkflow::CollectionOpen() const { return collectionOpen_ && !survey_.data.CollectionPath().empty(); }
+
+void SurveyWorkflow::CloseCollection() {
+    survey_.data.CloseCollection();
+    collectionOpen_ = false;
+    // A sweep under way ends without storing: there is no file for it.
+    if (!collectionIdle_) stopRequested_ = true;
 }
 
 void SurveyWorkflow::StartAutomatic() {
@@ -114,7 +119,7 @@ bool SurveyWorkflow::SelectPoint(const PlanRect& client, std::int32_t sx, std::i
 SurveyWorkflow::TapResult SurveyWorkflow::TakePoint(const PlanRect& client, std::int32_t sx, std::int32_t sy,
                                                     bool planShown) {
     IUserMessages& messages = survey_.messages;
-    if (!collectionOpen_) {
+    if (!CollectionOpen()) {
         messages.ShowPlain(kOpenLogFileText);
         return TapResult::Refused;
     }
@@ -158,10 +163,10 @@ void SurveyWorkflow::Tick() {
             const bool automatic = !stopRequested_ && !singlePoint_;
             // The state is settled before any box is shown: the timer goes on
             // ticking while a box waits for the user.
-            if (!StoreEndedPoint()) {
+            std::string failure;
+            if (!StoreEndedPoint(failure)) {
                 FinishCollecting();
-                // Every further point would fail the same way.
-                if (automatic) ShowMessage(survey_.messages, "%s", kStoreFailedText);
+                if (!failure.empty()) survey_.messages.ShowPlain(failure);
             } else if (!automatic) {
                 FinishCollecting();
             } else if (survey_.gps.lock3d.load(std::memory_order_relaxed) == 1) {
@@ -190,17 +195,31 @@ void SurveyWorkflow::FinishCollecting() {
     stopRequested_ = false;
 }
 
-bool SurveyWorkflow::StoreEndedPoint() {
+bool SurveyWorkflow::StorePendingPoint(CSiteData& data, std::string& failure) {
+    // The file's own report and what follows from it, in one box.
+    data.SetReportFailures(false);
+    data.RecordPoint();
+    data.SetReportFailures(true);
+    if (!data.LastFileFailed()) return true;
+    failure = data.LastFailureText() + "\n\n" + kStoreFailedText;
+    data.CloseCollection();
+    return false;
+}
+
+bool SurveyWorkflow::StoreEndedPoint(std::string& failure) {
     // The file was given up while the sweep ran (and the user told so).
     if (survey_.data.CollectionPath().empty()) return false;
-    survey_.data.RecordPoint();
-    return !survey_.data.LastFileFailed();
+    if (StorePendingPoint(survey_.data, failure)) return true;
+    collectionOpen_ = false;
+    return false;
 }
 
 bool SurveyWorkflow::StoreFinishedSweep() {
     if (collectionIdle_ || !survey_.engine.EndSweep()) return true;
-    if (StoreEndedPoint()) return true;
+    std::string failure;
+    if (StoreEndedPoint(failure)) return true;
     FinishCollecting();
+    if (!failure.empty()) survey_.messages.ShowPlain(failure);
     return false;
 }
 

@@ -13,11 +13,14 @@
 //   Not collecting --tap on a GPS plan--> Single point --end--> Not collecting
 //   Automatic --tap on a GPS plan--> Single point (the pending point is replaced)
 //   Automatic --end of a sweep without 3D lock--> Not collecting, with a message
+//   any --a point the file refuses--> Not collecting, the collection closed,
+//         with one message that asks for a collection file again
 //
 // A tap on a linear plan leaves the view in Not collecting: the scan view
 // runs that sweep.
 
 #include <cstdint>
+#include <string>
 
 #include "siteview/SurveyContext.h"
 #include "survey/PlanRect.h"
@@ -46,7 +49,8 @@ public:
     static constexpr const char* kLockLostText =
         "GPS Receiver is not locked. Scan will stop. Restart when lock has been reacquired.";
     static constexpr const char* kPointBusyText = "Please wait until the survey point being taken has been stored.";
-    static constexpr const char* kStoreFailedText = "The survey point could not be stored. Scan will stop.";
+    static constexpr const char* kStoreFailedText =
+        "The survey point could not be stored and collecting has stopped. Please choose a collection file again.";
 
     static constexpr const char* kCollectionExtension = "ssd";
     static constexpr const char* kCollectionInitialName = "Data";
@@ -57,6 +61,8 @@ public:
     // Command 32772. `planShown`: the view shows a plan. Answers false when
     // the user cancelled the choice of a new file: the view then drops its
     // plan and shows the no-plan display until a projection is loaded again.
+    // Escape on the first question leaves everything as it was; the new-file
+    // dialog asks before it replaces a file.
     bool ChooseCollection(bool planShown);
     // Command 32773.
     void StartAutomatic();
@@ -77,7 +83,13 @@ public:
     void Tick();
 
     State CurrentState() const;
-    bool CollectionOpen() const { return collectionOpen_; }
+
+    // Stores the pending point (RecordPoint). A file that cannot be written
+    // closes the collection, since every later point would fail the same
+    // way, and answers false with `failure` set to the one message to show.
+    static bool StorePendingPoint(CSiteData& data, std::string& failure);
+    // False too once the file has been given up elsewhere (the scan view).
+    bool CollectionOpen() const;
     bool CollectionIdle() const { return collectionIdle_; }
     bool SinglePoint() const { return singlePoint_; }
     bool StopRequested() const { return stopRequested_; }
@@ -90,9 +102,12 @@ private:
     void BeginAutomaticPoint();
     // Back to Not collecting.
     void FinishCollecting();
+    // No collection file: nothing drawn, counted or selectable.
+    void CloseCollection();
     // The end-of-sweep step of a sweep the view drives: scanning off and the
-    // point stored. False when the point could not be written.
-    bool StoreEndedPoint();
+    // point stored. False when the point could not be written; `failure` is
+    // then what to show (empty when the file was given up before).
+    bool StoreEndedPoint(std::string& failure);
     // A sweep that has run to its end is stored before anything replaces
     // its point. False when the file failed (collecting has then stopped).
     bool StoreFinishedSweep();

@@ -44,7 +44,16 @@ CSiteData::CSiteData(CEngine& engine, const GpsStatus& gps, const CSiteProjectio
 
 void CSiteData::Fail(const std::string& text) {
     lastFileFailed_ = true;
-    messages_.ShowPlain(text);
+    lastFailureText_ = text;
+    if (reportFailures_) messages_.ShowPlain(text);
+}
+
+void CSiteData::CloseCollection() {
+    path_.clear();
+    fileName_.clear();
+    fileLength_ = 0;
+    noAccessPoint_ = false;
+    ClearPoints();
 }
 
 void CSiteData::ClearPoints() {
@@ -368,23 +377,26 @@ std::uint8_t CSiteData::FindNearestPoint(std::int32_t x, std::int32_t y) {
 
 bool CSiteData::DeleteSelectedPoint() {
     if (selectedIndex_ < 0) return false;
-    {
-        std::lock_guard lock(listMutex_);
-        if (static_cast<std::size_t>(selectedIndex_) < points_.size()) points_[selectedIndex_].kind = kDeleted;
-    }
     FileHandle file;
     if (!OpenCollection(file)) return false;
     std::uint8_t record[collection::kPointRecordSize];
     const std::uint64_t offset = selected_.offset;
-    if (offset + pointRecordSize_ <= fileLength_ &&
-        file.ReadAt(record, sizeof record, offset) == static_cast<std::int64_t>(sizeof record)) {
-        const std::uint8_t deleted = kDeleted;
-        if (!file.WriteAt(&deleted, 1, offset) || (durable_ && !file.Flush())) {
-            Fail("Cannot write " + path_ + ": " + SystemErrorText(errno));
-            return false;
-        }
+    if (offset + pointRecordSize_ > fileLength_ ||
+        file.ReadAt(record, sizeof record, offset) != static_cast<std::int64_t>(sizeof record)) {
+        Fail(fileName_ + " no longer holds this survey point; nothing was deleted.");
+        return false;
+    }
+    const std::uint8_t deleted = kDeleted;
+    if (!file.WriteAt(&deleted, 1, offset) || (durable_ && !file.Flush())) {
+        Fail("Cannot write " + path_ + ": " + SystemErrorText(errno));
+        return false;
     }
     file.Close();
+    // The point goes from the plan only once its byte is on disk.
+    {
+        std::lock_guard lock(listMutex_);
+        if (static_cast<std::size_t>(selectedIndex_) < points_.size()) points_[selectedIndex_].kind = kDeleted;
+    }
     --pointCount_;
     messages_.ShowPlain("Deleted.");
     return true;

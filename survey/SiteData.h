@@ -107,6 +107,14 @@ public:
     // True when the last operation stopped on a file failure (reported).
     bool LastFileFailed() const { return lastFileFailed_; }
 
+    // Forgets the collection: no path, file name or length, no points,
+    // counts, selection or alert; what is on disk stays as it is.
+    void CloseCollection();
+    // While off, a file failure is kept (LastFailureText) rather than
+    // shown, for a caller that tells the user in a message of its own.
+    void SetReportFailures(bool report) { reportFailures_ = report; }
+    const std::string& LastFailureText() const { return lastFailureText_; }
+
     // RecordPoint and DeleteSelectedPoint flush what they wrote to the disk
     // before they return; turning that off is for measuring what the flush
     // costs and for tests that write thousands of times.
@@ -158,6 +166,8 @@ private:
     std::int32_t selectedIndex_ = -1;
     bool lastFileFailed_ = false;
     bool durable_ = true;
+    bool reportFailures_ = true;
+    std::string lastFailureText_;
 
     mutable std::mutex listMutex_;  // the point-list lock
     std::vector<_tap> points_;

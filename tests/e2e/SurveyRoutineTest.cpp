@@ -5,6 +5,7 @@
 // the site view, as a user would take it.
 
 #include <QCheckBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QListWidget>
@@ -284,6 +285,40 @@ private slots:
         QCOMPARE(dumped, heard);
     }
 
+    void aPointTheFileRefusesOnTheLinearPlanClosesTheCollection() {
+        Program p(sim::DefaultScenario());
+        p.ShowSite();
+        p.LoadProjection(Demo("demo.lpf"));
+        const std::string file = PathOf("refused.ssd");
+        p.NewCollection(file);
+        p.Channels({1});
+        const int cx = p.objects.plan.CentreX();
+        const int cy = p.objects.plan.CentreY();
+        p.TapPlan(cx, cy);
+        QTRY_COMPARE_WITH_TIMEOUT(p.frame->ActiveViewKind(), ViewKind::Site, kTimeoutMs);
+        QCOMPARE(p.objects.data.Points().size(), std::size_t{1});
+
+        // The file goes away under the survey: the next point cannot be written.
+        QFile::remove(QString::fromStdString(file));
+        QVERIFY(QDir().mkdir(QString::fromStdString(file)));
+        p.messages.Clear();
+        p.TapPlan(cx, cy);
+        QCOMPARE(p.frame->ActiveViewKind(), ViewKind::Scan);
+        QTRY_COMPARE_WITH_TIMEOUT(p.frame->ActiveViewKind(), ViewKind::Site, kTimeoutMs);
+        // One message; the collection closed: nothing drawn, counted or named.
+        QCOMPARE(p.messages.Texts().size(), std::size_t{1});
+        QVERIFY(p.LastText().find(SurveyWorkflow::kStoreFailedText) != std::string::npos);
+        QVERIFY(!p.Site().Workflow().CollectionOpen());
+        QVERIFY(p.objects.data.Points().empty());
+        QCOMPARE(p.objects.data.PointCount(), 0);
+        QVERIFY(p.objects.data.FileName().empty());
+        // The next tap asks for a file instead of sweeping to fail again.
+        p.TapPlan(cx, cy);
+        QCOMPARE(p.LastText(), std::string(SurveyWorkflow::kOpenLogFileText));
+        QCOMPARE(p.frame->ActiveViewKind(), ViewKind::Site);
+        QVERIFY(!p.objects.engine.ScanRequested());
+    }
+
     void automaticScanningTakesPointsAlongTheTrackUntilStopped() {
         Program p(AlwaysLocked());
         p.ShowSite();
@@ -427,6 +462,7 @@ private slots:
         QVERIFY(points[0].apCount > 0);
 
         p.Command(command::kPointInformation);
+        QVERIFY(p.frame->Action(command::kPointInformation)->isChecked());
         QStringList lines;
         WhenModal<CInfo>([&](CInfo* info) {
             for (int i = 0; i < info->List()->count(); ++i) lines << info->List()->item(i)->text();
@@ -445,6 +481,8 @@ private slots:
             QCOMPARE(lines[4 + 2 * k].trimmed(), QString::fromStdString(ap.SsidText()));
         }
         QCOMPARE(p.LastText(), std::string("Deleted."));
+        p.frame->UpdateCommandUi();
+        QVERIFY(!p.frame->Action(command::kPointInformation)->isChecked());
         QVERIFY(p.Shown(Kind::Question, CInfo::kDeleteQuestion));
         // Byte 0 of its record, in the file.
         const auto deleted = ReadGroups(file);

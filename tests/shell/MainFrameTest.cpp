@@ -14,6 +14,8 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <map>
 #include <memory>
 
@@ -232,8 +234,6 @@ private slots:
         QCOMPARE(keys(command::kEditPaste), (QList<QKeySequence>{QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}));
         QCOMPARE(keys(command::kHelp), QList<QKeySequence>{QKeySequence("F1")});
         QCOMPARE(frame.Action(command::kAppAbout)->text(), QString("&About QuorlCollectorTablet..."));
-        // The survey buttons carry no tip.
-        QVERIFY(frame.Action(32771)->toolTip().isEmpty());
 
         // View menu toggles the bars and shows their state.
         frame.show();
@@ -259,6 +259,43 @@ private slots:
         rig->views[ViewKind::Site]->checked.insert(command::kCoverage);
         frame.SwitchView(ViewKind::Scan);
         QVERIFY(coverage->isChecked());
+    }
+
+    void everyButtonAndMenuCommandSaysWhatItDoes() {
+        auto rig = NoUnitRig();
+        CMainFrame& frame = *rig->frame;
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QList<QAction*> commands = frame.ToolBar()->actions();
+        for (QAction* menu : frame.menuBar()->actions()) {
+            QVERIFY(menu->menu()->toolTipsVisible());
+            for (QAction* item : menu->menu()->actions())
+                if (!item->isSeparator()) commands << item;
+        }
+        QCOMPARE(commands.size(), 9 + 8 + 4 + 2 + 2);
+        for (QAction* action : commands) {
+            const QString id = QString::number(action->data().toInt());
+            QVERIFY2(!action->toolTip().isEmpty(), qPrintable(id));
+            QVERIFY2(!action->statusTip().isEmpty(), qPrintable(id));
+            // The prompt takes the place of the idle text while it shows.
+            action->showStatusText(&frame);
+            QCOMPARE(frame.statusBar()->currentMessage(), action->statusTip());
+        }
+        // The buttons carry the prompt their pointer shows.
+        for (int id : CMainFrame::ToolBarCommands())
+            QCOMPARE(frame.ToolBar()->widgetForAction(frame.Action(id))->statusTip(), frame.Action(id)->statusTip());
+        // An open menu shows the tip of the item under the pen.
+        QMenu* file = frame.menuBar()->actions().front()->menu();
+        file->popup(QPoint(0, 0));
+        QVERIFY(QTest::qWaitForWindowExposed(file));
+        for (QAction* item : file->actions()) {
+            if (item->isSeparator()) continue;
+            const QPoint at = file->actionGeometry(item).center();
+            QHelpEvent help(QEvent::ToolTip, at, file->mapToGlobal(at));
+            QCoreApplication::sendEvent(file, &help);
+            QCOMPARE(QToolTip::text(), item->statusTip());
+        }
+        file->close();
     }
 
     void aboutBoxFromMenuAndButton() {

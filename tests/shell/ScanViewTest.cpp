@@ -2,6 +2,7 @@
 // heard, the timer tick that steps the sweep and stores the point once, the
 // timer's life with the view's activation, and repainting as the sweep runs.
 
+#include <QFontInfo>
 #include <QTest>
 #include <cstdlib>
 #include <filesystem>
@@ -33,13 +34,13 @@ bool IsColour(const QImage& image, int x, int y, QRgb colour) {
 
 // Pixels of `box` within a small distance of `colour`: the cores of
 // smoothed glyphs.
-int CountNear(const QImage& image, const QRect& box, QRgb colour) {
+int CountNear(const QImage& image, const QRect& box, QRgb colour, int distance = 60) {
     int n = 0;
     for (int y = box.top(); y <= box.bottom(); ++y)
         for (int x = box.left(); x <= box.right(); ++x) {
             const QRgb p = image.pixel(x, y);
             if (std::abs(qRed(p) - qRed(colour)) + std::abs(qGreen(p) - qGreen(colour)) +
-                    std::abs(qBlue(p) - qBlue(colour)) <= 60)
+                    std::abs(qBlue(p) - qBlue(colour)) <= distance)
                 ++n;
         }
     return n;
@@ -68,7 +69,7 @@ private slots:
     void drawsProgressWithoutAccessPoints() {
         test::SurveyRig rig;
         test::RecordingSwitcher switcher;
-        CScanView view(rig.engine, rig.data, switcher);
+        CScanView view(rig.engine, rig.data, rig.unit.messages, switcher);
         rig.PlanOfBg(12);
         rig.StartSweep();
         rig.engine.NextChannel();
@@ -96,7 +97,7 @@ private slots:
         QVERIFY(IsColour(image, 9, 9, kFg) && IsColour(image, 60, 20, kFg));
         const QRect pastBar = Box(121, 9, 150, 21);
         QVERIFY(CountColour(image, pastBar, kFg) > CountColour(image, pastBar, kBg));
-        QVERIFY(CountNear(image, pastBar, kBg) > 0);  // the glyphs
+        QVERIFY(CountNear(image, pastBar, kBg, 120) > 0);  // the glyphs, nearer the background
 
         // 12 of 12: the bar spans x 9 to 230.
         for (int i = 0; i < 6; ++i) rig.engine.NextChannel();
@@ -115,7 +116,7 @@ private slots:
         // An empty plan: title, heads, "0%" and no bar.
         test::SurveyRig rig;
         test::RecordingSwitcher switcher;
-        CScanView view(rig.engine, rig.data, switcher);
+        CScanView view(rig.engine, rig.data, rig.unit.messages, switcher);
         const std::uint8_t none[25] = {};
         rig.engine.SetChannelPlan(none, none);
         rig.StartSweep();
@@ -130,7 +131,7 @@ private slots:
     void listsTheRowsThatFitWithTheirLevels() {
         test::SurveyRig rig;
         test::RecordingSwitcher switcher;
-        CScanView view(rig.engine, rig.data, switcher);
+        CScanView view(rig.engine, rig.data, rig.unit.messages, switcher);
         rig.PlanOfBg(1);
         rig.StartSweep();
         // Row 0: -1000 over 3 samples shows -20; row 1: one sample of -320,
@@ -168,7 +169,7 @@ private slots:
         test::SurveyRig rig;
         QVERIFY(rig.NewCollection());
         test::RecordingSwitcher switcher;
-        CScanView view(rig.engine, rig.data, switcher);
+        CScanView view(rig.engine, rig.data, rig.unit.messages, switcher);
         rig.PlanOfBg(3);
         rig.data.BeginPoint(CSiteData::kPlanTap, 40, 50);
         rig.StartSweep();
@@ -210,11 +211,27 @@ private slots:
         QCOMPARE(std::filesystem::file_size(path), std::uintmax_t{33 + 36 + 2 * 46});
     }
 
+    void fontsHaveACellTwelvePixelsTall() {
+        for (bool underline : {false, true}) {
+            QFont font = CScanView::ScanFont(underline);
+            QCOMPARE(font.underline(), underline);
+            const int cell = QFontMetrics(font).height();
+            // The largest size whose cell, ascent plus descent, fits.
+            QVERIFY2(cell <= CScanView::kCellHeight, qPrintable(QString::number(cell)));
+            font.setPixelSize(font.pixelSize() + 1);
+            QVERIFY(QFontMetrics(font).height() > CScanView::kCellHeight);
+            // Arial, and its metric twin that the setup script installs, have
+            // a size whose cell is exactly 12 (11 pixels).
+            const QString face = QFontInfo(CScanView::ScanFont(underline)).family();
+            if (face == "Arial" || face == "Liberation Sans") QCOMPARE(cell, CScanView::kCellHeight);
+        }
+    }
+
     void timerRunsOnlyWhileActive() {
         test::SurveyRig rig;
         QVERIFY(rig.NewCollection());
         test::RecordingSwitcher switcher;
-        CScanView view(rig.engine, rig.data, switcher);
+        CScanView view(rig.engine, rig.data, rig.unit.messages, switcher);
         // As the main window does: switching away deactivates the view.
         switcher.onSwitch = [&view](ViewKind) { view.OnActivateView(false); };
         rig.PlanOfBg(14);
@@ -249,7 +266,7 @@ private slots:
         test::SurveyRig rig;
         test::RecordingSwitcher switcher;
         QWidget window;
-        auto* view = new CScanView(rig.engine, rig.data, switcher, &window);
+        auto* view = new CScanView(rig.engine, rig.data, rig.unit.messages, switcher, &window);
         window.resize(240, 250);
         view->resize(240, 250);
         window.show();
@@ -288,7 +305,7 @@ private slots:
         QVERIFY(data.CreateCollection());
         CScanView* scan = nullptr;
         CMainFrame frame(engine, session, messages, [&](ViewKind kind, CMainFrame& f) -> QWidget* {
-            if (kind == ViewKind::Scan) return scan = new CScanView(engine, data, f);
+            if (kind == ViewKind::Scan) return scan = new CScanView(engine, data, messages, f);
             return new test::CountingView();
         });
         frame.resize(640, 480);

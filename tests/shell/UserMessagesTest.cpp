@@ -2,7 +2,15 @@
 // reader waits; the program can still shut down with one pending. Also the
 // translation of file dialog filters.
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QThread>
 #include <atomic>
 #include <thread>
@@ -158,6 +166,79 @@ private slots:
         boxes.Close();
         frame.ShutdownLink();
         QVERIFY(boxes.shown.empty());
+    }
+
+    // The question before a choice can be backed out of: Escape and the
+    // close box are not No.
+    void escapableQuestion_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("Escape") << "escape" << int(IUserMessages::Answer::Escaped);
+        QTest::newRow("close box") << "close" << int(IUserMessages::Answer::Escaped);
+        QTest::newRow("Yes") << "yes" << int(IUserMessages::Answer::Yes);
+        QTest::newRow("No") << "no" << int(IUserMessages::Answer::No);
+    }
+
+    void escapableQuestion() {
+        QFETCH(QString, how);
+        QFETCH(int, answer);
+        QtUserMessages messages;
+        QStringList buttons;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            for (QAbstractButton* button : box->buttons())
+                if (button->isVisible()) buttons << button->text().remove('&');
+            if (how == "escape")
+                QTest::keyClick(box, Qt::Key_Escape);
+            else if (how == "close")
+                box->close();
+            else
+                box->button(how == "yes" ? QMessageBox::Yes : QMessageBox::No)->click();
+        });
+        QCOMPARE(int(messages.Ask("Open?")), answer);
+        buttons.sort();
+        QCOMPARE(buttons, (QStringList{"No", "Yes"}));
+    }
+
+    // The collection file's save dialog, as the collector asks for it: Enter
+    // on the proposed "Data" next to yesterday's Data.ssd asks first.
+    void replacingAnExistingSurveyIsAsked() {
+        QTemporaryDir dir;
+        QFile old(dir.filePath("Data.ssd"));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("yesterday") == 9);
+        old.close();
+        FileDialogRequest request;
+        request.open = false;
+        request.defaultExtension = "ssd";
+        request.initialName = "Data";
+        request.filter = "Data Files (*.ssd)|*.ssd|All Files (*.*)|*.*||";
+        request.mustExist = false;
+        request.confirmOverwrite = true;
+        QtUserMessages messages;
+        for (const auto reply : {QMessageBox::No, QMessageBox::Yes}) {
+            QString asked;
+            QTimer::singleShot(0, [&] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                if (!dialog) return;
+                // Where the user left it last time: beside yesterday's file.
+                dialog->setDirectory(dir.path());
+                QTimer::singleShot(0, [&] {
+                    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                    if (!box) return;
+                    asked = box->text();
+                    box->button(reply)->click();
+                });
+                QTest::keyClick(dialog, Qt::Key_Return);
+                if (dialog->isVisible()) dialog->reject();
+            });
+            const auto chosen = messages.ChooseFile(request);
+            QVERIFY2(asked.contains("Data.ssd already exists"), qPrintable(asked));
+            if (reply == QMessageBox::No)
+                QCOMPARE(chosen, std::nullopt);
+            else
+                QCOMPARE(QFileInfo(QString::fromStdString(chosen.value())).fileName(), QString("Data.ssd"));
+        }
     }
 
     void fileFilters_data() {

@@ -8,6 +8,7 @@
 #include "SiteViewTestSupport.h"
 #include "common/ByteOrder.h"
 #include "common/Timing.h"
+#include "siteview/StatusPanel.h"
 #include "siteview/SurveyWorkflow.h"
 #include "survey/AffineTransform.h"
 #include "tests/engine/EngineTestSupport.h"
@@ -65,6 +66,23 @@ struct Rig : SiteFixture {
         QVERIFY(!engine.SweepActive() && !engine.SweepEndHandled());
     }
     std::vector<std::string> Texts() const { return messages.Texts(); }
+    // No collection: nothing counted, named or selectable, taps refused.
+    void ExpectNothingOpen() {
+        QVERIFY(!workflow.CollectionOpen() && data.CollectionPath().empty());
+        const StatusValues panel = StatusValues::Read(Context());
+        QVERIFY(panel.collectionName.empty());
+        QCOMPARE(panel.collectionLength, std::uint64_t{0});
+        QCOMPARE(panel.pointCount, 0);
+        QVERIFY(data.Points().empty());
+        QCOMPARE(data.SelectedIndex(), -1);
+        QVERIFY(!data.NoAccessPoint());
+        const auto before = messages.Entries().size();
+        workflow.EnterInformationMode();
+        QVERIFY(!workflow.SelectPoint(kClient, 100 * 4 / 3, 100));
+        QCOMPARE(messages.Texts().back(), std::string(SurveyWorkflow::kNoPointInRangeText));
+        QCOMPARE(messages.Entries().size(), before + 1);
+        messages.Clear();
+    }
     bool Shown(RecordingUserMessages::Kind kind, const std::string& text) const {
         for (const auto& e : messages.Entries())
             if (e.kind == kind && e.text == text) return true;
@@ -88,12 +106,13 @@ private slots:
         QCOMPARE(r.Texts(), std::vector<std::string>{SurveyWorkflow::kLoadProjectionText});
         QVERIFY(r.messages.FileRequests().empty());
 
-        // A new file: the save dialog, no overwrite question, 33 bytes.
+        // A new file: the save dialog, which asks before it replaces a file
+        // (yesterday's "Data.ssd" is one "No" and Enter away); 33 bytes.
         r.messages.Clear();
         r.NewCollection("new.ssd");
         QCOMPARE(r.Texts(), std::vector<std::string>{SurveyWorkflow::kOpenExistingQuestion});
         const FileDialogRequest save = r.messages.FileRequests().at(0);
-        QVERIFY(!save.open && !save.confirmOverwrite);
+        QVERIFY(!save.open && save.confirmOverwrite);
         QCOMPARE(save.defaultExtension, std::string("ssd"));
         QCOMPARE(save.initialName, std::string("Data"));
         QCOMPARE(save.filter, std::string("Data Files (*.ssd)|*.ssd|All Files (*.*)|*.*||"));
@@ -112,10 +131,16 @@ private slots:
         QCOMPARE(r.data.Points().size(), std::size_t{2});
         QCOMPARE(r.data.CollectionPath(), r.PathOf("old.ssd"));
 
-        // Cancelling the open dialog changes nothing.
+        // Cancelling the open dialog changes nothing, and neither does
+        // Escape on the question: no dialog, no file emptied.
         r.messages.QueueAnswer(true);
         QVERIFY(r.workflow.ChooseCollection(true));
+        r.messages.Clear();
+        r.messages.QueueEscape();
+        QVERIFY(r.workflow.ChooseCollection(true));
+        QVERIFY(r.messages.FileRequests().empty());
         QCOMPARE(r.data.CollectionPath(), r.PathOf("old.ssd"));
+        QCOMPARE(r.data.Points().size(), std::size_t{2});
         QVERIFY(r.workflow.CollectionOpen());
 
         // A name that is not there: reported, and no collection is left, so
@@ -353,24 +378,31 @@ private slots:
         r.Locked(47.3771, 8.5414);
         r.workflow.StartAutomatic();
         std::filesystem::remove(r.PathOf("points.ssd"));
+        r.messages.Clear();
         r.StepToStore();
         QCOMPARE(r.workflow.CurrentState(), State::NotCollecting);
-        QVERIFY(QString::fromStdString(r.Texts().at(r.Texts().size() - 2)).startsWith("Cannot open"));
-        QVERIFY(r.Shown(RecordingUserMessages::Kind::Info, SurveyWorkflow::kStoreFailedText));
+        // One box: why, and what to do now. The collection is closed, so a
+        // tap asks for a file instead of sweeping to fail again.
+        QCOMPARE(r.Texts().size(), std::size_t{1});
+        QVERIFY(QString::fromStdString(r.Texts()[0]).startsWith("Cannot open " + QString::fromStdString(r.PathOf("points.ssd"))));
+        QVERIFY(r.Texts()[0].find(SurveyWorkflow::kStoreFailedText) != std::string::npos);
         QVERIFY(!r.engine.ScanRequested());
-        QVERIFY(r.data.Points().empty());
-        const auto shown = r.messages.Entries().size();
+        r.ExpectNothingOpen();
         for (int i = 0; i < 5; ++i) r.Step();
-        QCOMPARE(r.messages.Entries().size(), shown);
+        QCOMPARE(r.workflow.TakePoint(kClient, 320, 240, true), TapResult::Refused);
+        QCOMPARE(r.Texts(), std::vector<std::string>{SurveyWorkflow::kOpenLogFileText});
+        QVERIFY(!r.engine.ScanRequested());
 
-        // A single point that cannot be stored: the file's message only.
+        // A single point that cannot be stored: the same.
         r.NewCollection("second.ssd");
         QCOMPARE(r.workflow.TakePoint(kClient, 320, 240, true), TapResult::SinglePoint);
         std::filesystem::remove(r.PathOf("second.ssd"));
         r.messages.Clear();
         r.StepToStore();
         QCOMPARE(r.Texts().size(), std::size_t{1});
+        QVERIFY(r.Texts()[0].find(SurveyWorkflow::kStoreFailedText) != std::string::npos);
         QCOMPARE(r.workflow.CurrentState(), State::NotCollecting);
+        r.ExpectNothingOpen();
 
         // Giving the file up while a sweep runs: that sweep stores nothing
         // and scanning ends with it.
@@ -384,6 +416,44 @@ private slots:
         QCOMPARE(r.Texts(), (std::vector<std::string>{SurveyWorkflow::kOpenExistingQuestion,
                                                       SurveyWorkflow::kNoCollectionText}));
         QCOMPARE(FileBytes(r.PathOf("third.ssd")).size(), std::size_t{33});
+    }
+
+    // Every way of ending up without a collection file leaves nothing of the
+    // old one on show: no points drawn, counted or selectable, no file name.
+    void noCollectionLeavesNothingOfTheOldOne_data() {
+        QTest::addColumn<int>("answer");  // 1 Yes (open), 0 No (new)
+        QTest::addColumn<QString>("chosen");  // empty: the dialog is cancelled
+        QTest::newRow("new-file dialog cancelled") << 0 << QString();
+        QTest::newRow("existing file refused") << 1 << "notes.txt";
+        QTest::newRow("existing file missing") << 1 << "missing.ssd";
+        QTest::newRow("new file cannot be made") << 0 << "no/such/folder.ssd";
+    }
+
+    void noCollectionLeavesNothingOfTheOldOne() {
+        QFETCH(int, answer);
+        QFETCH(QString, chosen);
+        Rig r;
+        r.LoadPlan(CSiteProjection::kLinearProjection);
+        r.UsePoints({{CSiteData::kPlanTap, 100, 100, {-50}}, {CSiteData::kPlanTap, 200, 100, {}}}, "old.ssd");
+        const auto old = FileBytes(r.PathOf("old.ssd"));
+        std::ofstream(r.PathOf("notes.txt")) << "not a survey";
+        r.workflow.EnterInformationMode();
+        QVERIFY(r.workflow.SelectPoint(kClient, 100 * 4 / 3, 100));
+
+        r.messages.Clear();
+        r.messages.QueueAnswer(answer == 1);
+        r.messages.QueueFile(chosen.isEmpty() ? std::nullopt
+                                              : std::optional<std::string>(r.PathOf(chosen.toLatin1().constData())));
+        r.workflow.ChooseCollection(true);
+        r.ExpectNothingOpen();
+        // Nothing was written anywhere.
+        QCOMPARE(FileBytes(r.PathOf("old.ssd")), old);
+        QCOMPARE(FileBytes(r.PathOf("notes.txt")).size(), std::size_t{12});
+        QVERIFY(!std::filesystem::exists(r.PathOf("missing.ssd")));
+        // The information dialog's lines have no file to name.
+        r.messages.Clear();
+        QVERIFY(r.data.FormatApLine(1).empty());
+        QVERIFY(r.messages.Entries().empty());
     }
 
     void informationModeSelectsLivePointsOnly() {
@@ -408,6 +478,15 @@ private slots:
         r.workflow.EnterInformationMode();
         QVERIFY(r.workflow.SelectPoint(kClient, 170 * 4 / 3, 100));
         QCOMPARE(r.data.SelectedIndex(), 1);
+
+        // A point whose record the file no longer holds whole stays on show:
+        // a deletion shows only once its byte is written.
+        std::filesystem::resize_file(r.PathOf("points.ssd"), 33 + 36 + 46 + 20);
+        r.messages.Clear();
+        QVERIFY(!r.data.DeleteSelectedPoint());
+        QCOMPARE(r.data.Points()[1].kind, CSiteData::kPlanTap);
+        QCOMPARE(r.Texts().size(), std::size_t{1});
+        QVERIFY(r.Texts()[0] != "Deleted.");
     }
 
     void theTimerStepsEveryEighthTick() {
