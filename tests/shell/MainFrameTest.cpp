@@ -272,7 +272,7 @@ private slots:
             for (QAction* item : menu->menu()->actions())
                 if (!item->isSeparator()) commands << item;
         }
-        QCOMPARE(commands.size(), 9 + 8 + 4 + 2 + 2);
+        QCOMPARE(commands.size(), 10 + 8 + 4 + 3 + 2);
         for (QAction* action : commands) {
             const QString id = QString::number(action->data().toInt());
             QVERIFY2(!action->toolTip().isEmpty(), qPrintable(id));
