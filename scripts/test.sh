@@ -7,9 +7,12 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 jobs=$(nproc)
+# ccache makes the three trees and the package share what they compile alike.
+launcher=()
+if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 run_suite() {
   local dir=$1 label=$2; shift 2
-  cmake -S . -B "$dir" -Wno-dev -DQUORL_WERROR=ON "$@" >/dev/null
+  cmake -S . -B "$dir" -Wno-dev -DQUORL_WERROR=ON "${launcher[@]}" "$@" >/dev/null
   cmake --build "$dir" -j"$jobs"
   if [ -n "$label" ]; then
     ctest --test-dir "$dir" -L "$label" --output-on-failure -j"$jobs"
@@ -30,13 +33,11 @@ echo "== threaded suites under ThreadSanitizer"
 # Some kernels randomise more address bits than ThreadSanitizer supports;
 # setarch -R turns randomisation off for the run.
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-  setarch "$(uname -m)" -R bash -c "$(declare -f run_suite); jobs=$jobs; run_suite build-tsan threaded \
+  setarch "$(uname -m)" -R bash -c "$(declare -f run_suite); jobs=$jobs; launcher=(${launcher[*]}); run_suite build-tsan threaded \
   -DCMAKE_BUILD_TYPE=Debug -DQUORL_WITH_GUI=OFF -DQUORL_WITH_BENCH=OFF -DQUORL_SANITIZE=thread"
 
 echo "== Debian package (Release): build, contents, install into a temporary root"
 # Only what the package holds: no tests, no benchmarks.
-launcher=()
-if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 cmake -S . -B build-package -Wno-dev -DCMAKE_BUILD_TYPE=Release -DQUORL_WITH_TESTS=OFF -DQUORL_WITH_BENCH=OFF \
   "${launcher[@]}" >/dev/null
 cmake --build build-package -j"$jobs"
