@@ -4,6 +4,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <algorithm>
+#include <vector>
 
 namespace quorl::coverage {
 
@@ -91,12 +92,25 @@ void DrawLegend(QPainter& painter, QPoint at, const ColourScale& scale, const Le
         painter.drawRect(x, y, l.barWidth - 1, l.barHeight - 1);
         y += l.barHeight;
         painter.setPen(Qt::black);
+        // Every tick, but only the labels that keep a space between them:
+        // the two ends always, the ticks between where they fit.
+        const int gap = fm.horizontalAdvance(QLatin1Char(' '));
+        std::vector<QRect> labels;
         for (const auto& e : entries) {
             const int tx = x + static_cast<int>((e.value - scale.Min()) / (scale.Max() - scale.Min()) * (l.barWidth - 1));
             painter.drawLine(tx, y, tx, y + 3);
             const int w = fm.horizontalAdvance(e.label);
-            const int left = std::clamp(tx - w / 2, x, x + l.barWidth - w);
-            painter.drawText(left, y + 4 + fm.ascent(), e.label);
+            labels.emplace_back(std::clamp(tx - w / 2, x, x + l.barWidth - w), 0, w, 1);
+        }
+        int taken = x - gap;  // right end of the last label drawn
+        for (std::size_t i = 0; i < labels.size(); ++i) {
+            const bool end = i == 0 || i + 1 == labels.size();
+            const int nextEnd = labels.empty() ? 0 : labels.back().left();
+            if (!end && (labels[i].left() < taken + gap || labels[i].left() + labels[i].width() + gap > nextEnd))
+                continue;
+            if (i + 1 == labels.size() && labels[i].left() < taken + gap) continue;
+            painter.drawText(labels[i].left(), y + 4 + fm.ascent(), entries[i].label);
+            taken = labels[i].left() + labels[i].width();
         }
     }
     painter.restore();
