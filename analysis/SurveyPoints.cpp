@@ -1,15 +1,11 @@
 #include "analysis/SurveyPoints.h"
 
-#include <fcntl.h>
-
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 
 #include "common/UserMessages.h"
 #include "survey/CollectionFormat.h"
-#include "survey/CollectionReader.h"
-#include "survey/FileHandle.h"
+#include "survey/CollectionScan.h"
 
 namespace quorl::analysis {
 
@@ -54,48 +50,29 @@ bool IsPlanKind(std::uint8_t kind) { return kind == 2 || kind == 17; }
 bool LoadSurvey(const std::string& path, const Placement& placement, Survey& survey, std::string& error) {
     survey = Survey{};
     survey.name = FileNameOf(path);
-    FileHandle file = FileHandle::Open(path, O_RDONLY);
-    if (!file.Valid()) {
-        error = "cannot open " + path + ": " + SystemErrorText(errno);
-        return false;
-    }
-    const std::int64_t length = file.Length();
-    collection::Layout layout;
-    std::string why;
-    int errorNumber = 0;
-    if (length < 0 || !collection::ReadLayout(file, static_cast<std::uint64_t>(length), layout, why, errorNumber)) {
-        if (length < 0 || errorNumber != 0)
-            error = "cannot read " + path + ": " + SystemErrorText(length < 0 ? errno : errorNumber);
-        else
-            error = path + " is not a readable collection file: " + why;
+    CollectionScan scan;
+    if (!scan.Open(path)) {
+        error = scan.Error();
         return false;
     }
 
     const bool invertible = placement.transform.Invertible();
     std::uint32_t positioned = 0;
-    CollectionReader reader(file, layout.FirstGroup());
-    std::uint8_t pointBytes[collection::kPointRecordSize];
-    std::uint8_t apBytes[collection::kApRecordSize];
-    for (;;) {
-        if (!reader.Next(layout.pointRecordSize, pointBytes, sizeof pointBytes)) break;
-        const collection::PointRecord record = collection::DecodePoint(pointBytes);
+    bool placeable = true;
+    const bool read = scan.ForEachGroup([&](const CollectionGroup& group) {
+        const collection::PointRecord& record = group.point;
         SurveyPoint point;
         point.kind = record.kind;
         point.index = survey.groups++;
         ++survey.groupsByKind[record.kind];
         point.time = PointTime{1980 + record.year, record.month, record.day, record.hour, record.minute, record.second};
-        for (std::uint32_t i = 0; i < record.apCount; ++i) {
-            if (!reader.Next(layout.apRecordSize, apBytes, sizeof apBytes)) {
-                survey.missingApRecords += record.apCount - i;
-                break;
-            }
-            const collection::ApRecord ap = collection::DecodeAp(apBytes);
+        survey.missingApRecords += static_cast<std::uint32_t>(record.apCount - group.aps.size());
+        for (const collection::ApRecord& ap : group.aps)
             point.aps.push_back(ApReading{ap.mac, ap.SsidText(), static_cast<int>(ap.channel & 0xFF), ap.Level()});
-        }
 
         if (record.kind == 255) {
             ++survey.deleted;
-            continue;
+            return;
         }
         if (IsPlanKind(record.kind)) {
             point.x = record.x;
@@ -103,12 +80,11 @@ bool LoadSurvey(const std::string& path, const Placement& placement, Survey& sur
         } else if (IsGpsKind(record.kind)) {
             if (record.latitude == 0 && record.longitude == 0) {
                 ++survey.withoutPosition;
-                continue;
+                return;
             }
             if (!invertible) {
-                error = "the projection's transform cannot be inverted, so the GPS points of " + path +
-                        " cannot be placed on its plan.";
-                return false;
+                placeable = false;
+                return;
             }
             const double lat = record.latitude / collection::kPositionScale;
             const double lon = record.longitude / collection::kPositionScale;
@@ -118,18 +94,23 @@ bool LoadSurvey(const std::string& path, const Placement& placement, Survey& sur
             ++survey.gpsPoints;
         } else {
             ++survey.unknownKind;
-            continue;
+            return;
         }
         ++positioned;
         if (!std::isfinite(point.x) || !std::isfinite(point.y) || point.x < 0 || point.y < 0 ||
             point.x >= placement.planWidth || point.y >= placement.planHeight) {
             ++survey.offPlan;
-            continue;
+            return;
         }
         survey.points.push_back(std::move(point));
+    });
+    if (!placeable) {
+        error = "the projection's transform cannot be inverted, so the GPS points of " + path +
+                " cannot be placed on its plan.";
+        return false;
     }
-    if (reader.Error() != 0) {
-        error = "cannot read " + path + ": " + SystemErrorText(reader.Error());
+    if (!read) {
+        error = scan.Error();
         return false;
     }
     if (positioned == 0) {
