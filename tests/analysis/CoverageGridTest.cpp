@@ -41,6 +41,18 @@ std::vector<Case> Cases() {
 
 double Distance(const ValuePoint& p, double x, double y) { return std::hypot(p.x - x, p.y - y); }
 
+// Cell by cell: no data in the same cells, the same value in the others.
+void ExpectSameValues(const CoverageGrid& expected, const CoverageGrid& actual) {
+    ASSERT_EQ(expected.Values().size(), actual.Values().size());
+    for (std::size_t i = 0; i < expected.Values().size(); ++i) {
+        const float a = expected.Values()[i], b = actual.Values()[i];
+        ASSERT_EQ(std::isnan(a), std::isnan(b)) << i;
+        if (!std::isnan(a)) {
+            ASSERT_FLOAT_EQ(a, b) << i;
+        }
+    }
+}
+
 }  // namespace
 
 TEST(CoverageGrid, KeepsItsPromisesOnHandMadePointSets) {
@@ -93,14 +105,7 @@ TEST(CoverageGrid, AddingPointsOneByOneGivesTheSameGridAsABuild) {
     // Off the plan and not a number: ignored.
     grown.Add({-5, 10, -50});
     grown.Add({10, 10, NAN});
-    ASSERT_EQ(built.Values().size(), grown.Values().size());
-    for (std::size_t i = 0; i < built.Values().size(); ++i) {
-        const float a = built.Values()[i], b = grown.Values()[i];
-        ASSERT_EQ(std::isnan(a), std::isnan(b)) << i;
-        if (!std::isnan(a)) {
-            ASSERT_FLOAT_EQ(a, b) << i;
-        }
-    }
+    ExpectSameValues(built, grown);
 }
 
 TEST(CoverageGrid, GeometryAndDefaultRadiusFollowThePlanAndTheSpacing) {
@@ -154,13 +159,7 @@ TEST(LiveCoverage, FollowsAGrowingPointListAndStartsOverWhenItChanges) {
     CoverageGrid whole(live.Grid().Geometry(), 30.0);
     whole.Build(values);
     EXPECT_EQ(live.Grid().Points().size(), 58u);
-    for (std::size_t i = 0; i < whole.Values().size(); ++i) {
-        const float a = whole.Values()[i], b = live.Grid().Values()[i];
-        ASSERT_EQ(std::isnan(a), std::isnan(b)) << i;
-        if (!std::isnan(a)) {
-            ASSERT_FLOAT_EQ(a, b) << i;
-        }
-    }
+    ExpectSameValues(whole, live.Grid());
 
     // A deleted point leaves the map.
     list[0].kind = CSiteData::kDeleted;
