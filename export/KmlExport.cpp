@@ -10,12 +10,6 @@ namespace {
 constexpr const char* kClassColours[5] = {"ff000000", "ff0000c0", "ff00c000", "ffc00000", "ffffffff"};
 constexpr const char* kClassNames[5] = {"below -90 dBm", "-90 to -71 dBm", "-70 to -51 dBm", "-50 to -31 dBm",
                                         "above -31 dBm"};
-
-std::string Markup(const std::string& text) {
-    std::string out(text.size() * kMaxEscaped, '\0');
-    out.resize(static_cast<std::size_t>(PutMarkupText(out.data(), text) - out.data()));
-    return out;
-}
 }  // namespace
 
 KmlExport::KmlExport(OutputBuffer& out) : out_(out) {}
@@ -45,7 +39,7 @@ void KmlExport::End() { out_.Append("</Document>\n</kml>\n"); }
 KmlExport::Result KmlExport::Add(SurveyScan& scan, const std::string& name) {
     const std::uint64_t start = out_.Size();
     bool folderOpen = false;
-    const std::string folderName = Markup(name);
+    const std::string folderName = MarkupText(name);
     const bool ok = scan.ForEachGroup([&](const SurveyGroup& g) {
         const auto& p = g.point;
         if (p.kind == 255) return;

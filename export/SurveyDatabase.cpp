@@ -2,13 +2,17 @@
 
 #include <sqlite3.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <memory>
 
 #include "common/UserMessages.h"
-#include "export/Sha256.h"
+#include "export/SurveyIdentity.h"
 #include "export/TextEscape.h"
 #include "export/TextFormat.h"
 
@@ -85,8 +89,15 @@ void BindText(sqlite3_stmt* s, int column, const char* text, std::size_t size) {
 }  // namespace
 
 SurveyDatabase::~SurveyDatabase() {
+    Close();
+    // A new database that was not finished: gone with its journal.
+    if (pending_) ::unlink((pending_->TempPath() + "-journal").c_str());
+}
+
+void SurveyDatabase::Close() {
     FinalizeAll();
     if (db_) sqlite3_close(db_);
+    db_ = nullptr;
 }
 
 void SurveyDatabase::FinalizeAll() {
@@ -100,7 +111,8 @@ bool SurveyDatabase::Failed(const std::string& doing) {
     const int systemError = sqlite3_system_errno(db_);
     const int code = sqlite3_errcode(db_);
     error_ = doing + " " + path_ + ": " +
-             ((code == SQLITE_CANTOPEN || code == SQLITE_IOERR || code == SQLITE_READONLY) && systemError != 0
+             ((code == SQLITE_CANTOPEN || code == SQLITE_IOERR || code == SQLITE_READONLY || code == SQLITE_FULL) &&
+                      systemError != 0
                   ? SystemErrorText(systemError)
                   : std::string(sqlite3_errmsg(db_)));
     return false;
@@ -114,29 +126,72 @@ bool SurveyDatabase::Prepare(const char* sql, sqlite3_stmt*& statement) {
 
 bool SurveyDatabase::Open(const std::string& path) {
     path_ = path;
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
+    struct stat st {};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode)) {
+        error_ = "cannot use " + path + ": not a regular file";
+        return false;
+    }
+    // Nothing there to keep: a new database, made aside until it holds a survey.
+    const bool fresh = !exists || st.st_size == 0;
+    std::string openPath = path;
+    if (fresh) {
+        pending_ = std::make_unique<PendingFile>(path);
+        if (!pending_->Created()) {
+            error_ = "cannot write " + path + ": " + SystemErrorText(pending_->Error());
+            pending_.reset();
+            return false;
+        }
+        openPath = pending_->TempPath();
+    }
+    // Never SQLITE_OPEN_CREATE: the file is there, ours or made just now.
+    if (sqlite3_open_v2(openPath.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
         return Failed("cannot open");
     sqlite3_extended_result_codes(db_, 0);
     sqlite3_busy_timeout(db_, 5000);
     // A larger page cache keeps the index pages of a big import in memory.
     // The import makes every reference itself: checking each one again would
     // cost two lookups per row.
-    if (!Exec("PRAGMA foreign_keys = OFF; PRAGMA cache_size = -65536; PRAGMA page_size = 16384;"))
-        return Failed("cannot open");
-    if (!Exec("BEGIN IMMEDIATE") ) {
-        if (sqlite3_errcode(db_) == SQLITE_NOTADB) return Failed("cannot use");
-        return Failed("cannot write");
-    }
-    if (!Exec(kSchema) || !Exec(kReadingIndexes)) {
-        Failed(sqlite3_errcode(db_) == SQLITE_NOTADB ? "cannot use" : "cannot write");
-        Exec("ROLLBACK");
+    if (!Exec("PRAGMA foreign_keys = OFF; PRAGMA cache_size = -65536;")) return Failed("cannot open");
+    if (fresh) return Exec("PRAGMA page_size = 16384;") || Failed("cannot open");
+    return IsOurs();
+}
+
+bool SurveyDatabase::IsOurs() {
+    // Reads only: a file refused here is left byte for byte as it was.
+    const auto number = [&](const char* sql, std::int64_t& value) {
+        sqlite3_stmt* s = nullptr;
+        const bool ok = sqlite3_prepare_v2(db_, sql, -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW;
+        if (ok) value = sqlite3_column_int64(s, 0);
+        sqlite3_finalize(s);
+        return ok;
+    };
+    std::int64_t application = 0, version = 0, ourTables = 0, tables = 0;
+    if (!number("PRAGMA application_id", application) || !number("PRAGMA user_version", version) ||
+        !number("SELECT count(*) FROM sqlite_master WHERE type = 'table'", tables) ||
+        !number("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN "
+                "('surveys', 'points', 'access_points', 'observations')",
+                ourTables))
+        return Failed("cannot use");
+    const std::string leftAlone = " (left as it is)";
+    if (application == kApplicationId) {
+        if (version <= kSchemaVersion) return true;
+        error_ = "cannot use " + path_ + ": a survey database of a newer version (schema " + std::to_string(version) +
+                 ")" + leftAlone;
         return false;
     }
-    if (!Exec("COMMIT")) {
-        Failed("cannot write");
-        Exec("ROLLBACK");
-        return false;
-    }
+    // Made before databases were marked: exactly our four tables.
+    if (application == 0 && version == 0 && tables == 4 && ourTables == 4) return true;
+    error_ = "cannot use " + path_ + ": a SQLite database that is not a quorl survey database" + leftAlone;
+    return false;
+}
+
+bool SurveyDatabase::MakeReady() {
+    if (ready_) return true;
+    char marks[96];
+    std::snprintf(marks, sizeof marks, "PRAGMA application_id = %d; PRAGMA user_version = %d;", kApplicationId,
+                  kSchemaVersion);
+    if (!Exec(kSchema) || !Exec(kReadingIndexes) || !Exec(marks)) return false;
     if (!Prepare("SELECT id FROM surveys WHERE sha256 = ?1", findSurvey_) ||
         !Prepare("INSERT INTO surveys(path, size, sha256, created, imported) VALUES(?1, ?2, ?3, ?4, ?5)",
                  addSurvey_) ||
@@ -147,7 +202,27 @@ bool SurveyDatabase::Open(const std::string& path) {
         !Prepare("INSERT INTO access_points(mac, ssid) VALUES(?1, ?2)", addAp_) ||
         !Prepare("INSERT INTO observations(point, access_point, channel, level) VALUES(?1, ?2, ?3, ?4)",
                  addObservation_))
-        return Failed("cannot use");
+        return false;
+    ready_ = true;
+    return true;
+}
+
+bool SurveyDatabase::Finish() {
+    Close();
+    if (!pending_) {
+        written_ = !path_.empty();
+        return true;
+    }
+    if (surveysAdded_ == 0) {
+        pending_.reset();  // removes the empty database
+        return true;
+    }
+    if (!pending_->Commit()) {
+        error_ = "cannot write " + path_ + ": " + SystemErrorText(pending_->Error());
+        return false;
+    }
+    pending_.reset();
+    written_ = true;
     return true;
 }
 
@@ -186,35 +261,34 @@ std::int64_t SurveyDatabase::AccessPointId(const collection::ApRecord& ap) {
 
 SurveyDatabase::Result SurveyDatabase::Import(SurveyScan& scan, const AffineTransform* projection) {
     if (!db_) return Result::Failed;
-    // The content hash over the bytes the scan will read.
-    Sha256 hash;
-    {
-        constexpr std::size_t kChunk = 1 << 20;
-        auto buffer = std::make_unique<std::uint8_t[]>(kChunk);
-        for (std::uint64_t done = 0; done < scan.Length();) {
-            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, scan.Length() - done));
-            const std::int64_t got = scan.File().ReadAt(buffer.get(), want, done);
-            if (got <= 0) {
-                error_ = "cannot read " + scan.Path() + ": " + (got < 0 ? SystemErrorText(errno) : "it got shorter");
-                return Result::Failed;
-            }
-            hash.Update(buffer.get(), static_cast<std::size_t>(got));
-            done += static_cast<std::uint64_t>(got);
-        }
+    SurveyIdentity identity;
+    if (!IdentifySurvey(scan, identity)) {
+        error_ = scan.Error();
+        return Result::Failed;
     }
-    const std::string digest = Sha256::Hex(hash.Finish());
+    const std::string& digest = identity.sha256;
 
     if (!Exec("BEGIN IMMEDIATE")) {
         Failed("cannot write");
         return Result::Failed;
     }
-    // Ids of access points added in a transaction that is rolled back are gone.
+    // Ids of access points added in a transaction that is rolled back are
+    // gone, and so are the tables when this transaction made them.
+    const bool wasReady = ready_;
     apIds_.clear();
     const auto rollback = [&](Result result) {
         apIds_.clear();
         Exec("ROLLBACK");
+        if (!wasReady) {
+            FinalizeAll();
+            ready_ = false;
+        }
         return result;
     };
+    if (!MakeReady()) {
+        Failed("cannot write");
+        return rollback(Result::Failed);
+    }
     sqlite3_reset(findSurvey_);
     BindText(findSurvey_, 1, digest.data(), digest.size());
     const int found = sqlite3_step(findSurvey_);
@@ -251,7 +325,7 @@ SurveyDatabase::Result SurveyDatabase::Import(SurveyScan& scan, const AffineTran
     sqlite3_int64 held = 0;
     {
         sqlite3_stmt* last = nullptr;
-        if (Prepare("SELECT coalesce(max(rowid), 0) FROM readings", last) && sqlite3_step(last) == SQLITE_ROW)
+        if (Prepare("SELECT coalesce(max(rowid), 0) FROM observations", last) && sqlite3_step(last) == SQLITE_ROW)
             held = sqlite3_column_int64(last, 0);
         sqlite3_finalize(last);
     }
@@ -263,8 +337,10 @@ SurveyDatabase::Result SurveyDatabase::Import(SurveyScan& scan, const AffineTran
 
     bool writeFailed = false;
     std::uint64_t readings = 0;
+    std::uint64_t visited = 0;
     const bool read = scan.ForEachGroup([&](const SurveyGroup& g) {
-        if (writeFailed) return;
+        // Only the groups identified above: a collector may append meanwhile.
+        if (writeFailed || visited++ >= identity.groups) return;
         const auto& p = g.point;
         const PointFacts f = FactsOf(g, projection);
         sqlite3_stmt* s = addPoint_;
@@ -331,6 +407,7 @@ SurveyDatabase::Result SurveyDatabase::Import(SurveyScan& scan, const AffineTran
         return rollback(Result::Failed);
     }
     readingsAdded_ += readings;
+    ++surveysAdded_;
     return Result::Added;
 }
 

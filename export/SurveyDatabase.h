@@ -12,14 +12,23 @@
 // import and the indexes several times faster than text in every row.
 //
 // Each file is imported in one transaction through prepared statements: a
-// file that fails to read leaves nothing behind, and a file whose content
-// hash is already there adds nothing.
+// file that fails to read leaves nothing behind, and a survey already there
+// (same header and complete groups, see SurveyIdentity) adds nothing.
+//
+// The database is marked as ours (application_id, and user_version as the
+// schema version); any other SQLite file, or a file that is not one, is
+// refused and left byte for byte as it was. A new database is built under a
+// temporary name beside the output, its schema made inside the first
+// import's transaction, and renamed into place by Finish() only when a
+// survey went in: a failure (a full disk) leaves nothing behind.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
 #include "export/SurveyScan.h"
+#include "survey/PendingFile.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -35,17 +44,34 @@ public:
     SurveyDatabase(const SurveyDatabase&) = delete;
     SurveyDatabase& operator=(const SurveyDatabase&) = delete;
 
-    // Opens or creates the database and its tables; false with Error() set.
-    // A file that is not a database is refused and left as it is.
+    // "QRL1": the application_id of our databases.
+    static constexpr std::int32_t kApplicationId = 0x51524C31;
+    // The schema written today. A database of ours that predates the
+    // marking has version 0 and is marked when it next takes a survey.
+    static constexpr std::int32_t kSchemaVersion = 1;
+
+    // Opens our database at `path`, or starts a new one when there is no
+    // file there (or an empty one); false with Error() set, the file untouched.
     bool Open(const std::string& path);
     // `projection` (may be null) gives GPS points their plan x and y.
     Result Import(SurveyScan& scan, const AffineTransform* projection = nullptr);
+    // Closes the database; a new one is put in place when a survey went in.
+    // False with Error() set when that failed.
+    bool Finish();
+    // Whether Finish() left a database at the path (false: a new one that
+    // took nothing, which is not written).
+    bool Written() const { return written_; }
 
     const std::string& Error() const { return error_; }
     std::uint64_t ReadingsAdded() const { return readingsAdded_; }
 
 private:
     bool Exec(const char* sql);
+    // Whether the open file is a database of ours (Error() set when not).
+    bool IsOurs();
+    // Schema, marks and statements, inside the import's transaction.
+    bool MakeReady();
+    void Close();
     bool Prepare(const char* sql, sqlite3_stmt*& statement);
     bool Failed(const std::string& doing);
     void FinalizeAll();
@@ -54,6 +80,10 @@ private:
 
     sqlite3* db_ = nullptr;
     std::string path_;
+    std::unique_ptr<PendingFile> pending_;  // a new database, until Finish()
+    bool ready_ = false;                    // schema there and statements prepared
+    bool written_ = false;
+    std::uint64_t surveysAdded_ = 0;
     std::string error_;
     sqlite3_stmt* findSurvey_ = nullptr;
     sqlite3_stmt* addSurvey_ = nullptr;

@@ -2,13 +2,20 @@
 
 namespace quorl::exports {
 
+bool IsOnEarth(std::int32_t latitude, std::int32_t longitude) {
+    constexpr std::int64_t kDegree = static_cast<std::int64_t>(collection::kPositionScale);
+    return std::int64_t{latitude} >= -90 * kDegree && std::int64_t{latitude} <= 90 * kDegree &&
+           std::int64_t{longitude} >= -180 * kDegree && std::int64_t{longitude} <= 180 * kDegree;
+}
+
 PointFacts FactsOf(const SurveyGroup& group, const AffineTransform* projection) {
     const collection::PointRecord& p = group.point;
     PointFacts f;
     f.deleted = p.kind == 255;
     const bool stored = p.latitude != 0 || p.longitude != 0;
     const bool gpsKind = p.kind == 0 || p.kind == 1 || (f.deleted && stored);
-    f.hasPosition = gpsKind && stored;
+    f.offEarth = gpsKind && stored && !IsOnEarth(p.latitude, p.longitude);
+    f.hasPosition = gpsKind && stored && !f.offEarth;
     f.utcTime = gpsKind;
     if (!gpsKind) {
         f.hasPlan = true;

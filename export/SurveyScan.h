@@ -19,6 +19,7 @@ using SurveyScan = CollectionScan;
 struct PointFacts {
     bool deleted = false;
     bool hasPosition = false;  // latitude and longitude on the earth
+    bool offEarth = false;     // a stored position past ±90 / ±180 degrees: not a place at all
     bool hasPlan = false;      // plan x and y
     std::int32_t x = 0, y = 0;
     bool utcTime = false;      // GPS time (UTC); else the tablet's local time
@@ -30,7 +31,10 @@ struct PointFacts {
 // GPS points (kinds 0 and 1) carry latitude and longitude, plan taps and
 // markers (2 and 17) a plan pixel; a GPS point gets a plan pixel through the
 // projection when one is given. A deleted point's kind is gone: it counts as
-// a GPS point when it stores a position. Position 0,0 means none.
+// a GPS point when it stores a position. Position 0,0 means none, and so
+// does one off the earth (a damaged record): it is never drawn on a map.
+
+bool IsOnEarth(std::int32_t latitude, std::int32_t longitude);
 
 PointFacts FactsOf(const SurveyGroup& group, const AffineTransform* projection);
 

@@ -36,10 +36,16 @@ std::size_t SequenceLength(const unsigned char* s, std::size_t n) {
     return len;
 }
 
+// U+FFFE and U+FFFF: well-formed UTF-8, yet outside XML 1.0's Char
+// production, so a single one makes a whole document unreadable.
+bool IsXmlNonCharacter(const unsigned char* s, std::size_t len) {
+    return len == 3 && s[0] == 0xEF && s[1] == 0xBF && (s[2] == 0xBE || s[2] == 0xBF);
+}
+
 // Copies the Unicode text, calling `escape` for every ASCII byte; bytes that
-// are not UTF-8 become U+FFFD.
+// are not UTF-8 become U+FFFD, and so do U+FFFE and U+FFFF for XML.
 template <typename Escape>
-char* PutUnicode(char* p, std::string_view text, Escape&& escape) {
+char* PutUnicode(char* p, std::string_view text, bool xml, Escape&& escape) {
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
     for (std::size_t i = 0; i < n;) {
@@ -49,7 +55,11 @@ char* PutUnicode(char* p, std::string_view text, Escape&& escape) {
             continue;
         }
         const std::size_t len = SequenceLength(s + i, n - i);
-        if (len == 0) {
+        if (xml && IsXmlNonCharacter(s + i, len)) {
+            std::memcpy(p, kReplacement, 3);
+            p += 3;
+            i += len;
+        } else if (len == 0) {
             std::memcpy(p, kReplacement, 3);
             p += 3;
             ++i;
@@ -86,7 +96,7 @@ char* PutCsvField(char* p, std::string_view text) {
 
 char* PutJsonString(char* p, std::string_view text) {
     *p++ = '"';
-    p = PutUnicode(p, text, [](char* q, char c) {
+    p = PutUnicode(p, text, false, [](char* q, char c) {
         const auto u = static_cast<unsigned char>(c);
         if (u < 0x20) {
             std::memcpy(q, "\\u00", 4);
@@ -103,7 +113,7 @@ char* PutJsonString(char* p, std::string_view text) {
 }
 
 char* PutMarkupText(char* p, std::string_view text) {
-    return PutUnicode(p, text, [](char* q, char c) {
+    return PutUnicode(p, text, true, [](char* q, char c) {
         switch (c) {
             case '&': std::memcpy(q, "&amp;", 5); return q + 5;
             case '<': std::memcpy(q, "&lt;", 4); return q + 4;
@@ -119,6 +129,12 @@ char* PutMarkupText(char* p, std::string_view text) {
         *q++ = c;
         return q;
     });
+}
+
+std::string MarkupText(std::string_view text) {
+    std::string out(text.size() * kMaxEscaped, '\0');
+    out.resize(static_cast<std::size_t>(PutMarkupText(out.data(), text) - out.data()));
+    return out;
 }
 
 bool IsValidUtf8(std::string_view text) {

@@ -7,14 +7,15 @@
 //   CSV         field in "..." with "" when it    kept (inside      kept as they are
 //               holds , " CR or LF (RFC 4180)     quotes if CR/LF)
 //   JSON        \" and \\                         \u00XX            U+FFFD each
-//   XML/HTML    &amp; &lt; &gt; &quot; &apos;     U+FFFD (XML 1.0   U+FFFD each
-//                                                 cannot hold them)
+//   XML/HTML    &amp; &lt; &gt; &quot; &apos;     U+FFFD (XML 1.0   U+FFFD each, and
+//                                                 cannot hold them) for U+FFFE, U+FFFF
 //
 // CSV stays byte-exact, as `quorl ssd dump` always was; JSON and XML must be
 // Unicode, so the lossless bytes go alongside where a format has room (the
 // GeoJSON "ssid_hex" property, a BLOB in the database).
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace quorl::exports {
@@ -25,6 +26,7 @@ char* PutCsvField(char* p, std::string_view text);
 // With the surrounding quotes.
 char* PutJsonString(char* p, std::string_view text);
 char* PutMarkupText(char* p, std::string_view text);
+std::string MarkupText(std::string_view text);
 
 bool IsValidUtf8(std::string_view text);
 // Lower-case hex of every byte.

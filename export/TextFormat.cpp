@@ -38,11 +38,16 @@ char* PutMac(char* p, const std::array<std::uint8_t, 6>& mac) {
     return p;
 }
 
+bool IsRealTime(const collection::PointRecord& r) {
+    static constexpr unsigned kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (r.month < 1 || r.month > 12 || r.day < 1 || r.hour > 23 || r.minute > 59 || r.second > 60) return false;
+    const unsigned year = 1980u + r.year;
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    return r.day <= kDays[r.month - 1] + (r.month == 2 && leap ? 1u : 0u);
+}
+
 char* PutIsoTime(char* p, const collection::PointRecord& r, bool utc) {
-    static constexpr unsigned kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (r.month < 1 || r.month > 12 || r.day < 1 || r.day > kDays[r.month - 1] || r.hour > 23 || r.minute > 59 ||
-        r.second > 60)
-        return p;
+    if (!IsRealTime(r)) return p;
     p = PutUnsigned(p, 1980u + r.year);
     *p++ = '-';
     p = PutTwoDigits(p, r.month);

@@ -32,9 +32,13 @@ char* PutDegrees(char* p, std::int32_t stored);
 // "00-0A-1B-2C-3D-4E", as the collector's point information shows it (17 characters).
 char* PutMac(char* p, const std::array<std::uint8_t, 6>& mac);
 
+// Whether the record's date and time name a moment that exists: months of
+// their length, 29 February only in leap years, second 60 for a leap second.
+bool IsRealTime(const collection::PointRecord& point);
+
 // The point's date and time as ISO 8601 ("2024-06-11T09:05:07"), with "Z"
 // when `utc`; nothing written (p returned) when the record's fields are no
-// date (month 0, hour 24, ...).
+// date (month 0, hour 24, 29 February 2023, ...).
 char* PutIsoTime(char* p, const collection::PointRecord& point, bool utc);
 
 // A double in its shortest round-trip form.

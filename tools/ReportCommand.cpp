@@ -15,6 +15,7 @@
 
 #include "analysis/SurveySummary.h"
 #include "engine/Engine.h"
+#include "export/TextEscape.h"
 #include "tools/CommandRegistry.h"
 #include "tools/CoverageMaps.h"
 
@@ -35,23 +36,8 @@ int Fail(const std::string& text) {
     return 1;
 }
 
-std::string Html(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default:
-            // Control bytes are not allowed in XML; SSIDs may hold anything.
-            if (static_cast<unsigned char>(c) < 0x20 && c != '\t') out += "?";
-            else out += c;
-        }
-    }
-    return out;
-}
+// SSIDs may hold anything: the page must stay well-formed XML all the same.
+std::string Html(const std::string& text) { return exports::MarkupText(text); }
 
 // SSIDs are raw bytes: keep valid UTF-8, replace the rest.
 std::string Utf8(const std::string& bytes) {

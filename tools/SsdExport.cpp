@@ -139,6 +139,15 @@ int ExportDatabase(const ExportOptions& o, const AffineTransform* projection) {
         Say(progress, db.Error() + " (nothing of " + scan.Path() + " added)");
         return false;
     });
+    progress.Finish();
+    if (!db.Finish()) {
+        std::fprintf(stderr, "quorl ssd: %s\n", db.Error().c_str());
+        return 1;
+    }
+    if (!db.Written()) {
+        std::fprintf(stderr, "quorl ssd: nothing to export: %s not written\n", o.output.c_str());
+        return 1;
+    }
     return ok ? 0 : 1;
 }
 

@@ -46,12 +46,17 @@ TEST(ExportTextTest, SsidEscapingPerFormat) {
         {"\xF4\x90\x80\x80", "\xF4\x90\x80\x80", "\"" + fffd + fffd + fffd + fffd + "\"", fffd + fffd + fffd + fffd,
          false},  // beyond U+10FFFF
         {"\x80" "a", "\x80" "a", "\"" + fffd + "a\"", fffd + "a", false},  // stray continuation
+        // U+FFFE, U+FFFF: UTF-8, but no XML character; U+FFFD and U+10FFFF are.
+        {"a\xEF\xBF\xBE\xEF\xBF\xBF", "a\xEF\xBF\xBE\xEF\xBF\xBF", "\"a\xEF\xBF\xBE\xEF\xBF\xBF\"", "a" + fffd + fffd, true},
+        {"\xEF\xBF\xBD\xF4\x8F\xBF\xBF", "\xEF\xBF\xBD\xF4\x8F\xBF\xBF", "\"\xEF\xBF\xBD\xF4\x8F\xBF\xBF\"",
+         "\xEF\xBF\xBD\xF4\x8F\xBF\xBF", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ssid);
         EXPECT_EQ(Escaped(PutCsvField, c.ssid), c.csv);
         EXPECT_EQ(Escaped(PutJsonString, c.ssid), c.json);
         EXPECT_EQ(Escaped(PutMarkupText, c.ssid), c.markup);
+        EXPECT_EQ(MarkupText(c.ssid), c.markup);
         EXPECT_EQ(IsValidUtf8(c.ssid), c.utf8);
     }
     // The worst case stays within the room the writers reserve.
@@ -82,7 +87,26 @@ TEST(ExportTextTest, TimesAndAddresses) {
     EXPECT_EQ(std::string(text, PutIsoTime(text, p, true)), "2024-02-29T23:59:60Z");
     EXPECT_EQ(std::string(text, PutIsoTime(text, p, false)), "2024-02-29T23:59:60");
     p.year = 255;
-    EXPECT_EQ(std::string(text, PutIsoTime(text, p, false)), "2235-02-29T23:59:60");
+    EXPECT_EQ(std::string(text, PutIsoTime(text, p, false)), "");  // 2235 is no leap year
+    p.day = 28;
+    EXPECT_EQ(std::string(text, PutIsoTime(text, p, false)), "2235-02-28T23:59:60");
+    // Days of each month; 29 February only in leap years (2000 was one, 2100 is none).
+    struct Day {
+        unsigned year, month, day;
+        bool real;
+    };
+    const Day days[] = {{2024, 2, 29, true},  {2023, 2, 29, false}, {2000, 2, 29, true},  {2100, 2, 29, false},
+                        {2023, 2, 28, true},  {2023, 4, 30, true},  {2023, 4, 31, false}, {2023, 12, 31, true},
+                        {2023, 12, 32, false}, {2023, 13, 1, false}, {1980, 1, 1, true},   {2235, 6, 31, false}};
+    for (const Day& d : days) {
+        collection::PointRecord r;
+        r.year = static_cast<std::uint8_t>(d.year - 1980), r.month = static_cast<std::uint8_t>(d.month);
+        r.day = static_cast<std::uint8_t>(d.day);
+        SCOPED_TRACE(std::to_string(d.year) + "-" + std::to_string(d.month) + "-" + std::to_string(d.day));
+        EXPECT_EQ(IsRealTime(r), d.real);
+        EXPECT_EQ(PutIsoTime(text, r, false) != text, d.real);
+    }
+    p.day = 29;
     // Fields that are no date give no time at all.
     for (auto broken : {&collection::PointRecord::month, &collection::PointRecord::day}) {
         collection::PointRecord q = p;
