@@ -21,10 +21,12 @@ int FuzzProjection(const std::uint8_t* data, std::size_t size);
 // The input as an existing collection file: opened, listed, a point deleted
 // and one appended.
 int FuzzCollection(const std::uint8_t* data, std::size_t size);
+// The input as a collection file through every export format.
+int FuzzExport(const std::uint8_t* data, std::size_t size);
 
 using HarnessFunction = int (*)(const std::uint8_t*, std::size_t);
 
-// The harness of a name ("stream", "projection", "collection"), or null.
+// The harness of a name ("stream", "projection", "collection", "export"), or null.
 HarnessFunction FindHarness(std::string_view name);
 
 }  // namespace quorl::fuzz

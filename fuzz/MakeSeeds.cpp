@@ -3,11 +3,13 @@
 //
 //   quorl_fuzz_seeds stream CAPTURES_DIR OUT_DIR   captures in the stream harness's layout
 //   quorl_fuzz_seeds collection OUT_DIR            collections written by CSiteData
+//   quorl_fuzz_seeds export OUT_DIR                those, and collections holding what broke exports
 //   quorl_fuzz_seeds bitmaps OUT_DIR               small plan bitmaps for `quorl proj make`
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "common/ByteOrder.h"
 #include "common/RecordingUserMessages.h"
@@ -104,6 +106,40 @@ int Collection(const std::string& out) {
     return 0;
 }
 
+// Collections with what once broke an export: SSIDs XML cannot hold,
+// markup and control bytes, a position off the earth, 29 February of a
+// year that has none.
+int Export(const std::string& out) {
+    if (Collection(out) != 0) return 1;
+    const auto start = collection::MakeNewFileStart(1700000000);
+    Bytes file(start.begin(), start.end());
+    const auto add = [&](collection::PointRecord p, const std::vector<std::string>& ssids) {
+        p.apCount = static_cast<std::uint16_t>(ssids.size());
+        Bytes g(collection::kPointRecordSize + ssids.size() * collection::kApRecordSize);
+        collection::EncodePoint(p, g.data());
+        for (std::size_t i = 0; i < ssids.size(); ++i) {
+            collection::ApRecord ap;
+            ap.channel = 6;
+            ap.signal = static_cast<std::int16_t>(-(45 + 10 * static_cast<int>(i)) * 16);
+            ap.mac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, static_cast<std::uint8_t>(i)};
+            std::copy_n(ssids[i].begin(), std::min<std::size_t>(ssids[i].size(), 32), ap.ssid.begin());
+            collection::EncodeAp(ap, g.data() + collection::kPointRecordSize + i * collection::kApRecordSize);
+        }
+        file.insert(file.end(), g.begin(), g.end());
+    };
+    collection::PointRecord p;
+    p.kind = 0, p.fix = 2, p.latitude = 170557560, p.longitude = 30749040;
+    p.month = 2, p.day = 29, p.year = 43, p.hour = 12;
+    add(p, {"\xEF\xBF\xBE\xEF\xBF\xBF", "]]><x a='\"'>&", std::string("\x1b]0;title\x07\r\n", 12), "=cmd|' /c calc'!A0",
+            "\xED\xA0\x80\xFF"});
+    p.latitude = 0x7FFFFFFF, p.longitude = static_cast<std::int32_t>(0x80000000u);
+    add(p, {"far"});
+    p.kind = 2, p.x = 65535, p.y = 0;
+    add(p, {});
+    WriteFile(out + "/awkward.ssd", file);
+    return 0;
+}
+
 // A bitmap: 14-byte file header, 40-byte info header, 24-bit rows padded to 4 bytes.
 Bytes Bitmap(int width, int height, std::uint8_t (*pixel)(int x, int y)) {
     const int row = (width * 3 + 3) / 4 * 4;
@@ -141,7 +177,8 @@ int main(int argc, char** argv) {
     const std::string what = argc > 1 ? argv[1] : "";
     if (what == "stream" && argc == 4) return quorl::fuzz::Stream(argv[2], argv[3]);
     if (what == "collection" && argc == 3) return quorl::fuzz::Collection(argv[2]);
+    if (what == "export" && argc == 3) return quorl::fuzz::Export(argv[2]);
     if (what == "bitmaps" && argc == 3) return quorl::fuzz::Bitmaps(argv[2]);
-    std::fprintf(stderr, "usage: quorl_fuzz_seeds stream CAPTURES OUT | collection OUT | bitmaps OUT\n");
+    std::fprintf(stderr, "usage: quorl_fuzz_seeds stream CAPTURES OUT | collection OUT | export OUT | bitmaps OUT\n");
     return 2;
 }

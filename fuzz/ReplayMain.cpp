@@ -23,6 +23,7 @@ HarnessFunction FindHarness(std::string_view name) {
     if (name == "stream") return FuzzUnitStream;
     if (name == "projection") return FuzzProjection;
     if (name == "collection") return FuzzCollection;
+    if (name == "export") return FuzzExport;
     return nullptr;
 }
 
@@ -31,7 +32,7 @@ HarnessFunction FindHarness(std::string_view name) {
 int main(int argc, char** argv) {
     namespace fs = std::filesystem;
     if (argc < 3) {
-        std::fprintf(stderr, "usage: quorl_fuzz_replay stream|projection|collection DIR|FILE...\n");
+        std::fprintf(stderr, "usage: quorl_fuzz_replay stream|projection|collection|export DIR|FILE...\n");
         return 2;
     }
     const auto harness = quorl::fuzz::FindHarness(argv[1]);

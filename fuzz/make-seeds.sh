@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Remakes the seed corpora in fuzz/corpus/ from the program's own tools:
 # the unit captures of tests/tools/captures, projections made with
-# `quorl proj make` and collections written by CSiteData. Run it from a
+# `quorl proj make`, collections written by CSiteData and crafted ones for
+# the exports. Run it from a
 # configured build folder's source tree: fuzz/make-seeds.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,6 +13,8 @@ quorl="$build/tools/quorl"
 mkdir -p fuzz/corpus/stream fuzz/corpus/projection fuzz/corpus/collection
 "$seeds" stream tests/tools/captures fuzz/corpus/stream
 "$seeds" collection fuzz/corpus/collection
+mkdir -p fuzz/corpus/export
+"$seeds" export fuzz/corpus/export
 
 bitmaps=$(mktemp -d)
 trap 'rm -rf "$bitmaps"' EXIT

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds one libFuzzer harness and runs it:
-#   scripts/fuzz.sh stream|projection|collection [SECONDS]   (default 600)
+#   scripts/fuzz.sh stream|projection|collection|export [SECONDS]   (default 600)
 # Installs clang and its fuzzer runtime when missing, builds in build-fuzz/
 # (clang, -fsanitize=fuzzer,address,undefined), runs one worker on a working
 # copy of fuzz/corpus/NAME and minimises every input that made it fail into
@@ -11,8 +11,8 @@ cd "$(dirname "$0")/.."
 name=${1:-}
 seconds=${2:-600}
 case "$name" in
-  stream|projection|collection) ;;
-  *) echo "usage: scripts/fuzz.sh stream|projection|collection [SECONDS]" >&2; exit 2 ;;
+  stream|projection|collection|export) ;;
+  *) echo "usage: scripts/fuzz.sh stream|projection|collection|export [SECONDS]" >&2; exit 2 ;;
 esac
 
 # The project's own packages first (GoogleTest is needed to configure).

@@ -11,6 +11,7 @@ packages=(
   nlohmann-json3-dev
   libnanoflann-dev
   libsqlite3-dev sqlite3 libxml2-utils desktop-file-utils dpkg-dev python3
+  libexpat1-dev
   fonts-dejavu-core
   fonts-liberation2
 )
