@@ -7,13 +7,26 @@ namespace quorl::exports {
 
 namespace {
 // File column (escaped name, at most 4 KB of it) and the point's fields.
-constexpr std::size_t kMaxHead = 4096 * 2 + 2 + 256;
+constexpr std::size_t kMaxHead = 4096 * 4 + 2 + 256;
 // The access point's fields after the head.
 constexpr std::size_t kMaxTail = 64 + 32 * kMaxEscaped;
 }  // namespace
 
-CsvExport::CsvExport(OutputBuffer& out, bool fileColumn, const AffineTransform* projection)
-    : out_(out), fileColumn_(fileColumn), projection_(projection) {}
+CsvExport::CsvExport(OutputBuffer& out, bool fileColumn, const AffineTransform* projection, Text text)
+    : out_(out), fileColumn_(fileColumn), projection_(projection), text_(text) {}
+
+char* CsvExport::PutTextField(char* p, std::string_view text) const {
+    switch (text_) {
+        case Text::Exact: break;
+        case Text::Spreadsheet: return PutSpreadsheetField(p, text);
+        case Text::Terminal: {
+            std::string shown(text.size() * 4, '\0');
+            shown.resize(static_cast<std::size_t>(PutTerminalText(shown.data(), text) - shown.data()));
+            return PutCsvField(p, shown);
+        }
+    }
+    return PutCsvField(p, text);
+}
 
 void CsvExport::WriteHeader() {
     if (fileColumn_) out_.Append("file,");
@@ -25,7 +38,7 @@ bool CsvExport::Add(SurveyScan& scan, const std::string& name) {
     char head[kMaxHead];
     char* nameEnd = head;
     if (fileColumn_) {
-        nameEnd = PutCsvField(head, std::string_view(name).substr(0, 4096));
+        nameEnd = PutTextField(head, std::string_view(name).substr(0, 4096));
         *nameEnd++ = ',';
     }
     const bool ok = scan.ForEachGroup([&](const SurveyGroup& g) {
@@ -73,7 +86,7 @@ bool CsvExport::Add(SurveyScan& scan, const std::string& name) {
             *o++ = ',';
             std::size_t n = 0;
             while (n < ap.ssid.size() && ap.ssid[n] != '\0') ++n;
-            o = PutCsvField(o, std::string_view(ap.ssid.data(), n));
+            o = PutTextField(o, std::string_view(ap.ssid.data(), n));
             *o++ = '\n';
             out_.Commit(o);
         }

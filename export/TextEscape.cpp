@@ -94,6 +94,49 @@ char* PutCsvField(char* p, std::string_view text) {
     return p;
 }
 
+char* PutSpreadsheetField(char* p, std::string_view text) {
+    const bool formula = !text.empty() && std::strchr("=+-@\t\r", text[0]) != nullptr && text[0] != '\0';
+    if (!formula) return PutCsvField(p, text);
+    *p++ = '"';
+    *p++ = '\'';
+    for (char c : text) {
+        if (c == '"') *p++ = '"';
+        *p++ = c;
+    }
+    *p++ = '"';
+    return p;
+}
+
+char* PutTerminalText(char* p, std::string_view text) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    const auto escaped = [&](std::size_t from, std::size_t len) {
+        for (std::size_t k = from; k < from + len; ++k) {
+            std::memcpy(p, "\\x", 2);
+            p[2] = kHex[s[k] >> 4];
+            p[3] = kHex[s[k] & 15];
+            p += 4;
+        }
+    };
+    for (std::size_t i = 0; i < n;) {
+        const std::size_t len = SequenceLength(s + i, n - i);
+        const bool c1 = len == 2 && s[i] == 0xC2 && s[i + 1] < 0xA0;  // U+0080 to U+009F
+        if (len == 0 || c1 || s[i] < 0x20 || s[i] == 0x7F) {
+            escaped(i, len == 0 ? 1 : len);
+            i += len == 0 ? 1 : len;
+        } else if (s[i] == '\\') {
+            *p++ = '\\';
+            *p++ = '\\';
+            ++i;
+        } else {
+            std::memcpy(p, s + i, len);
+            p += len;
+            i += len;
+        }
+    }
+    return p;
+}
+
 char* PutJsonString(char* p, std::string_view text) {
     *p++ = '"';
     p = PutUnicode(p, text, false, [](char* q, char c) {

@@ -23,6 +23,15 @@ namespace quorl::exports {
 inline constexpr std::size_t kMaxEscaped = 6;
 
 char* PutCsvField(char* p, std::string_view text);
+// For a spreadsheet: text that starts with = + - @ (or a tab or CR, which
+// some strip before looking) would be taken for a formula, so it gets a
+// leading apostrophe, as the spreadsheets themselves write text that looks
+// like one. Other text is left as it is.
+char* PutSpreadsheetField(char* p, std::string_view text);
+// For a terminal: control bytes (C0, DEL, C1 whether raw or UTF-8) and bytes
+// that are not UTF-8 as \xHH, a backslash as \\; the rest as it is. Nothing
+// from the air can move the cursor, clear the screen or set the title.
+char* PutTerminalText(char* p, std::string_view text);
 // With the surrounding quotes.
 char* PutJsonString(char* p, std::string_view text);
 char* PutMarkupText(char* p, std::string_view text);

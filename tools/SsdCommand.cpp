@@ -39,13 +39,14 @@ int Info(const std::string& path) {
     std::tm utc{};
     if (gmtime_r(&t, &utc)) std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S UTC", &utc);
 
-    std::uint64_t points = 0, apRecords = 0, deleted = 0, declaredAps = 0;
+    std::uint64_t points = 0, apRecords = 0, deleted = 0, declaredAps = 0, offEarth = 0;
     std::map<int, std::uint64_t> kinds;
     std::uint64_t end = c.Layout().FirstGroup();
     const bool ok = c.ForEachGroup([&](const exports::SurveyGroup& g) {
         ++points;
         ++kinds[g.point.kind];
         if (g.point.kind == 255) ++deleted;
+        if (exports::FactsOf(g, nullptr).offEarth) ++offEarth;
         apRecords += g.aps.size();
         declaredAps += g.point.apCount;
         if (g.aps.size() == g.point.apCount)
@@ -66,6 +67,9 @@ int Info(const std::string& path) {
     for (const auto& [kind, n] : kinds) std::printf("  kind %d: %" PRIu64 "\n", kind, n);
     std::printf("access point records: %" PRIu64 "\n", apRecords);
     std::printf("deleted points: %" PRIu64 "\n", deleted);
+    if (offEarth > 0)
+        std::printf("positions off the earth: %" PRIu64 " (latitude past 90 or longitude past 180 degrees: not geolocated)\n",
+                    offEarth);
     if (declaredAps != apRecords)
         std::printf("missing access point records: %" PRIu64 " (the last group is cut short)\n",
                     declaredAps - apRecords);
@@ -83,7 +87,10 @@ int Dump(const std::string& path) {
         return 1;
     }
     exports::OutputBuffer out(STDOUT_FILENO);
-    exports::CsvExport csv(out, false);
+    // SSIDs come from anyone's radio: on a terminal they could clear the
+    // screen or set its title. A pipe or file still gets the exact bytes.
+    exports::CsvExport csv(out, false, nullptr,
+                           ::isatty(STDOUT_FILENO) ? exports::CsvExport::Text::Terminal : exports::CsvExport::Text::Exact);
     csv.WriteHeader();
     const bool ok = csv.Add(scan, path);
     if (!out.Flush()) {

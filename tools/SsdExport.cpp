@@ -37,6 +37,7 @@ struct ExportOptions {
     std::string format;
     std::string output;
     std::string projection;
+    bool spreadsheet = false;
 };
 
 bool Parse(const std::vector<std::string>& args, ExportOptions& o) {
@@ -59,12 +60,15 @@ bool Parse(const std::vector<std::string>& args, ExportOptions& o) {
             if (!value(o.projection)) return false;
         } else if (a.rfind("--projection=", 0) == 0) {
             o.projection = a.substr(13);
+        } else if (a == "--spreadsheet") {
+            o.spreadsheet = true;
         } else if (a.rfind("-", 0) == 0 && a != "-") {
             return false;
         } else {
             o.files.push_back(a);
         }
     }
+    if (o.spreadsheet && o.format != "csv") return false;
     return !o.files.empty() && !o.output.empty() &&
            (o.format == "csv" || o.format == "geojson" || o.format == "kml" || o.format == "sqlite");
 }
@@ -168,7 +172,7 @@ int ExportText(const ExportOptions& o, const AffineTransform* projection) {
     std::size_t exported = 0;
     bool ok = true;
     if (o.format == "csv") {
-        CsvExport csv(out, true, projection);
+        CsvExport csv(out, true, projection, o.spreadsheet ? CsvExport::Text::Spreadsheet : CsvExport::Text::Exact);
         csv.WriteHeader();
         ok = EachFile(o, progress, [&](SurveyScan& scan) {
             if (!csv.Add(scan, scan.Path())) {

@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 
+#include "common/ByteOrder.h"
 #include "survey/CollectionFormat.h"
 #include "tests/survey/SurveyTestSupport.h"
 
@@ -69,7 +70,8 @@ std::string Hex(const std::string& bytes) {
 // Every SSID that has ever broken an export.
 const std::vector<std::string> kSsids = {
     "plain", "a,b", "say \"hi\"", "<b>&'x'</b>", "]]>", "line\nbreak\r", std::string("\x01\x1f\x7f\t", 4),
-    "Caf\xC3\xA9 \xE2\x98\x95", "bad\xFF", "cut\xE2\x82", "\xC0\xAF", "\\", "", "exactly-thirty-two-characters-ab"};
+    "Caf\xC3\xA9 \xE2\x98\x95", "bad\xFF", "cut\xE2\x82", "\xC0\xAF", "\\", "", "exactly-thirty-two-characters-ab",
+    "\xEF\xBF\xBE\xEF\xBF\xBF", "=1+2"};
 
 struct Survey {
     Bytes bytes;
@@ -255,7 +257,154 @@ print(*(db.execute('SELECT count(*) FROM ' + t).fetchone()[0] for t in ('surveys
     EXPECT_NE(again.err.find("already in"), std::string::npos) << again.err;
     EXPECT_EQ(Python(dir, count, "s.db").out, one);
     ASSERT_EQ(Export(dir, {"b.ssd"}, "sqlite", "s.db").status, 0);
-    EXPECT_EQ(Python(dir, count, "s.db").out, "2 14 36\n") << one;
+    EXPECT_EQ(Python(dir, count, "s.db").out, "2 14 40\n") << one;
+
+    // The same survey after a repair cut its unfinished last group (82 bytes)
+    // is the survey already there; a changed complete group is another one.
+    Bytes repaired = MakeSurvey(1).bytes;
+    repaired.resize(repaired.size() - collection::kPointRecordSize - collection::kApRecordSize);
+    WriteBytes(dir / "repaired.ssd", repaired);
+    const Outcome same = Export(dir, {"repaired.ssd"}, "sqlite", "s.db");
+    EXPECT_EQ(same.status, 0);
+    EXPECT_NE(same.err.find("already in"), std::string::npos) << same.err;
+    repaired[collection::kFirstGroup + 20] ^= 1;  // a time field of the first point
+    WriteBytes(dir / "changed.ssd", repaired);
+    ASSERT_EQ(Export(dir, {"changed.ssd"}, "sqlite", "s.db").status, 0);
+    EXPECT_EQ(Python(dir, count, "s.db").out, "3 20 59\n");
+}
+
+// A survey as bytes, `points` GPS points of `aps` access points each.
+Bytes LargeSurvey(int points, int aps) {
+    const auto start = collection::MakeNewFileStart(1700000000);
+    Bytes b(start.begin(), start.end());
+    for (int i = 0; i < points; ++i) {
+        collection::PointRecord p;
+        p.kind = 0, p.latitude = 170557560 + i, p.longitude = 30749040, p.apCount = static_cast<std::uint16_t>(aps);
+        Bytes g(collection::kPointRecordSize + static_cast<std::size_t>(aps) * collection::kApRecordSize);
+        collection::EncodePoint(p, g.data());
+        for (int k = 0; k < aps; ++k)
+            collection::EncodeAp(Ap(k, "net" + std::to_string(k)),
+                                 g.data() + collection::kPointRecordSize + static_cast<std::size_t>(k) * collection::kApRecordSize);
+        b.insert(b.end(), g.begin(), g.end());
+    }
+    return b;
+}
+
+TEST(ExportReadbackTest, TheDatabaseIsOursOrLeftAlone) {
+    TempDir dir;
+    WriteBytes(dir / "a.ssd", MakeSurvey(1).bytes);
+    WriteBytes(dir / "big.ssd", LargeSurvey(2000, 10));
+    const std::string sql = R"(import sqlite3, sys
+db = sqlite3.connect(sys.argv[1])
+for statement in sys.argv[2:]: db.executescript(statement)
+db.commit()
+print(*db.execute('PRAGMA application_id').fetchone(), *db.execute('PRAGMA user_version').fetchone(),
+      *db.execute("SELECT count(*) FROM sqlite_master WHERE name = 'surveys'").fetchone())
+)";
+    // Ours: marked, the schema version in user_version.
+    ASSERT_EQ(Export(dir, {"a.ssd"}, "sqlite", "ours.db").status, 0);
+    EXPECT_EQ(Python(dir, sql, "ours.db").out, "1364347953 1 1\n");
+
+    struct Case {
+        const char* name;
+        std::vector<std::string> make;  // statements that make the database
+        bool taken;
+    };
+    const Case cases[] = {
+        {"foreign.db", {"CREATE TABLE notes(text TEXT)"}, false},
+        {"clash.db", {"CREATE TABLE surveys(x)", "CREATE TABLE points(y)"}, false},
+        {"marked-other.db", {"PRAGMA application_id = 42", "CREATE TABLE t(x)"}, false},
+        {"empty-sqlite.db", {"CREATE TABLE t(x)", "DROP TABLE t"}, false},
+        // Ours from before the marking: taken and marked.
+        {"unmarked.db", {"PRAGMA application_id = 0", "PRAGMA user_version = 0"}, true},
+        {"newer.db", {"PRAGMA user_version = 2"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (std::string(c.name) == "unmarked.db" || std::string(c.name) == "newer.db")
+            std::filesystem::copy_file(dir / "ours.db", dir / c.name);
+        std::vector<std::string> make = c.make;
+        ASSERT_EQ(Python(dir, sql, c.name, make).status, 0);
+        const Bytes before = ReadBytes(dir / c.name);
+        const Outcome o = Export(dir, {"big.ssd"}, "sqlite", c.name);
+        EXPECT_EQ(o.status, c.taken ? 0 : 1) << o.err;
+        if (c.taken) {
+            EXPECT_EQ(Python(dir, sql, c.name).out, "1364347953 1 1\n");
+        } else {
+            EXPECT_NE(o.err.find("left as it is"), std::string::npos) << o.err;
+            EXPECT_EQ(ReadBytes(dir / c.name), before);
+        }
+    }
+
+    // A full disk (a file size limit here): no new database is left behind,
+    // and one that was there keeps what it held.
+    const auto limited = [&](const std::string& out) {
+        return Shell(dir, {"sh", "-c", "trap '' XFSZ; ulimit -f 100; exec \"$0\" \"$@\"", QUORL_TOOL, "ssd", "export",
+                           dir / "big.ssd", "--format", "sqlite", "-o", dir / out});
+    };
+    const Outcome full = limited("full.db");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("full.db"), std::string::npos) << full.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "full.db"));
+    ASSERT_EQ(Export(dir, {"a.ssd"}, "sqlite", "kept.db").status, 0);
+    EXPECT_EQ(limited("kept.db").status, 1);
+    const Outcome kept = Python(dir, R"(import sqlite3, sys
+db = sqlite3.connect(sys.argv[1])
+print(*db.execute('PRAGMA integrity_check').fetchone(), *db.execute('SELECT count(*) FROM surveys').fetchone())
+)", "kept.db");
+    EXPECT_EQ(kept.out, "ok 1\n") << kept.err;
+    for (const auto& name : dir.Names())
+        EXPECT_TRUE(name.find(".db.") == std::string::npos && name.find("journal") == std::string::npos) << name;
+}
+
+TEST(ExportReadbackTest, PositionsOffTheEarthAreNoPlaces) {
+    TempDir dir;
+    Bytes b = LargeSurvey(4, 1);
+    // Point 1 at latitude 0x7FFFFFFF, point 2 a hair past 180 degrees east; 0 and 3 stay.
+    WriteLe32(b.data() + collection::kFirstGroup + 82 + 1, 0x7FFFFFFF);
+    WriteLe32(b.data() + collection::kFirstGroup + 2 * 82 + 5, 180 * 3600000 + 1);
+    WriteBytes(dir / "far.ssd", b);
+    const Outcome info = Shell(dir, {QUORL_TOOL, "ssd", "info", dir / "far.ssd"});
+    EXPECT_NE(info.out.find("positions off the earth: 2 "), std::string::npos) << info.out;
+    ASSERT_EQ(Export(dir, {"far.ssd"}, "geojson", "far.geojson").status, 0);
+    EXPECT_EQ(Python(dir, R"(import json, sys
+print(*(f['geometry'] is not None for f in json.load(open(sys.argv[1]))['features']))
+)", "far.geojson").out, "True False False True\n");
+    ASSERT_EQ(Export(dir, {"far.ssd"}, "kml", "far.kml").status, 0);
+    EXPECT_EQ(Shell(dir, {"xmllint", "--xpath", "count(//*[local-name()='Placemark'])", dir / "far.kml"}).out, "2\n");
+    ASSERT_EQ(Export(dir, {"far.ssd"}, "sqlite", "far.db").status, 0);
+    EXPECT_EQ(Python(dir, R"(import sqlite3, sys
+print(*(r[0] is not None for r in sqlite3.connect(sys.argv[1]).execute('SELECT latitude FROM points ORDER BY number')))
+)", "far.db").out, "True False False True\n");
+}
+
+TEST(ExportReadbackTest, OverTheAirTextDrivesNoTerminalAndNoSpreadsheet) {
+    TempDir dir;
+    Bytes b = LargeSurvey(1, 3);
+    const std::string ssids[] = {"\x1b]0;owned\x07", "\x1b[2J\xc2\x9b", "=HYPERLINK(\"x\")"};
+    for (int k = 0; k < 3; ++k) {
+        collection::ApRecord ap = Ap(k, ssids[k]);
+        collection::EncodeAp(ap, b.data() + collection::kFirstGroup + collection::kPointRecordSize + k * collection::kApRecordSize);
+    }
+    WriteBytes(dir / "air.ssd", b);
+    // A pipe gets the exact bytes; a terminal sees them escaped.
+    const Outcome piped = Shell(dir, {QUORL_TOOL, "ssd", "dump", dir / "air.ssd"});
+    EXPECT_NE(piped.out.find(ssids[0]), std::string::npos);
+    const Outcome shown = Shell(dir, {"script", "-qec", Quote(QUORL_TOOL) + " ssd dump " + Quote(dir / "air.ssd"), "/dev/null"});
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    EXPECT_EQ(shown.out.find_first_of("\x1b\x07\x9b"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("\\x1b]0;owned\\x07"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("\\x1b[2J\\xc2\\x9b"), std::string::npos) << shown.out;
+    // CSV for a spreadsheet: a formula becomes text; by default the bytes stay.
+    for (const bool safe : {false, true}) {
+        std::vector<std::string> args = {QUORL_TOOL, "ssd", "export", dir / "air.ssd", "--format", "csv", "-o", dir / "air.csv"};
+        if (safe) args.push_back("--spreadsheet");
+        ASSERT_EQ(Shell(dir, args).status, 0);
+        const Outcome read = Python(dir, R"(import csv, sys
+print(list(csv.DictReader(open(sys.argv[1], encoding='latin-1', newline='')))[2]['ssid'])
+)", "air.csv");
+        EXPECT_EQ(read.out, std::string(safe ? "'" : "") + ssids[2] + "\n");
+    }
 }
 
 TEST(ExportReadbackTest, RefusedInputsAndOutputsLoseNothing) {

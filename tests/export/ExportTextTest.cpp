@@ -65,6 +65,36 @@ TEST(ExportTextTest, SsidEscapingPerFormat) {
     EXPECT_EQ(Escaped(PutHex, std::string("\x00\xFFz", 3)), "00ff7a");
 }
 
+TEST(ExportTextTest, TextForSpreadsheetsAndTerminals) {
+    struct Case {
+        std::string text, spreadsheet, terminal;
+    };
+    const Case cases[] = {
+        {"plain", "plain", "plain"},
+        {"", "", ""},
+        {"=1+2", "\"'=1+2\"", "=1+2"},
+        {"+1", "\"'+1\"", "+1"},
+        {"-1", "\"'-1\"", "-1"},
+        {"@SUM(A1)", "\"'@SUM(A1)\"", "@SUM(A1)"},
+        {"=HYPERLINK(\"x\")", "\"'=HYPERLINK(\"\"x\"\")\"", "=HYPERLINK(\"x\")"},
+        {"\t=1", "\"'\t=1\"", "\\x09=1"},
+        {"a=b,c", "\"a=b,c\"", "a=b,c"},
+        {"\x1b]0;title\x07", "\x1b]0;title\x07", "\\x1b]0;title\\x07"},
+        {std::string("nul\0\x7f", 5), std::string("nul\0\x7f", 5), "nul\\x00\\x7f"},
+        {"back\\slash", "back\\slash", "back\\\\slash"},
+        {"csi\xc2\x9b\x9b", "csi\xc2\x9b\x9b", "csi\\xc2\\x9b\\x9b"},  // C1 as UTF-8 and raw
+        {"Caf\xC3\xA9 \xC2\xA0\xF0\x9F\x93\xB6", "Caf\xC3\xA9 \xC2\xA0\xF0\x9F\x93\xB6", "Caf\xC3\xA9 \xC2\xA0\xF0\x9F\x93\xB6"},
+        {"cut\xE2\x82", "cut\xE2\x82", "cut\\xe2\\x82"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(Escaped(PutSpreadsheetField, c.text), c.spreadsheet);
+        EXPECT_EQ(Escaped(PutTerminalText, c.text), c.terminal);
+    }
+    const std::string worst(32, '\x9b');
+    EXPECT_LE(Escaped(PutTerminalText, worst).size(), 32 * kMaxEscaped);
+}
+
 TEST(ExportTextTest, DegreesMatchPrintfForEveryStoredValue) {
     std::mt19937 random(7);
     std::uniform_int_distribution<std::int32_t> any(INT32_MIN, INT32_MAX);
