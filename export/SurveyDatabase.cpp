@@ -5,13 +5,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <memory>
 
 #include "common/UserMessages.h"
+#include "export/GeoPackageFormat.h"
 #include "export/SurveyIdentity.h"
 #include "export/TextEscape.h"
 #include "export/TextFormat.h"
@@ -154,7 +157,44 @@ bool SurveyDatabase::Open(const std::string& path) {
     // cost two lookups per row.
     if (!Exec("PRAGMA foreign_keys = OFF; PRAGMA cache_size = -65536;")) return Failed("cannot open");
     if (fresh) return Exec("PRAGMA page_size = 16384;") || Failed("cannot open");
-    return IsOurs();
+    return format_ == Format::GeoPackage ? IsOurGeoPackage() : IsOurs();
+}
+
+bool SurveyDatabase::IsOurGeoPackage() {
+    // Reads only, as IsOurs. A GeoPackage's marks are the standard's; ours
+    // is the point layer's description.
+    const std::string leftAlone = " (left as it is)";
+    sqlite3_stmt* s = nullptr;
+    std::int64_t application = 0;
+    if (sqlite3_prepare_v2(db_, "PRAGMA application_id", -1, &s, nullptr) != SQLITE_OK || sqlite3_step(s) != SQLITE_ROW) {
+        sqlite3_finalize(s);
+        return Failed("cannot use");
+    }
+    application = sqlite3_column_int64(s, 0);
+    sqlite3_finalize(s);
+    s = nullptr;
+    const std::string prefix = geopackage::LayerDescription(0).substr(0, geopackage::LayerDescription(0).size() - 1);
+    int version = -1;
+    if (application == geopackage::kApplicationId &&
+        sqlite3_prepare_v2(db_, "SELECT description FROM gpkg_contents WHERE table_name = 'survey_points'", -1, &s,
+                           nullptr) == SQLITE_OK &&
+        sqlite3_step(s) == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+        const std::string description = text ? text : "";
+        if (description.rfind(prefix, 0) == 0) version = std::atoi(description.c_str() + prefix.size());
+    }
+    sqlite3_finalize(s);
+    if (version > geopackage::kSchemaVersion) {
+        error_ = "cannot use " + path_ + ": a survey GeoPackage of a newer version (schema " + std::to_string(version) +
+                 ")" + leftAlone;
+        return false;
+    }
+    if (version >= 1) return true;
+    error_ = "cannot use " + path_ + ": " +
+             (application == geopackage::kApplicationId ? "a GeoPackage that is not a quorl survey database"
+                                                        : "not a GeoPackage") +
+             leftAlone;
+    return false;
 }
 
 bool SurveyDatabase::IsOurs() {
@@ -188,6 +228,27 @@ bool SurveyDatabase::IsOurs() {
 
 bool SurveyDatabase::MakeReady() {
     if (ready_) return true;
+    if (format_ == Format::GeoPackage) {
+        char* layer = sqlite3_mprintf(
+            "INSERT OR IGNORE INTO gpkg_contents(table_name, data_type, identifier, description, srs_id) "
+            "VALUES('survey_points', 'features', 'survey_points', %Q, 4326);"
+            "PRAGMA application_id = %d; PRAGMA user_version = %d;",
+            geopackage::LayerDescription().c_str(), geopackage::kApplicationId, geopackage::kUserVersion);
+        const bool made = layer && Exec(geopackage::kSchema) && Exec(layer);
+        sqlite3_free(layer);
+        if (!made ||
+            !Prepare("SELECT id FROM surveys WHERE sha256 = ?1", findSurvey_) ||
+            !Prepare("INSERT INTO surveys(path, size, sha256, created, imported) VALUES(?1, ?2, ?3, ?4, ?5)",
+                     addSurvey_) ||
+            !Prepare("INSERT INTO survey_points(survey, number, kind, x, y, latitude, longitude, time, fix, deleted, "
+                     "strongest, access_points, geom) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)",
+                     addPoint_) ||
+            !Prepare("INSERT INTO readings(point, mac, ssid, ssid_hex, channel, level) VALUES(?1, ?2, ?3, ?4, ?5, ?6)",
+                     addObservation_))
+            return false;
+        ready_ = true;
+        return true;
+    }
     char marks[96];
     std::snprintf(marks, sizeof marks, "PRAGMA application_id = %d; PRAGMA user_version = %d;", kApplicationId,
                   kSchemaVersion);
@@ -259,6 +320,48 @@ std::int64_t SurveyDatabase::AccessPointId(const collection::ApRecord& ap) {
     return id;
 }
 
+bool SurveyDatabase::AddReading(std::int64_t point, const collection::ApRecord& ap) {
+    std::size_t n = 0;
+    while (n < ap.ssid.size() && ap.ssid[n] != '\0') ++n;
+    const std::string_view ssid(ap.ssid.data(), n);
+    char mac[17], text[32 * 3], hex[64];
+    PutMac(mac, ap.mac);
+    const char* textEnd = PutUtf8Text(text, ssid);
+    sqlite3_stmt* s = addObservation_;
+    sqlite3_reset(s);
+    sqlite3_bind_int64(s, 1, point);
+    BindText(s, 2, mac, sizeof mac);
+    BindText(s, 3, text, static_cast<std::size_t>(textEnd - text));
+    // The exact bytes where the text had to replace some.
+    if (IsValidUtf8(ssid))
+        sqlite3_bind_null(s, 4);
+    else
+        BindText(s, 4, hex, static_cast<std::size_t>(PutHex(hex, ssid) - hex));
+    sqlite3_bind_int64(s, 5, ap.channel);
+    sqlite3_bind_int(s, 6, ap.Level());
+    return sqlite3_step(s) == SQLITE_DONE;
+}
+
+bool SurveyDatabase::UpdateExtent(double minLon, double minLat, double maxLon, double maxLat) {
+    sqlite3_stmt* s = nullptr;
+    const char* sql = minLon <= maxLon
+        ? "UPDATE gpkg_contents SET min_x = min(coalesce(min_x, ?1), ?1), min_y = min(coalesce(min_y, ?2), ?2), "
+          "max_x = max(coalesce(max_x, ?3), ?3), max_y = max(coalesce(max_y, ?4), ?4), "
+          "last_change = strftime('%Y-%m-%dT%H:%M:%fZ', 'now') WHERE table_name = 'survey_points'"
+        : "UPDATE gpkg_contents SET last_change = strftime('%Y-%m-%dT%H:%M:%fZ', 'now') "
+          "WHERE table_name IN ('survey_points', 'surveys', 'readings')";
+    bool ok = sqlite3_prepare_v2(db_, sql, -1, &s, nullptr) == SQLITE_OK;
+    if (ok && minLon <= maxLon) {
+        sqlite3_bind_double(s, 1, minLon);
+        sqlite3_bind_double(s, 2, minLat);
+        sqlite3_bind_double(s, 3, maxLon);
+        sqlite3_bind_double(s, 4, maxLat);
+    }
+    ok = ok && sqlite3_step(s) == SQLITE_DONE;
+    sqlite3_finalize(s);
+    return ok;
+}
+
 SurveyDatabase::Result SurveyDatabase::Import(SurveyScan& scan, const AffineTransform* projection) {
     if (!db_) return Result::Failed;
     SurveyIdentity identity;
@@ -323,13 +426,13 @@ SurveyDatabase::Result SurveyDatabase::Import(SurveyScan& scan, const AffineTran
     // the database holds. Inside the transaction, so a failure keeps them.
     const std::uint64_t incoming = scan.Length() / scan.Layout().apRecordSize;
     sqlite3_int64 held = 0;
-    {
+    if (format_ == Format::Sqlite) {
         sqlite3_stmt* last = nullptr;
         if (Prepare("SELECT coalesce(max(rowid), 0) FROM observations", last) && sqlite3_step(last) == SQLITE_ROW)
             held = sqlite3_column_int64(last, 0);
         sqlite3_finalize(last);
     }
-    const bool rebuildIndexes = incoming > static_cast<std::uint64_t>(held);
+    const bool rebuildIndexes = format_ == Format::Sqlite && incoming > static_cast<std::uint64_t>(held);
     if (rebuildIndexes && !Exec(kDropReadingIndexes)) {
         Failed("cannot write");
         return rollback(Result::Failed);
@@ -338,6 +441,8 @@ SurveyDatabase::Result SurveyDatabase::Import(SurveyScan& scan, const AffineTran
     bool writeFailed = false;
     std::uint64_t readings = 0;
     std::uint64_t visited = 0;
+    // The GeoPackage layer's extent: of the points given a geometry.
+    double minLon = 181, minLat = 91, maxLon = -181, maxLat = -91;
     const bool read = scan.ForEachGroup([&](const SurveyGroup& g) {
         // Only the groups identified above: a collector may append meanwhile.
         if (writeFailed || visited++ >= identity.groups) return;
@@ -370,11 +475,39 @@ SurveyDatabase::Result SurveyDatabase::Import(SurveyScan& scan, const AffineTran
             BindText(s, 8, when, static_cast<std::size_t>(whenEnd - when));
         sqlite3_bind_int(s, 9, p.fix);
         sqlite3_bind_int(s, 10, f.deleted ? 1 : 0);
+        if (format_ == Format::GeoPackage) {
+            if (f.anyAp)
+                sqlite3_bind_int(s, 11, f.strongestHeard);
+            else
+                sqlite3_bind_null(s, 11);
+            sqlite3_bind_int64(s, 12, static_cast<sqlite3_int64>(g.aps.size()));
+            // A deleted point keeps its row and position, but is no place on the map.
+            std::uint8_t blob[geopackage::kPointBlobSize];
+            if (f.hasPosition && !f.deleted) {
+                const double lon = p.longitude / collection::kPositionScale, lat = p.latitude / collection::kPositionScale;
+                geopackage::PutPointBlob(blob, lon, lat);
+                sqlite3_bind_blob(s, 13, blob, sizeof blob, SQLITE_TRANSIENT);
+                minLon = std::min(minLon, lon), maxLon = std::max(maxLon, lon);
+                minLat = std::min(minLat, lat), maxLat = std::max(maxLat, lat);
+            } else {
+                sqlite3_bind_null(s, 13);
+            }
+        }
         if (sqlite3_step(s) != SQLITE_DONE) {
             writeFailed = true;
             return;
         }
         const sqlite3_int64 point = sqlite3_last_insert_rowid(db_);
+        if (format_ == Format::GeoPackage) {
+            for (const auto& ap : g.aps) {
+                if (!AddReading(point, ap)) {
+                    writeFailed = true;
+                    return;
+                }
+                ++readings;
+            }
+            return;
+        }
         for (const auto& ap : g.aps) {
             const sqlite3_int64 id = AccessPointId(ap);
             if (id < 0) {
@@ -398,6 +531,8 @@ SurveyDatabase::Result SurveyDatabase::Import(SurveyScan& scan, const AffineTran
         error_ = scan.Error();
         return rollback(Result::Failed);
     }
+    if (!writeFailed && format_ == Format::GeoPackage && !UpdateExtent(minLon, minLat, maxLon, maxLat))
+        writeFailed = true;
     if (writeFailed || (rebuildIndexes && !Exec(kReadingIndexes))) {
         Failed("cannot write");
         return rollback(Result::Failed);

@@ -38,8 +38,11 @@ namespace quorl::exports {
 class SurveyDatabase {
 public:
     enum class Result { Added, AlreadyThere, Failed };
+    // Our own tables (above), or the same surveys as a GeoPackage for GIS
+    // tools (see GeoPackageFormat.h), marked as a GeoPackage and as ours.
+    enum class Format { Sqlite, GeoPackage };
 
-    SurveyDatabase() = default;
+    explicit SurveyDatabase(Format format = Format::Sqlite) : format_(format) {}
     ~SurveyDatabase();
     SurveyDatabase(const SurveyDatabase&) = delete;
     SurveyDatabase& operator=(const SurveyDatabase&) = delete;
@@ -69,15 +72,21 @@ private:
     bool Exec(const char* sql);
     // Whether the open file is a database of ours (Error() set when not).
     bool IsOurs();
+    bool IsOurGeoPackage();
     // Schema, marks and statements, inside the import's transaction.
     bool MakeReady();
     void Close();
     bool Prepare(const char* sql, sqlite3_stmt*& statement);
     bool Failed(const std::string& doing);
     void FinalizeAll();
+    // A GeoPackage's reading row, and the point layer's extent grown to
+    // take the points just added; false on a database error.
+    bool AddReading(std::int64_t point, const collection::ApRecord& ap);
+    bool UpdateExtent(double minLon, double minLat, double maxLon, double maxLat);
     // The row of an access point, added when new; -1 on a database error.
     std::int64_t AccessPointId(const collection::ApRecord& ap);
 
+    Format format_;
     sqlite3* db_ = nullptr;
     std::string path_;
     std::unique_ptr<PendingFile> pending_;  // a new database, until Finish()

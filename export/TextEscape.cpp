@@ -174,6 +174,13 @@ char* PutMarkupText(char* p, std::string_view text) {
     });
 }
 
+char* PutUtf8Text(char* p, std::string_view text) {
+    return PutUnicode(p, text, false, [](char* q, char c) {
+        *q = c;
+        return q + 1;
+    });
+}
+
 std::string MarkupText(std::string_view text) {
     std::string out(text.size() * kMaxEscaped, '\0');
     out.resize(static_cast<std::size_t>(PutMarkupText(out.data(), text) - out.data()));

@@ -37,6 +37,9 @@ char* PutJsonString(char* p, std::string_view text);
 char* PutMarkupText(char* p, std::string_view text);
 std::string MarkupText(std::string_view text);
 
+// The text as UTF-8: bytes that are not become U+FFFD each.
+char* PutUtf8Text(char* p, std::string_view text);
+
 bool IsValidUtf8(std::string_view text);
 // Lower-case hex of every byte.
 char* PutHex(char* p, std::string_view bytes);

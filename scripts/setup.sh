@@ -12,6 +12,7 @@ packages=(
   libnanoflann-dev
   libsqlite3-dev sqlite3 libxml2-utils desktop-file-utils dpkg-dev python3
   libexpat1-dev
+  gdal-bin
   fonts-dejavu-core
   fonts-liberation2
 )

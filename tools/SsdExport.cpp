@@ -1,5 +1,5 @@
-// quorl ssd export: collection files out to CSV, GeoJSON, KML or a SQLite
-// survey database. A file that is refused is named with the reason and the
+// quorl ssd export: collection files out to CSV, GeoJSON, KML, a SQLite
+// survey database or the same as a GeoPackage. A file that is refused is named with the reason and the
 // others still go out (exit status 1). Text formats are written under a
 // temporary name and renamed when complete; the database takes each file in
 // one transaction.
@@ -70,7 +70,8 @@ bool Parse(const std::vector<std::string>& args, ExportOptions& o) {
     }
     if (o.spreadsheet && o.format != "csv") return false;
     return !o.files.empty() && !o.output.empty() &&
-           (o.format == "csv" || o.format == "geojson" || o.format == "kml" || o.format == "sqlite");
+           (o.format == "csv" || o.format == "geojson" || o.format == "kml" || o.format == "sqlite" ||
+            o.format == "gpkg");
 }
 
 void Say(ExportProgress& progress, const std::string& text) {
@@ -126,7 +127,7 @@ bool EachFile(const ExportOptions& o, ExportProgress& progress, Add&& add) {
 }
 
 int ExportDatabase(const ExportOptions& o, const AffineTransform* projection) {
-    SurveyDatabase db;
+    SurveyDatabase db(o.format == "gpkg" ? SurveyDatabase::Format::GeoPackage : SurveyDatabase::Format::Sqlite);
     if (!db.Open(o.output)) {
         std::fprintf(stderr, "quorl ssd: %s\n", db.Error().c_str());
         return 1;
@@ -253,7 +254,7 @@ int RunSsdExport(const std::vector<std::string>& args) {
         }
     }
     const AffineTransform* projection = transform ? &*transform : nullptr;
-    return o.format == "sqlite" ? ExportDatabase(o, projection) : ExportText(o, projection);
+    return o.format == "sqlite" || o.format == "gpkg" ? ExportDatabase(o, projection) : ExportText(o, projection);
 }
 
 }  // namespace quorl::tools

@@ -357,6 +357,61 @@ print(*db.execute('PRAGMA integrity_check').fetchone(), *db.execute('SELECT coun
         EXPECT_TRUE(name.find(".db.") == std::string::npos && name.find("journal") == std::string::npos) << name;
 }
 
+TEST(ExportReadbackTest, GeoPackageOpensInGisTools) {
+    TempDir dir;
+    const Survey a = MakeSurvey(1), b = MakeSurvey(2);
+    WriteBytes(dir / "a.ssd", a.bytes);
+    WriteBytes(dir / "b.ssd", b.bytes);
+    ASSERT_EQ(Export(dir, {"a.ssd", "b.ssd"}, "gpkg", "site.gpkg").status, 0);
+    // GDAL finds the point layer, its type, count and extent.
+    const Outcome layer = Shell(dir, {"ogrinfo", "-ro", "-so", dir / "site.gpkg", "survey_points"});
+    ASSERT_EQ(layer.status, 0) << layer.err;
+    char extent[128];
+    std::snprintf(extent, sizeof extent, "Extent: (%.6f, %.6f) - (%.6f, %.6f)", -30749040 / 3600000.0,
+                  (170557560 + 1) / 3600000.0, -30749040 / 3600000.0, (170557560 + 2 + 100) / 3600000.0);
+    for (const std::string& expected : {std::string("Geometry: Point"), std::string("Feature Count: 14"), std::string(extent)})
+        EXPECT_NE(layer.out.find(expected + "\n"), std::string::npos) << expected << "\n" << layer.out;
+    EXPECT_EQ(layer.err.find("Warning"), std::string::npos) << layer.err;
+
+    // The GeoPackage's own tables, and every geometry blob against its point's position.
+    const Outcome read = Python(dir, R"(import sqlite3, struct, sys
+db = sqlite3.connect(sys.argv[1])
+print(db.execute('PRAGMA application_id').fetchone()[0], db.execute('PRAGMA user_version').fetchone()[0])
+print(*(r for r in db.execute("SELECT table_name, data_type, srs_id FROM gpkg_contents ORDER BY table_name")))
+print(db.execute("SELECT geometry_type_name, srs_id FROM gpkg_geometry_columns WHERE table_name = 'survey_points'").fetchone())
+located = 0
+for geom, lat, lon, deleted in db.execute('SELECT geom, latitude, longitude, deleted FROM survey_points'):
+    if geom is None:
+        assert lat is None or deleted, (lat, deleted)
+        continue
+    magic, version, flags, srs = struct.unpack('<2sBBi', geom[:8])
+    order, kind, x, y = struct.unpack('<BIdd', geom[8:])
+    assert (magic, version, flags, srs, order, kind) == (b'GP', 0, 1, 4326, 1, 1) and (x, y) == (lon, lat), geom
+    located += 1
+print('located', located, 'readings', db.execute('SELECT count(*) FROM readings JOIN survey_points ON fid = point').fetchone()[0])
+)", "site.gpkg");
+    EXPECT_EQ(read.out, "1196444487 10300\n"
+                        "('readings', 'attributes', None) ('survey_points', 'features', 4326) ('surveys', 'attributes', None)\n"
+                        "('POINT', 4326)\n"
+                        "located " + std::to_string(a.geolocated + b.geolocated) + " readings 40\n") << read.err;
+
+    // Many surveys, one identity, foreign files refused as the database does.
+    const Outcome again = Export(dir, {"a.ssd"}, "gpkg", "site.gpkg");
+    EXPECT_EQ(again.status, 0);
+    EXPECT_NE(again.err.find("already in"), std::string::npos) << again.err;
+    ASSERT_EQ(Export(dir, {"a.ssd"}, "geojson", "a.geojson").status, 0);
+    ASSERT_EQ(Shell(dir, {"ogr2ogr", "-f", "GPKG", dir / "other.gpkg", dir / "a.geojson"}).status, 0);
+    ASSERT_EQ(Export(dir, {"a.ssd"}, "sqlite", "ours.db").status, 0);
+    for (const std::string foreign : {"other.gpkg", "ours.db"}) {
+        const Bytes before = ReadBytes(dir / foreign);
+        const Outcome refused = Export(dir, {"b.ssd"}, "gpkg", foreign);
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_NE(refused.err.find("left as it is"), std::string::npos) << refused.err;
+        EXPECT_EQ(ReadBytes(dir / foreign), before) << foreign;
+    }
+    EXPECT_EQ(Export(dir, {"b.ssd"}, "sqlite", "site.gpkg").status, 1);
+}
+
 TEST(ExportReadbackTest, PositionsOffTheEarthAreNoPlaces) {
     TempDir dir;
     Bytes b = LargeSurvey(4, 1);
