@@ -1,12 +1,12 @@
-// The input as a collection file through all four exports, run as
+// The input as a collection file through every export format, run as
 // `quorl ssd export` runs them, then into the same database a second time.
 //
 // Checked: a file the walk refuses gives no output at all; otherwise each
 // output is read by a strict reader that shares no code with its writer
 // (JSON parser, expat for XML, an RFC 4180 field count, SQLite's
 // integrity_check) and holds what the walk visited: CSV rows, GeoJSON
-// features with coordinates on the earth, KML placemarks, database points
-// and readings; a clean file (complete groups up to its end) agrees with a
+// features with coordinates on the earth, KML placemarks, database and
+// GeoPackage points, readings and geometries; a clean file (complete groups up to its end) agrees with a
 // walk by counts that shares no code with the reader; a second import adds
 // nothing; the input is never written and no file but the outputs is left.
 
@@ -172,7 +172,7 @@ public:
                            "the walk disagrees with the counts of a clean file");
         }
         std::set<std::string> outputs = {"in.ssd"};
-        for (const char* format : {"csv", "geojson", "kml", "sqlite"}) {
+        for (const char* format : {"csv", "geojson", "kml", "sqlite", "gpkg"}) {
             const std::string name = std::string("out.") + format;
             const int status = Export(in, format, dir_ + "/" + name);
             const bool written = FileExists(dir_ + "/" + name);
@@ -190,8 +190,11 @@ public:
         CheckGeoJson(e);
         if (e.onEarth > 0) CheckKml(e);
         CheckDatabase(e);
+        CheckGeoPackage(e);
         FUZZ_CHECK(Export(in, "sqlite", dir_ + "/out.sqlite") == 0, "importing the same survey again failed");
+        FUZZ_CHECK(Export(in, "gpkg", dir_ + "/out.gpkg") == 0, "importing the same survey again failed");
         CheckDatabase(e);
+        CheckGeoPackage(e);
     }
 
 private:
@@ -251,16 +254,44 @@ private:
         FUZZ_CHECK(facts.coordinatesOnEarth, "a KML placemark off the earth");
     }
 
-    void CheckDatabase(const Expected& e) {
+    // Opened read-only and checked whole; null when it does not open.
+    sqlite3* OpenChecked(const std::string& name) {
         sqlite3* db = nullptr;
-        FUZZ_CHECK(sqlite3_open_v2((dir_ + "/out.sqlite").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK,
-                   "the database does not open");
+        FUZZ_CHECK(sqlite3_open_v2((dir_ + "/" + name).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK,
+                   name + " does not open");
         sqlite3_stmt* s = nullptr;
         std::string integrity;
         if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &s, nullptr) == SQLITE_OK &&
             sqlite3_step(s) == SQLITE_ROW)
             integrity = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
         sqlite3_finalize(s);
+        FUZZ_CHECK(integrity == "ok", name + " integrity_check: " + integrity);
+        return db;
+    }
+
+    void CheckGeoPackage(const Expected& e) {
+        sqlite3* db = OpenChecked("out.gpkg");
+        const std::int64_t application = Number(db, "PRAGMA application_id");
+        const std::int64_t surveys = Number(db, "SELECT count(*) FROM surveys");
+        const std::int64_t points = Number(db, "SELECT count(*) FROM survey_points");
+        const std::int64_t readings = Number(db, "SELECT count(*) FROM readings JOIN survey_points ON fid = point");
+        const std::int64_t located = Number(db, "SELECT count(*) FROM survey_points WHERE geom IS NOT NULL");
+        const std::int64_t blobs = Number(db, "SELECT count(*) FROM survey_points WHERE length(geom) = 29 AND "
+                                              "hex(substr(geom, 1, 8)) = '47500001E6100000' AND longitude BETWEEN -180 AND 180 AND "
+                                              "latitude BETWEEN -90 AND 90 AND deleted = 0");
+        const std::int64_t inExtent = Number(db, "SELECT count(*) FROM survey_points, gpkg_contents c WHERE "
+                                                 "c.table_name = 'survey_points' AND geom IS NOT NULL AND "
+                                                 "longitude BETWEEN c.min_x AND c.max_x AND latitude BETWEEN c.min_y AND c.max_y");
+        sqlite3_close(db);
+        FUZZ_CHECK(application == 0x47504B47 && surveys == 1, "the GeoPackage is not marked or holds the survey twice");
+        FUZZ_CHECK(points == static_cast<std::int64_t>(e.points) && readings == static_cast<std::int64_t>(e.readings),
+                   "GeoPackage rows differ from the groups walked");
+        FUZZ_CHECK(located == static_cast<std::int64_t>(e.onEarth) && blobs == located && inExtent == located,
+                   "GeoPackage geometries differ from the positions on the earth, or lie outside the extent");
+    }
+
+    void CheckDatabase(const Expected& e) {
+        sqlite3* db = OpenChecked("out.sqlite");
         const std::int64_t surveys = Number(db, "SELECT count(*) FROM surveys");
         const std::int64_t points = Number(db, "SELECT count(*) FROM points");
         const std::int64_t readings = Number(db, "SELECT count(*) FROM readings");
@@ -268,7 +299,6 @@ private:
         const std::int64_t offEarth =
             Number(db, "SELECT count(*) FROM points WHERE abs(latitude) > 90 OR abs(longitude) > 180");
         sqlite3_close(db);
-        FUZZ_CHECK(integrity == "ok", "integrity_check: " + integrity);
         FUZZ_CHECK(surveys == 1, "the survey is not in the database once");
         FUZZ_CHECK(points == static_cast<std::int64_t>(e.points) && readings == static_cast<std::int64_t>(e.readings),
                    "database rows differ from the groups walked");
