@@ -1,8 +1,8 @@
 // quorl ssd export: collection files out to CSV, GeoJSON, KML, a SQLite
-// survey database or the same as a GeoPackage. A file that is refused is named with the reason and the
-// others still go out (exit status 1). Text formats are written under a
-// temporary name and renamed when complete; the database takes each file in
-// one transaction.
+// survey database or the same as a GeoPackage. A file that is refused is
+// named with the reason and the others still go out (exit status 1). Text
+// formats are written under a temporary name and renamed when complete; the
+// databases take each file in one transaction.
 
 #include "tools/SsdExport.h"
 
