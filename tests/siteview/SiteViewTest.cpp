@@ -92,19 +92,21 @@ private slots:
 
         QVERIFY(view->PlanLoaded());
         QCOMPARE(view->PlanImage().size(), QSize(1000, 800));
-        QCOMPARE(f.plan.Window(), (PlanRect{0, 0, 480, 480}));
-        QCOMPARE(f.plan.CentreX(), 240);
+        // The plan area left of the panel (512 x 480) at 100 %, the plan's
+        // corner in the view's.
+        QCOMPARE(view->PlanArea(), (PlanRect{0, 0, 512, 480}));
+        QCOMPARE(f.plan.Window(), (PlanRect{0, 0, 512, 480}));
+        QCOMPARE(f.plan.CentreX(), 256);
         QCOMPARE(f.plan.CentreY(), 240);
         QCOMPARE(view->horizontalScrollBar()->maximum(), 1000);
         QCOMPARE(view->verticalScrollBar()->maximum(), 800);
-        QCOMPARE(view->horizontalScrollBar()->value(), 240);
+        QCOMPARE(view->horizontalScrollBar()->value(), 256);
         QCOMPARE(view->verticalScrollBar()->value(), 240);
 
-        // 480 plan pixels over 640 across, 480 down: (30, 30) on the plan is
-        // (40, 30) in the view.
+        // One plan pixel to one view pixel on both axes.
         const QImage frame = view->ComposeFrame();
-        QCOMPARE(At(frame, 40 + 1, 30 + 1), Rgb(plan.pixel(31, 31)));
-        QCOMPARE(At(frame, 4 * 250 / 3, 250), Rgb(plan.pixel(250 + 5, 250 + 5)));
+        for (const QPoint at : {QPoint(31, 31), QPoint(200, 300), QPoint(500, 17), QPoint(3, 470)})
+            QCOMPARE(At(frame, at.x(), at.y()), Rgb(plan.pixel(at)));
     }
 
     void aFailedLoadNeverLeavesAnEmptyWindow() {
@@ -118,7 +120,7 @@ private slots:
         f.messages.QueueFile(f.PathOf("junk.lpf"));
         view->RunCommand(command::kLoadProjection);
         QVERIFY(view->PlanLoaded());
-        QCOMPARE(f.plan.Window(), (PlanRect{0, 0, 480, 480}));
+        QCOMPARE(f.plan.Window(), (PlanRect{0, 0, 512, 480}));
         QCOMPARE(f.messages.Texts().size(), size_t{1});
 
         // A projection whose image is no bitmap: the error box, then the
@@ -137,7 +139,9 @@ private slots:
         // A good plan after that shows again.
         f.Load(*view, Checkers(300, 300), "again.lpf");
         QVERIFY(view->PlanLoaded());
-        QCOMPARE(f.plan.Window(), (PlanRect{0, 0, 480, 480}));
+        // Smaller than the view: centred.
+        QCOMPARE(f.plan.CentreX(), 150);
+        QCOMPARE(f.plan.CentreY(), 150);
     }
 
     void planImageFilesThatCannotBeShownAreRefused() {
@@ -180,7 +184,7 @@ private slots:
         QScrollBar* h = view->horizontalScrollBar();
         QScrollBar* v = view->verticalScrollBar();
         for (int zoom = 1; zoom <= CSitePlan::kMaxZoom; zoom *= 2) {
-            QCOMPARE(int{f.plan.Zoom()}, zoom);
+            QCOMPARE(f.plan.ZoomPercent(), zoom * 100);
             const int x = f.plan.CentreX();
             const int y = f.plan.CentreY();
             QTest::keyClick(view.get(), Qt::Key_Right);
@@ -194,7 +198,7 @@ private slots:
             QCOMPARE(f.plan.CentreY(), y + 20);
             QCOMPARE(v->value(), y + 20);
             v->triggerAction(QAbstractSlider::SliderPageStepSub);
-            QCOMPARE(f.plan.CentreY(), 0);  // a page is 480 plan pixels
+            QCOMPARE(f.plan.CentreY(), std::max(0, y + 20 - 480 / zoom));  // a page is the view's height
             v->setValue(y);
             v->triggerAction(QAbstractSlider::SliderMove);
             QCOMPARE(f.plan.CentreY(), y);
@@ -202,9 +206,9 @@ private slots:
         }
         // At the maximum the command changes nothing.
         const PlanRect window = f.plan.Window();
-        QCOMPARE(f.plan.Zoom(), CSitePlan::kMaxZoom);
+        QCOMPARE(f.plan.ZoomPercent(), CSitePlan::kMaxZoom * 100);
         view->RunCommand(command::kZoomIn);
-        QCOMPARE(f.plan.Zoom(), CSitePlan::kMaxZoom);
+        QCOMPARE(f.plan.ZoomPercent(), CSitePlan::kMaxZoom * 100);
         QCOMPARE(f.plan.Window(), window);
         QVERIFY(!view->ComposeFrame().isNull());
 
@@ -222,11 +226,11 @@ private slots:
         // The centre stops on the plan's edge; the window reaches half its
         // width past it.
         QCOMPARE(f.plan.CentreX(), 0);
-        QCOMPARE(f.plan.Window().left, -240);
+        QCOMPARE(f.plan.Window().left, -256);
         const QImage frame = view->ComposeFrame();
         QCOMPARE(At(frame, 10, 100), Rgb(colour::kOffPlan));
-        QCOMPARE(At(frame, 310, 100), Rgb(colour::kOffPlan));
-        QCOMPARE(At(frame, 330, 100), Rgb(qRgb(10, 200, 10)));
+        QCOMPARE(At(frame, 255, 100), Rgb(colour::kOffPlan));
+        QCOMPARE(At(frame, 256, 100), Rgb(qRgb(10, 200, 10)));
     }
 
     void aThumbDragMovesNothingUntilReleased() {
@@ -240,13 +244,13 @@ private slots:
         QVERIFY(bar->isSliderDown());
         QTest::mouseMove(bar, from + QPoint(bar->width() / 8, 0));
         QTest::mouseMove(bar, to);
-        QVERIFY(bar->sliderPosition() > 240);
-        QCOMPARE(f.plan.CentreX(), 240);
-        QCOMPARE(bar->value(), 240);
+        QVERIFY(bar->sliderPosition() > 256);
+        QCOMPARE(f.plan.CentreX(), 256);
+        QCOMPARE(bar->value(), 256);
         QTest::mouseRelease(bar, Qt::LeftButton, {}, to);
-        QVERIFY(f.plan.CentreX() > 240);
+        QVERIFY(f.plan.CentreX() > 256);
         QCOMPARE(bar->value(), f.plan.CentreX());
-        QCOMPARE(f.plan.Window().Width(), 480);
+        QCOMPARE(f.plan.Window().Width(), 512);
     }
 };
 
