@@ -97,7 +97,7 @@ bool WalkingSurvey::Step(std::string& failure) {
         return true;
     }
     // The table holds this sweep alone: the next StartScan empties it.
-    waiting_.push_back(Waiting{sweepStart_, Now(), engine.CopyApTable()});
+    waiting_.push_back(Waiting{sweepStart_, Now(), engine.CopyApTable(), phase_ == Phase::Stopping});
     if (phase_ == Phase::Stopping) {
         phase_ = Phase::Placing;
         return StoreWaiting(true, failure);
@@ -117,7 +117,7 @@ bool WalkingSurvey::StoreWaiting(bool all, std::string& failure) {
         const Waiting& sweep = waiting_[done];
         const double middle = (sweep.start + sweep.end) / 2;
         if (!all && !path_.Covers(middle)) break;
-        const PlanPoint at = path_.PositionAt(middle);
+        const PlanPoint at = sweep.atLastTap ? path_.Taps().back().at : path_.PositionAt(middle);
         CSiteData& data = survey_.data;
         // The file's own report and what follows from it, in one box.
         data.SetReportFailures(false);

@@ -84,6 +84,7 @@ private:
         double start = 0;
         double end = 0;
         std::vector<CMac> heard;
+        bool atLastTap = false;  // the sweep that ran when stop was pressed
     };
     // Stores the waiting sweeps whose middle the path covers (`all`: every
     // one, past the last tap at the last tap).
