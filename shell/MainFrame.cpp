@@ -343,6 +343,7 @@ void CMainFrame::UpdateCommandUi() {
             coverage = target->IsCommandChecked(command::kCoverage);
     actions_.at(command::kCoverage)->setChecked(coverage);
     actions_.at(command::kPointInformation)->setChecked(IsCommandChecked(command::kPointInformation));
+    actions_.at(command::kWalkingSurvey)->setChecked(IsCommandChecked(command::kWalkingSurvey));
 }
 
 QAction* CMainFrame::Action(int id) const {

@@ -86,6 +86,8 @@ public:
     const SiteLayout& Layout() const { return layout_; }
     const QTimer& Timer() const { return timer_; }
     const SurveyWorkflow& Workflow() const { return workflow_; }
+    // For tests: the walking survey's clock.
+    void UseWalkClock(WalkingSurvey::Clock clock) { workflow_.UseWalkClock(std::move(clock)); }
 
     // One paint's off-screen image of the whole client area, as the window
     // gets it.
