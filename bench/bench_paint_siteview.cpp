@@ -12,7 +12,8 @@
 // BM_PaintSiteView is the timer's repaint of a view that did not change;
 // BM_ScrollSiteView moves the view one line step before each paint, so
 // the plan, the layer and the points are all composed again;
-// BM_ZoomStepSiteView and BM_PinchSiteView zoom before each paint. CPU time is
+// BM_ZoomStepSiteView and BM_PinchSiteView zoom before each paint;
+// BM_NewPointSiteView stores a point before each. CPU time is
 // the whole process's: Qt spreads large fills and scaled copies over threads.
 
 #include <benchmark/benchmark.h>
@@ -26,6 +27,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -292,6 +294,31 @@ void BM_PinchSiteView(benchmark::State& state, const std::string Scene::*points)
     scene.SetZoom(static_cast<int>(state.range(0)));
 }
 
+// A survey point stored before each paint (timed: the paint only), on a
+// copy of the collection so the other runs keep theirs.
+void BM_NewPointSiteView(benchmark::State& state, const std::string Scene::*points) {
+    if (!Prepare(state, points)) return;
+    Scene& scene = TheScene();
+    const std::string copy = scene.*points + ".new";
+    std::filesystem::copy_file(scene.*points, copy, std::filesystem::copy_options::overwrite_existing);
+    scene.UsePoints(copy);
+    scene.data.SetDurableWrites(false);
+    std::mt19937 random(7);
+    const int composed = scene.view->SceneCompositions();
+    for (auto _ : state) {
+        state.PauseTiming();
+        scene.data.BeginPoint(CSiteData::kPlanTap, static_cast<int>(random() % kPlanWidth),
+                              static_cast<int>(random() % kPlanHeight));
+        scene.data.RecordPoint();
+        state.ResumeTiming();
+        scene.view->viewport()->repaint();
+    }
+    state.counters["scenes_composed"] = scene.view->SceneCompositions() - composed;
+    scene.data.SetDurableWrites(true);
+    scene.UsePoints(scene.*points);
+    std::filesystem::remove(copy);
+}
+
 void BM_ComposeFrame(benchmark::State& state) {
     Scene& scene = TheScene();
     scene.UsePoints(scene.packedPath);
@@ -317,6 +344,8 @@ BENCHMARK_CAPTURE(BM_ScrollSiteView, scattered, &Scene::scatteredPath)
 BENCHMARK_CAPTURE(BM_ZoomStepSiteView, spread, &Scene::spreadPath)
     ->ArgsProduct({{0, 100, 1600}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_PinchSiteView, spread, &Scene::spreadPath)
+    ->ArgsProduct({{0, 100, 1600}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_NewPointSiteView, spread, &Scene::spreadPath)
     ->ArgsProduct({{0, 100, 1600}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ComposeFrame)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 

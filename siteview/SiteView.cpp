@@ -43,6 +43,8 @@ QRect ToQRect(const PlanRect& r) { return QRect(r.left, r.top, r.Width(), r.Heig
 
 // The no-plan text stands with its top this far above the middle.
 constexpr int kNoPlanTextRise = 25;
+// Plan levels stop before a side drops below this.
+constexpr int kSmallestLevel = 256;
 // The coverage legend's distance from the client area's corner.
 constexpr int kLegendMargin = 8;
 // The largest enlargement of the coverage cells smoothed in one step.
@@ -187,6 +189,7 @@ void CSiteView::LoadPlan(const std::string& path) {
     // The earlier picture no longer belongs to the loaded projection; it
     // goes before the new one is read, so the two are never both in memory.
     planImage_ = QImage();
+    planLevels_.clear();
     PlanImageFailure failure;
     QImage image = ReadPlanImage(survey_.projection.ImagePath(), failure);
     if (image.isNull()) {
@@ -201,6 +204,10 @@ void CSiteView::LoadPlan(const std::string& path) {
         return;
     }
     planImage_ = std::move(image);
+    for (const QImage* level = &planImage_; level->width() >= 2 * kSmallestLevel && level->height() >= 2 * kSmallestLevel;
+         level = &planLevels_.back())
+        planLevels_.push_back(level->scaled(level->width() / 2, level->height() / 2, Qt::IgnoreAspectRatio,
+                                            Qt::SmoothTransformation));
     survey_.plan.ResetView(PlanArea(), planImage_.width(), planImage_.height());
     verticalScrollBar()->setRange(0, planImage_.height());
     horizontalScrollBar()->setRange(0, planImage_.width());
@@ -555,20 +562,30 @@ void CSiteView::PaintNoPlan(QPainter& painter) const {
                  QString::fromLatin1(kNoPlanText), TextStyle{QColor(colour::kWhite), QColor(colour::kBlack), true});
 }
 
-void CSiteView::PaintScene(QPainter& painter, const std::vector<CSiteData::_tap>& points) const {
+void CSiteView::PaintBackground(QPainter& painter) const {
     const PlanRect client = ClientRect();
     const PlanRect area = PlanArea();
     const CSitePlan& plan = survey_.plan;
 
-    // The visible part of the plan at the plan's one scale, in one copy;
-    // what the plan does not cover gets the neutral fill.
-    const QRect from = ToQRect(plan.VisiblePlan()) & planImage_.rect();
+    // The visible part of the plan at the plan's one scale, in one copy
+    // from the smallest level still as large as the view shows it; what
+    // the plan does not cover gets the neutral fill.
+    const QImage* source = &planImage_;
+    for (const QImage& level : planLevels_)
+        if (double(level.width()) / planImage_.width() >= plan.ScaleFactor()) source = &level;
+    const double rx = double(planImage_.width()) / source->width();
+    const double ry = double(planImage_.height()) / source->height();
+    const QRect visible = ToQRect(plan.VisiblePlan());
+    const QRect from = QRect(QPoint(int(std::floor(visible.left() / rx)), int(std::floor(visible.top() / ry))),
+                             QPoint(int(std::ceil((visible.left() + visible.width()) / rx)) - 1,
+                                    int(std::ceil((visible.top() + visible.height()) / ry)) - 1)) &
+                       source->rect();
     QRegion uncovered(ToQRect(client));
     if (!from.isEmpty()) {
-        const QRectF target(QPointF(plan.ScreenXOf(from.left(), area), plan.ScreenYOf(from.top(), area)),
-                            QPointF(plan.ScreenXOf(from.left() + from.width(), area),
-                                    plan.ScreenYOf(from.top() + from.height(), area)));
-        painter.drawImage(target, planImage_, from);
+        const QRectF target(QPointF(plan.ScreenXOf(from.left() * rx, area), plan.ScreenYOf(from.top() * ry, area)),
+                            QPointF(plan.ScreenXOf((from.left() + from.width()) * rx, area),
+                                    plan.ScreenYOf((from.top() + from.height()) * ry, area)));
+        painter.drawImage(target, *source, from);
         // Only what the plan covers whole: a part-covered edge pixel gets
         // the fill over the plan's edge, never stale pixels.
         const QRect covered(QPoint(int(std::ceil(target.left())), int(std::ceil(target.top()))),
@@ -577,6 +594,38 @@ void CSiteView::PaintScene(QPainter& painter, const std::vector<CSiteData::_tap>
     }
     for (const QRect& strip : uncovered) painter.fillRect(strip, QColor(colour::kOffPlan));
     if (coverageOn_ && !coverage_.image.isNull()) PaintCoverage(painter, area);
+}
+
+void CSiteView::PaintScene(QPainter& painter, const std::vector<CSiteData::_tap>& points) const {
+    const PlanRect client = ClientRect();
+    const PlanRect area = PlanArea();
+    const CSitePlan& plan = survey_.plan;
+
+    // The scaled plan and layer are kept while the view stands still: a new
+    // point then costs a copy, not a scaling of the whole plan.
+    const CSiteView::SceneKey key = CurrentSceneKey();
+    const BackgroundKey backgroundKey{key.size, key.ratio, key.planImage, key.scale, key.centreX,
+                                      key.centreY, key.bounds, key.coverageImage};
+    const QImage* target = dynamic_cast<const QImage*>(painter.device());
+    if (!target || background_.size() != target->size() || backgroundKey_ != backgroundKey) {
+        background_ = QImage(target ? target->size() : QSize(), QImage::Format_RGB32);
+        backgroundKey_.reset();
+        if (!background_.isNull()) {
+            background_.setDevicePixelRatio(key.ratio);
+            QPainter layer(&background_);
+            layer.setFont(painter.font());
+            PaintBackground(layer);
+            backgroundKey_ = backgroundKey;
+        }
+    }
+    if (backgroundKey_) {
+        painter.save();
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(QPoint(0, 0), background_);
+        painter.restore();
+    } else {
+        PaintBackground(painter);
+    }
 
     CSiteOverlays overlays(painter, plan, area, client.Width());
     const bool lines = plan.LineOption();

@@ -186,6 +186,8 @@ private:
     };
     SceneKey CurrentSceneKey() const;
     void PaintNoPlan(QPainter& painter) const;
+    // The plan, the neutral fill around it and the coverage layer.
+    void PaintBackground(QPainter& painter) const;
     void PaintScene(QPainter& painter, const std::vector<CSiteData::_tap>& points) const;
     void PaintCoverage(QPainter& painter, const PlanRect& area) const;
     void PaintWalkedPath(QPainter& painter, const PlanRect& area) const;
@@ -196,6 +198,10 @@ private:
     SurveyWorkflow workflow_;
     SiteLayout layout_;
     QImage planImage_;
+    // The plan halved again and again, smoothly: a plan shown small is
+    // scaled from the level just larger than it, quicker and without the
+    // speckle of dropping most of its pixels.
+    std::vector<QImage> planLevels_;
     bool planLoaded_ = false;
     QTimer timer_;
     // The off-screen image, kept from paint to paint while the client size
@@ -205,6 +211,19 @@ private:
     mutable std::vector<CSiteData::_tap> scenePoints_;
     mutable std::optional<PanelKey> panelKey_;
     mutable int sceneCompositions_ = 0;
+    // What PaintBackground drew last, and from what.
+    struct BackgroundKey {
+        QSize size;
+        qreal ratio = 1;
+        qint64 planImage = 0;
+        PlanScale scale;
+        std::int32_t centreX = 0, centreY = 0;
+        PlanRect bounds;
+        qint64 coverageImage = 0;
+        bool operator==(const BackgroundKey&) const = default;
+    };
+    mutable QImage background_;
+    mutable std::optional<BackgroundKey> backgroundKey_;
 
     bool coverageOn_ = false;
     CoverageLayer coverage_;
