@@ -4,6 +4,7 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "SiteViewTestSupport.h"
 #include "common/Timing.h"
@@ -216,6 +217,41 @@ private slots:
         QTest::keyClick(view.get(), Qt::Key_PageDown);
         QTest::keyClick(view.get(), Qt::Key_End);
         QCOMPARE(f.plan.Window(), window);
+    }
+
+    void ctrlWheelZoomsAboutThePenAndZoomingOutShowsTheWholePlan() {
+        for (const QSize size : {QSize(640, 480), QSize(1280, 800), QSize(300, 700)}) {
+            SiteFixture f;
+            auto view = f.MakeView(size.width(), size.height());
+            const QImage plan = Checkers(1000, 800);
+            f.Load(*view, plan);
+            const PlanRect area = view->PlanArea();
+            const QPoint at(area.Width() / 3, area.Height() / 3);
+            const PlanPoint before = f.plan.ScreenToPlan(area, at.x(), at.y());
+            const auto wheel = [&](Qt::KeyboardModifiers modifiers) {
+                QWheelEvent event(at, view->viewport()->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                                  modifiers, Qt::NoScrollPhase, false);
+                QApplication::sendEvent(view->viewport(), &event);
+            };
+            wheel(Qt::NoModifier);  // the plain wheel leaves the plan alone
+            QCOMPARE(f.plan.ZoomPercent(), 100);
+            wheel(Qt::ControlModifier);
+            QCOMPARE(f.plan.ZoomPercent(), 200);
+            const PlanPoint after = f.plan.ScreenToPlan(area, at.x(), at.y());
+            QVERIFY(std::abs(after.x - before.x) <= 1 && std::abs(after.y - before.y) <= 1);
+            QCOMPARE(view->horizontalScrollBar()->value(), f.plan.CentreX());
+
+            // Out to the end: every corner square of the plan in view, in its colour.
+            while (f.plan.CanZoomOut()) view->RunCommand(command::kZoomOut);
+            const QImage frame = view->ComposeFrame();
+            for (const QPoint corner : {QPoint(10, 10), QPoint(990, 10), QPoint(10, 790), QPoint(990, 790)}) {
+                PlanPoint s;
+                QVERIFY(f.plan.PlanToScreen(corner.x(), corner.y(), area, s));
+                const QRgb want = plan.pixel(corner), got = frame.pixel(s.x, s.y);
+                QVERIFY2(std::abs(qRed(want) - qRed(got)) <= 8 && std::abs(qGreen(want) - qGreen(got)) <= 8,
+                         qPrintable(QStringLiteral("corner (%1, %2)").arg(corner.x()).arg(corner.y())));
+            }
+        }
     }
 
     void theUncoveredPartOfTheViewIsNeutral() {
