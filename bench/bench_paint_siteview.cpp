@@ -8,9 +8,12 @@
 // screen at once); "scattered" packs them in random order, so that every
 // connecting line runs across the screen.
 //
+// The zoom argument is in percent, 0 for the fitted zoom (the whole plan).
 // BM_PaintSiteView is the timer's repaint of a view that did not change;
 // BM_ScrollSiteView moves the view one line step before each paint, so
-// the plan, the layer and the points are all composed again. CPU time is
+// the plan, the layer and the points are all composed again;
+// BM_ZoomStepSiteView and BM_PinchSiteView zoom before each paint;
+// BM_NewPointSiteView stores a point before each. CPU time is
 // the whole process's: Qt spreads large fills and scaled copies over threads.
 
 #include <benchmark/benchmark.h>
@@ -24,6 +27,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -201,9 +205,10 @@ struct Scene {
         while (view->Coverage().image.isNull() && waited.elapsed() < 60000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     }
-    void SetZoom(int zoom) {
-        while (plan.Zoom() > zoom) view->RunCommand(command::kZoomOut);
-        while (plan.Zoom() < zoom && plan.CanZoomIn()) view->RunCommand(command::kZoomIn);
+    // In percent; 0 is the fitted zoom (the whole plan beside the panel).
+    void SetZoom(int percent) {
+        while (plan.CanZoomOut() && (percent == 0 || plan.ZoomPercent() > percent)) view->RunCommand(command::kZoomOut);
+        while (percent != 0 && plan.ZoomPercent() < percent && plan.CanZoomIn()) view->RunCommand(command::kZoomIn);
     }
 };
 
@@ -227,9 +232,9 @@ bool Prepare(benchmark::State& state, const std::string Scene::*points) {
     scene.SetZoom(static_cast<int>(state.range(0)));
     int visible = 0;
     PlanPoint ignored;
-    const PlanRect client = scene.view->ClientRect();
-    scene.data.VisitPoints([&](const CSiteData::_tap& p) { visible += scene.plan.PlanToScreen(p.x, p.y, client, ignored); });
-    state.counters["zoom"] = scene.plan.Zoom();
+    const PlanRect area = scene.view->PlanArea();
+    scene.data.VisitPoints([&](const CSiteData::_tap& p) { visible += scene.plan.PlanToScreen(p.x, p.y, area, ignored); });
+    state.counters["zoom_percent"] = scene.plan.ZoomPercent();
     state.counters["points_on_screen"] = visible;
     state.counters["coverage"] = double(state.range(1));
     return true;
@@ -261,28 +266,87 @@ void BM_ScrollSiteView(benchmark::State& state, const std::string Scene::*points
     state.counters["scenes_composed"] = scene.view->SceneCompositions() - composed;
 }
 
+// A zoom step in and back out (tool-bar buttons) before each paint.
+void BM_ZoomStepSiteView(benchmark::State& state, const std::string Scene::*points) {
+    if (!Prepare(state, points)) return;
+    Scene& scene = TheScene();
+    bool in = scene.plan.CanZoomIn();
+    for (auto _ : state) {
+        scene.view->RunCommand(in ? command::kZoomIn : command::kZoomOut);
+        in = !in;
+        scene.view->viewport()->repaint();
+    }
+    scene.SetZoom(static_cast<int>(state.range(0)));
+}
+
+// One frame of a pinch, spreading and closing by a tenth about a point
+// off the middle.
+void BM_PinchSiteView(benchmark::State& state, const std::string Scene::*points) {
+    if (!Prepare(state, points)) return;
+    Scene& scene = TheScene();
+    const PlanRect area = scene.view->PlanArea();
+    bool spread = true;
+    for (auto _ : state) {
+        scene.plan.ZoomByAbout(spread ? 1.1 : 1 / 1.1, area, area.Width() / 3, area.Height() / 3);
+        spread = !spread;
+        scene.view->viewport()->repaint();
+    }
+    scene.SetZoom(static_cast<int>(state.range(0)));
+}
+
+// A survey point stored before each paint (timed: the paint only), on a
+// copy of the collection so the other runs keep theirs.
+void BM_NewPointSiteView(benchmark::State& state, const std::string Scene::*points) {
+    if (!Prepare(state, points)) return;
+    Scene& scene = TheScene();
+    const std::string copy = scene.*points + ".new";
+    std::filesystem::copy_file(scene.*points, copy, std::filesystem::copy_options::overwrite_existing);
+    scene.UsePoints(copy);
+    scene.data.SetDurableWrites(false);
+    std::mt19937 random(7);
+    const int composed = scene.view->SceneCompositions();
+    for (auto _ : state) {
+        state.PauseTiming();
+        scene.data.BeginPoint(CSiteData::kPlanTap, static_cast<int>(random() % kPlanWidth),
+                              static_cast<int>(random() % kPlanHeight));
+        scene.data.RecordPoint();
+        state.ResumeTiming();
+        scene.view->viewport()->repaint();
+    }
+    state.counters["scenes_composed"] = scene.view->SceneCompositions() - composed;
+    scene.data.SetDurableWrites(true);
+    scene.UsePoints(scene.*points);
+    std::filesystem::remove(copy);
+}
+
 void BM_ComposeFrame(benchmark::State& state) {
     Scene& scene = TheScene();
     scene.UsePoints(scene.packedPath);
     scene.SetCoverage(false);
-    scene.SetZoom(1);
+    scene.SetZoom(100);
     for (auto _ : state) benchmark::DoNotOptimize(scene.view->ComposeFrame());
 }
 
 }  // namespace
 
 BENCHMARK_CAPTURE(BM_PaintSiteView, spread, &Scene::spreadPath)
-    ->ArgsProduct({{1, 4, 16, 64}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+    ->ArgsProduct({{0, 100, 400, 1600, 6400}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_PaintSiteView, packed, &Scene::packedPath)
-    ->ArgsProduct({{1, 4, 16, 64}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+    ->ArgsProduct({{0, 100, 400, 1600, 6400}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_PaintSiteView, scattered, &Scene::scatteredPath)
-    ->ArgsProduct({{1, 4, 16, 64}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+    ->ArgsProduct({{0, 100, 400, 1600, 6400}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ScrollSiteView, spread, &Scene::spreadPath)
-    ->ArgsProduct({{1, 16}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+    ->ArgsProduct({{100, 1600}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ScrollSiteView, packed, &Scene::packedPath)
-    ->ArgsProduct({{1, 16}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+    ->ArgsProduct({{100, 1600}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ScrollSiteView, scattered, &Scene::scatteredPath)
-    ->ArgsProduct({{1, 16}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+    ->ArgsProduct({{100, 1600}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ZoomStepSiteView, spread, &Scene::spreadPath)
+    ->ArgsProduct({{0, 100, 1600}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_PinchSiteView, spread, &Scene::spreadPath)
+    ->ArgsProduct({{0, 100, 1600}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_NewPointSiteView, spread, &Scene::spreadPath)
+    ->ArgsProduct({{0, 100, 1600}, {0, 1}})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ComposeFrame)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {

@@ -22,3 +22,6 @@ hidpi=$(mktemp -d)
 QT_SCALE_FACTOR=2 xvfb-run -a -s "-screen 0 2048x1536x24" "$build/tests/shell/quorl-scan-screenshots" "$hidpi"
 cp "$hidpi/channel-list.png" docs/channel-list-2x.png
 rm -rf "$hidpi"
+# A walking survey in progress and the whole floor fitted, on a tablet's screen.
+cmake --build "$build" -j2 --target quorl-indoor-screenshots quorl_demo_site
+xvfb-run -a -s "-screen 0 1280x800x24" "$build/tests/e2e/quorl-indoor-screenshots" "$build/samples/demo.bmp" docs

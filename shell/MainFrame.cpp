@@ -36,7 +36,7 @@ const std::vector<int>& CMainFrame::ToolBarCommands() {
         command::kLoadProjection, command::kCollectionFile, command::kStartScanning,
         command::kStopScanning,   command::kChannelList,    command::kZoomIn,
         command::kZoomOut,        command::kPointInformation, command::kAppAbout,
-        command::kCoverage};
+        command::kCoverage,       command::kWalkingSurvey};
     return commands;
 }
 
@@ -196,6 +196,21 @@ void CMainFrame::BuildActions() {
     coverage->setToolTip(QStringLiteral("Coverage"));
     coverage->setStatusTip(QStringLiteral("Show or hide the signal coverage of the collection under the survey points"));
     actions_[command::kCoverage] = coverage;
+    // Walking survey mode, on and off; play and stop are the scanning buttons.
+    auto* walking = new QAction(ToolBarIcon(10), QStringLiteral("&Walking Survey"), this);
+    walking->setData(command::kWalkingSurvey);
+    walking->setObjectName(QStringLiteral("command%1").arg(command::kWalkingSurvey));
+    walking->setCheckable(true);
+    walking->setToolTip(QStringLiteral("Walking Survey"));
+    walking->setStatusTip(QStringLiteral(
+        "Walk while the unit sweeps: tap the start, press Start Scanning, tap every turn and the end, then Stop"));
+    actions_[command::kWalkingSurvey] = walking;
+    auto* undoPoint = new QAction(QStringLiteral("Undo &Last Point"), this);
+    undoPoint->setData(command::kUndoLastPoint);
+    undoPoint->setObjectName(QStringLiteral("command%1").arg(command::kUndoLastPoint));
+    undoPoint->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    undoPoint->setStatusTip(QStringLiteral("Delete the most recent survey point taken since the collection was opened"));
+    actions_[command::kUndoLastPoint] = undoPoint;
     // A menu item's tool tip says what its prompt says.
     for (const auto& [id, action] : actions_)
         if (action->icon().isNull()) action->setToolTip(action->statusTip());
@@ -242,9 +257,9 @@ void CMainFrame::BuildMenus() {
         {command::kFileNew, command::kFileOpen, command::kFileSave, command::kFileSaveAs, 0, command::kFilePrint,
          command::kFilePrintPreview, command::kFilePrintSetup, 0, command::kAppExit});
     add(menuBar()->addMenu(QStringLiteral("&Edit")),
-        {command::kEditUndo, 0, command::kEditCut, command::kEditCopy, command::kEditPaste});
+        {command::kEditUndo, command::kUndoLastPoint, 0, command::kEditCut, command::kEditCopy, command::kEditPaste});
     add(menuBar()->addMenu(QStringLiteral("&View")),
-        {command::kViewToolbar, command::kViewStatusBar, 0, command::kCoverage});
+        {command::kViewToolbar, command::kViewStatusBar, 0, command::kCoverage, command::kWalkingSurvey});
     add(menuBar()->addMenu(QStringLiteral("&Help")), {command::kHelpFinder, 0, command::kAppAbout});
 }
 
@@ -328,6 +343,7 @@ void CMainFrame::UpdateCommandUi() {
             coverage = target->IsCommandChecked(command::kCoverage);
     actions_.at(command::kCoverage)->setChecked(coverage);
     actions_.at(command::kPointInformation)->setChecked(IsCommandChecked(command::kPointInformation));
+    actions_.at(command::kWalkingSurvey)->setChecked(IsCommandChecked(command::kWalkingSurvey));
 }
 
 QAction* CMainFrame::Action(int id) const {

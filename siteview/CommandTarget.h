@@ -19,6 +19,10 @@ inline constexpr int kPointInformation = 32778;
 // The coverage layer under the survey points: the View menu and the last
 // tool-bar button.
 inline constexpr int kCoverage = 32779;
+// Walking survey mode (View menu and tool bar) and Undo last point (Edit
+// menu).
+inline constexpr int kWalkingSurvey = 32780;
+inline constexpr int kUndoLastPoint = 32781;
 }  // namespace command
 
 class ICommandTarget {

@@ -52,11 +52,11 @@ QPen DashedPen() {
     return pen;
 }
 
-CSiteOverlays::CSiteOverlays(QPainter& painter, const CSitePlan& plan, const PlanRect& client)
+CSiteOverlays::CSiteOverlays(QPainter& painter, const CSitePlan& plan, const PlanRect& client, int markerWidth)
     : painter_(painter),
       plan_(plan),
       client_(client),
-      radius_(MarkerRadius(client.Width())),
+      radius_(MarkerRadius(markerWidth < 0 ? client.Width() : markerWidth)),
       pen_(DashedPen()),
       canvas_(DirectTarget(painter) ? *DirectTarget(painter) : NoImage()) {
     if (QImage* image = DirectTarget(painter)) ratio_ = image->devicePixelRatio();
@@ -130,14 +130,7 @@ void CSiteOverlays::ConnectingLine(std::int32_t px, std::int32_t py) {
     if (!inWindow) {
         // Where the point would be on screen: the next segment starts there,
         // running in from the edge of the view.
-        const PlanRect window = plan_.Window();
-        s = PlanPoint{client_.left, client_.top};
-        if (window.Width() != 0)
-            s.x = static_cast<std::int32_t>(client_.left + (std::int64_t{px} - window.left) * client_.Width() /
-                                                               window.Width());
-        if (window.Height() != 0)
-            s.y = static_cast<std::int32_t>(client_.top + (std::int64_t{py} - window.top) * client_.Height() /
-                                                              window.Height());
+        s = plan_.PlanToScreenUnclipped(px, py, client_);
     }
     if (firstLinePoint_) {
         firstLinePoint_ = false;

@@ -34,8 +34,10 @@ QPen DashedPen();
 
 class CSiteOverlays {
 public:
-    // `client` is the view's client rectangle, from (0, 0).
-    CSiteOverlays(QPainter& painter, const CSitePlan& plan, const PlanRect& client);
+    // `client` is the area the plan is drawn in, from (0, 0); the markers'
+    // size follows `markerWidth` (the whole client width), or the area's
+    // width when that is not given.
+    CSiteOverlays(QPainter& painter, const CSitePlan& plan, const PlanRect& client, int markerWidth = -1);
 
     // A circle filled by signal class; nothing outside the window.
     void SurveyPointMarker(std::int32_t px, std::int32_t py, std::int16_t strongest);

@@ -1,6 +1,9 @@
 #include "siteview/SiteView.h"
 
+#include <QGestureEvent>
 #include <QGuiApplication>
+#include <QNativeGestureEvent>
+#include <QPinchGesture>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -30,14 +33,34 @@ namespace quorl {
 
 namespace {
 
+// A page of the scroll bars: a view's width (height) in plan pixels.
+std::int32_t PageStepOf(const CSitePlan& plan, std::int32_t viewPixels) {
+    const PlanScale s = plan.Scale();
+    return static_cast<std::int32_t>(std::max<std::int64_t>(1, std::int64_t{viewPixels} * s.den / s.num));
+}
+
 QRect ToQRect(const PlanRect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
 
 // The no-plan text stands with its top this far above the middle.
 constexpr int kNoPlanTextRise = 25;
+// Plan levels stop before a side drops below this.
+constexpr int kSmallestLevel = 256;
 // The coverage legend's distance from the client area's corner.
 constexpr int kLegendMargin = 8;
 // The largest enlargement of the coverage cells smoothed in one step.
 constexpr double kMaxSmoothFactor = 128;
+
+// The panel's line for the walking survey.
+std::string WalkLine(const WalkingSurvey& walk) {
+    switch (walk.CurrentPhase()) {
+        case WalkingSurvey::Phase::Placing:
+            return walk.Path().Empty() ? "WALK: TAP THE START" : "WALK: PRESS START";
+        case WalkingSurvey::Phase::Walking:
+            return "WALKING: " + std::to_string(walk.StoredSweeps().size()) + " stored";
+        case WalkingSurvey::Phase::Stopping: return "WALK: LAST SWEEP";
+        default: return {};
+    }
+}
 
 FileDialogRequest ProjectionDialog() {
     FileDialogRequest request;
@@ -62,6 +85,7 @@ CSiteView::CSiteView(const SurveyContext& survey, IViewSwitcher& switcher, QWidg
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAttribute(Qt::WA_NoSystemBackground);
     viewport()->setAutoFillBackground(false);
+    viewport()->grabGesture(Qt::PinchGesture);
     for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()}) {
         bar->setRange(0, 0);
         bar->setSingleStep(kLineStep);
@@ -97,7 +121,8 @@ void CSiteView::OnActivateView(bool active) {
 
 bool CSiteView::HandlesCommand(int id) const {
     // The eight survey buttons of the tool bar, and the coverage layer.
-    return (id >= command::kLoadProjection && id <= command::kPointInformation) || id == command::kCoverage;
+    return (id >= command::kLoadProjection && id <= command::kPointInformation) || id == command::kCoverage ||
+           id == command::kWalkingSurvey || id == command::kUndoLastPoint;
 }
 
 void CSiteView::RunCommand(int id) {
@@ -114,13 +139,20 @@ void CSiteView::RunCommand(int id) {
             viewport()->update();
             break;
         case command::kCoverage: ToggleCoverage(); break;
+        case command::kWalkingSurvey:
+            workflow_.ToggleWalking();
+            viewport()->update();
+            break;
+        case command::kUndoLastPoint:
+            if (workflow_.UndoLastPoint()) viewport()->update();
+            break;
         default: break;
     }
 }
 
 bool CSiteView::IsCommandChecked(int id) const {
     return (id == command::kPointInformation && workflow_.InformationMode()) ||
-           (id == command::kCoverage && coverageOn_);
+           (id == command::kCoverage && coverageOn_) || (id == command::kWalkingSurvey && workflow_.WalkingMode());
 }
 
 QFont CSiteView::PaintFont() {
@@ -133,6 +165,11 @@ QFont CSiteView::PaintFont() {
 PlanRect CSiteView::ClientRect() const {
     const QSize size = viewport()->size();
     return PlanRect{0, 0, size.width(), size.height()};
+}
+
+PlanRect CSiteView::PlanArea() const {
+    const PlanRect client = ClientRect();
+    return PlanRect{0, 0, std::max(layout_.panel.left, 0), client.bottom};
 }
 
 void CSiteView::LoadProjection() {
@@ -152,6 +189,7 @@ void CSiteView::LoadPlan(const std::string& path) {
     // The earlier picture no longer belongs to the loaded projection; it
     // goes before the new one is read, so the two are never both in memory.
     planImage_ = QImage();
+    planLevels_.clear();
     PlanImageFailure failure;
     QImage image = ReadPlanImage(survey_.projection.ImagePath(), failure);
     if (image.isNull()) {
@@ -166,7 +204,11 @@ void CSiteView::LoadPlan(const std::string& path) {
         return;
     }
     planImage_ = std::move(image);
-    survey_.plan.ResetView(ClientRect(), planImage_.width(), planImage_.height());
+    for (const QImage* level = &planImage_; level->width() >= 2 * kSmallestLevel && level->height() >= 2 * kSmallestLevel;
+         level = &planLevels_.back())
+        planLevels_.push_back(level->scaled(level->width() / 2, level->height() / 2, Qt::IgnoreAspectRatio,
+                                            Qt::SmoothTransformation));
+    survey_.plan.ResetView(PlanArea(), planImage_.width(), planImage_.height());
     verticalScrollBar()->setRange(0, planImage_.height());
     horizontalScrollBar()->setRange(0, planImage_.width());
     SyncVerticalBar();
@@ -176,11 +218,46 @@ void CSiteView::LoadPlan(const std::string& path) {
 
 void CSiteView::ZoomIn() {
     // At the plan's greatest zoom the command does nothing.
-    if (survey_.plan.ZoomIn()) viewport()->update();
+    AfterZoom(survey_.plan.ZoomIn());
 }
 
 void CSiteView::ZoomOut() {
-    if (survey_.plan.ZoomOut()) viewport()->update();
+    // At the fitted zoom (or 100 % for a plan that fits) it does nothing.
+    AfterZoom(survey_.plan.ZoomOut());
+}
+
+void CSiteView::AfterZoom(bool changed) {
+    if (!changed) return;
+    // The centre moves when a zoom about a point, or a plan now shown
+    // whole, moves it: the bars stay on it.
+    SyncHorizontalBar();
+    SyncVerticalBar();
+    viewport()->update();
+}
+
+void CSiteView::Pinch(double factor, QPointF at) {
+    if (!planLoaded_) return;
+    const QPoint p = at.toPoint();
+    AfterZoom(survey_.plan.ZoomByAbout(factor, PlanArea(), p.x(), p.y()));
+}
+
+bool CSiteView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::NativeGesture) {
+        auto* gesture = static_cast<QNativeGestureEvent*>(event);
+        if (gesture->gestureType() == Qt::ZoomNativeGesture) {
+            Pinch(1.0 + gesture->value(), gesture->position());
+            return true;
+        }
+    } else if (event->type() == QEvent::Gesture) {
+        auto* gestures = static_cast<QGestureEvent*>(event);
+        if (auto* pinch = static_cast<QPinchGesture*>(gestures->gesture(Qt::PinchGesture))) {
+            if (pinch->changeFlags() & QPinchGesture::ScaleFactorChanged)
+                Pinch(pinch->scaleFactor(), viewport()->mapFromGlobal(pinch->centerPoint()));
+            gestures->accept(pinch);
+            return true;
+        }
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }
 
 void CSiteView::ChooseCollection() {
@@ -203,7 +280,7 @@ void CSiteView::mousePressEvent(QMouseEvent* event) {
     }
     const QPoint at = event->position().toPoint();
     if (workflow_.InformationMode()) {
-        if (workflow_.SelectPoint(ClientRect(), at.x(), at.y()) &&
+        if (workflow_.SelectPoint(PlanArea(), at.x(), at.y()) &&
             CInfo::Run(survey_.data, survey_.messages, this) == CInfo::kDelete) {
             survey_.data.DeleteSelectedPoint();
             viewport()->update();
@@ -211,7 +288,7 @@ void CSiteView::mousePressEvent(QMouseEvent* event) {
         event->accept();
         return;
     }
-    switch (workflow_.TakePoint(ClientRect(), at.x(), at.y(), planLoaded_)) {
+    switch (workflow_.TakePoint(PlanArea(), at.x(), at.y(), planLoaded_)) {
         case SurveyWorkflow::TapResult::ScanView:
             SyncHorizontalBar();
             SyncVerticalBar();
@@ -219,6 +296,7 @@ void CSiteView::mousePressEvent(QMouseEvent* event) {
             switcher_.SwitchView(ViewKind::Scan);
             break;
         case SurveyWorkflow::TapResult::SinglePoint:
+        case SurveyWorkflow::TapResult::Walk:
             SyncHorizontalBar();
             SyncVerticalBar();
             viewport()->repaint();
@@ -250,8 +328,8 @@ void CSiteView::OnHorizontalAction(int action) {
     switch (action) {
         case QAbstractSlider::SliderSingleStepSub: plan.ScrollLeft(kLineStep); break;
         case QAbstractSlider::SliderSingleStepAdd: plan.ScrollRight(kLineStep); break;
-        case QAbstractSlider::SliderPageStepSub: plan.ScrollLeft(ClientRect().Width()); break;
-        case QAbstractSlider::SliderPageStepAdd: plan.ScrollRight(ClientRect().Width()); break;
+        case QAbstractSlider::SliderPageStepSub: plan.ScrollLeft(PageStepOf(plan, PlanArea().Width())); break;
+        case QAbstractSlider::SliderPageStepAdd: plan.ScrollRight(PageStepOf(plan, PlanArea().Width())); break;
         case QAbstractSlider::SliderMove:
             // While the thumb is dragged nothing moves.
             if (bar->isSliderDown()) return;
@@ -270,8 +348,8 @@ void CSiteView::OnVerticalAction(int action) {
     switch (action) {
         case QAbstractSlider::SliderSingleStepSub: plan.ScrollUp(kLineStep); break;
         case QAbstractSlider::SliderSingleStepAdd: plan.ScrollDown(kLineStep); break;
-        case QAbstractSlider::SliderPageStepSub: plan.ScrollUp(ClientRect().Height()); break;
-        case QAbstractSlider::SliderPageStepAdd: plan.ScrollDown(ClientRect().Height()); break;
+        case QAbstractSlider::SliderPageStepSub: plan.ScrollUp(PageStepOf(plan, PlanArea().Height())); break;
+        case QAbstractSlider::SliderPageStepAdd: plan.ScrollDown(PageStepOf(plan, PlanArea().Height())); break;
         case QAbstractSlider::SliderMove:
             if (bar->isSliderDown()) return;
             plan.SetCentreY(bar->sliderPosition());
@@ -298,13 +376,29 @@ void CSiteView::keyPressEvent(QKeyEvent* event) {
     viewport()->repaint();
 }
 
-void CSiteView::wheelEvent(QWheelEvent* event) { event->ignore(); }
+void CSiteView::wheelEvent(QWheelEvent* event) {
+    if (!(event->modifiers() & Qt::ControlModifier) || !planLoaded_) {
+        event->ignore();
+        return;
+    }
+    const int delta = event->angleDelta().y();
+    const QPoint at = event->position().toPoint();
+    if (delta > 0)
+        AfterZoom(survey_.plan.ZoomInAbout(PlanArea(), at.x(), at.y()));
+    else if (delta < 0)
+        AfterZoom(survey_.plan.ZoomOutAbout(PlanArea(), at.x(), at.y()));
+    event->accept();
+}
 
 void CSiteView::scrollContentsBy(int /*dx*/, int /*dy*/) {}
 
 void CSiteView::resizeEvent(QResizeEvent* /*event*/) {
     const PlanRect client = ClientRect();
     layout_ = SiteLayout::For(client);
+    const PlanRect area = PlanArea();
+    survey_.plan.SetViewSize(area.Width(), area.Height());
+    SyncHorizontalBar();
+    SyncVerticalBar();
     horizontalScrollBar()->setPageStep(std::max(client.Width(), 1));
     verticalScrollBar()->setPageStep(std::max(client.Height(), 1));
 }
@@ -395,6 +489,14 @@ CSiteView::SceneKey CSiteView::CurrentSceneKey() const {
     if (!planLoaded_) return key;
     key.planImage = planImage_.cacheKey();
     key.window = plan.Window();
+    key.scale = plan.Scale();
+    key.centreX = plan.CentreX();
+    key.centreY = plan.CentreY();
+    if (workflow_.WalkingMode()) {
+        const WalkedPath& path = workflow_.Walk().Path();
+        key.walkTaps = path.Size() + 1;
+        if (!path.Empty()) key.lastWalkTap = path.Taps().back().at;
+    }
     key.bounds = PlanRect{plan.MinX(), plan.MinY(), plan.MaxX(), plan.MaxY()};
     key.lines = plan.LineOption();
     key.markers = plan.MarkerOption();
@@ -427,6 +529,7 @@ QImage CSiteView::ComposeFrame() const {
     std::optional<PanelKey> panel;
     if (planLoaded_) {
         values = StatusValues::Read(survey_);
+        values->walk = WalkLine(workflow_.Walk());
         panel = PanelKey{StatusPanelLines(*values), values->gps.lock3d != 0, values->gps.lock2d != 0};
     }
     if (!sceneChanged && panel == panelKey_) return frame_;
@@ -459,25 +562,72 @@ void CSiteView::PaintNoPlan(QPainter& painter) const {
                  QString::fromLatin1(kNoPlanText), TextStyle{QColor(colour::kWhite), QColor(colour::kBlack), true});
 }
 
-void CSiteView::PaintScene(QPainter& painter, const std::vector<CSiteData::_tap>& points) const {
+void CSiteView::PaintBackground(QPainter& painter) const {
     const PlanRect client = ClientRect();
+    const PlanRect area = PlanArea();
     const CSitePlan& plan = survey_.plan;
 
-    // The visible part of the plan, stretched over the client area in one
-    // copy; what the plan does not cover gets the neutral fill.
-    PlanRect dest = client;
-    const PlanRect source = plan.ClipToPlan(dest);
-    const QRect target = ToQRect(dest) & ToQRect(client);
-    const QRect from = ToQRect(source) & planImage_.rect();
+    // The visible part of the plan at the plan's one scale, in one copy
+    // from the smallest level still as large as the view shows it; what
+    // the plan does not cover gets the neutral fill.
+    const QImage* source = &planImage_;
+    for (const QImage& level : planLevels_)
+        if (double(level.width()) / planImage_.width() >= plan.ScaleFactor()) source = &level;
+    const double rx = double(planImage_.width()) / source->width();
+    const double ry = double(planImage_.height()) / source->height();
+    const QRect visible = ToQRect(plan.VisiblePlan());
+    const QRect from = QRect(QPoint(int(std::floor(visible.left() / rx)), int(std::floor(visible.top() / ry))),
+                             QPoint(int(std::ceil((visible.left() + visible.width()) / rx)) - 1,
+                                    int(std::ceil((visible.top() + visible.height()) / ry)) - 1)) &
+                       source->rect();
     QRegion uncovered(ToQRect(client));
-    if (!target.isEmpty() && !from.isEmpty()) {
-        painter.drawImage(target, planImage_, from);
-        uncovered -= target;
+    if (!from.isEmpty()) {
+        const QRectF target(QPointF(plan.ScreenXOf(from.left() * rx, area), plan.ScreenYOf(from.top() * ry, area)),
+                            QPointF(plan.ScreenXOf((from.left() + from.width()) * rx, area),
+                                    plan.ScreenYOf((from.top() + from.height()) * ry, area)));
+        painter.drawImage(target, *source, from);
+        // Only what the plan covers whole: a part-covered edge pixel gets
+        // the fill over the plan's edge, never stale pixels.
+        const QRect covered(QPoint(int(std::ceil(target.left())), int(std::ceil(target.top()))),
+                            QPoint(int(std::floor(target.right())) - 1, int(std::floor(target.bottom())) - 1));
+        uncovered -= covered;
     }
     for (const QRect& strip : uncovered) painter.fillRect(strip, QColor(colour::kOffPlan));
-    if (coverageOn_ && !coverage_.image.isNull()) PaintCoverage(painter, client);
+    if (coverageOn_ && !coverage_.image.isNull()) PaintCoverage(painter, area);
+}
 
-    CSiteOverlays overlays(painter, plan, client);
+void CSiteView::PaintScene(QPainter& painter, const std::vector<CSiteData::_tap>& points) const {
+    const PlanRect client = ClientRect();
+    const PlanRect area = PlanArea();
+    const CSitePlan& plan = survey_.plan;
+
+    // The scaled plan and layer are kept while the view stands still: a new
+    // point then costs a copy, not a scaling of the whole plan.
+    const CSiteView::SceneKey key = CurrentSceneKey();
+    const BackgroundKey backgroundKey{key.size, key.ratio, key.planImage, key.scale, key.centreX,
+                                      key.centreY, key.bounds, key.coverageImage};
+    const QImage* target = dynamic_cast<const QImage*>(painter.device());
+    if (!target || background_.size() != target->size() || backgroundKey_ != backgroundKey) {
+        background_ = QImage(target ? target->size() : QSize(), QImage::Format_RGB32);
+        backgroundKey_.reset();
+        if (!background_.isNull()) {
+            background_.setDevicePixelRatio(key.ratio);
+            QPainter layer(&background_);
+            layer.setFont(painter.font());
+            PaintBackground(layer);
+            backgroundKey_ = backgroundKey;
+        }
+    }
+    if (backgroundKey_) {
+        painter.save();
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(QPoint(0, 0), background_);
+        painter.restore();
+    } else {
+        PaintBackground(painter);
+    }
+
+    CSiteOverlays overlays(painter, plan, area, client.Width());
     const bool lines = plan.LineOption();
     const bool markers = plan.MarkerOption();
     for (const CSiteData::_tap& point : points) {
@@ -495,6 +645,7 @@ void CSiteView::PaintScene(QPainter& painter, const std::vector<CSiteData::_tap>
                 break;
         }
     }
+    if (workflow_.WalkingMode()) PaintWalkedPath(painter, area);
     if (survey_.data.NoAccessPoint()) overlays.AlertBanner();
     if (coverageOn_ && !coverageLegend_.isNull()) {
         const QSizeF size = coverageLegend_.deviceIndependentSize();
@@ -506,7 +657,29 @@ void CSiteView::PaintScene(QPainter& painter, const std::vector<CSiteData::_tap>
     overlays.CentreMark(CentreMarkFor(painter.device()->devicePixelRatioF()));
 }
 
-void CSiteView::PaintCoverage(QPainter& painter, const PlanRect& client) const {
+void CSiteView::PaintWalkedPath(QPainter& painter, const PlanRect& area) const {
+    const std::vector<WalkedPath::Tap>& taps = workflow_.Walk().Path().Taps();
+    if (taps.empty()) return;
+    QPolygon line;
+    for (const WalkedPath::Tap& tap : taps) {
+        const PlanPoint s = survey_.plan.PlanToScreenUnclipped(tap.at.x, tap.at.y, area);
+        line << QPoint(s.x, s.y);
+    }
+    painter.save();
+    painter.setClipRect(ToQRect(area));
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(QColor(colour::kBlue), 3));
+    painter.drawPolyline(line);
+    // The start in green, the turns in blue.
+    painter.setPen(QPen(QColor(colour::kBlack), 1));
+    for (int i = 0; i < line.size(); ++i) {
+        painter.setBrush(QColor(i == 0 ? colour::kGreen : colour::kBlue));
+        painter.drawRect(QRect(line[i] - QPoint(4, 4), QSize(9, 9)));
+    }
+    painter.restore();
+}
+
+void CSiteView::PaintCoverage(QPainter& painter, const PlanRect& area) const {
     const PlanRect window = survey_.plan.Window();
     const QRectF& onPlan = coverage_.planRect;
     const QImage& image = coverage_.image;
@@ -523,11 +696,11 @@ void CSiteView::PaintCoverage(QPainter& painter, const PlanRect& client) const {
                         image.rect();
     const QRectF cellsOnPlan(onPlan.left() + cells.left() / perPlanX, onPlan.top() + cells.top() / perPlanY,
                              cells.width() / perPlanX, cells.height() / perPlanY);
-    // Plan pixels to client pixels, as the markers are placed.
+    // Plan pixels to view pixels, as the plan itself is placed.
+    const double k = survey_.plan.ScaleFactor();
     QTransform toClient;
-    toClient.translate(-double(window.left) * client.Width() / window.Width(),
-                       -double(window.top) * client.Height() / window.Height());
-    toClient.scale(double(client.Width()) / window.Width(), double(client.Height()) / window.Height());
+    toClient.translate(survey_.plan.ScreenXOf(0, area), survey_.plan.ScreenYOf(0, area));
+    toClient.scale(k, k);
     const QRectF target = toClient.mapRect(cellsOnPlan);
     QImage part = image.copy(cells);
     // The raster engine smooths a picture enlarged more than about a

@@ -1,11 +1,17 @@
 #pragma once
-// CSiteView: the site plan of the loaded projection stretched over the view,
-// the survey points on it, the alert banner, the centre mark and the status
+// CSiteView: the site plan of the loaded projection, drawn at one scale on
+// both axes into the part of the view left of the status panel (the plan
+// area: the plan shown is never hidden under the panel, and the fitted zoom
+// shows all of it), the survey points on it, the alert banner, the centre mark and the status
 // panel. Loads a projection and its plan image (command 32771), zooms
 // (32776, 32777) and scrolls by scroll bar and arrow key. The survey itself
 // (commands 32772 to 32775 and 32778, taps, the sweep on the view's timer)
 // is decided by its SurveyWorkflow; the view shows what that asks for: the
 // dialogs, the scan view, the scroll bars after a tap.
+//
+// Zoom steps about the middle of the plan area; Ctrl with the wheel and a
+// two-finger pinch zoom about the point under them. A walking survey draws
+// its path over the points.
 //
 // The scroll bars stand for the site plan's centre in plan pixels: the view
 // moves the centre itself and then sets the bars to it. Dragging a thumb
@@ -44,6 +50,7 @@
 #include "siteview/ViewSwitcher.h"
 #include "survey/PlanRect.h"
 #include "survey/SiteData.h"
+#include "survey/SitePlan.h"
 
 namespace quorl {
 
@@ -73,9 +80,14 @@ public:
     const QImage& PlanImage() const { return planImage_; }
     // The client area (the viewport), from (0, 0).
     PlanRect ClientRect() const;
+    // The part of the client area left of the status panel: where the plan
+    // is drawn and what taps are measured in.
+    PlanRect PlanArea() const;
     const SiteLayout& Layout() const { return layout_; }
     const QTimer& Timer() const { return timer_; }
     const SurveyWorkflow& Workflow() const { return workflow_; }
+    // For tests: the walking survey's clock.
+    void UseWalkClock(WalkingSurvey::Clock clock) { workflow_.UseWalkClock(std::move(clock)); }
 
     // One paint's off-screen image of the whole client area, as the window
     // gets it.
@@ -106,8 +118,11 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     // The second press of a double tap is not a tap of its own.
     void mouseDoubleClickEvent(QMouseEvent* event) override;
-    // The wheel does not scroll the plan.
+    // The wheel does not scroll the plan; with Ctrl it zooms about the
+    // point under it.
     void wheelEvent(QWheelEvent* event) override;
+    // Pinches, from a touch screen or a touch pad.
+    bool viewportEvent(QEvent* event) override;
     // The bars follow the plan's centre; the picture is redrawn, never
     // shifted.
     void scrollContentsBy(int dx, int dy) override;
@@ -120,6 +135,10 @@ private:
     void LoadPlan(const std::string& path);
     void ZoomIn();
     void ZoomOut();
+    // A zoom about view point `at` changed the plan: bars and picture follow.
+    void AfterZoom(bool changed);
+    // One frame of a pinch by `factor` about `at`.
+    void Pinch(double factor, QPointF at);
     // Command 32772.
     void ChooseCollection();
     // Command 32775.
@@ -153,6 +172,10 @@ private:
         bool noAccessPoint = false;
         qint64 coverageImage = 0;
         qint64 legendImage = 0;
+        PlanScale scale;
+        std::int32_t centreX = 0, centreY = 0;
+        std::size_t walkTaps = 0;
+        PlanPoint lastWalkTap;
         bool operator==(const SceneKey&) const = default;
     };
     struct PanelKey {
@@ -163,8 +186,11 @@ private:
     };
     SceneKey CurrentSceneKey() const;
     void PaintNoPlan(QPainter& painter) const;
+    // The plan, the neutral fill around it and the coverage layer.
+    void PaintBackground(QPainter& painter) const;
     void PaintScene(QPainter& painter, const std::vector<CSiteData::_tap>& points) const;
-    void PaintCoverage(QPainter& painter, const PlanRect& client) const;
+    void PaintCoverage(QPainter& painter, const PlanRect& area) const;
+    void PaintWalkedPath(QPainter& painter, const PlanRect& area) const;
     const QImage& CentreMarkFor(qreal devicePixelRatio) const;
 
     SurveyContext survey_;
@@ -172,6 +198,10 @@ private:
     SurveyWorkflow workflow_;
     SiteLayout layout_;
     QImage planImage_;
+    // The plan halved again and again, smoothly: a plan shown small is
+    // scaled from the level just larger than it, quicker and without the
+    // speckle of dropping most of its pixels.
+    std::vector<QImage> planLevels_;
     bool planLoaded_ = false;
     QTimer timer_;
     // The off-screen image, kept from paint to paint while the client size
@@ -181,6 +211,19 @@ private:
     mutable std::vector<CSiteData::_tap> scenePoints_;
     mutable std::optional<PanelKey> panelKey_;
     mutable int sceneCompositions_ = 0;
+    // What PaintBackground drew last, and from what.
+    struct BackgroundKey {
+        QSize size;
+        qreal ratio = 1;
+        qint64 planImage = 0;
+        PlanScale scale;
+        std::int32_t centreX = 0, centreY = 0;
+        PlanRect bounds;
+        qint64 coverageImage = 0;
+        bool operator==(const BackgroundKey&) const = default;
+    };
+    mutable QImage background_;
+    mutable std::optional<BackgroundKey> backgroundKey_;
 
     bool coverageOn_ = false;
     CoverageLayer coverage_;

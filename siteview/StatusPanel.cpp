@@ -8,6 +8,7 @@
 #include "siteview/CellText.h"
 #include "siteview/SiteColours.h"
 #include "siteview/SurveyContext.h"
+#include "siteview/WalkingSurvey.h"
 #include "survey/SiteData.h"
 #include "survey/SitePlan.h"
 #include "survey/SiteProjection.h"
@@ -18,6 +19,8 @@ namespace {
 
 constexpr int kBarRow = 2;
 constexpr int kZoomRow = 3;
+constexpr int kSweepTimeRow = 5;
+constexpr int kWalkRow = 6;
 constexpr int kChannelRow = 4;
 constexpr int kLogTitleRow = 7;
 constexpr int kLogNameRow = 8;
@@ -76,7 +79,8 @@ StatusValues StatusValues::Read(const SurveyContext& survey) {
     v.pointCount = survey.data.PointCount();
     v.projectionName = survey.projection.FileName();
     v.projectionLength = survey.projection.FileLength();
-    v.zoom = survey.plan.Zoom();
+    v.zoomPercent = survey.plan.ZoomPercent();
+    v.sweepSeconds = WalkingSurvey::SweepSeconds(v.channelCount);
     v.gps = survey.gps.Snapshot();
     return v;
 }
@@ -94,7 +98,9 @@ StatusLines StatusPanelLines(const StatusValues& v) {
         rows[kBarRow] = QString::asprintf("%u%%", unsigned{*lines.barPercent});
         rows[kChannelRow] = QString::asprintf("Channel = %d", int{v.currentChannel});
     }
-    rows[kZoomRow] = QString::asprintf("ZOOM = %d%%", v.zoom * 100);
+    rows[kZoomRow] = QString::asprintf("ZOOM = %d%%", int{v.zoomPercent});
+    rows[kSweepTimeRow] = QString::asprintf("Sweep = %d s", int{v.sweepSeconds});
+    rows[kWalkRow] = QString::fromStdString(v.walk);
     rows[kLogTitleRow] = QStringLiteral("Log File");
     rows[kLogNameRow] = QString::fromStdString(v.collectionName);
     rows[kLogSizeRow] = SizeLine(v.collectionLength);

@@ -29,7 +29,11 @@ struct StatusValues {
     std::int32_t pointCount = 0;
     std::string projectionName;
     std::uint64_t projectionLength = 0;
-    std::int16_t zoom = 1;
+    std::int32_t zoomPercent = 100;
+    // How long one sweep of the chosen channels takes.
+    std::int32_t sweepSeconds = 0;
+    // The walking survey's state, empty outside that mode.
+    std::string walk;
     GpsSnapshot gps;
 
     static StatusValues Read(const SurveyContext& survey);

@@ -1,5 +1,7 @@
 #include "siteview/SurveyWorkflow.h"
 
+#include <algorithm>
+
 #include "common/Timing.h"
 #include "common/UserMessages.h"
 #include "engine/Engine.h"
@@ -27,9 +29,10 @@ FileDialogRequest CollectionDialog(bool open) {
 
 }  // namespace
 
-SurveyWorkflow::SurveyWorkflow(const SurveyContext& survey) : survey_(survey) {}
+SurveyWorkflow::SurveyWorkflow(const SurveyContext& survey) : survey_(survey), walk_(survey) {}
 
 SurveyWorkflow::State SurveyWorkflow::CurrentState() const {
+    if (walk_.Sweeping()) return State::Walking;
     if (collectionIdle_) return State::NotCollecting;
     if (singlePoint_) return State::SinglePoint;
     return stopRequested_ ? State::Stopping : State::Automatic;
@@ -40,6 +43,11 @@ bool SurveyWorkflow::ChooseCollection(bool planShown) {
     CSiteData& data = survey_.data;
     if (!planShown) {
         messages.ShowPlain(kLoadProjectionText);
+        return true;
+    }
+    // The walk's points belong to the file it began with.
+    if (walk_.Sweeping()) {
+        messages.ShowPlain(kWalkBusyText);
         return true;
     }
     const IUserMessages::Answer answer = messages.Ask(kOpenExistingQuestion);
@@ -55,9 +63,10 @@ bool SurveyWorkflow::ChooseCollection(bool planShown) {
     data.SetCollectionPath(*path);
     // A file that cannot be read or made has been reported; taps then ask
     // for a file rather than sweeping for a point that cannot be stored.
-    if (open ? data.LoadCollection() : data.CreateCollection())
+    if (open ? data.LoadCollection() : data.CreateCollection()) {
         collectionOpen_ = true;
-    else
+        pointsAtOpen_ = data.Points().size();
+    } else
         CloseCollection();
     return true;
 }
@@ -73,6 +82,14 @@ void SurveyWorkflow::CloseCollection() {
 
 void SurveyWorkflow::StartAutomatic() {
     IUserMessages& messages = survey_.messages;
+    if (walk_.On()) {
+        // Play for the walk, on either projection.
+        if (!CollectionOpen())
+            messages.ShowPlain(kSelectCollectionText);
+        else if (!walk_.Sweeping() && !walk_.Start())
+            messages.ShowPlain(kWalkStartText);
+        return;
+    }
     if (survey_.projection.Kind() == CSiteProjection::kLinearProjection) {
         ShowMessage(messages, "%s", kNeedGpsProjectionText);
         return;
@@ -100,9 +117,50 @@ void SurveyWorkflow::StartAutomatic() {
 }
 
 void SurveyWorkflow::StopAutomatic() {
+    if (walk_.On()) {
+        walk_.Stop();
+        return;
+    }
     // Also between a sweep's last channel and the step that stores its
     // point: a press then must not go unheard.
     if (!collectionIdle_) stopRequested_ = true;
+}
+
+void SurveyWorkflow::ToggleWalking() {
+    if (walk_.On()) {
+        if (!walk_.Leave()) survey_.messages.ShowPlain(kWalkBusyText);
+        return;
+    }
+    // A point under way is finished first.
+    if (!collectionIdle_) {
+        survey_.messages.ShowPlain(kPointBusyText);
+        return;
+    }
+    walk_.Enter();
+}
+
+bool SurveyWorkflow::UndoLastPoint() {
+    IUserMessages& messages = survey_.messages;
+    CSiteData& data = survey_.data;
+    if (!CollectionOpen()) {
+        messages.ShowPlain(kOpenLogFileText);
+        return false;
+    }
+    // Only points taken since the file was opened; access point markers
+    // are never taken here.
+    const std::vector<CSiteData::_tap> points = data.Points();
+    std::size_t index = points.size();
+    while (index > pointsAtOpen_) {
+        const std::uint8_t kind = points[index - 1].kind;
+        if (kind == CSiteData::kGpsPoint || kind == CSiteData::kProjectedTap || kind == CSiteData::kPlanTap) break;
+        --index;
+    }
+    if (index <= pointsAtOpen_) {
+        messages.ShowPlain(kNothingToUndoText);
+        return false;
+    }
+    if (messages.Ask(kUndoQuestion) != IUserMessages::Answer::Yes) return false;
+    return data.SelectPointAt(index - 1) && data.DeleteSelectedPoint();
 }
 
 bool SurveyWorkflow::SelectPoint(const PlanRect& client, std::int32_t sx, std::int32_t sy) {
@@ -136,12 +194,28 @@ SurveyWorkflow::TapResult SurveyWorkflow::TakePoint(const PlanRect& client, std:
     if (!StoreFinishedSweep()) return TapResult::Refused;
 
     CSitePlan& plan = survey_.plan;
-    plan.CentreOnScreenPoint(client, sx, sy);
+    // The plan pixel under the tap, kept on the plan. The plan is centred
+    // on it as far as it goes: a plan shown whole stays where it is, so the
+    // point is never taken from the centre.
+    const PlanPoint tapped = plan.ScreenToPlan(client, sx, sy);
+    const PlanPoint at{std::clamp(tapped.x, 0, std::max(plan.MaxX(), 0)),
+                       std::clamp(tapped.y, 0, std::max(plan.MaxY(), 0))};
+    if (walk_.On()) {
+        if (walk_.CurrentPhase() == WalkingSurvey::Phase::Stopping) {
+            messages.ShowPlain(kPointBusyText);
+            return TapResult::Refused;
+        }
+        plan.CentreOn(at.x, at.y);
+        std::string failure;
+        if (!walk_.Tap(at, failure)) ReportStoreFailure(failure);
+        return TapResult::Walk;
+    }
+    plan.CentreOn(at.x, at.y);
     if (survey_.projection.Kind() == CSiteProjection::kLinearProjection) {
         // The scan view steps this sweep; the view's timer must not step it
         // as well, so automatic scanning left from a GPS plan ends here.
         FinishCollecting();
-        survey_.data.BeginPoint(CSiteData::kPlanTap, plan.CentreX(), plan.CentreY());
+        survey_.data.BeginPoint(CSiteData::kPlanTap, at.x, at.y);
         survey_.engine.StartScan();
         return TapResult::ScanView;
     }
@@ -149,13 +223,17 @@ SurveyWorkflow::TapResult SurveyWorkflow::TakePoint(const PlanRect& client, std:
     collectionIdle_ = false;
     singlePoint_ = true;
     stopRequested_ = false;
-    survey_.data.BeginPoint(CSiteData::kProjectedTap, plan.CentreX(), plan.CentreY());
+    survey_.data.BeginPoint(CSiteData::kProjectedTap, at.x, at.y);
     survey_.engine.StartScan();
     return TapResult::SinglePoint;
 }
 
 void SurveyWorkflow::Tick() {
     CEngine& engine = survey_.engine;
+    if (walk_.Sweeping() && tickCount_ % timing::kSweepStepTicks == 0) {
+        std::string failure;
+        if (!walk_.Step(failure)) ReportStoreFailure(failure);
+    }
     if (!collectionIdle_ && tickCount_ % timing::kSweepStepTicks == 0) {
         if (engine.SweepActive()) {
             engine.NextChannel();
@@ -187,6 +265,12 @@ void SurveyWorkflow::BeginAutomaticPoint() {
     survey_.data.BeginPoint(CSiteData::kGpsPoint, x, y);
     survey_.plan.CentreOn(x, y);
     survey_.engine.StartScan();
+}
+
+void SurveyWorkflow::ReportStoreFailure(const std::string& failure) {
+    collectionOpen_ = false;
+    FinishCollecting();
+    if (!failure.empty()) survey_.messages.ShowPlain(failure);
 }
 
 void SurveyWorkflow::FinishCollecting() {

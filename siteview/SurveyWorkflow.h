@@ -18,23 +18,29 @@
 //
 // A tap on a linear plan leaves the view in Not collecting: the scan view
 // runs that sweep.
+//
+// In walking survey mode (either projection) taps place the walk's start
+// and turns, play and stop start and end the walk, and the view's timer
+// sweeps without the scan view (WalkingSurvey).
 
 #include <cstdint>
 #include <string>
 
 #include "siteview/SurveyContext.h"
+#include "siteview/WalkingSurvey.h"
 #include "survey/PlanRect.h"
 
 namespace quorl {
 
 class SurveyWorkflow {
 public:
-    enum class State { NotCollecting, Automatic, Stopping, SinglePoint };
+    enum class State { NotCollecting, Automatic, Stopping, SinglePoint, Walking };
     // What the view does after a tap outside point information mode.
     enum class TapResult {
         Refused,      // a message said why; nothing was started
         ScanView,     // linear plan: the plan was centred on the tap; show the scan view
         SinglePoint,  // GPS plan: the plan was centred on the tap; the timer runs the sweep
+        Walk,         // walking survey: the plan was centred on the tap, a start or a turn
     };
 
     static constexpr const char* kLoadProjectionText = "Please load a projection file.";
@@ -52,6 +58,11 @@ public:
     static constexpr const char* kStoreFailedText =
         "The survey point could not be stored and collecting has stopped. Please choose a collection file again.";
 
+    static constexpr const char* kWalkStartText = "Tap where the walk starts, then press Start Scanning.";
+    static constexpr const char* kWalkBusyText = "Please press Stop Scanning to end the walk first.";
+    static constexpr const char* kNothingToUndoText = "No survey point has been taken since the collection was opened.";
+    static constexpr const char* kUndoQuestion = "Delete the last survey point taken?";
+
     static constexpr const char* kCollectionExtension = "ssd";
     static constexpr const char* kCollectionInitialName = "Data";
     static constexpr const char* kCollectionFilter = "Data Files (*.ssd)|*.ssd|All Files (*.*)|*.*||";
@@ -68,6 +79,17 @@ public:
     void StartAutomatic();
     // Command 32774: honoured when the current sweep ends.
     void StopAutomatic();
+    // Walking survey mode on and off. Refused with a message while a point
+    // or a walk is being taken.
+    void ToggleWalking();
+    bool WalkingMode() const { return walk_.On(); }
+    const WalkingSurvey& Walk() const { return walk_; }
+    // For tests: the walk's clock.
+    void UseWalkClock(WalkingSurvey::Clock clock) { walk_.UseClock(std::move(clock)); }
+    // Undo last point: after one question, the most recent live point taken
+    // since the collection was opened is deleted as Delete Point does. True
+    // when a point was deleted.
+    bool UndoLastPoint();
     // Command 32778: the next tap selects a stored point.
     void EnterInformationMode() { informationMode_ = true; }
 
@@ -102,6 +124,8 @@ private:
     void BeginAutomaticPoint();
     // Back to Not collecting.
     void FinishCollecting();
+    // Tells the user about a point the file refused; collecting stops.
+    void ReportStoreFailure(const std::string& failure);
     // No collection file: nothing drawn, counted or selectable.
     void CloseCollection();
     // The end-of-sweep step of a sweep the view drives: scanning off and the
@@ -120,6 +144,9 @@ private:
     bool informationMode_ = false;
     // Unsigned: it wraps at a multiple of eight, so the step rhythm holds.
     std::uint32_t tickCount_ = 0;
+    WalkingSurvey walk_;
+    // Points in the list when the collection was opened: undo stops there.
+    std::size_t pointsAtOpen_ = 0;
 };
 
 }  // namespace quorl

@@ -245,6 +245,11 @@ bool CSiteData::LoadCollection() {
 }
 
 void CSiteData::BeginPoint(std::uint8_t kind, std::int32_t x, std::int32_t y) {
+    SetPendingPoint(kind, x, y);
+    engine_.ClearApTable();
+}
+
+void CSiteData::SetPendingPoint(std::uint8_t kind, std::int32_t x, std::int32_t y) {
     currentKind_ = kind;
     currentX_ = x;
     currentY_ = y;
@@ -258,10 +263,24 @@ void CSiteData::BeginPoint(std::uint8_t kind, std::int32_t x, std::int32_t y) {
         currentLatitude_ = 0;
         currentLongitude_ = 0;
     }
-    engine_.ClearApTable();
 }
 
-bool CSiteData::RecordPoint() {
+bool CSiteData::RecordPoint() { return RecordGroup(engine_.CopyApTable()); }
+
+bool CSiteData::RecordPointAt(std::uint8_t kind, std::int32_t x, std::int32_t y, const std::vector<CMac>& heard) {
+    SetPendingPoint(kind, x, y);
+    return RecordGroup(heard);
+}
+
+bool CSiteData::SelectPointAt(std::size_t index) {
+    std::lock_guard lock(listMutex_);
+    if (index >= points_.size()) return false;
+    selected_ = points_[index];
+    selectedIndex_ = static_cast<std::int32_t>(index);
+    return true;
+}
+
+bool CSiteData::RecordGroup(const std::vector<CMac>& heard) {
     ++pointCount_;
     std::int16_t strongest = -100;
     currentApCount_ = 0;
@@ -312,7 +331,6 @@ bool CSiteData::RecordPoint() {
 
     // The whole group in one buffer, the count already final, records at
     // the sizes the file declares, so that it reaches the disk in one write.
-    const std::vector<CMac> heard = engine_.CopyApTable();
     const std::size_t stored = std::min<std::size_t>(heard.size(), UINT16_MAX);
     std::vector<std::uint8_t> group(pointRecordSize_ + stored * std::size_t{apRecordSize_}, 0);
     std::uint8_t* at = group.data() + pointRecordSize_;

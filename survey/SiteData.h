@@ -74,6 +74,11 @@ public:
     // True when at least one access point was recorded; false when none was
     // or the file could not be written (LastFileFailed() tells which).
     bool RecordPoint();
+    // A point of kind `kind` at (x, y) with the access points `heard`, as
+    // BeginPoint and RecordPoint would store it; the AP table is untouched.
+    bool RecordPointAt(std::uint8_t kind, std::int32_t x, std::int32_t y, const std::vector<CMac>& heard);
+    // Entry `index` of the point list becomes the selected point.
+    bool SelectPointAt(std::size_t index);
     // Kind of the nearest point within 40 plan pixels (it becomes the
     // selected point), or kNoPoint.
     std::uint8_t FindNearestPoint(std::int32_t x, std::int32_t y);
@@ -130,6 +135,8 @@ private:
     // failure.
     bool FindAppendOffset(const FileHandle& file, std::uint64_t& offset, std::uint64_t& dropped);
     void TellDropped(std::uint64_t dropped);
+    void SetPendingPoint(std::uint8_t kind, std::int32_t x, std::int32_t y);
+    bool RecordGroup(const std::vector<CMac>& heard);
     void Fail(const std::string& text);
     void ClearPoints();
     // Access point record `index` (1-based) of the selected point; empty

@@ -230,6 +230,21 @@ void Coverage(QPainter& p) {
     p.drawEllipse(QPointF(6.5, 9.0), 1.6, 1.6);
 }
 
+// Walking survey: two footprints along a dashed path with a turn.
+void Walk(QPainter& p) {
+    QPen path = Pen(QColor(0, 0, 192), 1.2);
+    path.setStyle(Qt::DashLine);
+    p.setPen(path);
+    p.setBrush(Qt::NoBrush);
+    p.drawPolyline(QPolygonF({QPointF(2.0, 14.0), QPointF(2.0, 8.0), QPointF(14.0, 2.0)}));
+    p.setPen(Pen(kOutline, 0.7));
+    p.setBrush(QColor(60, 60, 70));
+    for (const QPointF& at : {QPointF(7.0, 11.0), QPointF(11.5, 8.0)}) {
+        p.drawEllipse(at, 1.6, 2.4);
+        p.drawEllipse(at + QPointF(0.0, 3.4), 1.0, 0.9);
+    }
+}
+
 // --- icons ----------------------------------------------------------------
 
 void WifiArcs(QPainter& p, const QPointF& c, qreal r, const QColor& colour, qreal width) {
@@ -382,6 +397,7 @@ int main(int argc, char** argv) {
         {"point-information", Information},
         {"about", Question},
         {"coverage", Coverage},
+        {"walking-survey", Walk},
     };
     bool ok = true;
     for (const auto& t : toolbar)

@@ -112,7 +112,8 @@ struct Program {
 
     CSiteView& Site() { return *static_cast<CSiteView*>(frame->View(ViewKind::Site)); }
     State SurveyState() { return Site().Workflow().CurrentState(); }
-    PlanRect Client() { return Site().ClientRect(); }
+    // Where the plan is drawn and taps are measured.
+    PlanRect Client() { return Site().PlanArea(); }
     void Command(int id) {
         QVERIFY(frame->IsCommandEnabled(id));
         frame->RunCommand(id);
@@ -219,13 +220,14 @@ private slots:
         const PlanPoint expected = p.objects.plan.ScreenToPlan(p.Client(), tap.x(), tap.y());
         p.Tap(tap);
         QCOMPARE(p.frame->ActiveViewKind(), ViewKind::Scan);
-        QCOMPARE(p.objects.plan.CentreX(), expected.x);
+        // The demo plan shows whole at 100 %: it stays centred.
+        QCOMPARE(p.objects.plan.CentreX(), p.objects.plan.MaxX() / 2);
         // The marker's place before the point is there, for comparison.
         const QRgb anyMarker[] = {SignalColour(-95), SignalColour(-80), SignalColour(-60), SignalColour(-40),
                                   SignalColour(-20)};
         PlanPoint centre;
         QVERIFY(p.objects.plan.PlanToScreen(expected.x, expected.y, p.Client(), centre));
-        const int radius = MarkerRadius(p.Client().Width());
+        const int radius = MarkerRadius(p.Site().ClientRect().Width());
         const QRect around(centre.x - radius, centre.y - radius, 2 * radius + 1, 2 * radius + 1);
         const auto markerPixels = [&](const QImage& frame, QRgb colour) {
             int n = 0;
@@ -283,6 +285,96 @@ private slots:
             dumped[f[15].toStdString()] = f[14].toInt();
         }
         QCOMPARE(dumped, heard);
+    }
+
+    void aWalkingSurveyStoresEachSweepWhereTheWalkerWas() {
+        const sim::Scenario scenario = sim::DefaultScenario();
+        Program p(scenario);
+        p.ShowSite();
+        p.LoadProjection(Demo("demo.lpf"));
+        const std::string file = PathOf("walk.ssd");
+        p.NewCollection(file);
+        p.Channels({1, 6, 11});
+        // The walk's clock is the view's timer: a quarter second a tick.
+        CSiteView& site = p.Site();
+        site.UseWalkClock([&site] { return site.Workflow().TickCount() * 0.25; });
+        const auto now = [&site] { return site.Workflow().TickCount() * 0.25; };
+        const auto waitUntil = [&](double t) {
+            QElapsedTimer waited;
+            waited.start();
+            while (now() < t && waited.elapsed() < kTimeoutMs) QTest::qWait(1);
+        };
+
+        // 20 plan pixels a second: 400 east in 20 s, 300 south in 15 s.
+        const std::vector<PlanPoint> corners = {{100, 100}, {500, 100}, {500, 400}};
+        p.Command(command::kWalkingSurvey);
+        p.frame->UpdateCommandUi();
+        QVERIFY(p.frame->Action(command::kWalkingSurvey)->isChecked());
+        p.TapPlan(corners[0].x, corners[0].y);
+        p.Command(command::kStartScanning);
+        QCOMPARE(p.SurveyState(), State::Walking);
+        std::vector<double> times = {now()};
+        waitUntil(times[0] + 20);
+        times.push_back(now());
+        p.TapPlan(corners[1].x, corners[1].y);
+        waitUntil(times[1] + 15);
+        times.push_back(now());
+        p.TapPlan(corners[2].x, corners[2].y);
+        p.Command(command::kStopScanning);
+        // The site view stayed on show throughout.
+        QCOMPARE(p.frame->ActiveViewKind(), ViewKind::Site);
+        QTRY_COMPARE_WITH_TIMEOUT(p.SurveyState(), State::NotCollecting, kTimeoutMs);
+        QCOMPARE(p.frame->ActiveViewKind(), ViewKind::Site);
+
+        // Where the walker was at the middle of each sweep, by the tap times
+        // (a tap may come a tick after its mark when the machine is busy).
+        const auto walker = [&](double t) {
+            for (std::size_t i = 1; i < corners.size(); ++i)
+                if (t <= times[i]) {
+                    const double f = std::clamp((t - times[i - 1]) / (times[i] - times[i - 1]), 0.0, 1.0);
+                    return QPointF(corners[i - 1].x + f * (corners[i].x - corners[i - 1].x),
+                                   corners[i - 1].y + f * (corners[i].y - corners[i - 1].y));
+                }
+            return QPointF(corners.back().x, corners.back().y);
+        };
+        const auto& sweeps = site.Workflow().Walk().StoredSweeps();
+        const auto groups = ReadGroups(file);
+        QCOMPARE(groups.size(), sweeps.size());
+        QVERIFY(groups.size() >= 4);
+        std::set<std::pair<int, int>> expected;
+        for (std::size_t i = 0; i < groups.size(); ++i) {
+            const auto& g = groups[i].point;
+            QCOMPARE(g.kind, CSiteData::kPlanTap);
+            const QPointF at = i + 1 == groups.size() ? QPointF(500, 400)  // running at stop
+                                                      : walker((sweeps[i].start + sweeps[i].end) / 2);
+            QVERIFY2(std::abs(g.x - at.x()) <= 1 && std::abs(g.y - at.y()) <= 1,
+                     qPrintable(QStringLiteral("point %1 at (%2, %3), walker at (%4, %5)")
+                                    .arg(i).arg(g.x).arg(g.y).arg(at.x()).arg(at.y())));
+            if (i > 0) {
+                // Back to back, each as long as the panel says (a step more
+                // when the unit's answer comes after the first step).
+                QCOMPARE(sweeps[i].start, sweeps[i - 1].end);
+                const double length = sweeps[i].end - sweeps[i].start;
+                QVERIFY(length >= WalkingSurvey::SweepSeconds(3) && length <= WalkingSurvey::SweepSeconds(3) + 2);
+            }
+            if (!groups[i].aps.empty()) expected.insert({g.x, g.y});
+        }
+        QVERIFY(!expected.empty());
+
+        // The companion tool reads the same points back.
+        QProcess tool;
+        tool.start(QStringLiteral(QUORL_TOOL), {QStringLiteral("ssd"), QStringLiteral("dump"),
+                                                 QString::fromStdString(file)});
+        QVERIFY(tool.waitForFinished(kTimeoutMs));
+        QCOMPARE(tool.exitCode(), 0);
+        const QStringList rows = QString::fromUtf8(tool.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        std::set<std::pair<int, int>> dumped;
+        for (int i = 1; i < rows.size(); ++i) {
+            const QStringList f = rows[i].split(',');
+            QCOMPARE(f[2], QStringLiteral("2"));
+            dumped.insert({f[3].toInt(), f[4].toInt()});
+        }
+        QCOMPARE(dumped, expected);
     }
 
     void aPointTheFileRefusesOnTheLinearPlanClosesTheCollection() {
@@ -380,10 +472,11 @@ private slots:
 
         // A tap takes one point there, swept by the site view itself.
         const QPoint tap(p.Client().Width() / 4, p.Client().Height() / 2);
+        const PlanPoint under = p.objects.plan.ScreenToPlan(p.Client(), tap.x(), tap.y());
         p.Tap(tap);
         QCOMPARE(p.SurveyState(), State::SinglePoint);
-        const int x = p.objects.plan.CentreX();
-        const int y = p.objects.plan.CentreY();
+        const int x = under.x;
+        const int y = under.y;
         QTRY_COMPARE_WITH_TIMEOUT(p.SurveyState(), State::NotCollecting, kTimeoutMs);
         QCOMPARE(p.frame->ActiveViewKind(), ViewKind::Site);
         const auto after = ReadGroups(file);

@@ -35,7 +35,7 @@ using quorl::test::CountingView;
 
 namespace {
 
-const std::set<int> kSurveyCommands = {32771, 32772, 32773, 32774, 32775, 32776, 32777, 32778, 32779};
+const std::set<int> kSurveyCommands = {32771, 32772, 32773, 32774, 32775, 32776, 32777, 32778, 32779, 32780, 32781};
 
 // The objects a main window needs, made the way the program makes them,
 // with views the test can watch.
@@ -180,15 +180,16 @@ private slots:
 
         // Tool bar 128: nine buttons in order, no separators, then coverage.
         const QList<QAction*> buttons = frame.ToolBar()->actions();
-        QCOMPARE(buttons.size(), 10);
-        for (int i = 0; i < 10; ++i) QCOMPARE(buttons[i]->data().toInt(), CMainFrame::ToolBarCommands()[i]);
+        QCOMPARE(buttons.size(), 11);
+        for (int i = 0; i < 11; ++i) QCOMPARE(buttons[i]->data().toInt(), CMainFrame::ToolBarCommands()[i]);
         QCOMPARE(CMainFrame::ToolBarCommands()[8], command::kAppAbout);
-        QCOMPARE(CMainFrame::ToolBarCommands().back(), command::kCoverage);
+        QCOMPARE(CMainFrame::ToolBarCommands()[9], command::kCoverage);
+        QCOMPARE(CMainFrame::ToolBarCommands().back(), command::kWalkingSurvey);
 
         const auto check = [&](bool survey, bool print) {
             for (int id : kSurveyCommands) {
                 QCOMPARE(frame.Action(id)->isEnabled(), survey);
-                QCOMPARE(ButtonEnabled(frame, id), survey);
+                if (id != command::kUndoLastPoint) QCOMPARE(ButtonEnabled(frame, id), survey);
             }
             QVERIFY(ButtonEnabled(frame, command::kAppAbout));
             QCOMPARE(frame.Action(command::kFilePrint)->isEnabled(), print);
@@ -250,7 +251,14 @@ private slots:
         QList<int> viewIds;
         for (QAction* a : frame.menuBar()->actions()[2]->menu()->actions())
             viewIds << (a->isSeparator() ? 0 : a->data().toInt());
-        QCOMPARE(viewIds, (QList<int>{59392, 59393, 0, command::kCoverage}));
+        QCOMPARE(viewIds, (QList<int>{59392, 59393, 0, command::kCoverage, command::kWalkingSurvey}));
+        QVERIFY(frame.Action(command::kWalkingSurvey)->isCheckable());
+        QVERIFY(!frame.Action(command::kWalkingSurvey)->toolTip().isEmpty());
+        QVERIFY(!frame.Action(command::kWalkingSurvey)->statusTip().isEmpty());
+        // Undo last point follows Undo in the Edit menu, its prompt as tool tip.
+        const QList<QAction*> edit = frame.menuBar()->actions()[1]->menu()->actions();
+        QCOMPARE(edit[1]->data().toInt(), command::kUndoLastPoint);
+        QCOMPARE(edit[1]->toolTip(), edit[1]->statusTip());
         QAction* coverage = frame.Action(command::kCoverage);
         QCOMPARE(coverage->toolTip(), QString("Coverage"));
         QVERIFY(!coverage->statusTip().isEmpty());
@@ -272,7 +280,7 @@ private slots:
             for (QAction* item : menu->menu()->actions())
                 if (!item->isSeparator()) commands << item;
         }
-        QCOMPARE(commands.size(), 10 + 8 + 4 + 3 + 2);
+        QCOMPARE(commands.size(), 11 + 8 + 5 + 4 + 2);
         for (QAction* action : commands) {
             const QString id = QString::number(action->data().toInt());
             QVERIFY2(!action->toolTip().isEmpty(), qPrintable(id));

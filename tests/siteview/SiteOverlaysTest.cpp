@@ -16,8 +16,8 @@ namespace {
 
 constexpr QRgb kGround = qRgb(200, 150, 100) & 0xFFFFFF;
 
-// A 640 x 480 view over a plan of one colour; plan (x, y) shows at
-// (x * 4 / 3, y).
+// A 640 x 480 view over a plan of one colour; at 100 % plan (x, y) shows
+// at (x, y), left of the panel (512 pixels).
 struct PlanView {
     SiteFixture f;
     std::unique_ptr<CSiteView> view;
@@ -43,7 +43,7 @@ private slots:
         s.f.UsePoints(points);
         const QImage frame = s.view->ComposeFrame();
         for (int i = 0; i < 9; ++i) {
-            const int sx = points[i].x * 4 / 3, sy = points[i].y;
+            const int sx = points[i].x, sy = points[i].y;
             // Beside the centre, off the lines through it.
             QCOMPARE(At(frame, sx + 6, sy + 8), Rgb(fills[i]));
             QCOMPARE(At(frame, sx - 8, sy - 6), Rgb(fills[i]));
@@ -63,14 +63,14 @@ private slots:
 
     void pointsOnTheWindowsEdgeGetMarkers() {
         PlanView s;
-        // Window 0..480 on both axes: (0, 0) and (90, 480) lie on its edges,
-        // (90, 481) just outside.
+        // Window 0..512 x 0..480: (0, 0) and (90, 480) lie on its edges,
+        // (300, 481) just outside.
         s.f.UsePoints({{CSiteData::kPlanTap, 0, 0, {-40}}, {CSiteData::kPlanTap, 90, 480, {-60}},
                        {CSiteData::kPlanTap, 300, 481, {-80}}});
         const QImage frame = s.view->ComposeFrame();
         QCOMPARE(At(frame, 8, 3), Rgb(colour::kBlue));
-        QCOMPARE(At(frame, 120 + 4, 479 - 6), Rgb(colour::kGreen));
-        QCOMPARE(At(frame, 400 + 4, 479 - 3), kGround);
+        QCOMPARE(At(frame, 90 + 4, 479 - 6), Rgb(colour::kGreen));
+        QCOMPARE(At(frame, 300 + 4, 479 - 3), kGround);
     }
 
     void linesJoinSurveyPointsInListOrder() {
@@ -84,24 +84,24 @@ private slots:
                        {CSiteData::kDeleted, 300, 400, {-40}}});
         QImage frame = s.view->ComposeFrame();
         QCOMPARE(BlackAlong(frame, {8, 10}, {60, 75}), 0);                  // nothing to the first
-        QVERIFY(BlackAlong(frame, {80 + 25, 100}, {240 - 25, 100}) > 50);   // first to second
-        QVERIFY(BlackAlong(frame, {240 + 25, 100}, {400 - 25, 100}) > 50);  // second to third
-        QCOMPARE(BlackAlong(frame, {240, 100 + 25}, {160, 300 - 25}), 0);   // none to the AP marker
-        QCOMPARE(BlackAlong(frame, {400, 100 + 25}, {400, 400 - 25}), 0);   // none to the deleted point
+        QVERIFY(BlackAlong(frame, {60 + 25, 100}, {180 - 25, 100}) > 50);   // first to second
+        QVERIFY(BlackAlong(frame, {180 + 25, 100}, {300 - 25, 100}) > 50);  // second to third
+        QCOMPARE(BlackAlong(frame, {180, 100 + 25}, {120, 300 - 25}), 0);   // none to the AP marker
+        QCOMPARE(BlackAlong(frame, {300, 100 + 25}, {300, 400 - 25}), 0);   // none to the deleted point
         // The AP marker: black with white text; the deleted point: nothing.
-        QCOMPARE(At(frame, 160 - 15, 300), Rgb(colour::kBlack));
-        QVERIFY(Count(frame, QRect(150, 290, 20, 20), IsLight) > 5);
-        QCOMPARE(At(frame, 400 + 5, 400 + 5), kGround);
+        QCOMPARE(At(frame, 120 - 15, 300), Rgb(colour::kBlack));
+        QVERIFY(Count(frame, QRect(110, 290, 20, 20), IsLight) > 5);
+        QCOMPARE(At(frame, 300 + 5, 400 + 5), kGround);
 
         // The second point outside the window: no segment to it; the one to
-        // the third runs in from where the second would be, (933, 100).
+        // the third runs in from where the second would be, (700, 100).
         s.f.UsePoints({{CSiteData::kPlanTap, 60, 100, {-40}},
                        {CSiteData::kPlanTap, 700, 100, {-40}},
                        {CSiteData::kPlanTap, 300, 300, {-40}}});
         frame = s.view->ComposeFrame();
-        QCOMPARE(BlackAlong(frame, {80 + 25, 100}, {500, 100}), 0);
-        const QPointF from(933, 100), to(400, 300);
-        const QPointF a = from + (to - from) * 0.82, b = from + (to - from) * 0.95;  // left of the panel
+        QCOMPARE(BlackAlong(frame, {60 + 25, 100}, {500, 100}), 0);
+        const QPointF from(700, 100), to(300, 300);
+        const QPointF a = from + (to - from) * 0.5, b = from + (to - from) * 0.8;  // left of the panel
         QVERIFY(a.x() < 512);
         QVERIFY(BlackAlong(frame, a, b) > (b - a).manhattanLength() / 3);
     }
@@ -116,7 +116,7 @@ private slots:
         for (int y = 0; y < 32; ++y)
             for (int x = 0; x < 32; ++x) {
                 const QRgb m = Rgb(mark.pixel(x, y));
-                QCOMPARE(At(frame, 320 - 16 + x, 240 - 16 + y), kGround & m);
+                QCOMPARE(At(frame, 256 - 16 + x, 240 - 16 + y), kGround & m);
                 m == 0xFFFFFF ? ++whites : ++darkened;
             }
         QVERIFY(whites > 500 && darkened > 50);

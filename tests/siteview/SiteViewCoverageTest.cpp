@@ -21,8 +21,8 @@ namespace {
 constexpr QRgb kGrey = qRgb(200, 200, 200);
 const QImage kPlan = Solid(800, 600, kGrey);
 
-// A 640 x 480 client shows plan pixels 0..480 on both axes at zoom 1.
-QPoint Screen(int px, int py) { return QPoint(px * 640 / 480, py); }
+// A 640 x 480 client shows plan pixels 0..512 x 0..480 one to one at 100 %.
+QPoint Screen(int px, int py) { return QPoint(px, py); }
 
 // Lets the timer and the worker run until `done` holds, for 20 s at most.
 template <typename Done>

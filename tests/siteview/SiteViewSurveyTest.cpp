@@ -60,12 +60,13 @@ private slots:
         QVERIFY(f.switcher.switches.empty());
 
         NewCollection(f, *view);
-        // On the status panel: the plan beneath it, (600, 100) -> (450, 100).
+        // On the status panel: the plan as it would run on beside the plan
+        // area, at 100 % (600, 100) -> (600, 100).
         Tap(*view, QPoint(600, 100));
         QCOMPARE(f.switcher.switches, std::vector<ViewKind>{ViewKind::Scan});
-        QCOMPARE(f.plan.CentreX(), 450);
+        QCOMPARE(f.plan.CentreX(), 600);
         QCOMPARE(f.plan.CentreY(), 100);
-        QCOMPARE(view->horizontalScrollBar()->value(), 450);
+        QCOMPARE(view->horizontalScrollBar()->value(), 600);
         QCOMPARE(view->verticalScrollBar()->value(), 100);
         QCOMPARE(f.data.CurrentKind(), CSiteData::kPlanTap);
         QVERIFY(f.engine.ScanRequested());
@@ -92,7 +93,7 @@ private slots:
         QCOMPARE(f.messages.Entries().size(), shown);
         QCOMPARE(view->Workflow().CurrentState(), SurveyWorkflow::State::SinglePoint);
         QVERIFY(f.switcher.switches.empty());
-        QCOMPARE(view->horizontalScrollBar()->value(), 240);
+        QCOMPARE(view->horizontalScrollBar()->value(), 320);
         QCOMPARE(view->verticalScrollBar()->value(), 240);
         QTRY_COMPARE_WITH_TIMEOUT(f.data.PointCount(), 1, 10000);
         QCOMPARE(f.data.Points()[0].kind, CSiteData::kProjectedTap);
@@ -105,7 +106,7 @@ private slots:
         view->RunCommand(command::kStartScanning);
         QCOMPARE(view->Workflow().CurrentState(), SurveyWorkflow::State::Automatic);
         QCOMPARE(f.plan.CentreX(), f.projection.PlanXFromGps());
-        QCOMPARE(view->horizontalScrollBar()->value(), 240);
+        QCOMPARE(view->horizontalScrollBar()->value(), 320);
         QCOMPARE(view->verticalScrollBar()->value(), 240);
         view->RunCommand(command::kStopScanning);
         QTRY_COMPARE_WITH_TIMEOUT(view->Workflow().CurrentState(), SurveyWorkflow::State::NotCollecting, 10000);
@@ -143,7 +144,7 @@ private slots:
             for (int i = 0; i < info->List()->count(); ++i) lines << info->List()->item(i)->text();
             info->KeepButton()->click();
         });
-        Tap(*view, QPoint(140, 110));
+        Tap(*view, QPoint(120, 110));
         QCOMPARE(lines.size(), 3 + 4);
         QCOMPARE(lines[0], QStringLiteral("X = 100          Y = 100"));
         QCOMPARE(lines[2], QString::fromLatin1(CInfo::kHeading));
@@ -154,7 +155,7 @@ private slots:
         f.messages.Clear();
         f.messages.QueueAnswer(true);
         WhenModal<CInfo>([](CInfo* info) { info->DeleteButton()->click(); });
-        Tap(*view, QPoint(140, 110));
+        Tap(*view, QPoint(120, 110));
         QCOMPARE(f.messages.Texts(), (std::vector<std::string>{CInfo::kDeleteQuestion, "Deleted."}));
         QCOMPARE(f.data.Points()[0].kind, CSiteData::kDeleted);
 

@@ -4,6 +4,7 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "SiteViewTestSupport.h"
 #include "common/Timing.h"
@@ -92,19 +93,21 @@ private slots:
 
         QVERIFY(view->PlanLoaded());
         QCOMPARE(view->PlanImage().size(), QSize(1000, 800));
-        QCOMPARE(f.plan.Window(), (PlanRect{0, 0, 480, 480}));
-        QCOMPARE(f.plan.CentreX(), 240);
+        // The plan area left of the panel (512 x 480) at 100 %, the plan's
+        // corner in the view's.
+        QCOMPARE(view->PlanArea(), (PlanRect{0, 0, 512, 480}));
+        QCOMPARE(f.plan.Window(), (PlanRect{0, 0, 512, 480}));
+        QCOMPARE(f.plan.CentreX(), 256);
         QCOMPARE(f.plan.CentreY(), 240);
         QCOMPARE(view->horizontalScrollBar()->maximum(), 1000);
         QCOMPARE(view->verticalScrollBar()->maximum(), 800);
-        QCOMPARE(view->horizontalScrollBar()->value(), 240);
+        QCOMPARE(view->horizontalScrollBar()->value(), 256);
         QCOMPARE(view->verticalScrollBar()->value(), 240);
 
-        // 480 plan pixels over 640 across, 480 down: (30, 30) on the plan is
-        // (40, 30) in the view.
+        // One plan pixel to one view pixel on both axes.
         const QImage frame = view->ComposeFrame();
-        QCOMPARE(At(frame, 40 + 1, 30 + 1), Rgb(plan.pixel(31, 31)));
-        QCOMPARE(At(frame, 4 * 250 / 3, 250), Rgb(plan.pixel(250 + 5, 250 + 5)));
+        for (const QPoint at : {QPoint(31, 31), QPoint(200, 300), QPoint(500, 17), QPoint(3, 470)})
+            QCOMPARE(At(frame, at.x(), at.y()), Rgb(plan.pixel(at)));
     }
 
     void aFailedLoadNeverLeavesAnEmptyWindow() {
@@ -118,7 +121,7 @@ private slots:
         f.messages.QueueFile(f.PathOf("junk.lpf"));
         view->RunCommand(command::kLoadProjection);
         QVERIFY(view->PlanLoaded());
-        QCOMPARE(f.plan.Window(), (PlanRect{0, 0, 480, 480}));
+        QCOMPARE(f.plan.Window(), (PlanRect{0, 0, 512, 480}));
         QCOMPARE(f.messages.Texts().size(), size_t{1});
 
         // A projection whose image is no bitmap: the error box, then the
@@ -137,7 +140,9 @@ private slots:
         // A good plan after that shows again.
         f.Load(*view, Checkers(300, 300), "again.lpf");
         QVERIFY(view->PlanLoaded());
-        QCOMPARE(f.plan.Window(), (PlanRect{0, 0, 480, 480}));
+        // Smaller than the view: centred.
+        QCOMPARE(f.plan.CentreX(), 150);
+        QCOMPARE(f.plan.CentreY(), 150);
     }
 
     void planImageFilesThatCannotBeShownAreRefused() {
@@ -180,7 +185,7 @@ private slots:
         QScrollBar* h = view->horizontalScrollBar();
         QScrollBar* v = view->verticalScrollBar();
         for (int zoom = 1; zoom <= CSitePlan::kMaxZoom; zoom *= 2) {
-            QCOMPARE(int{f.plan.Zoom()}, zoom);
+            QCOMPARE(f.plan.ZoomPercent(), zoom * 100);
             const int x = f.plan.CentreX();
             const int y = f.plan.CentreY();
             QTest::keyClick(view.get(), Qt::Key_Right);
@@ -194,7 +199,7 @@ private slots:
             QCOMPARE(f.plan.CentreY(), y + 20);
             QCOMPARE(v->value(), y + 20);
             v->triggerAction(QAbstractSlider::SliderPageStepSub);
-            QCOMPARE(f.plan.CentreY(), 0);  // a page is 480 plan pixels
+            QCOMPARE(f.plan.CentreY(), std::max(0, y + 20 - 480 / zoom));  // a page is the view's height
             v->setValue(y);
             v->triggerAction(QAbstractSlider::SliderMove);
             QCOMPARE(f.plan.CentreY(), y);
@@ -202,9 +207,9 @@ private slots:
         }
         // At the maximum the command changes nothing.
         const PlanRect window = f.plan.Window();
-        QCOMPARE(f.plan.Zoom(), CSitePlan::kMaxZoom);
+        QCOMPARE(f.plan.ZoomPercent(), CSitePlan::kMaxZoom * 100);
         view->RunCommand(command::kZoomIn);
-        QCOMPARE(f.plan.Zoom(), CSitePlan::kMaxZoom);
+        QCOMPARE(f.plan.ZoomPercent(), CSitePlan::kMaxZoom * 100);
         QCOMPARE(f.plan.Window(), window);
         QVERIFY(!view->ComposeFrame().isNull());
 
@@ -212,6 +217,41 @@ private slots:
         QTest::keyClick(view.get(), Qt::Key_PageDown);
         QTest::keyClick(view.get(), Qt::Key_End);
         QCOMPARE(f.plan.Window(), window);
+    }
+
+    void ctrlWheelZoomsAboutThePenAndZoomingOutShowsTheWholePlan() {
+        for (const QSize size : {QSize(640, 480), QSize(1280, 800), QSize(300, 700)}) {
+            SiteFixture f;
+            auto view = f.MakeView(size.width(), size.height());
+            const QImage plan = Checkers(1000, 800);
+            f.Load(*view, plan);
+            const PlanRect area = view->PlanArea();
+            const QPoint at(area.Width() / 3, area.Height() / 3);
+            const PlanPoint before = f.plan.ScreenToPlan(area, at.x(), at.y());
+            const auto wheel = [&](Qt::KeyboardModifiers modifiers) {
+                QWheelEvent event(at, view->viewport()->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                                  modifiers, Qt::NoScrollPhase, false);
+                QApplication::sendEvent(view->viewport(), &event);
+            };
+            wheel(Qt::NoModifier);  // the plain wheel leaves the plan alone
+            QCOMPARE(f.plan.ZoomPercent(), 100);
+            wheel(Qt::ControlModifier);
+            QCOMPARE(f.plan.ZoomPercent(), 200);
+            const PlanPoint after = f.plan.ScreenToPlan(area, at.x(), at.y());
+            QVERIFY(std::abs(after.x - before.x) <= 1 && std::abs(after.y - before.y) <= 1);
+            QCOMPARE(view->horizontalScrollBar()->value(), f.plan.CentreX());
+
+            // Out to the end: every corner square of the plan in view, in its colour.
+            while (f.plan.CanZoomOut()) view->RunCommand(command::kZoomOut);
+            const QImage frame = view->ComposeFrame();
+            for (const QPoint corner : {QPoint(10, 10), QPoint(990, 10), QPoint(10, 790), QPoint(990, 790)}) {
+                PlanPoint s;
+                QVERIFY(f.plan.PlanToScreen(corner.x(), corner.y(), area, s));
+                const QRgb want = plan.pixel(corner), got = frame.pixel(s.x, s.y);
+                QVERIFY2(std::abs(qRed(want) - qRed(got)) <= 8 && std::abs(qGreen(want) - qGreen(got)) <= 8,
+                         qPrintable(QStringLiteral("corner (%1, %2)").arg(corner.x()).arg(corner.y())));
+            }
+        }
     }
 
     void theUncoveredPartOfTheViewIsNeutral() {
@@ -222,11 +262,11 @@ private slots:
         // The centre stops on the plan's edge; the window reaches half its
         // width past it.
         QCOMPARE(f.plan.CentreX(), 0);
-        QCOMPARE(f.plan.Window().left, -240);
+        QCOMPARE(f.plan.Window().left, -256);
         const QImage frame = view->ComposeFrame();
         QCOMPARE(At(frame, 10, 100), Rgb(colour::kOffPlan));
-        QCOMPARE(At(frame, 310, 100), Rgb(colour::kOffPlan));
-        QCOMPARE(At(frame, 330, 100), Rgb(qRgb(10, 200, 10)));
+        QCOMPARE(At(frame, 255, 100), Rgb(colour::kOffPlan));
+        QCOMPARE(At(frame, 256, 100), Rgb(qRgb(10, 200, 10)));
     }
 
     void aThumbDragMovesNothingUntilReleased() {
@@ -240,13 +280,13 @@ private slots:
         QVERIFY(bar->isSliderDown());
         QTest::mouseMove(bar, from + QPoint(bar->width() / 8, 0));
         QTest::mouseMove(bar, to);
-        QVERIFY(bar->sliderPosition() > 240);
-        QCOMPARE(f.plan.CentreX(), 240);
-        QCOMPARE(bar->value(), 240);
+        QVERIFY(bar->sliderPosition() > 256);
+        QCOMPARE(f.plan.CentreX(), 256);
+        QCOMPARE(bar->value(), 256);
         QTest::mouseRelease(bar, Qt::LeftButton, {}, to);
-        QVERIFY(f.plan.CentreX() > 240);
+        QVERIFY(f.plan.CentreX() > 256);
         QCOMPARE(bar->value(), f.plan.CentreX());
-        QCOMPARE(f.plan.Window().Width(), 480);
+        QCOMPARE(f.plan.Window().Width(), 512);
     }
 };
 

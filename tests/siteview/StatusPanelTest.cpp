@@ -56,7 +56,7 @@ private slots:
         QCOMPARE(lines.rows[23], QStringLiteral("0.0000 W"));
         QCOMPARE(lines.lock, QStringLiteral("Not Locked"));
         QVERIFY(!lines.barPercent && lines.rows[2].isEmpty() && lines.rows[4].isEmpty());
-        const std::array filled = {3, 7, 9, 10, 13, 15, 19, 20, 21, 22, 23};
+        const std::array filled = {3, 5, 7, 9, 10, 13, 15, 19, 20, 21, 22, 23};
         for (int row = 0; row < SiteLayout::kRowCount; ++row)
             QCOMPARE(lines.rows[row].isEmpty(), std::find(filled.begin(), filled.end(), row) == filled.end());
 
@@ -68,6 +68,21 @@ private slots:
         values.collectionLength = 18446744073709551615ull;
         lines = StatusPanelLines(values);
         QCOMPARE(lines.rows[3], QStringLiteral("ZOOM = 400%"));
+        // A two-second step per channel and one to end the sweep.
+        const struct {
+            std::uint8_t channels;
+            const char* line;
+        } sweeps[] = {{0, "Sweep = 2 s"}, {1, "Sweep = 4 s"}, {3, "Sweep = 8 s"}, {14, "Sweep = 30 s"}};
+        for (const auto& sweep : sweeps) {
+            std::uint8_t bg[15] = {};
+            for (int c = 1; c <= sweep.channels; ++c) bg[c] = 1;
+            f.engine.SetChannelPlan(bg, nullptr);
+            QCOMPARE(StatusPanelLines(StatusValues::Read(f.Context())).rows[5], QString::fromLatin1(sweep.line));
+        }
+        // Below 100 %: the whole 800 x 600 plan in 400 x 400 is at 50 %.
+        while (f.plan.ZoomOut()) {
+        }
+        QCOMPARE(StatusPanelLines(StatusValues::Read(f.Context())).rows[3], QStringLiteral("ZOOM = 50%"));
         QCOMPARE(lines.rows[9], QStringLiteral(" (18446744073709551615 bytes)"));
         QCOMPARE(lines.rows[20], QStringLiteral("03/07/2024"));
         QCOMPARE(lines.rows[21], QStringLiteral("09:05:01"));

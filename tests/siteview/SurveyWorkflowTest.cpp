@@ -78,7 +78,7 @@ struct Rig : SiteFixture {
         QVERIFY(!data.NoAccessPoint());
         const auto before = messages.Entries().size();
         workflow.EnterInformationMode();
-        QVERIFY(!workflow.SelectPoint(kClient, 100 * 4 / 3, 100));
+        QVERIFY(!workflow.SelectPoint(kClient, 100, 100));
         QCOMPARE(messages.Texts().back(), std::string(SurveyWorkflow::kNoPointInRangeText));
         QCOMPARE(messages.Entries().size(), before + 1);
         messages.Clear();
@@ -284,10 +284,10 @@ private slots:
         r.LoadPlan(CSiteProjection::kGpsProjection);
         r.NewCollection();
         r.ThreeChannels();
-        // (320, 240) on the client is plan (240, 240).
-        QCOMPARE(r.workflow.TakePoint(kClient, 320, 240, true), TapResult::SinglePoint);
+        // (330, 250) on the client is plan (330, 250).
+        QCOMPARE(r.workflow.TakePoint(kClient, 330, 250, true), TapResult::SinglePoint);
         QCOMPARE(r.workflow.CurrentState(), State::SinglePoint);
-        QCOMPARE(r.plan.CentreX(), 240);
+        QCOMPARE(r.plan.CentreX(), 330);
         QVERIFY(r.engine.ScanRequested());
         // A second tap while the point is swept is refused; the first stays.
         const auto before = r.messages.Entries().size();
@@ -302,16 +302,16 @@ private slots:
         auto points = r.data.Points();
         QCOMPARE(points.size(), std::size_t{1});
         QCOMPARE(points[0].kind, CSiteData::kProjectedTap);
-        QCOMPARE(points[0].x, 240);
-        QCOMPARE(points[0].y, 240);
+        QCOMPARE(points[0].x, 330);
+        QCOMPARE(points[0].y, 250);
         QCOMPARE(r.workflow.CurrentState(), State::NotCollecting);
         // Its position is stored in degrees, derived from the tap.
         const auto bytes = FileBytes(r.PathOf("points.ssd"));
         QCOMPARE(bytes.size(), std::size_t{33 + 36});
         QCOMPARE(static_cast<std::int32_t>(ReadLe32(&bytes[33 + 1])),
-                 TruncToInt32(r.projection.LatitudeFromPlan(240, 240) * collection::kPositionScale));
+                 TruncToInt32(r.projection.LatitudeFromPlan(330, 250) * collection::kPositionScale));
         QCOMPARE(static_cast<std::int32_t>(ReadLe32(&bytes[33 + 5])),
-                 TruncToInt32(r.projection.LongitudeFromPlan(240, 240) * collection::kPositionScale));
+                 TruncToInt32(r.projection.LongitudeFromPlan(330, 250) * collection::kPositionScale));
 
         // A tap during automatic scanning replaces its pending point; when
         // the stop was pressed first, scanning started afterwards still
@@ -438,7 +438,7 @@ private slots:
         const auto old = FileBytes(r.PathOf("old.ssd"));
         std::ofstream(r.PathOf("notes.txt")) << "not a survey";
         r.workflow.EnterInformationMode();
-        QVERIFY(r.workflow.SelectPoint(kClient, 100 * 4 / 3, 100));
+        QVERIFY(r.workflow.SelectPoint(kClient, 100, 100));
 
         r.messages.Clear();
         r.messages.QueueAnswer(answer == 1);
@@ -459,24 +459,24 @@ private slots:
     void informationModeSelectsLivePointsOnly() {
         Rig r;
         r.LoadPlan(CSiteProjection::kLinearProjection);
-        // Client (x * 4 / 3, y) shows plan (x, y).
+        // Client (x, y) shows plan (x, y) at 100 %.
         r.UsePoints({{CSiteData::kPlanTap, 100, 100, {-50}}, {CSiteData::kPlanTap, 130, 100, {-60}}});
         r.workflow.EnterInformationMode();
-        QVERIFY(r.workflow.SelectPoint(kClient, 100 * 4 / 3, 100));
+        QVERIFY(r.workflow.SelectPoint(kClient, 100, 100));
         QVERIFY(!r.workflow.InformationMode());
         QCOMPARE(r.data.SelectedIndex(), 0);
         QVERIFY(r.data.DeleteSelectedPoint());
         // The deleted point is nearer than the live one: nothing in range.
         r.messages.Clear();
         r.workflow.EnterInformationMode();
-        QVERIFY(!r.workflow.SelectPoint(kClient, 105 * 4 / 3, 100));
+        QVERIFY(!r.workflow.SelectPoint(kClient, 105, 100));
         QCOMPARE(r.Texts(), std::vector<std::string>{SurveyWorkflow::kNoPointInRangeText});
         QVERIFY(!r.workflow.InformationMode());
         // More than 40 plan pixels from every point.
         r.workflow.EnterInformationMode();
-        QVERIFY(!r.workflow.SelectPoint(kClient, 171 * 4 / 3 + 1, 100));
+        QVERIFY(!r.workflow.SelectPoint(kClient, 171, 100));
         r.workflow.EnterInformationMode();
-        QVERIFY(r.workflow.SelectPoint(kClient, 170 * 4 / 3, 100));
+        QVERIFY(r.workflow.SelectPoint(kClient, 170, 100));
         QCOMPARE(r.data.SelectedIndex(), 1);
 
         // A point whose record the file no longer holds whole stays on show:
