@@ -16,7 +16,9 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QHelpEvent>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <memory>
 
 #include "common/RecordingUserMessages.h"
@@ -40,8 +42,10 @@ const std::set<int> kSurveyCommands = {32771, 32772, 32773, 32774, 32775, 32776,
 // The objects a main window needs, made the way the program makes them,
 // with views the test can watch.
 struct Rig {
-    explicit Rig(std::unique_ptr<ISerialDriver> d, bool countingStartView = true)
+    explicit Rig(std::unique_ptr<ISerialDriver> d, bool countingStartView = true,
+                 DeviceSession::Waiter waiter = {})
         : driver(std::move(d)), engine(*driver, gps, messages), session(*driver, engine) {
+        if (waiter) session.UseWaiter(std::move(waiter));
         frame = std::make_unique<CMainFrame>(
             engine, session, messages, [this, countingStartView](ViewKind kind, CMainFrame& f) -> QWidget* {
                 ++made[kind];
@@ -51,6 +55,7 @@ struct Rig {
                 views[kind] = view;
                 return view;
             });
+        frame->StartDevice();
     }
     ~Rig() { frame.reset(); }
 
@@ -67,6 +72,16 @@ struct Rig {
 std::unique_ptr<Rig> NoUnitRig(bool countingStartView = true) {
     return std::make_unique<Rig>(std::make_unique<test::NoUnitDriver>(), countingStartView);
 }
+
+// Counts the paints a widget gets.
+struct PaintSpy : QObject {
+    explicit PaintSpy(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) ++count;
+        return false;
+    }
+    int count = 0;
+};
 
 bool ButtonEnabled(CMainFrame& frame, int id) {
     QWidget* button = frame.ToolBar()->widgetForAction(frame.Action(id));
@@ -376,22 +391,16 @@ private slots:
     }
 
     void startsWithoutAUnitAndStaysUsable() {
-        // Looks at the cursor while the start-up looks for the unit.
-        struct CursorWatchingDriver : test::NoUnitDriver {
-            DriverStatus CountDevices(std::uint32_t& count) override {
-                const QCursor* cursor = QGuiApplication::overrideCursor();
-                cursorWhileOpening = cursor ? cursor->shape() : Qt::ArrowCursor;
-                return NoUnitDriver::CountDevices(count);
-            }
-            Qt::CursorShape cursorWhileOpening = Qt::BlankCursor;
-        };
-        auto driver = std::make_unique<CursorWatchingDriver>();
-        CursorWatchingDriver* noUnit = driver.get();
+        auto driver = std::make_unique<test::NoUnitDriver>();
+        test::NoUnitDriver* noUnit = driver.get();
         Rig rig(std::move(driver), false);
         CMainFrame& frame = *rig.frame;
+        // The busy cursor while the start-up runs behind the window.
+        QVERIFY(QGuiApplication::overrideCursor());
+        QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::BusyCursor);
+        QTRY_VERIFY(frame.PollTimerRunning());
         QVERIFY(!rig.session.Opened());
         QVERIFY(rig.messages.Entries().empty());
-        QCOMPARE(noUnit->cursorWhileOpening, Qt::WaitCursor);
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
         auto* start = qobject_cast<CQuorlCollectorTabletView*>(frame.ActiveView());
         QVERIFY(start);
@@ -412,7 +421,7 @@ private slots:
         auto driver = std::make_unique<test::ScriptedDriver>();
         test::ScriptedDriver* unit = driver.get();
         Rig rig(std::move(driver));
-        QVERIFY(rig.session.Opened());
+        QTRY_VERIFY(rig.session.Opened());
 
         struct Catcher : QObject {
             int count = 0;
@@ -425,8 +434,59 @@ private slots:
         unit->Say(kMsgGpsReport, std::vector<std::uint8_t>(62, 0));
         QTRY_COMPARE(catcher.count, 1);
         // Command 1 went out during start-up.
-        QVERIFY(!unit->Written().empty());
+        QTRY_VERIFY(!unit->Written().empty());
         QCOMPARE(unit->Written().front()[2], std::uint8_t{kCmdRequestFirmware});
+    }
+
+    // The window is up and answers while the start-up's first wait runs;
+    // the poll timer starts only once the second is over.
+    void windowIsUsableBeforeTheFirstWaitEnds() {
+        std::mutex mutex;
+        std::condition_variable released;
+        int waitsBegun = 0;
+        bool release = false;
+        auto driver = std::make_unique<test::ScriptedDriver>();
+        test::ScriptedDriver* unit = driver.get();
+        Rig rig(std::move(driver), false, [&](std::chrono::milliseconds) {
+            std::unique_lock lock(mutex);
+            ++waitsBegun;
+            released.wait(lock, [&] { return release; });
+            return true;
+        });
+        CMainFrame& frame = *rig.frame;
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QTRY_VERIFY(rig.session.Opened());
+        {
+            std::lock_guard lock(mutex);
+            QCOMPARE(waitsBegun, 1);
+        }
+        QVERIFY(unit->Written().empty());
+        QVERIFY(!frame.PollTimerRunning());
+        auto* start = qobject_cast<CQuorlCollectorTabletView*>(frame.ActiveView());
+        QVERIFY(start && start->isVisible());
+        QCOMPARE(start->FirmwareLine(), QString("(Firmware 0.00)"));
+        QCOMPARE(start->SerialLine(), QString("(SN XXXXXX)"));
+        QTest::keyClick(&frame, Qt::Key_A);  // the event loop runs
+        QVERIFY(frame.IsCommandEnabled(command::kAppAbout));
+
+        {
+            std::lock_guard lock(mutex);
+            release = true;
+        }
+        released.notify_all();
+        QTRY_VERIFY(frame.PollTimerRunning());
+        QCOMPARE(unit->Written().front()[2], std::uint8_t{kCmdRequestFirmware});
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+
+        // The unit answers: the start view shows it without being asked.
+        PaintSpy painted(start);
+        QTest::qWait(50);
+        painted.count = 0;
+        unit->Say(kMsgFirmware, {'2', '.', '1', '4', 0});
+        QTRY_COMPARE(start->FirmwareLine(), QString("(Firmware 2.14)"));
+        QTRY_VERIFY(painted.count > 0);
+        frame.ShutdownLink();
     }
 };
 
