@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QLabel>
 #include <QMenu>
@@ -16,9 +17,9 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QHelpEvent>
-#include <condition_variable>
+#include <atomic>
+#include <future>
 #include <map>
-#include <mutex>
 #include <memory>
 
 #include "common/RecordingUserMessages.h"
@@ -441,26 +442,25 @@ private slots:
     // The window is up and answers while the start-up's first wait runs;
     // the poll timer starts only once the second is over.
     void windowIsUsableBeforeTheFirstWaitEnds() {
-        std::mutex mutex;
-        std::condition_variable released;
-        int waitsBegun = 0;
-        bool release = false;
+        std::promise<void> release;
+        const std::shared_future<void> released = release.get_future().share();
+        std::atomic<int> waitsBegun{0};
         auto driver = std::make_unique<test::ScriptedDriver>();
         test::ScriptedDriver* unit = driver.get();
         Rig rig(std::move(driver), false, [&](std::chrono::milliseconds) {
-            std::unique_lock lock(mutex);
             ++waitsBegun;
-            released.wait(lock, [&] { return release; });
+            released.wait();
             return true;
+        });
+        // Never left waiting, whatever fails below.
+        const auto releaseOnExit = qScopeGuard([&] {
+            if (released.wait_for(std::chrono::seconds(0)) != std::future_status::ready) release.set_value();
         });
         CMainFrame& frame = *rig.frame;
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
         QTRY_VERIFY(rig.session.Opened());
-        {
-            std::lock_guard lock(mutex);
-            QCOMPARE(waitsBegun, 1);
-        }
+        QCOMPARE(waitsBegun.load(), 1);
         QVERIFY(unit->Written().empty());
         QVERIFY(!frame.PollTimerRunning());
         auto* start = qobject_cast<CQuorlCollectorTabletView*>(frame.ActiveView());
@@ -470,11 +470,7 @@ private slots:
         QTest::keyClick(&frame, Qt::Key_A);  // the event loop runs
         QVERIFY(frame.IsCommandEnabled(command::kAppAbout));
 
-        {
-            std::lock_guard lock(mutex);
-            release = true;
-        }
-        released.notify_all();
+        release.set_value();
         QTRY_VERIFY(frame.PollTimerRunning());
         QCOMPARE(unit->Written().front()[2], std::uint8_t{kCmdRequestFirmware});
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);

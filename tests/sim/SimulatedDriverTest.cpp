@@ -5,7 +5,7 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
+#include <future>
 #include <mutex>
 #include <functional>
 #include <set>
@@ -182,15 +182,20 @@ TEST_F(SimulatedDriverTest, StartUpInBackgroundKeepsTheUnitsTimingToTheMilliseco
     });
     CEngine unitEngine{unit, gps, messages};
     DeviceSession startUp{unit, unitEngine};
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
     std::mutex mutex;
-    std::condition_variable changed;
-    bool firstWaitReleased = false;
     std::vector<std::pair<std::int64_t, std::int64_t>> waits;  // (at, length) in ms
+    const auto waitsSoFar = [&] {
+        std::lock_guard lock(mutex);
+        return waits;
+    };
     startUp.UseWaiter([&](std::chrono::milliseconds period) {
-        std::unique_lock lock(mutex);
-        waits.emplace_back(virtualMs.load(), period.count());
-        changed.notify_all();
-        changed.wait(lock, [&] { return firstWaitReleased; });
+        {
+            std::lock_guard lock(mutex);
+            waits.emplace_back(virtualMs.load(), period.count());
+        }
+        released.wait();
         virtualMs += period.count();
         return true;
     });
@@ -199,22 +204,15 @@ TEST_F(SimulatedDriverTest, StartUpInBackgroundKeepsTheUnitsTimingToTheMilliseco
 
     // Back at once: the first wait has begun on the start-up's thread with
     // the port open and nothing sent yet.
-    {
-        std::unique_lock lock(mutex);
-        ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return !waits.empty(); }));
-    }
+    ASSERT_TRUE(WaitFor([&] { return !waitsSoFar().empty(); }));
     EXPECT_TRUE(startUp.Opened());
     EXPECT_FALSE(startUp.StartedUp());
     EXPECT_TRUE(unit.WithUnit([](SimulatedUnit& u) { return u.Commands().empty(); }));
-    {
-        std::lock_guard lock(mutex);
-        firstWaitReleased = true;
-    }
-    changed.notify_all();
+    release.set_value();
     ASSERT_TRUE(WaitFor([&] { return doneAt.load() >= 0; }));
     EXPECT_TRUE(startUp.StartedUp());
     EXPECT_EQ(doneAt.load(), 4000);
-    EXPECT_EQ(waits, (std::vector<std::pair<std::int64_t, std::int64_t>>{{0, 2000}, {2000, 2000}}));
+    EXPECT_EQ(waitsSoFar(), (std::vector<std::pair<std::int64_t, std::int64_t>>{{0, 2000}, {2000, 2000}}));
     const auto seen = unit.WithUnit([](SimulatedUnit& u) { return u.Commands(); });
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.front().type, kCmdRequestFirmware);
