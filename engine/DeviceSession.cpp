@@ -1,7 +1,5 @@
 #include "engine/DeviceSession.h"
 
-#include <thread>
-
 #include "common/Timing.h"
 #include "link/Protocol.h"
 #include "link/ReaderThread.h"
@@ -12,7 +10,8 @@ namespace {
 constexpr std::uint32_t kBaudRate = 57600;
 }
 
-DeviceSession::DeviceSession(ISerialDriver& driver, CEngine& engine) : driver_(driver), engine_(engine) {}
+DeviceSession::DeviceSession(ISerialDriver& driver, CEngine& engine)
+    : driver_(driver), engine_(engine), waiter_([this](std::chrono::milliseconds p) { return WaitUnlessStopped(p); }) {}
 
 DeviceSession::~DeviceSession() { Shutdown(); }
 
@@ -27,33 +26,71 @@ bool DeviceSession::OpenDevice() {
     if (driver_.SetBaudRate(kBaudRate) != kDriverOk) return false;
     if (driver_.SetDataCharacteristics(8, 0, 0) != kDriverOk) return false;
     if (driver_.SetFlowControl(0, 0, 0) != kDriverOk) return false;
-    opened_ = driver_.SetRts() == kDriverOk;
-    return opened_;
+    const bool opened = driver_.SetRts() == kDriverOk;
+    opened_.store(opened, std::memory_order_relaxed);
+    return opened;
+}
+
+bool DeviceSession::WaitUnlessStopped(std::chrono::milliseconds period) {
+    std::unique_lock lock(stopMutex_);
+    return !stopChanged_.wait_for(lock, timing::Scaled(static_cast<int>(period.count())),
+                                  [this] { return stopping_; });
+}
+
+bool DeviceSession::RunStartUp() {
+    OpenDevice();  // start-up goes on without a unit
+    engine_.ClearApTable();
+    if (!waiter_(std::chrono::milliseconds(timing::kStartupWaitMs))) return false;
+    {
+        std::lock_guard lock(stopMutex_);
+        if (stopping_) return false;
+        reader_ = std::make_unique<CReaderThread>(
+            driver_, [this](const std::uint8_t* body, std::uint8_t type, std::uint32_t length) {
+                engine_.HandleFrame(body, type, length);
+            });
+        reader_->Start();
+    }
+    engine_.SendCommand(kCmdRequestFirmware, nullptr, 0);
+    if (!waiter_(std::chrono::milliseconds(timing::kStartupWaitMs))) return false;
+    startedUp_.store(true, std::memory_order_release);
+    return true;
 }
 
 void DeviceSession::StartUp() {
-    if (reader_) return;  // the reader is started once
-    OpenDevice();  // start-up goes on without a unit
-    engine_.ClearApTable();
-    std::this_thread::sleep_for(timing::Scaled(timing::kStartupWaitMs));
-    reader_ = std::make_unique<CReaderThread>(
-        driver_, [this](const std::uint8_t* body, std::uint8_t type, std::uint32_t length) {
-            engine_.HandleFrame(body, type, length);
-        });
-    reader_->Start();
-    engine_.SendCommand(kCmdRequestFirmware, nullptr, 0);
-    std::this_thread::sleep_for(timing::Scaled(timing::kStartupWaitMs));
+    {
+        std::lock_guard lock(stopMutex_);
+        if (startUpBegun_ || stopping_) return;  // the reader is started once
+        startUpBegun_ = true;
+    }
+    RunStartUp();
+}
+
+void DeviceSession::StartUpInBackground(std::function<void()> done) {
+    {
+        std::lock_guard lock(stopMutex_);
+        if (startUpBegun_ || stopping_) return;
+        startUpBegun_ = true;
+    }
+    startUpThread_ = std::thread([this, done = std::move(done)] {
+        if (RunStartUp() && done) done();
+    });
 }
 
 void DeviceSession::Poll() { engine_.SendCommand(kCmdRequestPower, nullptr, 0); }
 
 void DeviceSession::Shutdown() {
+    {
+        std::lock_guard lock(stopMutex_);
+        stopping_ = true;
+    }
+    stopChanged_.notify_all();
+    if (startUpThread_.joinable() && startUpThread_.get_id() != std::this_thread::get_id()) startUpThread_.join();
     if (reader_) reader_->Stop();
     if (!closed_) {
         closed_ = true;
         driver_.Close();
     }
-    opened_ = false;
+    opened_.store(false, std::memory_order_relaxed);
 }
 
 }  // namespace quorl

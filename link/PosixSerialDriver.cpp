@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -28,9 +29,12 @@ bool SetAttributes(int fd, const termios& tio) { return tcsetattr(fd, TCSANOW, &
 }  // namespace
 
 PosixSerialDriver::PosixSerialDriver(std::string path, SystemRoots roots)
-    : path_(std::move(path)), roots_(std::move(roots)) {}
+    : path_(std::move(path)), roots_(std::move(roots)), wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
-PosixSerialDriver::~PosixSerialDriver() { Close(); }
+PosixSerialDriver::~PosixSerialDriver() {
+    Close();
+    if (wakeFd_ >= 0) ::close(wakeFd_);
+}
 
 std::vector<std::string> PosixSerialDriver::ListDevices() const {
     if (!path_.empty()) return {path_};
@@ -197,10 +201,34 @@ DriverStatus PosixSerialDriver::Write(const std::uint8_t* buffer, std::uint32_t 
 }
 
 void PosixSerialDriver::Close() {
-    std::lock_guard lock(mutex_);
-    const int fd = fd_.exchange(-1);
-    if (fd >= 0) ::close(fd);
-    openedPath_.clear();
+    {
+        std::lock_guard lock(mutex_);
+        const int fd = fd_.exchange(-1);
+        if (fd >= 0) ::close(fd);
+        openedPath_.clear();
+    }
+    // A reader asleep on the old descriptor would never hear of the close.
+    Wake();
+}
+
+void PosixSerialDriver::Wake() {
+    if (wakeFd_ < 0) return;
+    const std::uint64_t one = 1;
+    while (::write(wakeFd_, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
+void PosixSerialDriver::CancelWait() { Wake(); }
+
+void PosixSerialDriver::WaitForBytes() {
+    if (wakeFd_ < 0) return;
+    // A closed port (fd -1) is skipped by poll(): only a wake-up ends the wait.
+    pollfd waits[2] = {{fd_.load(), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+    if (::poll(waits, 2, -1) <= 0) return;
+    if (waits[1].revents & POLLIN) {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t n = ::read(wakeFd_, &count, sizeof count);
+    }
 }
 
 }  // namespace quorl

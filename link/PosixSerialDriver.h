@@ -38,6 +38,10 @@ public:
     DriverStatus Read(std::uint8_t* buffer, std::uint32_t count, std::uint32_t& bytesRead) override;
     DriverStatus Write(const std::uint8_t* buffer, std::uint32_t count, std::uint32_t& bytesWritten) override;
     void Close() override;
+    // poll() on the port and on a wake-up eventfd that Close and CancelWait
+    // write to.
+    void WaitForBytes() override;
+    void CancelWait() override;
 
     // The device paths, in index order.
     std::vector<std::string> ListDevices() const;
@@ -49,12 +53,14 @@ public:
 
 private:
     DriverStatus ModifyLines(unsigned long request);
+    void Wake();
 
     std::string path_;
     SystemRoots roots_;
     std::string unitLink_ = kUnitLink;
     std::vector<std::string> devices_;   // as last counted
     std::atomic<int> fd_{-1};
+    int wakeFd_ = -1;                    // eventfd; -1 where none could be made (the reader polls)
     std::string openedPath_;
     mutable std::mutex mutex_;           // writes and close: one whole frame at a time
 };

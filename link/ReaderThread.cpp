@@ -20,6 +20,7 @@ void CReaderThread::Start() {
 
 void CReaderThread::Stop() {
     stop_.store(1, std::memory_order_relaxed);
+    driver_.CancelWait();
     if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
 }
 
@@ -29,6 +30,8 @@ int CReaderThread::ReaderThreadProc() {
     while (stop_.load(std::memory_order_relaxed) == 0) {
         if (RunOnce() == Step::Idle) {
             idlePauses_.fetch_add(1, std::memory_order_relaxed);
+            driver_.WaitForBytes();
+            if (stop_.load(std::memory_order_relaxed) != 0) break;
             std::this_thread::sleep_for(timing::Scaled(timing::kReaderIdlePauseMs));
         }
     }

@@ -1,9 +1,11 @@
 #pragma once
 // CReaderThread: polls the driver, decodes what arrives and hands every
 // complete frame to a handler, one at a time and in arrival order. It never
-// blocks on the driver: it reads only what the status call reports, at most
-// 1024 bytes at a time, and pauses 10 ms (scaled) only when there was
-// nothing to read.
+// blocks on a read: it reads only what the status call reports, at most
+// 1024 bytes at a time. When there was nothing to read it sleeps in the
+// driver until bytes arrive (drivers that cannot wait return at once), then
+// pauses 10 ms (scaled) as it always has, so that bytes arriving together
+// are read together.
 
 #include <array>
 #include <atomic>
@@ -39,7 +41,8 @@ public:
 
     // Starts the thread (once); does nothing if it already runs.
     void Start();
-    // Sets the stop flag and waits for the thread. Safe to call more than once.
+    // Sets the stop flag, wakes the thread from its wait for bytes and waits
+    // for it. Safe to call more than once.
     void Stop();
     bool Running() const { return thread_.joinable(); }
 

@@ -38,8 +38,16 @@ public:
     // Sends one whole frame.
     virtual DriverStatus Write(const std::uint8_t* buffer, std::uint32_t count,
                                std::uint32_t& bytesWritten) = 0;
-    // Releases the device (orderly shutdown); later calls fail.
+    // Releases the device (orderly shutdown); later calls fail. Ends a
+    // WaitForBytes in progress.
     virtual void Close() = 0;
+
+    // Sleeps until bytes are ready to read, the port closes or CancelWait
+    // is called, so that a reader with nothing to do costs nothing. A driver
+    // that cannot wait returns at once (the reader then polls).
+    virtual void WaitForBytes() {}
+    // Ends the WaitForBytes in progress, or the next one if none is.
+    virtual void CancelWait() {}
 };
 
 }  // namespace quorl

@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6opengl6-dev
   xvfb xauth
+  x11-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev
   libnanoflann-dev

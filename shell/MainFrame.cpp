@@ -19,6 +19,7 @@
 #include "shell/AppIcons.h"
 #include "shell/CommandIds.h"
 #include "shell/KeyboardIndicators.h"
+#include "shell/QuorlCollectorTabletView.h"
 #include "siteview/CommandTarget.h"
 #include "siteview/ViewActivation.h"
 
@@ -62,15 +63,17 @@ CMainFrame::CMainFrame(CEngine& engine, DeviceSession& session, IUserMessages& m
     connect(&idleTimer_, &QTimer::timeout, this, [this] {
         UpdateCommandUi();
         UpdateIndicators();
+        if (auto* start = dynamic_cast<CQuorlCollectorTabletView*>(ActiveView())) start->RefreshIdentity();
     });
     idleTimer_.start(kIdleRefreshMs);
+    // Every tick asks for the power status, whatever else the timer does.
+    connect(&pollTimer_, &QTimer::timeout, this, [this] { session_.Poll(); });
     UpdateIndicators();
-
-    StartDevice();
 }
 
 CMainFrame::~CMainFrame() {
     pollTimer_.stop();
+    if (deviceStarting_) QApplication::restoreOverrideCursor();
     // Normally done already (ShutdownLink); the reader must be gone before
     // the window its notifications are posted to.
     if (!linkDown_) {
@@ -80,17 +83,31 @@ CMainFrame::~CMainFrame() {
 }
 
 void CMainFrame::StartDevice() {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (deviceStarting_ || linkDown_ || pollTimer_.isActive()) return;
+    deviceStarting_ = true;
+    // Busy, not wait: the window answers while the unit is brought up.
+    QApplication::setOverrideCursor(Qt::BusyCursor);
     engine_.SetNotifier([this] { QCoreApplication::postEvent(this, new QEvent(kEngineNotifyEvent)); });
-    session_.StartUp();
-    // Every tick asks for the power status, whatever else the timer does.
-    connect(&pollTimer_, &QTimer::timeout, this, [this] { session_.Poll(); });
+    // The call is dropped if the window has gone meanwhile.
+    session_.StartUpInBackground(
+        [this] { QMetaObject::invokeMethod(this, &CMainFrame::DeviceStarted, Qt::QueuedConnection); });
+}
+
+void CMainFrame::DeviceStarted() {
+    if (linkDown_) return;
     pollTimer_.start(timing::ScaledMs(timing::kPowerPollMs));
-    QApplication::restoreOverrideCursor();
+    if (deviceStarting_) {
+        deviceStarting_ = false;
+        QApplication::restoreOverrideCursor();
+    }
 }
 
 void CMainFrame::ShutdownLink() {
     pollTimer_.stop();
+    if (deviceStarting_) {
+        deviceStarting_ = false;
+        QApplication::restoreOverrideCursor();
+    }
     if (linkDown_) return;
     linkDown_ = true;
     // The reader may be waiting for a box on this thread: stop it from

@@ -43,14 +43,20 @@ public:
     // of a sweep; nothing acts on it, it only wakes the event loop.
     static constexpr QEvent::Type kEngineNotifyEvent = static_cast<QEvent::Type>(QEvent::User + 1);
 
-    // Builds the window and its bars, makes the start view, and runs the
-    // device start-up (about four seconds at the program's timing, with the
-    // wait cursor) before it returns; then the poll timer runs.
+    // Builds the window and its bars and makes the start view; the device
+    // start-up waits for StartDevice.
     CMainFrame(CEngine& engine, DeviceSession& session, IUserMessages& messages, ViewFactory views,
                QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     void SwitchView(ViewKind kind) override;
+
+    // Runs the device start-up (about four seconds at the program's timing)
+    // on a thread of its own, with the busy cursor, and returns at once: the
+    // window is shown first and stays usable meanwhile. The poll timer
+    // starts when the start-up is over. Once only.
+    void StartDevice();
+    bool PollTimerRunning() const { return pollTimer_.isActive(); }
 
     ViewKind ActiveViewKind() const { return *activeKind_; }
     QWidget* ActiveView() const;
@@ -88,7 +94,8 @@ private:
     void BuildMenus();
     void BuildToolBar();
     void BuildStatusBar();
-    void StartDevice();
+    // On the UI thread, once the start-up's second wait is over.
+    void DeviceStarted();
     void UpdateIndicators();
     void About();
     void FileNew();
@@ -115,6 +122,7 @@ private:
     QTimer pollTimer_;   // command 10 every five seconds
     QTimer idleTimer_;   // command states and keyboard indicators
     bool linkDown_ = false;
+    bool deviceStarting_ = false;  // the busy cursor is ours
 };
 
 }  // namespace quorl

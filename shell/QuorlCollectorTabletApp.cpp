@@ -42,6 +42,8 @@ bool CQuorlCollectorTabletApp::InitInstance(const std::vector<std::string>& argu
     // available screen itself.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) frame_->setGeometry(screen->availableGeometry());
     frame_->showMaximized();
+    // The window first: the start-up's two waits run behind it.
+    frame_->StartDevice();
     return true;
 }
 

@@ -70,7 +70,13 @@ QImage CQuorlCollectorTabletView::Compose(const QSize& size, qreal devicePixelRa
     return image;
 }
 
+void CQuorlCollectorTabletView::RefreshIdentity() {
+    if (FirmwareLine() != paintedFirmware_ || SerialLine() != paintedSerial_) update();
+}
+
 void CQuorlCollectorTabletView::paintEvent(QPaintEvent* /*event*/) {
+    paintedFirmware_ = FirmwareLine();
+    paintedSerial_ = SerialLine();
     const QImage image = Compose(size(), devicePixelRatioF());
     QPainter painter(this);
     painter.drawImage(0, 0, image);

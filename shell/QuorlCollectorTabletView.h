@@ -28,6 +28,9 @@ public:
     // The two lines as they are drawn now.
     QString FirmwareLine() const;
     QString SerialLine() const;
+    // Repaints when the unit has told its firmware or serial number since
+    // the last paint: the window is up before the unit answers.
+    void RefreshIdentity();
 
     // The whole drawing for a client area of `size`, in device pixels of
     // `devicePixelRatio`.
@@ -49,6 +52,8 @@ private:
     CEngine& engine_;
     IViewSwitcher& switcher_;
     QPrinter& printer_;
+    QString paintedFirmware_;
+    QString paintedSerial_;
 };
 
 }  // namespace quorl

@@ -406,7 +406,27 @@ void CSiteView::resizeEvent(QResizeEvent* /*event*/) {
 void CSiteView::OnTimer() {
     workflow_.Tick();
     if (coverageOn_) RefreshCoverage(false);
-    viewport()->update();
+    // Most ticks change nothing: copying the whole frame to the screen four
+    // times a second was most of what an idle collector cost.
+    const QRegion stale = StaleRegion();
+    if (!stale.isEmpty()) viewport()->update(stale);
+}
+
+CSiteView::PanelKey CSiteView::PanelKeyOf(const StatusValues& values) {
+    return PanelKey{StatusPanelLines(values), values.gps.lock3d != 0, values.gps.lock2d != 0};
+}
+
+QRegion CSiteView::StaleRegion() const {
+    const QRect all = viewport()->rect();
+    const QSize pixels = viewport()->size() * viewport()->devicePixelRatioF();
+    if (!sceneKey_ || frame_.size() != pixels) return all;
+    if (CurrentSceneKey() != *sceneKey_) return all;
+    if (!planLoaded_) return {};
+    if (survey_.data.Points() != scenePoints_) return all;
+    StatusValues values = StatusValues::Read(survey_);
+    values.walk = WalkLine(workflow_.Walk());
+    if (PanelKeyOf(values) != panelKey_) return ToQRect(layout_.panel);
+    return {};
 }
 
 void CSiteView::UseCoverageSource(std::unique_ptr<ICoverageSource> source) {
@@ -530,7 +550,7 @@ QImage CSiteView::ComposeFrame() const {
     if (planLoaded_) {
         values = StatusValues::Read(survey_);
         values->walk = WalkLine(workflow_.Walk());
-        panel = PanelKey{StatusPanelLines(*values), values->gps.lock3d != 0, values->gps.lock2d != 0};
+        panel = PanelKeyOf(*values);
     }
     if (!sceneChanged && panel == panelKey_) return frame_;
 

@@ -19,11 +19,12 @@
 //
 // Every paint composes the client area in one off-screen image and copies
 // it to the window at once; the view never has its background erased. Its
-// timer redraws it four times a second, whether it is shown or not. The
-// image is kept between paints: the plan, the coverage layer and the
-// points are composed again only when what they show changed (points,
-// zoom, scroll position, size, layer), the status panel only when its
-// lines did; otherwise a paint copies the kept image.
+// timer looks four times a second, whether it is shown or not, for what
+// changed and asks for a paint of that alone: the whole view when the
+// plan, the coverage layer or the points changed (points, zoom, scroll
+// position, size, layer), the status panel when only its lines did, and
+// nothing at all when nothing did. The image is kept between paints, and
+// only what changed is composed again.
 //
 // The coverage command (32779) shows the `signal` coverage of the open
 // collection under the points, with its legend in the bottom-left corner.
@@ -33,6 +34,7 @@
 #include <QAbstractScrollArea>
 #include <QFont>
 #include <QImage>
+#include <QRegion>
 #include <QTimer>
 #include <array>
 #include <memory>
@@ -185,6 +187,10 @@ private:
         bool operator==(const PanelKey&) const = default;
     };
     SceneKey CurrentSceneKey() const;
+    static PanelKey PanelKeyOf(const StatusValues& values);
+    // What the kept image no longer shows as it is now: the whole client
+    // area, the panel, or nothing.
+    QRegion StaleRegion() const;
     void PaintNoPlan(QPainter& painter) const;
     // The plan, the neutral fill around it and the coverage layer.
     void PaintBackground(QPainter& painter) const;

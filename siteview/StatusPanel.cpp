@@ -26,6 +26,7 @@ constexpr int kLogTitleRow = 7;
 constexpr int kLogNameRow = 8;
 constexpr int kLogSizeRow = 9;
 constexpr int kPointsRow = 10;
+constexpr int kReadOnlyRow = 11;
 constexpr int kProjectionTitleRow = 13;
 constexpr int kProjectionNameRow = 14;
 constexpr int kProjectionSizeRow = 15;
@@ -76,6 +77,7 @@ StatusValues StatusValues::Read(const SurveyContext& survey) {
     v.currentChannel = survey.engine.CurrentChannel();
     v.collectionName = survey.data.FileName();
     v.collectionLength = survey.data.FileLength();
+    v.collectionReadOnly = survey.data.ReadOnly();
     v.pointCount = survey.data.PointCount();
     v.projectionName = survey.projection.FileName();
     v.projectionLength = survey.projection.FileLength();
@@ -105,6 +107,7 @@ StatusLines StatusPanelLines(const StatusValues& v) {
     rows[kLogNameRow] = QString::fromStdString(v.collectionName);
     rows[kLogSizeRow] = SizeLine(v.collectionLength);
     rows[kPointsRow] = QString::asprintf("Survey Points = %d", v.pointCount);
+    if (v.collectionReadOnly) rows[kReadOnlyRow] = QStringLiteral("Read-only: view only");
     rows[kProjectionTitleRow] = QStringLiteral("Projection File");
     rows[kProjectionNameRow] = QString::fromStdString(v.projectionName);
     rows[kProjectionSizeRow] = SizeLine(v.projectionLength);

@@ -26,6 +26,7 @@ struct StatusValues {
     std::uint8_t currentChannel = 0;
     std::string collectionName;
     std::uint64_t collectionLength = 0;
+    bool collectionReadOnly = false;
     std::int32_t pointCount = 0;
     std::string projectionName;
     std::uint64_t projectionLength = 0;

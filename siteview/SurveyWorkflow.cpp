@@ -106,6 +106,8 @@ void SurveyWorkflow::StartAutomatic() {
         messages.ShowPlain(kSelectCollectionText);
         return;
     }
+    // Refused before a sweep is spent on a point that cannot be stored.
+    if (!survey_.data.CheckWritable()) return;
     // A tapped point is never thrown away half-swept.
     if (singlePoint_) {
         messages.ShowPlain(kPointBusyText);
@@ -181,6 +183,7 @@ SurveyWorkflow::TapResult SurveyWorkflow::TakePoint(const PlanRect& client, std:
         messages.ShowPlain(kOpenLogFileText);
         return TapResult::Refused;
     }
+    if (!survey_.data.CheckWritable()) return TapResult::Refused;
     // Nothing on show to place the point on.
     if (!planShown) {
         messages.ShowPlain(kLoadProjectionText);

@@ -50,6 +50,7 @@ void CSiteData::Fail(const std::string& text) {
 
 void CSiteData::CloseCollection() {
     path_.clear();
+    readOnly_ = false;
     fileName_.clear();
     fileLength_ = 0;
     noAccessPoint_ = false;
@@ -67,9 +68,29 @@ void CSiteData::ClearPoints() {
     selectedIndex_ = -1;
 }
 
-bool CSiteData::OpenCollection(FileHandle& file) {
+std::string CSiteData::ReadOnlyText(const std::string& path) {
+    return "The log file " + path +
+           " is read-only: its survey points can be looked at, but none can be taken, deleted or undone.";
+}
+
+bool CSiteData::CheckWritable() {
+    if (!readOnly_) return true;
+    lastFileFailed_ = true;
+    lastFailureText_ = ReadOnlyText(path_);
+    messages_.ShowPlain(lastFailureText_);
+    return false;
+}
+
+bool CSiteData::OpenCollection(FileHandle& file, Access access) {
     lastFileFailed_ = false;
-    file = FileHandle::Open(path_, O_RDWR);
+    if (access == Access::Write && !CheckWritable()) return false;
+    file = FileHandle::Open(path_, readOnly_ ? O_RDONLY : O_RDWR);
+    // Readable but not writable: opened for viewing from now on.
+    if (!file.Valid() && access == Access::Read && !readOnly_ &&
+        (errno == EACCES || errno == EROFS || errno == EPERM)) {
+        file = FileHandle::Open(path_, O_RDONLY);
+        if (file.Valid()) readOnly_ = true;
+    }
     if (!file.Valid()) {
         Fail("Cannot open " + path_ + ": " + SystemErrorText(errno));
         return false;
@@ -178,7 +199,7 @@ bool CSiteData::LoadCollection() {
     ClearPoints();
     groupsEnd_ = 0;
     FileHandle file;
-    if (!OpenCollection(file)) return false;
+    if (!OpenCollection(file, Access::Read)) return false;
 
     std::vector<_tap> points;
     std::int32_t count = 0;
@@ -225,7 +246,7 @@ bool CSiteData::LoadCollection() {
     }
     // What follows the last complete group is a point cut short while it was
     // stored; a later append must not follow it.
-    const std::uint64_t dropped = fileLength_ - end;
+    const std::uint64_t dropped = readOnly_ ? 0 : fileLength_ - end;
     if (dropped > 0) {
         if (!file.Truncate(end) || (durable_ && !file.Flush())) {
             Fail("Cannot write " + path_ + ": " + SystemErrorText(errno));
@@ -281,13 +302,14 @@ bool CSiteData::SelectPointAt(std::size_t index) {
 }
 
 bool CSiteData::RecordGroup(const std::vector<CMac>& heard) {
+    if (!CheckWritable()) return false;  // before anything is counted
     ++pointCount_;
     std::int16_t strongest = -100;
     currentApCount_ = 0;
     noAccessPoint_ = false;
 
     FileHandle file;
-    if (!OpenCollection(file)) return false;
+    if (!OpenCollection(file, Access::Write)) return false;
     std::uint64_t offset = 0;
     std::uint64_t dropped = 0;
     if (!FindAppendOffset(file, offset, dropped)) return false;
@@ -396,7 +418,7 @@ std::uint8_t CSiteData::FindNearestPoint(std::int32_t x, std::int32_t y) {
 bool CSiteData::DeleteSelectedPoint() {
     if (selectedIndex_ < 0) return false;
     FileHandle file;
-    if (!OpenCollection(file)) return false;
+    if (!OpenCollection(file, Access::Write)) return false;
     std::uint8_t record[collection::kPointRecordSize];
     const std::uint64_t offset = selected_.offset;
     if (offset + pointRecordSize_ > fileLength_ ||
@@ -423,7 +445,7 @@ bool CSiteData::DeleteSelectedPoint() {
 std::vector<std::uint8_t> CSiteData::ReadApRecord(std::uint16_t index) {
     if (selectedIndex_ < 0 || index == 0) return {};
     FileHandle file;
-    if (!OpenCollection(file)) return {};
+    if (!OpenCollection(file, Access::Read)) return {};
     const std::uint64_t offset =
         std::uint64_t{selected_.offset} + pointRecordSize_ + std::uint64_t{index - 1u} * apRecordSize_;
     std::vector<std::uint8_t> record(collection::kApRecordSize);

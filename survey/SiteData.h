@@ -14,6 +14,12 @@
 // of its last complete group (telling the user once), and RecordPoint appends
 // at the end of the last complete group it knows, cutting off whatever
 // unfinished point follows it.
+//
+// A file the user may read but not write (the installed demo survey, a
+// read-only medium) opens for viewing: its points load and their access
+// points can be read, and every writing action is refused by CheckWritable
+// with one message naming the file. Nothing is written to such a file, not
+// even the repair of an unfinished last point.
 
 #include <cstdint>
 #include <mutex>
@@ -57,6 +63,7 @@ public:
     void SetCollectionPath(std::string path) {
         path_ = std::move(path);
         groupsEnd_ = 0;
+        readOnly_ = false;
     }
     const std::string& CollectionPath() const { return path_; }
 
@@ -66,8 +73,16 @@ public:
     bool CreateCollection();
     // Replaces the point list and count with the file's points. An unfinished
     // last group is cut off the file and the user told how many bytes went.
-    // On failure the list and count are left empty.
+    // On failure the list and count are left empty. A file that may be read
+    // but not written is opened read-only (ReadOnly()).
     bool LoadCollection();
+    // The file was opened for viewing only.
+    bool ReadOnly() const { return readOnly_; }
+    // The one gate of every action that writes the collection (taking,
+    // deleting or undoing a point): false, after telling the user once,
+    // when the file is read-only.
+    bool CheckWritable();
+    static std::string ReadOnlyText(const std::string& path);
     // Fixes the pending point and empties the engine's AP table.
     void BeginPoint(std::uint8_t kind, std::int32_t x, std::int32_t y);
     // Appends the pending point with every access point of the AP table.
@@ -126,9 +141,12 @@ public:
     void SetDurableWrites(bool durable) { durable_ = durable; }
 
 private:
+    enum class Access { Read, Write };
     // Opens and locks the file, reads the header and record sizes and takes
-    // the name and length. Reports and answers false on failure.
-    bool OpenCollection(FileHandle& file);
+    // the name and length. Reports and answers false on failure. Whatever
+    // writes to the file opens it for Access::Write, which passes through
+    // CheckWritable.
+    bool OpenCollection(FileHandle& file, Access access);
     // The offset where the next group goes: the end of the last complete
     // group, found from the one known. An unfinished group after it is cut
     // off and its length added to `dropped`. Reports and answers false on
@@ -173,6 +191,7 @@ private:
     std::int32_t selectedIndex_ = -1;
     bool lastFileFailed_ = false;
     bool durable_ = true;
+    bool readOnly_ = false;
     bool reportFailures_ = true;
     std::string lastFailureText_;
 

@@ -104,6 +104,8 @@ struct Program {
         frame = std::make_unique<CMainFrame>(objects.engine, objects.session, messages, objects.Views());
         frame->resize(1024, 768);
         frame->show();
+        frame->StartDevice();
+        if (!QTest::qWaitFor([this] { return objects.session.StartedUp(); }, 10000)) qWarning("the unit did not start");
     }
     ~Program() {
         frame->ShutdownLink();

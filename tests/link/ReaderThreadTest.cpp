@@ -160,5 +160,38 @@ TEST(ReaderThread, ThreadDrainsABacklogAndStops) {
     EXPECT_EQ(log.Frames().size(), 300u);
 }
 
+// With nothing to read the reader sleeps in the driver instead of passing
+// every 10 ms: bytes, Close and Stop each wake it, whether the port is open
+// or was never opened.
+TEST(ReaderThread, SleepsUntilBytesArriveThePortClosesOrItIsStopped) {
+    timing::SetTimeScale(1.0);
+    for (const bool open : {true, false}) {
+        SCOPED_TRACE(open ? "open port" : "no port");
+        test::PtyPair pty;
+        ASSERT_TRUE(pty.Ok());
+        PosixSerialDriver driver(open ? pty.SlavePath() : "/nonexistent/tty");
+        EXPECT_EQ(driver.Open(0) == kDriverOk, open);
+        FrameLog log;
+        CReaderThread reader(driver, log.Handler());
+        reader.Start();
+        // Polling would have passed about twenty times by now.
+        std::this_thread::sleep_for(200ms);
+        EXPECT_LE(reader.IdlePauses(), 2u);
+        if (open) {
+            const std::uint8_t text[] = {'2', '.', '1', 0};
+            ASSERT_TRUE(pty.Send(EncodeMessage(0x01, text, 4)));
+            ASSERT_TRUE(log.WaitFor(1, 2s));
+            EXPECT_EQ(log.Frames()[0].type, 0x01);
+        }
+        const auto before = reader.IdlePauses();
+        driver.Close();  // wakes it once; a closed port has nothing more to say
+        std::this_thread::sleep_for(100ms);
+        EXPECT_LE(reader.IdlePauses() - before, 2u);
+        EXPECT_TRUE(reader.Running());
+        reader.Stop();
+        EXPECT_FALSE(reader.Running());
+    }
+}
+
 }  // namespace
 }  // namespace quorl

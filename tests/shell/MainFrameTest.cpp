@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QLabel>
 #include <QMenu>
@@ -16,6 +17,8 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QHelpEvent>
+#include <atomic>
+#include <future>
 #include <map>
 #include <memory>
 
@@ -40,8 +43,10 @@ const std::set<int> kSurveyCommands = {32771, 32772, 32773, 32774, 32775, 32776,
 // The objects a main window needs, made the way the program makes them,
 // with views the test can watch.
 struct Rig {
-    explicit Rig(std::unique_ptr<ISerialDriver> d, bool countingStartView = true)
+    explicit Rig(std::unique_ptr<ISerialDriver> d, bool countingStartView = true,
+                 DeviceSession::Waiter waiter = {})
         : driver(std::move(d)), engine(*driver, gps, messages), session(*driver, engine) {
+        if (waiter) session.UseWaiter(std::move(waiter));
         frame = std::make_unique<CMainFrame>(
             engine, session, messages, [this, countingStartView](ViewKind kind, CMainFrame& f) -> QWidget* {
                 ++made[kind];
@@ -51,6 +56,7 @@ struct Rig {
                 views[kind] = view;
                 return view;
             });
+        frame->StartDevice();
     }
     ~Rig() { frame.reset(); }
 
@@ -67,6 +73,16 @@ struct Rig {
 std::unique_ptr<Rig> NoUnitRig(bool countingStartView = true) {
     return std::make_unique<Rig>(std::make_unique<test::NoUnitDriver>(), countingStartView);
 }
+
+// Counts the paints a widget gets.
+struct PaintSpy : QObject {
+    explicit PaintSpy(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) ++count;
+        return false;
+    }
+    int count = 0;
+};
 
 bool ButtonEnabled(CMainFrame& frame, int id) {
     QWidget* button = frame.ToolBar()->widgetForAction(frame.Action(id));
@@ -384,22 +400,16 @@ private slots:
     }
 
     void startsWithoutAUnitAndStaysUsable() {
-        // Looks at the cursor while the start-up looks for the unit.
-        struct CursorWatchingDriver : test::NoUnitDriver {
-            DriverStatus CountDevices(std::uint32_t& count) override {
-                const QCursor* cursor = QGuiApplication::overrideCursor();
-                cursorWhileOpening = cursor ? cursor->shape() : Qt::ArrowCursor;
-                return NoUnitDriver::CountDevices(count);
-            }
-            Qt::CursorShape cursorWhileOpening = Qt::BlankCursor;
-        };
-        auto driver = std::make_unique<CursorWatchingDriver>();
-        CursorWatchingDriver* noUnit = driver.get();
+        auto driver = std::make_unique<test::NoUnitDriver>();
+        test::NoUnitDriver* noUnit = driver.get();
         Rig rig(std::move(driver), false);
         CMainFrame& frame = *rig.frame;
+        // The busy cursor while the start-up runs behind the window.
+        QVERIFY(QGuiApplication::overrideCursor());
+        QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::BusyCursor);
+        QTRY_VERIFY(frame.PollTimerRunning());
         QVERIFY(!rig.session.Opened());
         QVERIFY(rig.messages.Entries().empty());
-        QCOMPARE(noUnit->cursorWhileOpening, Qt::WaitCursor);
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
         auto* start = qobject_cast<CQuorlCollectorTabletView*>(frame.ActiveView());
         QVERIFY(start);
@@ -420,7 +430,7 @@ private slots:
         auto driver = std::make_unique<test::ScriptedDriver>();
         test::ScriptedDriver* unit = driver.get();
         Rig rig(std::move(driver));
-        QVERIFY(rig.session.Opened());
+        QTRY_VERIFY(rig.session.Opened());
 
         struct Catcher : QObject {
             int count = 0;
@@ -433,8 +443,54 @@ private slots:
         unit->Say(kMsgGpsReport, std::vector<std::uint8_t>(62, 0));
         QTRY_COMPARE(catcher.count, 1);
         // Command 1 went out during start-up.
-        QVERIFY(!unit->Written().empty());
+        QTRY_VERIFY(!unit->Written().empty());
         QCOMPARE(unit->Written().front()[2], std::uint8_t{kCmdRequestFirmware});
+    }
+
+    // The window is up and answers while the start-up's first wait runs;
+    // the poll timer starts only once the second is over.
+    void windowIsUsableBeforeTheFirstWaitEnds() {
+        std::promise<void> release;
+        const std::shared_future<void> released = release.get_future().share();
+        std::atomic<int> waitsBegun{0};
+        auto driver = std::make_unique<test::ScriptedDriver>();
+        test::ScriptedDriver* unit = driver.get();
+        Rig rig(std::move(driver), false, [&](std::chrono::milliseconds) {
+            ++waitsBegun;
+            released.wait();
+            return true;
+        });
+        // Never left waiting, whatever fails below.
+        const auto releaseOnExit = qScopeGuard([&] {
+            if (released.wait_for(std::chrono::seconds(0)) != std::future_status::ready) release.set_value();
+        });
+        CMainFrame& frame = *rig.frame;
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QTRY_VERIFY(rig.session.Opened());
+        QCOMPARE(waitsBegun.load(), 1);
+        QVERIFY(unit->Written().empty());
+        QVERIFY(!frame.PollTimerRunning());
+        auto* start = qobject_cast<CQuorlCollectorTabletView*>(frame.ActiveView());
+        QVERIFY(start && start->isVisible());
+        QCOMPARE(start->FirmwareLine(), QString("(Firmware 0.00)"));
+        QCOMPARE(start->SerialLine(), QString("(SN XXXXXX)"));
+        QTest::keyClick(&frame, Qt::Key_A);  // the event loop runs
+        QVERIFY(frame.IsCommandEnabled(command::kAppAbout));
+
+        release.set_value();
+        QTRY_VERIFY(frame.PollTimerRunning());
+        QCOMPARE(unit->Written().front()[2], std::uint8_t{kCmdRequestFirmware});
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+
+        // The unit answers: the start view shows it without being asked.
+        PaintSpy painted(start);
+        QTest::qWait(50);
+        painted.count = 0;
+        unit->Say(kMsgFirmware, {'2', '.', '1', '4', 0});
+        QTRY_COMPARE(start->FirmwareLine(), QString("(Firmware 2.14)"));
+        QTRY_VERIFY(painted.count > 0);
+        frame.ShutdownLink();
     }
 };
 

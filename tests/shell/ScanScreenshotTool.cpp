@@ -61,6 +61,8 @@ int main(int argc, char** argv) {
     frame.resize(640, 480);
     frame.show();
     if (!QTest::qWaitForWindowExposed(&frame)) return 1;
+    frame.StartDevice();
+    if (!QTest::qWaitFor([&] { return objects.session.StartedUp(); }, 10000)) return 1;
     frame.SwitchView(ViewKind::Site);
 
     // A plan of both bands, chosen the way the user would.

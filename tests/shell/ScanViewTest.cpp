@@ -311,6 +311,8 @@ private slots:
         frame.resize(640, 480);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        frame.StartDevice();
+        QTRY_VERIFY_WITH_TIMEOUT(session.StartedUp(), 10000);
         frame.SwitchView(ViewKind::Site);
 
         data.BeginPoint(CSiteData::kPlanTap, 120, 80);

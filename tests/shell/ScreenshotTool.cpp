@@ -48,7 +48,10 @@ int main(int argc, char** argv) {
     // No window manager under Xvfb: fill the screen by hand.
     frame.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
     if (!QTest::qWaitForWindowExposed(&frame)) return 1;
-    QTest::qWait(1500);
+    frame.StartDevice();
+    // The unit has told its firmware and serial number by the end of the start-up.
+    if (!QTest::qWaitFor([&] { return objects.session.StartedUp(); }, 10000)) return 1;
+    QTest::qWait(300);
     frame.update();
     QTest::qWait(200);
     bool ok = GrabScreen(folder + "/start-view.png");

@@ -160,6 +160,8 @@ private slots:
         CEngine engine(*unit, gps, boxes);
         DeviceSession session(*unit, engine);
         CMainFrame frame(engine, session, boxes, [](ViewKind, CMainFrame&) { return new QWidget; });
+        frame.StartDevice();
+        QTRY_VERIFY_WITH_TIMEOUT(session.StartedUp(), 10000);
         unit->Say(kMsgPowerStatus, kLowPower);
         // Long enough (unserved) for the reader to reach the box.
         std::this_thread::sleep_for(std::chrono::milliseconds(300));

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <future>
+#include <mutex>
 #include <functional>
 #include <set>
 #include <thread>
@@ -165,6 +168,72 @@ TEST_F(SimulatedDriverTest, ClosedDriverRefusesAndDropsTheBacklog) {
     EXPECT_LT(ready, 100u);
     driver.Close();
     EXPECT_NE(driver.GetStatus(ready), kDriverOk);
+}
+
+// The start-up as the unit sees it, on a virtual clock that only the
+// start-up's waits move: it runs behind the caller, command 1 reaches the
+// unit exactly 2000 ms after the port was opened with nothing before it,
+// and the start-up is over 2000 ms after that.
+TEST_F(SimulatedDriverTest, StartUpInBackgroundKeepsTheUnitsTimingToTheMillisecond) {
+    timing::SetTimeScale(1.0);
+    std::atomic<std::int64_t> virtualMs{0};
+    SimulatedDriver unit(WithoutLockGaps(), [&] {
+        return std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(virtualMs.load());
+    });
+    CEngine unitEngine{unit, gps, messages};
+    DeviceSession startUp{unit, unitEngine};
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
+    std::mutex mutex;
+    std::vector<std::pair<std::int64_t, std::int64_t>> waits;  // (at, length) in ms
+    const auto waitsSoFar = [&] {
+        std::lock_guard lock(mutex);
+        return waits;
+    };
+    startUp.UseWaiter([&](std::chrono::milliseconds period) {
+        {
+            std::lock_guard lock(mutex);
+            waits.emplace_back(virtualMs.load(), period.count());
+        }
+        released.wait();
+        virtualMs += period.count();
+        return true;
+    });
+    std::atomic<std::int64_t> doneAt{-1};
+    startUp.StartUpInBackground([&] { doneAt = virtualMs.load(); });
+
+    // Back at once: the first wait has begun on the start-up's thread with
+    // the port open and nothing sent yet.
+    ASSERT_TRUE(WaitFor([&] { return !waitsSoFar().empty(); }));
+    EXPECT_TRUE(startUp.Opened());
+    EXPECT_FALSE(startUp.StartedUp());
+    EXPECT_TRUE(unit.WithUnit([](SimulatedUnit& u) { return u.Commands().empty(); }));
+    release.set_value();
+    ASSERT_TRUE(WaitFor([&] { return doneAt.load() >= 0; }));
+    EXPECT_TRUE(startUp.StartedUp());
+    EXPECT_EQ(doneAt.load(), 4000);
+    EXPECT_EQ(waitsSoFar(), (std::vector<std::pair<std::int64_t, std::int64_t>>{{0, 2000}, {2000, 2000}}));
+    const auto seen = unit.WithUnit([](SimulatedUnit& u) { return u.Commands(); });
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.front().type, kCmdRequestFirmware);
+    EXPECT_EQ(seen.front().at, Micros(2'000'000));
+    // The reader was running when command 1 went: the handshake completes.
+    ASSERT_TRUE(WaitFor([&] { return unitEngine.SerialText() == "QS240117"; }));
+    startUp.Shutdown();
+}
+
+TEST_F(SimulatedDriverTest, ShutdownCutsTheStartUpShort) {
+    timing::SetTimeScale(1.0);  // two real seconds a wait
+    std::atomic<int> done{0};
+    session.StartUpInBackground([&] { ++done; });
+    ASSERT_TRUE(WaitFor([&] { return session.Opened(); }));
+    session.Shutdown();
+    EXPECT_EQ(done.load(), 0);
+    EXPECT_FALSE(session.StartedUp());
+    EXPECT_TRUE(Seen().empty());  // no reader, no command 1
+    session.StartUpInBackground([&] { ++done; });  // once only, and never after a shutdown
+    session.StartUp();
+    EXPECT_TRUE(Seen().empty());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The site view's display, loading, zoom and scrolling.
 
+#include <QPaintEvent>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -287,6 +288,48 @@ private slots:
         QVERIFY(f.plan.CentreX() > 256);
         QCOMPARE(bar->value(), f.plan.CentreX());
         QCOMPARE(f.plan.Window().Width(), 512);
+    }
+
+    // The tick asks for a paint of what changed only: nothing while nothing
+    // does, the panel for a new GPS fix, the whole view for new points.
+    void theTickRepaintsOnlyWhatChanged() {
+        timing::SetTimeScale(0.04);  // a tick every 10 ms
+        SiteFixture f;
+        auto view = f.MakeView(500, 400);
+        f.Load(*view, Checkers(800, 600));
+        struct PaintSpy : QObject {
+            QRegion painted;
+            int paints = 0;
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::Paint) {
+                    painted += static_cast<QPaintEvent*>(e)->region();
+                    ++paints;
+                }
+                return false;
+            }
+        } spy;
+        view->viewport()->installEventFilter(&spy);
+        QTest::qWait(100);
+        const auto restart = [&] {
+            spy.painted = QRegion();
+            spy.paints = 0;
+        };
+        restart();
+        QTest::qWait(150);  // fifteen ticks
+        QCOMPARE(spy.paints, 0);
+
+        const PlanRect& p = view->Layout().panel;
+        const QRect panel(p.left, p.top, p.Width(), p.Height());
+        f.gps.latitude = 47.3770;
+        QTRY_VERIFY(spy.paints > 0);
+        QVERIFY(panel.contains(spy.painted.boundingRect()));
+        QCOMPARE(view->ComposeFrame().copy(panel), view->grab(panel).toImage().convertToFormat(QImage::Format_RGB32));
+
+        restart();
+        f.UsePoints({{CSiteData::kPlanTap, 100, 100, {-50}, 0, 0}});
+        QTRY_VERIFY(spy.paints > 0);
+        QCOMPARE(spy.painted.boundingRect(), view->viewport()->rect());
+        timing::SetTimeScale(1.0);
     }
 };
 

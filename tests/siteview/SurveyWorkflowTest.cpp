@@ -3,7 +3,12 @@
 // and what ends collecting.
 
 #include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include "SiteViewTestSupport.h"
 #include "common/ByteOrder.h"
@@ -94,6 +99,26 @@ std::vector<std::uint8_t> FileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
+
+// Makes a file read-only for this process for the scope: mode 0444 in a
+// folder others may enter, and, for root, who may write anything, an
+// unprivileged effective user.
+class ReadOnlyScope {
+public:
+    ReadOnlyScope(const std::string& file, const std::string& folder) {
+        ::chmod(folder.c_str(), 0755);
+        ::chmod(file.c_str(), 0444);
+        if (::geteuid() == 0) dropped_ = ::seteuid(65534) == 0;
+    }
+    ~ReadOnlyScope() {
+        if (dropped_) (void)::seteuid(0);
+    }
+    ReadOnlyScope(const ReadOnlyScope&) = delete;
+    ReadOnlyScope& operator=(const ReadOnlyScope&) = delete;
+
+private:
+    bool dropped_ = false;
+};
 
 }  // namespace
 
@@ -507,6 +532,66 @@ private slots:
         for (int i = 0; i < 7; ++i) r.workflow.Tick();
         QCOMPARE(r.engine.ChannelIndex(), 2);
         QCOMPARE(r.workflow.TickCount(), 16u);
+    }
+
+    // A collection the user may read but not write opens for viewing: its
+    // points, the information lines and the panel work; taking, deleting
+    // and the repair of an unfinished last point write nothing.
+    void aReadOnlyCollectionIsViewedButNeverWritten() {
+        Rig r;
+        r.LoadPlan(CSiteProjection::kGpsProjection);
+        r.NewCollection("walk.ssd");
+        const std::string path = r.PathOf("walk.ssd");
+        TuneTo(r.engine, 6);
+        for (int i = 0; i < 2; ++i) {
+            r.data.BeginPoint(CSiteData::kPlanTap, 100 + 200 * i, 100);
+            const Bytes heard = Record({0, 1, 2, 3, 4, static_cast<std::uint8_t>(i)}, -60 * 16, {Ssid("lab"), Ds(6)});
+            r.engine.AddFrameRecord(heard.data(), static_cast<std::uint32_t>(heard.size()));
+            QVERIFY(r.data.RecordPoint());
+        }
+        const auto points = r.data.Points();
+        QVERIFY(r.data.FindNearestPoint(300, 100) != CSiteData::kNoPoint);
+        const std::string apLine = r.data.FormatApLine(1);
+        QVERIFY(!apLine.empty());
+        std::ofstream(path, std::ios::binary | std::ios::app).write("\x02\x00\x00", 3);  // an unfinished point
+        const auto bytes = FileBytes(path);
+
+        ReadOnlyScope readOnly(path, r.dir.path().toStdString());
+        r.messages.Clear();
+        r.messages.QueueAnswer(true);
+        r.messages.QueueFile(path);
+        QVERIFY(r.workflow.ChooseCollection(true));
+        QVERIFY(r.workflow.CollectionOpen());
+        QVERIFY(r.data.ReadOnly());
+        // The question, and nothing about cutting the unfinished point off.
+        QCOMPARE(r.Texts(), std::vector<std::string>{SurveyWorkflow::kOpenExistingQuestion});
+        QCOMPARE(r.data.Points(), points);
+        QCOMPARE(r.data.PointCount(), 2);
+        const StatusLines lines = StatusPanelLines(StatusValues::Read(r.Context()));
+        QVERIFY(std::count(lines.rows.begin(), lines.rows.end(), QStringLiteral("Read-only: view only")) == 1);
+        r.workflow.EnterInformationMode();
+        QVERIFY(r.workflow.SelectPoint(kClient, 300 * 4 / 3, 100));
+        QCOMPARE(r.data.FormatApLine(1), apLine);
+
+        // Every writing action: one message naming the file, nothing begun.
+        r.Locked(47.3771, 8.5414);
+        const std::string refusal = CSiteData::ReadOnlyText(path);
+        QVERIFY(refusal.find(path) != std::string::npos);
+        const std::vector<std::pair<const char*, std::function<void()>>> writes = {
+            {"tap", [&] { QCOMPARE(r.workflow.TakePoint(kClient, 320, 240, true), TapResult::Refused); }},
+            {"automatic scanning", [&] { r.workflow.StartAutomatic(); }},
+            {"delete", [&] { QVERIFY(!r.data.DeleteSelectedPoint()); }},
+            {"store", [&] { QVERIFY(!r.data.RecordPoint()); }},
+        };
+        for (const auto& [name, write] : writes) {
+            r.messages.Clear();
+            write();
+            QVERIFY2(r.Texts() == std::vector<std::string>{refusal}, name);
+            QCOMPARE(r.workflow.CurrentState(), State::NotCollecting);
+        }
+        QCOMPARE(r.data.Points(), points);
+        QCOMPARE(r.data.PointCount(), 2);
+        QCOMPARE(FileBytes(path), bytes);
     }
 };
 
