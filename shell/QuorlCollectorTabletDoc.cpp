@@ -1,7 +1,12 @@
 #include "shell/QuorlCollectorTabletDoc.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
+
+#include "common/RegularFile.h"
 
 namespace quorl {
 
@@ -21,12 +26,12 @@ bool CQuorlCollectorTabletDoc::Open() {
     if (!chosen) return false;
     // The document stores nothing, so the file is only opened and closed;
     // an unreadable file still gets the system's reason.
-    std::FILE* file = std::fopen(chosen->c_str(), "rb");
-    if (!file) {
+    const int fd = OpenRegularFile(*chosen, O_RDONLY);
+    if (fd < 0) {
         messages_.ShowPlain("Cannot open " + *chosen + ".\n" + SystemErrorText(errno));
         return false;
     }
-    std::fclose(file);
+    ::close(fd);
     path_ = *chosen;
     pathWritten_ = false;
     return true;
