@@ -13,6 +13,7 @@ packages=(
   libsqlite3-dev sqlite3 libxml2-utils desktop-file-utils dpkg-dev python3
   fonts-dejavu-core
   fonts-liberation2
+  lintian
 )
 
 missing=()
