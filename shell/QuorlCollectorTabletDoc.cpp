@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "common/RegularFile.h"
+#include "survey/PendingFile.h"
 
 namespace quorl {
 
@@ -57,13 +58,9 @@ bool CQuorlCollectorTabletDoc::SaveAs() {
 }
 
 bool CQuorlCollectorTabletDoc::WriteTo(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        messages_.ShowPlain("Cannot save " + path + ".\n" + SystemErrorText(errno));
-        return false;
-    }
-    if (std::fclose(file) != 0) {
-        messages_.ShowPlain("Cannot save " + path + ".\n" + SystemErrorText(errno));
+    // Through the one output helper: never into a FIFO, device or link.
+    if (const int why = WriteWholeFile(path, "", 0, {})) {
+        messages_.ShowPlain("Cannot save " + path + ".\n" + SystemErrorText(why));
         return false;
     }
     return true;

@@ -1,6 +1,5 @@
 #include "tools/CoverageMaps.h"
 
-#include <QFile>
 #include <QFont>
 #include <QGuiApplication>
 #include <QPainter>
