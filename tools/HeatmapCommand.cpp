@@ -111,7 +111,8 @@ int Run(const std::vector<std::string>& args) {
     if (!values.empty() && SameOutput(out, values)) return Usage("-o and --values must name different files");
     for (const std::string* target : {&out, &values})
         if (!target->empty())
-            if (const int why = RefusedOutput(*target, inputs)) return Fail("cannot write " + *target + ": " + SystemErrorText(why));
+            if (const int why = RefusedOutput(*target, inputs))
+                return Fail("cannot write " + *target + ": " + SystemErrorText(why));
 
     StartPictureApp();
     LoadedSurvey loaded;
