@@ -2,13 +2,10 @@
 // What else than a plain file a path may name, for the tests of opening
 // inputs and writing outputs, and the temporaries an output may leave.
 
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/un.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -17,10 +14,10 @@
 
 namespace quorl::test {
 
-enum class FileKind { Absent, Regular, Device, Fifo, Folder, Symlink, Socket };
+enum class FileKind { Absent, Regular, Device, Fifo, Folder, Symlink };
 
 inline const char* NameOf(FileKind kind) {
-    static const char* names[] = {"absent", "regular file", "device", "FIFO", "folder", "symlink", "socket"};
+    static const char* names[] = {"absent", "regular file", "device", "FIFO", "folder", "symlink"};
     return names[static_cast<int>(kind)];
 }
 
@@ -28,7 +25,7 @@ inline const Bytes kOldBytes{'o', 'l', 'd'};
 
 // Puts a `kind` at `path`; a regular file and a symlink's target
 // (`path`.target) hold kOldBytes. False where the system will not (a device
-// node needs root, a socket a short path).
+// node needs root).
 inline bool MakeFileKind(FileKind kind, const std::string& path) {
     switch (kind) {
     case FileKind::Absent: return true;
@@ -39,16 +36,6 @@ inline bool MakeFileKind(FileKind kind, const std::string& path) {
     case FileKind::Symlink:
         WriteBytes(path + ".target", kOldBytes);
         return ::symlink((path + ".target").c_str(), path.c_str()) == 0;
-    case FileKind::Socket: {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        if (path.size() >= sizeof address.sun_path) return false;
-        std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        ::close(fd);
-        return bound;
-    }
     }
     return false;
 }
