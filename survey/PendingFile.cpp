@@ -18,6 +18,8 @@ PendingFile::PendingFile(std::string finalPath, std::vector<std::string> inputs)
     if ((error_ = RefusedOutput(final_, inputs_)) != 0) return;
     temporaries::RemoveStaleBeside(final_);
     const std::string name = temporaries::NameFor(final_);
+    // Armed before the file exists: a signal between the two must not leave it.
+    slot_ = temporaries::Register(name);
     int fd = -1;
     for (int attempt = 0; attempt < 2 && fd < 0; ++attempt) {
         fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
@@ -26,11 +28,12 @@ PendingFile::PendingFile(std::string finalPath, std::vector<std::string> inputs)
     }
     if (fd < 0) {
         error_ = errno;
+        temporaries::Forget(slot_);
+        slot_ = -1;
         return;
     }
     ::close(fd);
     temp_ = name;
-    slot_ = temporaries::Register(temp_);
 }
 
 PendingFile::~PendingFile() { Discard(); }
