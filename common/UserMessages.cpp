@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/FileErrors.h"
+
 namespace quorl {
 
 void ShowMessage(IUserMessages& messages, const char* format, ...) {
@@ -16,6 +18,7 @@ void ShowMessage(IUserMessages& messages, const char* format, ...) {
 }
 
 std::string SystemErrorText(int errorNumber) {
+    if (const char* ours = FileErrorText(errorNumber)) return ours;
     char buffer[1025];
     // GNU strerror_r may return a static string instead of filling the buffer.
     const char* text = strerror_r(errorNumber, buffer, sizeof buffer);

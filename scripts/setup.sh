@@ -16,6 +16,7 @@ packages=(
   gdal-bin
   fonts-dejavu-core
   fonts-liberation2
+  lintian
 )
 
 missing=()

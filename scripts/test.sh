@@ -46,6 +46,9 @@ rm -f build-package/quorl-collector_*.deb
 deb=$(ls build-package/quorl-collector_*.deb)
 dpkg-deb --info "$deb"
 dpkg-deb --contents "$deb"
+# Debian's package checks: any error fails the run; the warnings left are
+# explained in the README's Install section.
+lintian --fail-on error --display-info "$deb"
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 DESTDIR="$root" cmake --install build-package --prefix /usr >/dev/null

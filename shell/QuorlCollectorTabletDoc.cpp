@@ -1,7 +1,13 @@
 #include "shell/QuorlCollectorTabletDoc.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
+
+#include "common/RegularFile.h"
+#include "survey/PendingFile.h"
 
 namespace quorl {
 
@@ -21,12 +27,12 @@ bool CQuorlCollectorTabletDoc::Open() {
     if (!chosen) return false;
     // The document stores nothing, so the file is only opened and closed;
     // an unreadable file still gets the system's reason.
-    std::FILE* file = std::fopen(chosen->c_str(), "rb");
-    if (!file) {
+    const int fd = OpenRegularFile(*chosen, O_RDONLY);
+    if (fd < 0) {
         messages_.ShowPlain("Cannot open " + *chosen + ".\n" + SystemErrorText(errno));
         return false;
     }
-    std::fclose(file);
+    ::close(fd);
     path_ = *chosen;
     pathWritten_ = false;
     return true;
@@ -52,13 +58,9 @@ bool CQuorlCollectorTabletDoc::SaveAs() {
 }
 
 bool CQuorlCollectorTabletDoc::WriteTo(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        messages_.ShowPlain("Cannot save " + path + ".\n" + SystemErrorText(errno));
-        return false;
-    }
-    if (std::fclose(file) != 0) {
-        messages_.ShowPlain("Cannot save " + path + ".\n" + SystemErrorText(errno));
+    // Through the one output helper: never into a FIFO, device or link.
+    if (const int why = WriteWholeFile(path, "", 0, {})) {
+        messages_.ShowPlain("Cannot save " + path + ".\n" + SystemErrorText(why));
         return false;
     }
     return true;

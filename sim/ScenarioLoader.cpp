@@ -9,7 +9,15 @@
 #include <limits>
 #include <sstream>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <nlohmann/json.hpp>
+
+#include "common/FileErrors.h"
+#include "common/RegularFile.h"
 
 namespace quorl::sim {
 
@@ -370,24 +378,33 @@ bool ParseScenario(std::string_view jsonText, Scenario& scenario, std::string& e
 }
 
 bool LoadScenarioFile(const std::string& path, Scenario& scenario, std::string& error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = path + ": cannot be opened";
+    // Never waits on a FIFO or device named by mistake.
+    const int fd = OpenRegularFile(path, O_RDONLY);
+    if (fd < 0) {
+        const char* ours = FileErrorText(errno);
+        error = path + ": cannot be opened" + (ours ? std::string(": ") + ours : std::string());
         return false;
     }
-    file.seekg(0, std::ios::end);
-    const std::streamoff size = file.tellg();
-    if (size < 0) {
-        error = path + ": cannot be read";
-        return false;
-    }
-    if (static_cast<std::uint64_t>(size) > kMaxScenarioFileBytes) {
+    struct stat st {};
+    std::string text;
+    bool read = ::fstat(fd, &st) == 0;
+    if (read && static_cast<std::uint64_t>(st.st_size) > kMaxScenarioFileBytes) {
+        ::close(fd);
         error = path + ": larger than " + std::to_string(kMaxScenarioFileBytes) + " bytes";
         return false;
     }
-    file.seekg(0, std::ios::beg);
-    std::string text(static_cast<std::size_t>(size), '\0');
-    if (!file.read(text.data(), size)) {
+    if (read) {
+        text.resize(static_cast<std::size_t>(st.st_size));
+        std::size_t done = 0;
+        while (read && done < text.size()) {
+            const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            read = n > 0;
+            if (read) done += static_cast<std::size_t>(n);
+        }
+    }
+    ::close(fd);
+    if (!read) {
         error = path + ": cannot be read";
         return false;
     }

@@ -1,5 +1,8 @@
 #include "siteview/PlanImage.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QImageReader>
@@ -8,6 +11,7 @@
 #include <memory>
 
 #include "common/ByteOrder.h"
+#include "common/RegularFile.h"
 
 namespace quorl {
 
@@ -29,8 +33,14 @@ QImage Fail(PlanImageFailure& failure, int errorNumber, const std::string& detai
 }  // namespace
 
 QImage ReadPlanImage(const std::string& path, PlanImageFailure& failure) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) return Fail(failure, errno, "cannot open the plan image " + path);
+    // Never waits on a FIFO left where the plan image belongs.
+    const int fd = OpenRegularFile(path, O_RDONLY);
+    std::unique_ptr<std::FILE, FileCloser> file(fd >= 0 ? ::fdopen(fd, "rb") : nullptr);
+    if (!file) {
+        const int why = errno;
+        if (fd >= 0) ::close(fd);
+        return Fail(failure, why, "cannot open the plan image " + path);
+    }
     if (std::fseek(file.get(), 0, SEEK_END) != 0) return Fail(failure, errno, "cannot read the plan image " + path);
     const long end = std::ftell(file.get());
     if (end < 0) return Fail(failure, errno, "cannot read the plan image " + path);

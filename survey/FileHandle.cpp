@@ -8,6 +8,8 @@
 
 #include <filesystem>
 
+#include "common/RegularFile.h"
+
 namespace quorl {
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
@@ -20,11 +22,7 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
 }
 
 FileHandle FileHandle::Open(const std::string& path, int flags, unsigned mode) {
-    int fd;
-    do {
-        fd = ::open(path.c_str(), flags | O_CLOEXEC, static_cast<mode_t>(mode));
-    } while (fd < 0 && errno == EINTR);
-    return FileHandle(fd);
+    return FileHandle(OpenRegularFile(path, flags, mode));
 }
 
 void FileHandle::Close() {

@@ -19,7 +19,8 @@ public:
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
 
-    // open(2) with O_CLOEXEC added; invalid on failure (errno set).
+    // open(2) with O_CLOEXEC added, never waiting on a FIFO or device and
+    // refusing anything but a regular file; invalid on failure (errno set).
     static FileHandle Open(const std::string& path, int flags, unsigned mode = 0644);
 
     bool Valid() const { return fd_ >= 0; }

@@ -1,41 +1,78 @@
 #include "survey/PendingFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <vector>
+
+#include "survey/FileHandle.h"
+#include "survey/OutputTarget.h"
+#include "survey/TemporaryFiles.h"
 
 namespace quorl {
 
-PendingFile::PendingFile(std::string finalPath) : final_(std::move(finalPath)) {
-    const std::string pattern = final_ + ".XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = ::mkstemp(name.data());
+PendingFile::PendingFile(std::string finalPath, std::vector<std::string> inputs)
+    : final_(std::move(finalPath)), inputs_(std::move(inputs)) {
+    if ((error_ = RefusedOutput(final_, inputs_)) != 0) return;
+    temporaries::RemoveStaleBeside(final_);
+    const std::string name = temporaries::NameFor(final_);
+    // Armed before the file exists: a signal between the two must not leave it.
+    slot_ = temporaries::Register(name);
+    int fd = -1;
+    for (int attempt = 0; attempt < 2 && fd < 0; ++attempt) {
+        fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        // Our own pid on an old file: a process before us that had it was killed.
+        if (fd < 0 && errno == EEXIST && attempt == 0) ::unlink(name.c_str());
+    }
     if (fd < 0) {
         error_ = errno;
+        temporaries::Forget(slot_);
+        slot_ = -1;
         return;
     }
-    ::fchmod(fd, 0644);
     ::close(fd);
-    temp_ = name.data();
+    temp_ = name;
 }
 
-PendingFile::~PendingFile() {
-    if (!temp_.empty()) ::unlink(temp_.c_str());
+PendingFile::~PendingFile() { Discard(); }
+
+void PendingFile::Discard() {
+    if (temp_.empty()) return;
+    ::unlink(temp_.c_str());
+    temporaries::Forget(slot_);
+    slot_ = -1;
+    temp_.clear();
 }
 
 bool PendingFile::Commit() {
     if (temp_.empty()) return false;
-    if (std::rename(temp_.c_str(), final_.c_str()) != 0) {
-        error_ = errno;
+    // Something may have been put at the path since the check.
+    if ((error_ = RefusedOutput(final_, inputs_)) != 0) {
+        Discard();
         return false;
     }
+    if (std::rename(temp_.c_str(), final_.c_str()) != 0) {
+        error_ = errno;
+        Discard();
+        return false;
+    }
+    temporaries::Forget(slot_);
+    slot_ = -1;
     temp_.clear();
     return true;
+}
+
+int WriteWholeFile(const std::string& path, const void* data, std::size_t size,
+                   const std::vector<std::string>& inputs) {
+    PendingFile pending(path, inputs);
+    if (!pending.Created()) return pending.Error();
+    {
+        FileHandle file = FileHandle::Open(pending.TempPath(), O_WRONLY | O_TRUNC);
+        if (!file.Valid() || !file.WriteAt(data, size, 0) || !file.Flush()) return errno != 0 ? errno : EIO;
+    }
+    return pending.Commit() ? 0 : pending.Error();
 }
 
 }  // namespace quorl

@@ -1,20 +1,26 @@
 #pragma once
-// A file written under a temporary name beside its final path and renamed
-// over it only when all is well, so that a failed load or conversion never
-// leaves a half-written file where a good one was. Removed unless committed.
+// The one way a file is written: under a temporary name beside its final
+// path (.NAME.quorl-tmp.PID), renamed over it only when all is well, so that
+// a failed load, conversion or export never leaves a half-written file
+// where a good one was. Removed unless committed, also on Ctrl-C or SIGTERM.
+// The final path must pass RefusedOutput (free or a regular file, not a
+// link, not one of `inputs`), both now and again just before the rename.
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace quorl {
 
 class PendingFile {
 public:
-    explicit PendingFile(std::string finalPath);
+    explicit PendingFile(std::string finalPath, std::vector<std::string> inputs = {});
     ~PendingFile();
     PendingFile(const PendingFile&) = delete;
     PendingFile& operator=(const PendingFile&) = delete;
 
-    // False when the temporary file could not be created (Error() tells why).
+    // False when the path is refused or the temporary file could not be
+    // created (Error() tells why, for SystemErrorText).
     bool Created() const { return !temp_.empty(); }
     int Error() const { return error_; }
     const std::string& TempPath() const { return temp_; }
@@ -23,9 +29,18 @@ public:
     bool Commit();
 
 private:
+    void Discard();
+
     std::string final_;
+    std::vector<std::string> inputs_;
     std::string temp_;
+    int slot_ = -1;
     int error_ = 0;
 };
+
+// Writes `size` bytes as the whole of `path` through a PendingFile, flushed
+// to the disk before the rename; 0, or the error number for SystemErrorText.
+int WriteWholeFile(const std::string& path, const void* data, std::size_t size,
+                   const std::vector<std::string>& inputs);
 
 }  // namespace quorl

@@ -1,16 +1,17 @@
 #include "tools/CoverageMaps.h"
 
-#include <QFile>
 #include <QFont>
 #include <QGuiApplication>
 #include <QPainter>
-#include <QSaveFile>
+#include <QBuffer>
 #include <charconv>
 #include <cstdio>
 #include <cmath>
 
+#include "common/UserMessages.h"
 #include "coverage/CoverageImage.h"
 #include "coverage/Legend.h"
+#include "survey/PendingFile.h"
 
 namespace quorl::tools {
 
@@ -131,44 +132,24 @@ QImage RenderMap(const LoadedSurvey& loaded, const CoverageMap& map, const cover
     return image;
 }
 
-namespace {
+bool SavePng(const QImage& image, const std::string& path, const std::vector<std::string>& inputs,
+             std::string& error) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+        error = "cannot write " + path + ": the picture could not be coded as PNG";
+        return false;
+    }
+    return SaveText(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())), path, inputs, error);
+}
 
-bool Commit(QSaveFile& file, const std::string& path, std::string& error) {
-    if (!file.commit()) {
-        error = "cannot write " + path + ": " + file.errorString().toStdString();
+bool SaveText(const std::string& text, const std::string& path, const std::vector<std::string>& inputs,
+              std::string& error) {
+    if (const int why = WriteWholeFile(path, text.data(), text.size(), inputs)) {
+        error = "cannot write " + path + ": " + SystemErrorText(why);
         return false;
     }
     return true;
-}
-
-}  // namespace
-
-bool SavePng(const QImage& image, const std::string& path, std::string& error) {
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = "cannot create " + path + ": " + file.errorString().toStdString();
-        return false;
-    }
-    if (!image.save(&file, "PNG")) {
-        file.cancelWriting();
-        error = "cannot write " + path + ": " + file.errorString().toStdString();
-        return false;
-    }
-    return Commit(file, path, error);
-}
-
-bool SaveText(const std::string& text, const std::string& path, std::string& error) {
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = "cannot create " + path + ": " + file.errorString().toStdString();
-        return false;
-    }
-    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
-        file.cancelWriting();
-        error = "cannot write " + path + ": " + file.errorString().toStdString();
-        return false;
-    }
-    return Commit(file, path, error);
 }
 
 std::string GridCsv(const CoverageGrid& grid, bool counts) {

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "analysis/CoverageGrid.h"
 #include "analysis/Metrics.h"
@@ -53,9 +54,12 @@ QImage RenderMap(const LoadedSurvey& loaded, const CoverageMap& map, const cover
 // "signal (dBm)", "ap-count at or above -67 dBm", ...
 QString MetricTitle(const analysis::MetricOptions& options);
 
-// Writes through a temporary file renamed into place; false with `error`.
-bool SavePng(const QImage& image, const std::string& path, std::string& error);
-bool SaveText(const std::string& text, const std::string& path, std::string& error);
+// Writes through a PendingFile (refusing links, devices, FIFOs, folders and
+// the `inputs`); false with `error`.
+bool SavePng(const QImage& image, const std::string& path, const std::vector<std::string>& inputs,
+             std::string& error);
+bool SaveText(const std::string& text, const std::string& path, const std::vector<std::string>& inputs,
+              std::string& error);
 
 // The grid as CSV: "x,y,value", one row per cell (cell centre in plan
 // pixels, value empty for no data).

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "common/UserMessages.h"
+#include "survey/OutputTarget.h"
 #include "tools/CommandRegistry.h"
 #include "tools/CoverageMaps.h"
 
@@ -104,6 +106,14 @@ int Run(const std::vector<std::string>& args) {
     if (!(min < max)) return Usage("--min must be below --max");
     if (threshold) options.threshold = *threshold;
 
+    // Refused before any work, so that a wrong -o costs nothing and writes nothing.
+    const std::vector<std::string> inputs{surveyPath, projectionPath};
+    if (!values.empty() && SameOutput(out, values)) return Usage("-o and --values must name different files");
+    for (const std::string* target : {&out, &values})
+        if (!target->empty())
+            if (const int why = RefusedOutput(*target, inputs))
+                return Fail("cannot write " + *target + ": " + SystemErrorText(why));
+
     StartPictureApp();
     LoadedSurvey loaded;
     std::string error;
@@ -111,8 +121,8 @@ int Run(const std::vector<std::string>& args) {
     CoverageMap map;
     if (!BuildMap(loaded, options, radius, map, error)) return Fail(error);
     const coverage::ColourScale scale = ScaleFor(options.metric, min, max, classes);
-    if (!SavePng(RenderMap(loaded, map, scale), out, error)) return Fail(error);
-    if (!values.empty() && !SaveText(GridCsv(map.grid, IsCount(options.metric)), values, error)) return Fail(error);
+    if (!SavePng(RenderMap(loaded, map, scale), out, inputs, error)) return Fail(error);
+    if (!values.empty() && !SaveText(GridCsv(map.grid, IsCount(options.metric)), values, inputs, error)) return Fail(error);
 
     const Survey& s = loaded.survey;
     std::printf("%s: %s of %zu points (%u deleted, %u without a position, %u off the plan), radius %.0f px, "

@@ -92,8 +92,8 @@ int Decode(const std::string& path, const std::string& out) {
     FileHandle file;
     projection::Inspection place;
     if (!Inspect(path, file, place)) return 1;
-    PendingFile pending(out);
-    if (!pending.Created()) return Fail("cannot create " + out + ": " + SystemErrorText(pending.Error()));
+    PendingFile pending(out, {path});
+    if (!pending.Created()) return Fail("cannot write " + out + ": " + SystemErrorText(pending.Error()));
     CCompression decoder(path, pending.TempPath());
     decoder.SetSourceRange(place.blockOffset, place.blockLength);
     const DecompressResult r = decoder.Decompress();
@@ -208,14 +208,8 @@ int Make(const std::vector<std::string>& args) {
     if (!block) return Fail(image + " is too large for a plan image");
     const std::vector<std::uint8_t> file = projection::MakeFile(*kind, *transform, *block);
 
-    PendingFile pending(out);
-    if (!pending.Created()) return Fail("cannot create " + out + ": " + SystemErrorText(pending.Error()));
-    {
-        FileHandle f = FileHandle::Open(pending.TempPath(), O_WRONLY | O_TRUNC);
-        if (!f.Valid() || !f.WriteAt(file.data(), file.size(), 0))
-            return Fail("cannot write " + out + ": " + SystemErrorText(errno));
-    }
-    if (!pending.Commit()) return Fail("cannot create " + out + ": " + SystemErrorText(pending.Error()));
+    if (const int why = WriteWholeFile(out, file.data(), file.size(), {image}))
+        return Fail("cannot write " + out + ": " + SystemErrorText(why));
     std::printf("%s: %s projection, image %zu bytes, block %zu bytes\n", out.c_str(), *kind == 0 ? "GPS" : "linear",
                 bytes.size(), block->size());
     return 0;

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common/RecordingUserMessages.h"
+#include "common/UserMessages.h"
 #include "common/Timing.h"
 #include "engine/Engine.h"
 #include "engine/GpsStatus.h"
@@ -102,7 +103,8 @@ int Replay(const std::vector<std::string>& args) {
 
     ReplayDriver driver(path);
     if (!driver.Good()) {
-        std::fprintf(stderr, "quorl replay: %s: cannot be read\n", path.c_str());
+        std::fprintf(stderr, "quorl replay: %s: cannot be read: %s\n", path.c_str(),
+                     SystemErrorText(driver.Error()).c_str());
         return 1;
     }
     // Nobody is there to read the battery-low boxes: their texts go to

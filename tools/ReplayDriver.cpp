@@ -1,16 +1,19 @@
 #include "ReplayDriver.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace quorl::tools {
 
-ReplayDriver::ReplayDriver(const std::string& capturePath) : capture_(capturePath, std::ios::binary) {
-    if (!capture_) return;
-    capture_.seekg(0, std::ios::end);
-    const std::streamoff size = capture_.tellg();
-    capture_.seekg(0, std::ios::beg);
-    if (size < 0 || !capture_) return;
+ReplayDriver::ReplayDriver(const std::string& capturePath) : capture_(FileHandle::Open(capturePath, O_RDONLY)) {
+    const std::int64_t size = capture_.Valid() ? capture_.Length() : -1;
+    if (size < 0) {
+        error_ = errno;
+        return;
+    }
     remaining_ = static_cast<std::uint64_t>(size);
     good_ = true;
 }
@@ -36,16 +39,16 @@ DriverStatus ReplayDriver::GetStatus(std::uint32_t& bytesReady) {
 DriverStatus ReplayDriver::Read(std::uint8_t* buffer, std::uint32_t count, std::uint32_t& bytesRead) {
     bytesRead = 0;
     if (!good_) return kDriverFailed;
-    const auto want = static_cast<std::streamsize>(std::min<std::uint64_t>(count, remaining_));
-    capture_.read(reinterpret_cast<char*>(buffer), want);
-    const std::streamsize got = capture_.gcount();
+    const auto want = static_cast<std::int64_t>(std::min<std::uint64_t>(count, remaining_));
+    const std::int64_t got = capture_.ReadAt(buffer, static_cast<std::size_t>(want), offset_);
+    if (got > 0) offset_ += static_cast<std::uint64_t>(got);
     if (got != want) {
         // The file shrank under us: what is left is gone.
         remaining_ = 0;
     } else {
         remaining_ -= static_cast<std::uint64_t>(got);
     }
-    bytesRead = static_cast<std::uint32_t>(std::max<std::streamsize>(got, 0));
+    bytesRead = static_cast<std::uint32_t>(std::max<std::int64_t>(got, 0));
     return kDriverOk;
 }
 

@@ -4,11 +4,11 @@
 // every frame the program writes instead of sending it.
 
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "link/SerialDriver.h"
+#include "survey/FileHandle.h"
 
 namespace quorl::tools {
 
@@ -18,6 +18,8 @@ public:
     explicit ReplayDriver(const std::string& capturePath);
 
     bool Good() const { return good_; }
+    // Why the capture could not be opened (for SystemErrorText).
+    int Error() const { return error_; }
     bool Exhausted() const { return remaining_ == 0; }
     const std::vector<std::vector<std::uint8_t>>& Written() const { return written_; }
 
@@ -35,8 +37,10 @@ public:
     void Close() override {}
 
 private:
-    std::ifstream capture_;
+    FileHandle capture_;
+    std::uint64_t offset_ = 0;
     std::uint64_t remaining_ = 0;
+    int error_ = 0;
     bool good_ = false;
     std::vector<std::vector<std::uint8_t>> written_;
 };

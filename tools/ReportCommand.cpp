@@ -7,6 +7,9 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -15,6 +18,8 @@
 
 #include "analysis/SurveySummary.h"
 #include "engine/Engine.h"
+#include "common/UserMessages.h"
+#include "survey/OutputTarget.h"
 #include "export/TextEscape.h"
 #include "tools/CommandRegistry.h"
 #include "tools/CoverageMaps.h"
@@ -212,6 +217,18 @@ int Run(const std::vector<std::string>& args) {
         return 2;
     }
 
+    // Every file the page may have, checked before any work.
+    const std::vector<std::string> inputs{surveyPath, projectionPath};
+    struct stat folder {};
+    if (::stat(dir.c_str(), &folder) == 0 && !S_ISDIR(folder.st_mode))
+        return Fail("cannot write into " + dir + ": " + SystemErrorText(ENOTDIR));
+    std::vector<std::string> names{"index.html", "signal.png", "secondary.png", "co-channel.png",
+                                   "access-points.png", "channels.png"};
+    for (int i = 1; i <= kMaxSsidMaps; ++i) names.push_back("signal-ssid-" + std::to_string(i) + ".png");
+    for (const std::string& name : names)
+        if (const int why = RefusedOutput(dir + "/" + name, inputs))
+            return Fail("cannot write " + dir + "/" + name + ": " + SystemErrorText(why));
+
     StartPictureApp();
     LoadedSurvey loaded;
     std::string error;
@@ -221,7 +238,7 @@ int Run(const std::vector<std::string>& args) {
     if (!QDir().mkpath(QString::fromStdString(dir))) return Fail("cannot create the folder " + dir);
     const QDir out(QString::fromStdString(dir));
     auto save = [&](const QImage& image, const std::string& name) {
-        return SavePng(image, out.filePath(QString::fromStdString(name)).toStdString(), error);
+        return SavePng(image, out.filePath(QString::fromStdString(name)).toStdString(), inputs, error);
     };
     const Survey& survey = loaded.survey;
     const SurveySummary summary = Summarise(survey);
@@ -319,7 +336,7 @@ int Run(const std::vector<std::string>& args) {
          "<figcaption>Access points per channel in both bands</figcaption></figure>\n";
     h += "</body>\n</html>\n";
     const std::string index = out.filePath(QStringLiteral("index.html")).toStdString();
-    if (!SaveText(h, index, error)) return Fail(error);
+    if (!SaveText(h, index, inputs, error)) return Fail(error);
     std::printf("%s: %zu points, %zu access points, %zu maps\n", index.c_str(), survey.points.size(),
                 summary.accessPoints.size(), figures);
     return 0;

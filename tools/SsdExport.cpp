@@ -22,6 +22,7 @@
 #include "export/SurveyDatabase.h"
 #include "export/SurveyScan.h"
 #include "survey/FileHandle.h"
+#include "survey/OutputTarget.h"
 #include "survey/PendingFile.h"
 #include "survey/ProjectionFormat.h"
 #include "tools/ExportProgress.h"
@@ -156,8 +157,14 @@ int ExportDatabase(const ExportOptions& o, const AffineTransform* projection) {
     return ok ? 0 : 1;
 }
 
+std::vector<std::string> Inputs(const ExportOptions& o) {
+    std::vector<std::string> inputs = o.files;
+    if (!o.projection.empty()) inputs.push_back(o.projection);
+    return inputs;
+}
+
 int ExportText(const ExportOptions& o, const AffineTransform* projection) {
-    PendingFile pending(o.output);
+    PendingFile pending(o.output, Inputs(o));
     if (!pending.Created()) {
         std::fprintf(stderr, "quorl ssd: cannot write %s: %s\n", o.output.c_str(),
                      SystemErrorText(pending.Error()).c_str());
@@ -241,17 +248,10 @@ int RunSsdExport(const std::vector<std::string>& args) {
         transform = LoadTransform(o.projection);
         if (!transform) return 1;
     }
-    // The output replaces its path only at the end: never over an input.
-    struct stat target {};
-    if (::stat(o.output.c_str(), &target) == 0) {
-        for (const auto& f : o.files) {
-            struct stat input {};
-            if (::stat(f.c_str(), &input) == 0 && input.st_dev == target.st_dev && input.st_ino == target.st_ino) {
-                std::fprintf(stderr, "quorl ssd: %s is one of the files to export; choose another output\n",
-                             o.output.c_str());
-                return 1;
-            }
-        }
+    // Checked before any work; the text formats check again at the rename.
+    if (const int why = RefusedOutput(o.output, Inputs(o))) {
+        std::fprintf(stderr, "quorl ssd: cannot write %s: %s\n", o.output.c_str(), SystemErrorText(why).c_str());
+        return 1;
     }
     const AffineTransform* projection = transform ? &*transform : nullptr;
     return o.format == "sqlite" || o.format == "gpkg" ? ExportDatabase(o, projection) : ExportText(o, projection);

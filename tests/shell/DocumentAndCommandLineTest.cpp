@@ -1,5 +1,7 @@
 // The empty document's New, Open, Save and Save As, and the command line.
 
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -87,6 +89,18 @@ private slots:
         QCOMPARE(messages.Texts().size(), std::size_t{2});
         QCOMPARE(messages.Entries()[3].kind, RecordingUserMessages::Kind::Plain);
         QVERIFY(QString::fromStdString(messages.Texts()[1]).contains("No such file or directory"));
+
+        // A FIFO is named in a message; neither way waits for a reader or writer.
+        const QString fifo = dir.path() + "/fifo";
+        QCOMPARE(::mkfifo(fifo.toLocal8Bit().constData(), 0644), 0);
+        messages.QueueFile(fifo.toStdString());
+        QVERIFY(!doc.Open());
+        messages.QueueFile(fifo.toStdString());
+        QVERIFY(!doc.SaveAs());
+        QCOMPARE(messages.Texts().size(), std::size_t{4});
+        for (std::size_t i : {std::size_t{2}, std::size_t{3}})
+            QVERIFY(QString::fromStdString(messages.Texts()[i]).contains("FIFO"));
+        QVERIFY(doc.PathName().empty());
     }
 
     void anOpenedFileIsNotEmptiedBySave() {

@@ -1,0 +1,63 @@
+#include "common/RegularFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "common/FileErrors.h"
+
+namespace quorl {
+
+int NotRegularFileError(unsigned mode) {
+    if (S_ISREG(mode)) return 0;
+    if (S_ISDIR(mode)) return EISDIR;
+    if (S_ISFIFO(mode)) return kErrorIsFifo;
+    if (S_ISSOCK(mode)) return kErrorIsSocket;
+    return kErrorIsDevice;
+}
+
+const char* FileErrorText(int errorNumber) {
+    switch (errorNumber) {
+    case kErrorIsFifo: return "it is a FIFO (named pipe), not a regular file";
+    case kErrorIsDevice: return "it is a device, not a regular file";
+    case kErrorIsSocket: return "it is a socket, not a regular file";
+    case kErrorIsSymlink: return "it is a symbolic link; name the file itself (outputs are never written through a link)";
+    case kErrorIsInput: return "it is one of the files this command reads; choose another output";
+    default: return nullptr;
+    }
+}
+
+int OpenRegularFile(const std::string& path, int flags, unsigned mode) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, static_cast<mode_t>(mode));
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        // A FIFO without a reader (or a socket) refuses a non-blocking write open.
+        struct stat st {};
+        if (errno == ENXIO && ::stat(path.c_str(), &st) == 0 && NotRegularFileError(st.st_mode) != 0)
+            errno = NotRegularFileError(st.st_mode);
+        return -1;
+    }
+    struct stat st {};
+    const int why = ::fstat(fd, &st) != 0 ? errno : NotRegularFileError(st.st_mode);
+    if (why != 0) {
+        ::close(fd);
+        errno = why;
+        return -1;
+    }
+    if ((flags & O_NONBLOCK) == 0) {
+        const int current = ::fcntl(fd, F_GETFL);
+        if (current < 0 || ::fcntl(fd, F_SETFL, current & ~O_NONBLOCK) != 0) {
+            const int why = errno;
+            ::close(fd);
+            errno = why;
+            return -1;
+        }
+    }
+    return fd;
+}
+
+}  // namespace quorl
