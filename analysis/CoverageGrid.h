@@ -14,7 +14,11 @@
 //   - every value is a weighted mean, so it lies between the smallest and
 //     the largest value of the points that shape it;
 //   - a cell whose centre is farther than R from every point is no data
-//     (NaN), never extrapolated.
+//     (NaN), never extrapolated;
+//   - a point that was measured but did not hear what the map is about
+//     (value kNotHeard) is a measurement too: a cell whose nearest point
+//     within R is such a point is not heard (kNotHeard), never filled in
+//     from points farther away. Levels come from the heard points alone.
 // Cost: two tree searches per block of 8 x 8 cells, which give the few
 // dozen points the block's cells choose their neighbours from; nothing
 // scans every point for a cell. Adding a point changes only the cells
@@ -23,6 +27,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -49,9 +54,12 @@ struct GridGeometry {
     int RowOf(double y) const;
 };
 
+// The value of a point, and of a cell, where nothing was heard.
+inline constexpr double kNotHeard = -std::numeric_limits<double>::infinity();
+
 struct ValuePoint {
     double x = 0, y = 0;  // plan pixels
-    double value = 0;
+    double value = 0;     // kNotHeard: measured, nothing heard; NaN: ignored
 };
 
 // The default radius, from the spacing of the points: twice the median
@@ -67,8 +75,12 @@ public:
 
     CoverageGrid(GridGeometry geometry, double radius);
     ~CoverageGrid();
-    CoverageGrid(CoverageGrid&&) noexcept;
-    CoverageGrid& operator=(CoverageGrid&&) noexcept;
+    // The neighbour index points at the grid's own point lists: a copy
+    // builds its own, a move takes the index along and points it home.
+    CoverageGrid(const CoverageGrid& other);
+    CoverageGrid& operator=(const CoverageGrid& other);
+    CoverageGrid(CoverageGrid&& other) noexcept;
+    CoverageGrid& operator=(CoverageGrid&& other) noexcept;
 
     // Interpolates the whole grid from `points` (those off the plan are
     // ignored).
@@ -78,29 +90,42 @@ public:
 
     const GridGeometry& Geometry() const { return geometry_; }
     double Radius() const { return radius_; }
-    // Row-major, columns x rows; NaN where there is no data.
+    // Row-major, columns x rows; NaN where there is no data, kNotHeard
+    // where the nearest point heard nothing.
     const std::vector<float>& Values() const { return values_; }
     float At(int column, int row) const {
         return values_[static_cast<std::size_t>(row) * static_cast<std::size_t>(geometry_.columns) +
                        static_cast<std::size_t>(column)];
     }
     static bool IsNoData(float value) { return std::isnan(value); }
+    static bool IsNotHeard(float value) { return std::isinf(value) && value < 0; }
+    static bool IsLevel(float value) { return std::isfinite(value); }
+    // The points with a value, and those that heard nothing.
     const std::vector<ValuePoint>& Points() const { return points_; }
+    const std::vector<ValuePoint>& NotHeardPoints() const { return notHeard_; }
+    // Cells with a value (not heard excluded), and cells not heard.
     std::size_t CellsWithData() const;
+    std::size_t CellsNotHeard() const;
 
 private:
     struct Index;
     void Reindex();
+    void PointIndexHome();
+    bool Hold(const ValuePoint& point);
     void ComputeCells(int column0, int row0, int column1, int row1);
-    float ComputeCell(int column, int row, const std::vector<std::uint32_t>& candidates) const;
+    float ComputeCell(int column, int row, const std::vector<std::uint32_t>& candidates,
+                      const std::vector<std::uint32_t>& silent) const;
 
     GridGeometry geometry_;
     double radius_;
     std::vector<ValuePoint> points_;
+    std::vector<ValuePoint> notHeard_;
     std::vector<float> values_;
     std::vector<double> heldSum_;          // per cell: values of the points in it
     std::vector<std::uint32_t> heldCount_;
+    std::vector<std::uint32_t> heldNotHeard_;
     std::unique_ptr<Index> index_;
+    std::unique_ptr<Index> notHeardIndex_;
 };
 
 }  // namespace quorl::analysis

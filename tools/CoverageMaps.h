@@ -32,12 +32,14 @@ bool LoadSurveyOnPlan(const std::string& surveyPath, const std::string& projecti
 struct CoverageMap {
     analysis::MetricOptions options;
     analysis::CoverageGrid grid{analysis::GridGeometry{}, 1.0};
-    std::size_t samples = 0;  // survey points with a value
+    std::size_t samples = 0;   // survey points with a value
+    std::size_t notHeard = 0;  // survey points that heard nothing of it
     bool radiusGiven = false;
 };
 
 // Interpolates the metric. False with `error` set when the filter matches
-// no access point of the survey or no point has a value.
+// no access point of the survey or no point has a value. The default
+// radius comes from every survey point with a position, heard or not.
 bool BuildMap(const LoadedSurvey& loaded, const analysis::MetricOptions& options, std::optional<double> radius,
               CoverageMap& out, std::string& error);
 
@@ -50,6 +52,10 @@ coverage::ColourScale ScaleFor(analysis::Metric metric, double min, double max, 
 QImage RenderMap(const LoadedSurvey& loaded, const CoverageMap& map, const coverage::ColourScale& scale,
                  int maxWidth = 0);
 
+// "map 62.5 % of the plan, not heard 3.1 %": the cells with a value and
+// those not heard, as shares of all cells.
+std::string MapShares(const analysis::CoverageGrid& grid);
+
 // "signal (dBm)", "ap-count at or above -67 dBm", ...
 QString MetricTitle(const analysis::MetricOptions& options);
 
@@ -58,7 +64,7 @@ bool SavePng(const QImage& image, const std::string& path, std::string& error);
 bool SaveText(const std::string& text, const std::string& path, std::string& error);
 
 // The grid as CSV: "x,y,value", one row per cell (cell centre in plan
-// pixels, value empty for no data).
+// pixels, value empty for no data, "not heard" where nothing was).
 std::string GridCsv(const analysis::CoverageGrid& grid, bool counts);
 
 }  // namespace quorl::tools

@@ -102,7 +102,8 @@ int Run(const std::vector<std::string>& args) {
     if (surveyPath.empty() || projectionPath.empty() || out.empty())
         return Usage("a survey, --projection and -o are needed");
     if (!(min < max)) return Usage("--min must be below --max");
-    if (threshold) options.threshold = *threshold;
+    // Each count has its own documented threshold; the signal default (0) is no level to count at.
+    options.threshold = threshold.value_or(DefaultThreshold(options.metric));
 
     StartPictureApp();
     LoadedSurvey loaded;
@@ -115,10 +116,11 @@ int Run(const std::vector<std::string>& args) {
     if (!values.empty() && !SaveText(GridCsv(map.grid, IsCount(options.metric)), values, error)) return Fail(error);
 
     const Survey& s = loaded.survey;
-    std::printf("%s: %s of %zu points (%u deleted, %u without a position, %u off the plan), radius %.0f px, "
-                "%zu of %zu cells with data\n",
-                out.c_str(), MetricName(options.metric), map.samples, s.deleted, s.withoutPosition, s.offPlan,
-                map.grid.Radius(), map.grid.CellsWithData(), map.grid.Geometry().CellCount());
+    std::printf("%s: %s of %zu points (%zu heard nothing, %u deleted, %u without a position, %u off the plan), "
+                "radius %.0f px, %zu of %zu cells with data, %zu not heard\n",
+                out.c_str(), MetricName(options.metric), map.samples, map.notHeard, s.deleted, s.withoutPosition,
+                s.offPlan, map.grid.Radius(), map.grid.CellsWithData(), map.grid.Geometry().CellCount(),
+                map.grid.CellsNotHeard());
     return 0;
 }
 
