@@ -311,7 +311,14 @@ float CoverageGrid::ComputeCell(int column, int row, const std::vector<std::uint
     if (nearestSilent <= limit && (n == 0 || nearestSilent < squared[0])) return static_cast<float>(kNotHeard);
     if (n == 0) return kNoData;
 
-    // With a ninth neighbour the weights reach zero at its distance.
+    return static_cast<float>(Weighted(found, squared, n));
+}
+
+// Modified Shepard over the n nearest (by squared distance, nearest first,
+// n <= kNeighbours + 1): with a ninth neighbour the weights reach zero at
+// its distance, else at the radius.
+double CoverageGrid::Weighted(const std::uint32_t* found, const double* squared, std::size_t n) const {
+    constexpr std::size_t kQuery = kNeighbours + 1;
     const std::size_t used = n == kQuery ? kNeighbours : n;
     const double reach = n == kQuery ? std::sqrt(squared[kNeighbours]) : radius_;
     double weights = 0, sum = 0, lowest = points_[found[0]].value, highest = lowest;
@@ -325,16 +332,35 @@ float CoverageGrid::ComputeCell(int column, int row, const std::vector<std::uint
         sum += w * v;
     }
     if (!(weights > 0) || !std::isfinite(weights)) {
-        // Every neighbour on the edge (ties): plain inverse squares.
+        // Every neighbour on the edge (ties) or on the spot: plain inverse squares, or the mean on the spot.
         weights = sum = 0;
         for (std::size_t i = 0; i < used; ++i) {
-            const double w = 1.0 / squared[i];
+            const double w = squared[i] > 0 ? 1.0 / squared[i] : 1e300;
             weights += w;
             sum += w * points_[found[i]].value;
         }
     }
     // Rounding must not carry a mean past its inputs.
-    return static_cast<float>(std::clamp(sum / weights, lowest, highest));
+    return std::clamp(sum / weights, lowest, highest);
+}
+
+std::optional<double> CoverageGrid::EstimateAt(double x, double y, std::optional<std::size_t> skip) const {
+    if (!index_) return std::nullopt;
+    constexpr std::size_t kQuery = kNeighbours + 2;  // one more, for the point left out
+    std::uint32_t found[kQuery];
+    double squared[kQuery];
+    BoundedKnn nearest(kQuery, radius_ * radius_, found, squared);
+    const double query[2] = {x, y};
+    index_->tree.findNeighbors(nearest, query, nanoflann::SearchParams());
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < nearest.size() && n < kNeighbours + 1; ++i) {
+        if (skip && found[i] == *skip) continue;
+        found[n] = found[i];
+        squared[n] = squared[i];
+        ++n;
+    }
+    if (n == 0) return std::nullopt;
+    return Weighted(found, squared, n);
 }
 
 std::size_t CoverageGrid::CellsWithData() const {

@@ -29,6 +29,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace quorl::analysis {
@@ -107,6 +108,11 @@ public:
     std::size_t CellsWithData() const;
     std::size_t CellsNotHeard() const;
 
+    // The interpolated value at a plan position from the heard points,
+    // leaving out Points()[skip] if given; nothing when no other point lies
+    // within the radius. For cross-validation: not the cell grid's value.
+    std::optional<double> EstimateAt(double x, double y, std::optional<std::size_t> skip = std::nullopt) const;
+
 private:
     struct Index;
     void Reindex();
@@ -115,6 +121,7 @@ private:
     void ComputeCells(int column0, int row0, int column1, int row1);
     float ComputeCell(int column, int row, const std::vector<std::uint32_t>& candidates,
                       const std::vector<std::uint32_t>& silent) const;
+    double Weighted(const std::uint32_t* found, const double* squared, std::size_t n) const;
 
     GridGeometry geometry_;
     double radius_;

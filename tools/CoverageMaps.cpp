@@ -71,7 +71,12 @@ bool BuildMap(const LoadedSurvey& loaded, const MetricOptions& options, std::opt
     out.radiusGiven = radius.has_value();
     out.grid = CoverageGrid(geometry, radius ? *radius : DefaultRadius(points, geometry));
     out.grid.Build(std::move(points));
+    out.error = LeaveOneOut(out.grid);
     return true;
+}
+
+std::string MapErrorLine(const CoverageMap& map) {
+    return MapErrorText(map.error, IsCount(map.options.metric) ? "access points" : "dB");
 }
 
 coverage::ColourScale ScaleFor(Metric metric, double min, double max, bool classes) {
@@ -117,6 +122,7 @@ QImage RenderMap(const LoadedSurvey& loaded, const CoverageMap& map, const cover
                << QStringLiteral("radius %1 px%2").arg(std::lround(map.grid.Radius())).arg(map.radiusGiven ? "" : " (from the spacing)")
                << QStringLiteral("scale %1").arg(scale.Name());
     if (map.notHeard > 0) text.lines << QStringLiteral("%1 points heard nothing of it").arg(map.notHeard);
+    text.lines << QString::fromStdString(MapErrorLine(map));
     text.notHeard = map.grid.CellsNotHeard() > 0;
     const QSize legend = coverage::LegendSize(scale, text, font);
     const int margin = 8;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "analysis/CoverageGrid.h"
+#include "analysis/CrossValidation.h"
 #include "analysis/Metrics.h"
 #include "analysis/PlanSource.h"
 #include "analysis/SurveyPoints.h"
@@ -35,6 +36,7 @@ struct CoverageMap {
     std::size_t samples = 0;   // survey points with a value
     std::size_t notHeard = 0;  // survey points that heard nothing of it
     bool radiusGiven = false;
+    analysis::MapError error;  // leave-one-out over its heard points
 };
 
 // Interpolates the metric. False with `error` set when the filter matches
@@ -51,6 +53,9 @@ coverage::ColourScale ScaleFor(analysis::Metric metric, double min, double max, 
 // right, the legend. `maxWidth` > 0 scales a larger plan down.
 QImage RenderMap(const LoadedSurvey& loaded, const CoverageMap& map, const coverage::ColourScale& scale,
                  int maxWidth = 0);
+
+// "map error about ±3.1 dB from 84 points" (counts: "access points").
+std::string MapErrorLine(const CoverageMap& map);
 
 // "map 62.5 % of the plan, not heard 3.1 %": the cells with a value and
 // those not heard, as shares of all cells.

@@ -121,6 +121,7 @@ int Run(const std::vector<std::string>& args) {
                 out.c_str(), MetricName(options.metric), map.samples, map.notHeard, s.deleted, s.withoutPosition,
                 s.offPlan, map.grid.Radius(), map.grid.CellsWithData(), map.grid.Geometry().CellCount(),
                 map.grid.CellsNotHeard());
+    std::printf("%s\n", MapErrorLine(map).c_str());
     return 0;
 }
 
