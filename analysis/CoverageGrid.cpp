@@ -152,6 +152,7 @@ CoverageGrid::CoverageGrid(CoverageGrid&& other) noexcept
     : geometry_(other.geometry_),
       radius_(other.radius_),
       points_(std::move(other.points_)),
+      slopes_(std::move(other.slopes_)),
       notHeard_(std::move(other.notHeard_)),
       values_(std::move(other.values_)),
       heldSum_(std::move(other.heldSum_)),
@@ -167,6 +168,7 @@ CoverageGrid& CoverageGrid::operator=(CoverageGrid&& other) noexcept {
     geometry_ = other.geometry_;
     radius_ = other.radius_;
     points_ = std::move(other.points_);
+    slopes_ = std::move(other.slopes_);
     notHeard_ = std::move(other.notHeard_);
     values_ = std::move(other.values_);
     heldSum_ = std::move(other.heldSum_);
@@ -216,7 +218,9 @@ void CoverageGrid::Add(const ValuePoint& p) {
     // Rebuilding the tree costs less than the cells below for any survey a
     // person walks (10,000 points: about a millisecond).
     Reindex();
-    const double r = radius_ + geometry_.cellSize;
+    // The point shapes cells as far as the reach; it changes the slopes of
+    // the points within the radius, which shape cells as far again.
+    const double r = Reach() + radius_ + geometry_.cellSize;
     auto clampColumn = [&](double x) { return std::clamp(static_cast<int>(x / geometry_.cellSize), 0, geometry_.columns - 1); };
     auto clampRow = [&](double y) { return std::clamp(static_cast<int>(y / geometry_.cellSize), 0, geometry_.rows - 1); };
     ComputeCells(clampColumn(std::max(0.0, p.x - r)), clampRow(std::max(0.0, p.y - r)), clampColumn(p.x + r),
@@ -228,6 +232,8 @@ void CoverageGrid::Reindex() {
     notHeardIndex_.reset();
     if (!points_.empty()) index_ = std::make_unique<Index>(points_);
     if (!notHeard_.empty()) notHeardIndex_ = std::make_unique<Index>(notHeard_);
+    slopes_.assign(points_.size(), Slope{});
+    for (std::size_t i = 0; i < points_.size(); ++i) slopes_[i] = SlopeOf(i, std::nullopt);
 }
 
 namespace {
@@ -265,7 +271,7 @@ void CoverageGrid::ComputeCells(int column0, int row0, int column1, int row1) {
             const double cx = (geometry_.CentreX(left) + geometry_.CentreX(right)) / 2;
             const double cy = (geometry_.CentreY(top) + geometry_.CentreY(bottom)) / 2;
             const double h = std::hypot(geometry_.CentreX(right) - cx, geometry_.CentreY(bottom) - cy);
-            if (index_) BlockCandidates(index_->tree, cx, cy, h, radius_, kNeighbours + 1, candidates);
+            if (index_) BlockCandidates(index_->tree, cx, cy, h, Reach(), kNeighbours + 1, candidates);
             if (notHeardIndex_) BlockCandidates(notHeardIndex_->tree, cx, cy, h, radius_, 1, silent);
             for (int row = top; row <= bottom; ++row)
                 for (int column = left; column <= right; ++column)
@@ -282,7 +288,7 @@ float CoverageGrid::ComputeCell(int column, int row, const std::vector<std::uint
     if (heldNotHeard_[cell] > 0) return static_cast<float>(kNotHeard);
 
     const double qx = geometry_.CentreX(column), qy = geometry_.CentreY(row);
-    const double limit = radius_ * radius_;
+    const double limit = Reach() * Reach();
     double nearestSilent = INFINITY;
     for (const std::uint32_t i : silent) {
         const double dx = notHeard_[i].x - qx, dy = notHeard_[i].y - qy;
@@ -308,28 +314,31 @@ float CoverageGrid::ComputeCell(int column, int row, const std::vector<std::uint
         found[at] = i;
     }
     // The nearest measurement heard nothing: so is the cell.
-    if (nearestSilent <= limit && (n == 0 || nearestSilent < squared[0])) return static_cast<float>(kNotHeard);
-    if (n == 0) return kNoData;
+    const double drawn = radius_ * radius_;
+    if (nearestSilent <= drawn && (n == 0 || nearestSilent < squared[0])) return static_cast<float>(kNotHeard);
+    if (n == 0 || squared[0] > drawn) return kNoData;
 
-    return static_cast<float>(Weighted(found, squared, n));
+    return static_cast<float>(Weighted(found, squared, n, qx, qy, slopes_));
 }
 
 // Modified Shepard over the n nearest (by squared distance, nearest first,
 // n <= kNeighbours + 1): with a ninth neighbour the weights reach zero at
 // its distance, else at the radius.
-double CoverageGrid::Weighted(const std::uint32_t* found, const double* squared, std::size_t n) const {
+double CoverageGrid::Weighted(const std::uint32_t* found, const double* squared, std::size_t n, double qx, double qy,
+                              const std::vector<Slope>& slopes) const {
     constexpr std::size_t kQuery = kNeighbours + 1;
     const std::size_t used = n == kQuery ? kNeighbours : n;
-    const double reach = n == kQuery ? std::sqrt(squared[kNeighbours]) : radius_;
+    const double reach = n == kQuery ? std::sqrt(squared[kNeighbours]) : Reach();
     double weights = 0, sum = 0, lowest = points_[found[0]].value, highest = lowest;
     for (std::size_t i = 0; i < used; ++i) {
         const double d = std::sqrt(squared[i]);
-        const double v = points_[found[i]].value;
-        lowest = std::min(lowest, v);
-        highest = std::max(highest, v);
+        const ValuePoint& p = points_[found[i]];
+        lowest = std::min(lowest, p.value);
+        highest = std::max(highest, p.value);
         const double w = d >= reach ? 0.0 : ((reach - d) / (reach * d)) * ((reach - d) / (reach * d));
+        const Slope& g = slopes[found[i]];
         weights += w;
-        sum += w * v;
+        sum += w * (p.value + g.dx * (qx - p.x) + g.dy * (qy - p.y));
     }
     if (!(weights > 0) || !std::isfinite(weights)) {
         // Every neighbour on the edge (ties) or on the spot: plain inverse squares, or the mean on the spot.
@@ -349,7 +358,7 @@ std::optional<double> CoverageGrid::EstimateAt(double x, double y, std::optional
     constexpr std::size_t kQuery = kNeighbours + 2;  // one more, for the point left out
     std::uint32_t found[kQuery];
     double squared[kQuery];
-    BoundedKnn nearest(kQuery, radius_ * radius_, found, squared);
+    BoundedKnn nearest(kQuery, Reach() * Reach(), found, squared);
     const double query[2] = {x, y};
     index_->tree.findNeighbors(nearest, query, nanoflann::SearchParams());
     std::size_t n = 0;
@@ -359,8 +368,45 @@ std::optional<double> CoverageGrid::EstimateAt(double x, double y, std::optional
         squared[n] = squared[i];
         ++n;
     }
-    if (n == 0) return std::nullopt;
-    return Weighted(found, squared, n);
+    if (n == 0 || squared[0] > radius_ * radius_) return std::nullopt;
+    if (!skip) return Weighted(found, squared, n, x, y, slopes_);
+    // The neighbours' slopes without the point left out, so it teaches them nothing.
+    std::vector<Slope> slopes = slopes_;
+    for (std::size_t i = 0; i < n; ++i) slopes[found[i]] = SlopeOf(found[i], skip);
+    return Weighted(found, squared, n, x, y, slopes);
+}
+
+// The local gradient at a point: a weighted least-squares plane through its
+// eight nearest within R (weights 1 / d^2), pulled towards flat so that a
+// noisy neighbour cannot tilt it far.
+CoverageGrid::Slope CoverageGrid::SlopeOf(std::size_t point, std::optional<std::size_t> skip) const {
+    constexpr std::size_t kQuery = kNeighbours + 2;
+    std::uint32_t found[kQuery];
+    double squared[kQuery];
+    BoundedKnn nearest(kQuery, radius_ * radius_, found, squared);
+    const ValuePoint& p = points_[point];
+    const double query[2] = {p.x, p.y};
+    index_->tree.findNeighbors(nearest, query, nanoflann::SearchParams());
+    double sxx = 0, sxy = 0, syy = 0, sxv = 0, syv = 0;
+    std::size_t used = 0;
+    for (std::size_t i = 0; i < nearest.size() && used < kNeighbours; ++i) {
+        if (found[i] == point || (skip && found[i] == *skip) || squared[i] <= 0) continue;
+        const ValuePoint& q = points_[found[i]];
+        const double w = 1.0 / squared[i], dx = q.x - p.x, dy = q.y - p.y, dv = q.value - p.value;
+        sxx += w * dx * dx;
+        sxy += w * dx * dy;
+        syy += w * dy * dy;
+        sxv += w * dx * dv;
+        syv += w * dy * dv;
+        ++used;
+    }
+    if (used < 2) return {};
+    const double ridge = kSlopeDamping * (sxx + syy) / 2;
+    sxx += ridge;
+    syy += ridge;
+    const double det = sxx * syy - sxy * sxy;
+    if (!(det > 0)) return {};
+    return {(syy * sxv - sxy * syv) / det, (sxx * syv - sxy * sxv) / det};
 }
 
 std::size_t CoverageGrid::CellsWithData() const {

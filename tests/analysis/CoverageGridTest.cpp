@@ -78,8 +78,10 @@ TEST(CoverageGrid, KeepsItsPromisesOnHandMadePointSets) {
             for (int column = 0; column < geometry.columns; ++column) {
                 const float v = grid.At(column, row);
                 const double cx = geometry.CentreX(column), cy = geometry.CentreY(row);
-                // The points that may shape the cell: those in it and the heard ones within the radius;
-                // the nearest point within the radius decides whether it was heard at all.
+                // Drawn where a point lies within the radius; shaped by the points in the cell, else by the
+                // heard ones within the reach; the nearest point decides whether it was heard at all.
+                const double radius2 = c.radius * c.radius, reach2 = radius2 * CoverageGrid::kReachFactor *
+                                                                     CoverageGrid::kReachFactor;
                 double lo = INFINITY, hi = -INFINITY, held = 0, nearestHeard = INFINITY, nearestSilent = INFINITY;
                 int inCell = 0, silentInCell = 0;
                 for (const ValuePoint& p : c.points) {
@@ -87,14 +89,14 @@ TEST(CoverageGrid, KeepsItsPromisesOnHandMadePointSets) {
                     const double d = (p.x - cx) * (p.x - cx) + (p.y - cy) * (p.y - cy);
                     if (p.value == kNotHeard) {
                         silentInCell += here;
-                        if (d <= c.radius * c.radius) nearestSilent = std::min(nearestSilent, d);
+                        if (d <= radius2) nearestSilent = std::min(nearestSilent, d);
                         continue;
                     }
                     if (here) {
                         held += p.value;
                         ++inCell;
                     }
-                    if (here || d <= c.radius * c.radius) {
+                    if (d <= reach2) {
                         lo = std::min(lo, p.value);
                         hi = std::max(hi, p.value);
                         nearestHeard = std::min(nearestHeard, d);
@@ -104,7 +106,7 @@ TEST(CoverageGrid, KeepsItsPromisesOnHandMadePointSets) {
                     ASSERT_NEAR(v, held / inCell, 1e-4) << column << "," << row;
                 } else if (silentInCell > 0 || nearestSilent < nearestHeard) {
                     ASSERT_TRUE(CoverageGrid::IsNotHeard(v)) << column << "," << row << " " << v;
-                } else if (lo > hi) {
+                } else if (nearestHeard > radius2) {
                     ASSERT_TRUE(CoverageGrid::IsNoData(v)) << column << "," << row;
                 } else {
                     ASSERT_TRUE(CoverageGrid::IsLevel(v)) << column << "," << row;
