@@ -13,7 +13,9 @@ LiveCoverage::LiveCoverage(int planWidth, int planHeight, std::optional<double> 
 std::optional<double> LiveCoverage::ValueOf(const CSiteData::_tap& point) {
     const bool surveyPoint = point.kind == CSiteData::kGpsPoint || point.kind == CSiteData::kProjectedTap ||
                              point.kind == CSiteData::kPlanTap;
-    if (!surveyPoint || point.apCount <= 0) return std::nullopt;
+    if (!surveyPoint) return std::nullopt;
+    // A point that heard nothing is a measurement all the same.
+    if (point.apCount <= 0) return kNotHeard;
     return point.strongest;
 }
 

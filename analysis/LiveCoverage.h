@@ -6,8 +6,8 @@
 // point, a shorter list or a default radius that has drifted by more than
 // a quarter since the last build rebuilds the whole grid.
 //
-// A point's value is its strongest level; a point that heard no access
-// point, a deleted one and an access point marker have none.
+// A point's value is its strongest level, kNotHeard when it heard no
+// access point; a deleted one and an access point marker have none.
 //
 // Not thread-safe: one worker owns it and hands out copies of the grid.
 //

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/CoverageGrid.h"
+
 namespace quorl::analysis {
 
 Band BandOf(int channel) { return channel >= 1 && channel <= 14 ? Band::Ghz24 : Band::Ghz5; }
@@ -127,6 +129,13 @@ std::optional<double> PointValue(const SurveyPoint& point, const MetricOptions& 
     }
     }
     return std::nullopt;
+}
+
+bool IsMeasurement(const SurveyPoint& point) { return point.kind <= 2; }
+
+std::optional<double> MapValue(const SurveyPoint& point, const MetricOptions& options) {
+    if (!IsMeasurement(point)) return std::nullopt;
+    return PointValue(point, options).value_or(kNotHeard);
 }
 
 bool AnyMatch(const Survey& survey, const Filter& filter) {

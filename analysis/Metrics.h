@@ -1,8 +1,8 @@
 #pragma once
 // The values a survey point gives a coverage map, from the access points
 // stored with it (level = signal / 16). A point where no access point
-// counts has no sample for the level metrics: it is left out, never taken
-// as -100.
+// counts has no sample for the level metrics: it is never taken as -100,
+// and the map marks the cells nearest to it as not heard.
 //
 //   signal      strongest level of the matching access points
 //   secondary   second-strongest level of a different matching access point
@@ -54,6 +54,13 @@ MetricOptions DefaultOptions(Metric metric);
 
 // The point's value, or nothing when it has no sample.
 std::optional<double> PointValue(const SurveyPoint& point, const MetricOptions& options);
+
+// Survey points (kinds 0, 1 and 2) are measurements: one without a value
+// heard nothing of what the map is about. Access point markers are not.
+bool IsMeasurement(const SurveyPoint& point);
+// The point as the map takes it: its value, kNotHeard for a measurement
+// without one, nothing for a point that is no measurement.
+std::optional<double> MapValue(const SurveyPoint& point, const MetricOptions& options);
 
 // True when any access point of the survey matches the filter.
 bool AnyMatch(const Survey& survey, const Filter& filter);

@@ -64,7 +64,15 @@ bool LoadPlanSource(const std::string& path, PlanSource& out, std::string& error
     const std::size_t codeBytes = block.size() - CCompression::kBlockHeaderSize;
     const PlanDecoder::Progress p = decoder.Decode(block.data() + CCompression::kBlockHeaderSize, codeBytes,
                                                    out.bitmap.data(), out.bitmap.size());
-    if (p.produced < out.bitmap.size()) out.bitmap.resize(p.produced);
+    // Short of code: padded as the collector pads it, within the same proportion.
+    if (p.produced < out.bitmap.size()) {
+        if (!CCompression::PaddingInProportion(out.bitmap.size(), p.produced)) {
+            error = path + " cannot be used as a projection file: its plan image claims more bytes than its code can hold.";
+            return false;
+        }
+        const std::uint8_t pad = p.produced >= 2 ? out.bitmap[p.produced - 2] : 0;
+        std::fill(out.bitmap.begin() + static_cast<std::ptrdiff_t>(p.produced), out.bitmap.end(), pad);
+    }
     if (!BitmapSize(out.bitmap, out.width, out.height)) {
         error = path + " holds a plan image that is not a bitmap this program can read.";
         return false;

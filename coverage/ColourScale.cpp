@@ -54,6 +54,7 @@ ColourScale ColourScale::Counts(int top) { return ColourScale(Kind::Counts, 0, s
 
 QRgb ColourScale::ColourOf(double value) const {
     if (std::isnan(value)) return qRgba(0, 0, 0, 0);
+    if (std::isinf(value) && value < 0) return kNotHeardColour;
     switch (kind_) {
     case Kind::Viridis: return ViridisAt((value - min_) / (max_ - min_));
     case Kind::SignalClasses: return SignalClassOf(value);

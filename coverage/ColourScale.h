@@ -30,7 +30,12 @@ public:
     double Max() const { return max_; }
     bool Discrete() const { return kind_ != Kind::Viridis; }
 
-    // Opaque colour of a value (NaN: transparent black).
+    // Cells where the nearest survey point heard nothing: a grey that is
+    // neither end of any scale.
+    static constexpr QRgb kNotHeardColour = 0xFFA0A0A0;
+
+    // Opaque colour of a value (NaN: transparent black; -infinity, the
+    // analysis' not heard: kNotHeardColour).
     QRgb ColourOf(double value) const;
 
     // One legend row of a discrete scale, or one tick of a continuous one.

@@ -27,7 +27,7 @@ QImage GridImage(const float* values, int columns, int rows, const ColourScale& 
         for (int column = 0; column < columns; ++column) {
             const float v = in[column];
             if (std::isnan(v)) continue;
-            if (exact) {
+            if (exact || std::isinf(v)) {
                 line[column] = premultiplied(scale.ColourOf(v));
             } else {
                 const double t = std::clamp((v - lo) / (hi - lo), 0.0, 1.0);
@@ -47,9 +47,9 @@ QRectF GridPlanRect(const analysis::GridGeometry& geometry) {
     return QRectF(0, 0, double(geometry.columns) * geometry.cellSize, double(geometry.rows) * geometry.cellSize);
 }
 
-void DrawCoverage(QPainter& painter, const QImage& layer, const analysis::GridGeometry& geometry) {
+void DrawCoverage(QPainter& painter, const QImage& layer, const analysis::GridGeometry& geometry, bool smooth) {
     painter.save();
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
     painter.drawImage(GridPlanRect(geometry), layer);
     painter.restore();
 }

@@ -28,7 +28,8 @@ QImage GridImage(const float* values, int columns, int rows, const ColourScale& 
 QRectF GridPlanRect(const analysis::GridGeometry& geometry);
 
 // Draws `layer` over GridPlanRect in the painter's current coordinates
-// (plan pixels), smoothed between cell centres.
-void DrawCoverage(QPainter& painter, const QImage& layer, const analysis::GridGeometry& geometry);
+// (plan pixels), smoothed between cell centres unless `smooth` is false:
+// a discrete scale must not show colours between its classes.
+void DrawCoverage(QPainter& painter, const QImage& layer, const analysis::GridGeometry& geometry, bool smooth = true);
 
 }  // namespace quorl::coverage

@@ -10,6 +10,8 @@ namespace quorl::coverage {
 
 namespace {
 
+QString NotHeardLabel() { return QStringLiteral("not heard"); }
+
 struct Layout {
     int padding, lineHeight, barWidth, barHeight, swatch, width, height;
 };
@@ -36,6 +38,10 @@ Layout Measure(const ColourScale& scale, const LegendText& text, const QFont& fo
         l.barHeight = fm.height();
         width = std::max(width, l.barWidth);
         height += l.padding + l.barHeight + 4 + fm.height();
+    }
+    if (text.notHeard) {
+        width = std::max(width, l.swatch + l.padding + fm.horizontalAdvance(NotHeardLabel()));
+        height += l.padding + l.swatch;
     }
     l.width = width + 2 * l.padding;
     l.height = height + 2 * l.padding;
@@ -112,6 +118,15 @@ void DrawLegend(QPainter& painter, QPoint at, const ColourScale& scale, const Le
             painter.drawText(labels[i].left(), y + 4 + fm.ascent(), entries[i].label);
             taken = labels[i].left() + labels[i].width();
         }
+        y += 4 + fm.height();
+    }
+    if (text.notHeard) {
+        y += l.padding - (scale.Discrete() ? 2 : 0);
+        painter.setPen(QColor(80, 80, 80));
+        painter.setBrush(QColor(ColourScale::kNotHeardColour));
+        painter.drawRect(x, y, l.swatch - 1, l.swatch - 1);
+        painter.setPen(Qt::black);
+        painter.drawText(x + l.swatch + l.padding, y + fm.ascent(), NotHeardLabel());
     }
     painter.restore();
 }

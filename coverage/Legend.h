@@ -23,6 +23,8 @@ namespace quorl::coverage {
 struct LegendText {
     QString title;
     QStringList lines;
+    // Adds a "not heard" swatch (ColourScale::kNotHeardColour) after the scale.
+    bool notHeard = false;
 };
 
 QSize LegendSize(const ColourScale& scale, const LegendText& text, const QFont& font);

@@ -38,8 +38,18 @@ PosixSerialDriver::~PosixSerialDriver() {
 
 std::vector<std::string> PosixSerialDriver::ListDevices() const {
     if (!path_.empty()) return {path_};
-    if (std::error_code ec; !unitLink_.empty() && fs::exists(unitLink_, ec)) return {unitLink_};
-    return ListUsbSerialPorts(roots_);
+    std::vector<std::string> ports = ListUsbSerialPorts(roots_);
+    std::error_code ec;
+    if (unitLink_.empty() || !fs::exists(unitLink_, ec)) return ports;
+    // The link first; the adapters after it stand by for a link that cannot
+    // be opened. The one the link names is listed once.
+    const fs::path unit = fs::canonical(unitLink_, ec);
+    std::vector<std::string> devices = {unitLink_};
+    for (std::string& port : ports) {
+        std::error_code portError;
+        if (ec || fs::canonical(port, portError) != unit || portError) devices.push_back(std::move(port));
+    }
+    return devices;
 }
 
 std::string PosixSerialDriver::OpenedPath() const {
@@ -68,12 +78,22 @@ DriverStatus PosixSerialDriver::Open(std::uint32_t index) {
     if (index >= devices_.size()) return kDriverFailed;
     std::lock_guard lock(mutex_);
     if (fd_.load() >= 0) return kDriverFailed;  // one open device per driver
-    const int fd = ::open(devices_[index].c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return kDriverFailed;
+    if (OpenPath(devices_[index])) return kDriverOk;
+    // A unit link that is there but cannot be opened (a stale node, no
+    // permission) does not hide the adapters listed after it.
+    if (index != 0 || devices_[0] != unitLink_ || !path_.empty()) return kDriverFailed;
+    for (std::size_t i = 1; i < devices_.size(); ++i)
+        if (OpenPath(devices_[i])) return kDriverOk;
+    return kDriverFailed;
+}
+
+bool PosixSerialDriver::OpenPath(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
     termios tio{};
     if (!GetAttributes(fd, tio)) {
         ::close(fd);
-        return kDriverFailed;
+        return false;
     }
     // Raw bytes both ways: no line editing, echo, translation or signals.
     cfmakeraw(&tio);
@@ -82,7 +102,7 @@ DriverStatus PosixSerialDriver::Open(std::uint32_t index) {
     tio.c_cc[VTIME] = 0;
     if (!SetAttributes(fd, tio)) {
         ::close(fd);
-        return kDriverFailed;
+        return false;
     }
     // Ask the bridge to hand over short frames at once instead of holding
     // them for its latency timer; a port without the setting keeps its own.
@@ -92,8 +112,8 @@ DriverStatus PosixSerialDriver::Open(std::uint32_t index) {
         ::ioctl(fd, TIOCSSERIAL, &info);
     }
     fd_.store(fd);
-    openedPath_ = devices_[index];
-    return kDriverOk;
+    openedPath_ = path;
+    return true;
 }
 
 DriverStatus PosixSerialDriver::ModifyLines(unsigned long request) {

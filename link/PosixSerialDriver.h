@@ -3,7 +3,9 @@
 // serial adapters (UsbSerialPorts.h): the bridge chip's ports first, each
 // group sorted by name so that index 0 is the same adapter from run to run.
 // Where the package's udev rule has made its stable link to the unit's
-// bridge (/dev/quorl-unit), that link is the only device. A caller may name
+// bridge (/dev/quorl-unit), that link is device 0 and the adapters follow;
+// when the link cannot be opened, opening device 0 goes on to them in
+// their order. A caller may name
 // one port instead (for example the pseudo-terminal of the simulated unit);
 // it is then the only device.
 
@@ -54,6 +56,8 @@ public:
 private:
     DriverStatus ModifyLines(unsigned long request);
     void Wake();
+    // Opens and configures one port; the caller holds mutex_.
+    bool OpenPath(const std::string& path);
 
     std::string path_;
     SystemRoots roots_;

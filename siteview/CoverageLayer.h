@@ -21,6 +21,9 @@ struct CoverageRequest {
     int planWidth = 0;
     int planHeight = 0;
     std::uint64_t generation = 0;
+    // The generation that first asked for this collection and plan: a
+    // layer computed for an older context is dropped.
+    std::uint64_t context = 0;
 };
 
 struct CoverageLayer {

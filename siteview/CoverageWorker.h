@@ -1,20 +1,18 @@
 #pragma once
 // CoverageWorker: computes coverage layers on a thread of its own, so that
-// the pen never waits for an interpolation. Requests replace each other:
-// one being computed runs to its end, and of those that came meanwhile
-// only the newest is computed next. Each finished layer comes back on the
-// worker object's thread through LayerReady.
+// the pen never waits for an interpolation. The hand-off (newest request
+// wins, layers of a collection or plan left behind are dropped, shutdown
+// waits for the request in hand) is analysis::LatestRequestWorker, which
+// knows no Qt and runs under ThreadSanitizer in the tests. Each finished
+// layer comes back on the worker object's thread through LayerReady.
 //
 // The thread starts with the first request and stops (after the request
 // in hand) when the worker is destroyed.
 
 #include <QObject>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
-#include <optional>
-#include <thread>
 
+#include "analysis/LatestRequestWorker.h"
 #include "siteview/CoverageLayer.h"
 #include "siteview/CoverageSource.h"
 
@@ -32,14 +30,8 @@ signals:
     void LayerReady(const quorl::CoverageLayer& layer);
 
 private:
-    void Run();
-
     std::unique_ptr<ICoverageSource> source_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::optional<CoverageRequest> pending_;
-    bool stop_ = false;
-    std::thread thread_;
+    analysis::LatestRequestWorker<CoverageRequest, CoverageLayer> handoff_;
 };
 
 }  // namespace quorl

@@ -27,6 +27,7 @@ CoverageLayer SignalCoverage::Compute(const CoverageRequest& request) {
     layer.legend.title = QStringLiteral("signal (dBm)");
     layer.legend.lines = {QStringLiteral("all networks"), QString::fromStdString(collection_),
                           QStringLiteral("%1 points").arg(grid.Points().size())};
+    layer.legend.notHeard = grid.CellsNotHeard() > 0;
     return layer;
 }
 

@@ -471,6 +471,7 @@ void CSiteView::RefreshCoverage(bool force) {
     request.planWidth = planImage_.width();
     request.planHeight = planImage_.height();
     request.generation = coverageGeneration_;
+    request.context = coverageContext_;
     coverageWorker_->Request(std::move(request));
 }
 

@@ -253,6 +253,12 @@ DecompressResult CCompression::Decompress() {
     }
     result.decoded = produced;
 
+    // The bound above is what the code could hold at best; what it did
+    // produce decides how much padding is honoured.
+    if (produced < target && !result.sourceFailed && !PaddingInProportion(target, produced)) {
+        target = produced;
+        result.capped = true;
+    }
     // Short of code bits: pad with the second-to-last byte produced (0 when
     // fewer than two were), in the same whole chunks.
     if (produced < target && !result.sourceFailed) {

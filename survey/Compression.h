@@ -42,7 +42,7 @@ struct DecompressResult {
     std::uint64_t decoded = 0;    // bytes decoded from code bits
     std::uint64_t written = 0;    // bytes in the output, padding included
     bool padded = false;          // the code bits ran out before N
-    bool capped = false;          // N exceeded what the code bits can encode
+    bool capped = false;          // N exceeded what the code bits can (or did) encode
 };
 
 class CCompression {
@@ -65,7 +65,9 @@ public:
     // padded to N with copies of the second-to-last byte produced (0 when
     // fewer than two were produced). An N that would need padding out of
     // proportion (PaddingInProportion) is not honoured: the output stops at
-    // what the code bits can encode and the result says `capped`.
+    // what the code bits can encode and the result says `capped`. The
+    // proportion is checked twice: against MaxSymbols before decoding, and
+    // against the bytes the code really produced before any padding.
     DecompressResult Decompress();
 
     // The largest image a block short of code bits is padded up to.

@@ -53,25 +53,45 @@ bool BuildMap(const LoadedSurvey& loaded, const MetricOptions& options, std::opt
     }
     std::vector<ValuePoint> points;
     points.reserve(survey.points.size());
-    for (const SurveyPoint& p : survey.points)
-        if (auto v = PointValue(p, options)) points.push_back(ValuePoint{p.x, p.y, *v});
-    if (points.empty()) {
+    std::size_t heard = 0;
+    for (const SurveyPoint& p : survey.points) {
+        if (auto v = MapValue(p, options)) {
+            points.push_back(ValuePoint{p.x, p.y, *v});
+            heard += std::isfinite(*v) ? 1 : 0;
+        }
+    }
+    if (heard == 0) {
         error = std::string("no survey point of ") + survey.name + " has a " + MetricName(options.metric) +
                 " value for " + options.filter.Describe() + ".";
         return false;
     }
     const GridGeometry geometry = GridGeometry::ForPlan(loaded.planImage.width(), loaded.planImage.height());
     out.options = options;
-    out.samples = points.size();
+    out.samples = heard;
+    out.notHeard = points.size() - heard;
     out.radiusGiven = radius.has_value();
     out.grid = CoverageGrid(geometry, radius ? *radius : DefaultRadius(points, geometry));
     out.grid.Build(std::move(points));
+    out.error = LeaveOneOut(out.grid);
     return true;
+}
+
+std::string MapErrorLine(const CoverageMap& map) {
+    return MapErrorText(map.error, IsCount(map.options.metric) ? "access points" : "dB");
 }
 
 coverage::ColourScale ScaleFor(Metric metric, double min, double max, bool classes) {
     if (IsCount(metric)) return coverage::ColourScale::Counts();
     return classes ? coverage::ColourScale::SignalClasses() : coverage::ColourScale::Viridis(min, max);
+}
+
+std::string MapShares(const CoverageGrid& grid) {
+    const double cells = std::max<double>(1, static_cast<double>(grid.Geometry().CellCount()));
+    char text[96];
+    std::snprintf(text, sizeof text, "value on %.1f %% of the plan, not heard on %.1f %%",
+                  100.0 * static_cast<double>(grid.CellsWithData()) / cells,
+                  100.0 * static_cast<double>(grid.CellsNotHeard()) / cells);
+    return text;
 }
 
 QString MetricTitle(const MetricOptions& options) {
@@ -102,6 +122,9 @@ QImage RenderMap(const LoadedSurvey& loaded, const CoverageMap& map, const cover
                << QStringLiteral("%1 points with a value").arg(map.samples)
                << QStringLiteral("radius %1 px%2").arg(std::lround(map.grid.Radius())).arg(map.radiusGiven ? "" : " (from the spacing)")
                << QStringLiteral("scale %1").arg(scale.Name());
+    if (map.notHeard > 0) text.lines << QStringLiteral("%1 points heard nothing of it").arg(map.notHeard);
+    text.lines << QString::fromStdString(MapErrorLine(map));
+    text.notHeard = map.grid.CellsNotHeard() > 0;
     const QSize legend = coverage::LegendSize(scale, text, font);
     const int margin = 8;
     QImage image(planW + legend.width() + 2 * margin, std::max(planH, legend.height() + 2 * margin),
@@ -114,7 +137,7 @@ QImage RenderMap(const LoadedSurvey& loaded, const CoverageMap& map, const cover
     painter.save();
     painter.scale(s, s);
     painter.setClipRect(QRectF(0, 0, plan.width(), plan.height()));
-    coverage::DrawCoverage(painter, coverage::GridImage(map.grid, scale, 170), map.grid.Geometry());
+    coverage::DrawCoverage(painter, coverage::GridImage(map.grid, scale, 170), map.grid.Geometry(), !scale.Discrete());
     painter.restore();
 
     // Survey points: white dots where the metric has a value, grey rings where not.
@@ -165,7 +188,10 @@ std::string GridCsv(const CoverageGrid& grid, bool counts) {
             end = std::to_chars(end, buffer + sizeof buffer, g.CentreY(row)).ptr;
             *end++ = ',';
             const float v = grid.At(column, row);
-            if (!std::isnan(v)) {
+            if (CoverageGrid::IsNotHeard(v)) {
+                static constexpr char kText[] = "not heard";
+                end = std::copy(kText, kText + sizeof kText - 1, end);
+            } else if (!std::isnan(v)) {
                 const double shown = counts ? std::round(v) : std::round(v * 10.0) / 10.0;
                 end = std::to_chars(end, buffer + sizeof buffer, shown).ptr;
             }

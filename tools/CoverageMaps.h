@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/CoverageGrid.h"
+#include "analysis/CrossValidation.h"
 #include "analysis/Metrics.h"
 #include "analysis/PlanSource.h"
 #include "analysis/SurveyPoints.h"
@@ -33,12 +34,15 @@ bool LoadSurveyOnPlan(const std::string& surveyPath, const std::string& projecti
 struct CoverageMap {
     analysis::MetricOptions options;
     analysis::CoverageGrid grid{analysis::GridGeometry{}, 1.0};
-    std::size_t samples = 0;  // survey points with a value
+    std::size_t samples = 0;   // survey points with a value
+    std::size_t notHeard = 0;  // survey points that heard nothing of it
     bool radiusGiven = false;
+    analysis::MapError error;  // leave-one-out over its heard points
 };
 
 // Interpolates the metric. False with `error` set when the filter matches
-// no access point of the survey or no point has a value.
+// no access point of the survey or no point has a value. The default
+// radius comes from every survey point with a position, heard or not.
 bool BuildMap(const LoadedSurvey& loaded, const analysis::MetricOptions& options, std::optional<double> radius,
               CoverageMap& out, std::string& error);
 
@@ -51,6 +55,13 @@ coverage::ColourScale ScaleFor(analysis::Metric metric, double min, double max, 
 QImage RenderMap(const LoadedSurvey& loaded, const CoverageMap& map, const coverage::ColourScale& scale,
                  int maxWidth = 0);
 
+// "map error about ±3.1 dB from 84 points" (counts: "access points").
+std::string MapErrorLine(const CoverageMap& map);
+
+// "map 62.5 % of the plan, not heard 3.1 %": the cells with a value and
+// those not heard, as shares of all cells.
+std::string MapShares(const analysis::CoverageGrid& grid);
+
 // "signal (dBm)", "ap-count at or above -67 dBm", ...
 QString MetricTitle(const analysis::MetricOptions& options);
 
@@ -62,7 +73,7 @@ bool SaveText(const std::string& text, const std::string& path, const std::vecto
               std::string& error);
 
 // The grid as CSV: "x,y,value", one row per cell (cell centre in plan
-// pixels, value empty for no data).
+// pixels, value empty for no data, "not heard" where nothing was).
 std::string GridCsv(const analysis::CoverageGrid& grid, bool counts);
 
 }  // namespace quorl::tools

@@ -104,7 +104,8 @@ int Run(const std::vector<std::string>& args) {
     if (surveyPath.empty() || projectionPath.empty() || out.empty())
         return Usage("a survey, --projection and -o are needed");
     if (!(min < max)) return Usage("--min must be below --max");
-    if (threshold) options.threshold = *threshold;
+    // Each count has its own documented threshold; the signal default (0) is no level to count at.
+    options.threshold = threshold.value_or(DefaultThreshold(options.metric));
 
     // Refused before any work, so that a wrong -o costs nothing and writes nothing.
     const std::vector<std::string> inputs{surveyPath, projectionPath};
@@ -125,10 +126,12 @@ int Run(const std::vector<std::string>& args) {
     if (!values.empty() && !SaveText(GridCsv(map.grid, IsCount(options.metric)), values, inputs, error)) return Fail(error);
 
     const Survey& s = loaded.survey;
-    std::printf("%s: %s of %zu points (%u deleted, %u without a position, %u off the plan), radius %.0f px, "
-                "%zu of %zu cells with data\n",
-                out.c_str(), MetricName(options.metric), map.samples, s.deleted, s.withoutPosition, s.offPlan,
-                map.grid.Radius(), map.grid.CellsWithData(), map.grid.Geometry().CellCount());
+    std::printf("%s: %s of %zu points (%zu heard nothing, %u deleted, %u without a position, %u off the plan), "
+                "radius %.0f px, %zu of %zu cells with data, %zu not heard\n",
+                out.c_str(), MetricName(options.metric), map.samples, map.notHeard, s.deleted, s.withoutPosition,
+                s.offPlan, map.grid.Radius(), map.grid.CellsWithData(), map.grid.Geometry().CellCount(),
+                map.grid.CellsNotHeard());
+    std::printf("%s\n", MapErrorLine(map).c_str());
     return 0;
 }
 

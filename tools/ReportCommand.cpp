@@ -252,7 +252,7 @@ int Run(const std::vector<std::string>& args) {
                 "</figcaption></figure>\n";
     };
     if (!save(RenderMap(loaded, signal, levels, kPageImageWidth), "signal.png")) return Fail(error);
-    figure("signal.png", "Strongest signal, all networks");
+    figure("signal.png", "Strongest signal, all networks (" + MapShares(signal.grid) + "; " + MapErrorLine(signal) + ")");
     int n = 0;
     for (const auto& [ssid, strongest] : summary.ssids) {
         if (n == kMaxSsidMaps) {
@@ -266,7 +266,8 @@ int Run(const std::vector<std::string>& args) {
         if (!BuildMap(loaded, options, std::nullopt, map, error)) return Fail(error);
         const std::string file = "signal-ssid-" + std::to_string(++n) + ".png";
         if (!save(RenderMap(loaded, map, levels, kPageImageWidth), file)) return Fail(error);
-        figure(file, "Strongest signal of " + Utf8(ssid) + " (heard at up to " + std::to_string(strongest) + " dBm)");
+        figure(file, "Strongest signal of " + Utf8(ssid) + " (heard at up to " + std::to_string(strongest) + " dBm; " +
+                         MapShares(map.grid) + "; " + MapErrorLine(map) + ")");
     }
     struct Extra {
         Metric metric;
@@ -283,7 +284,7 @@ int Run(const std::vector<std::string>& args) {
         }
         if (!save(RenderMap(loaded, map, ScaleFor(extra.metric, -90, -30, false), kPageImageWidth), extra.file))
             return Fail(error);
-        figure(extra.file, extra.caption);
+        figure(extra.file, std::string(extra.caption) + " (" + MapShares(map.grid) + "; " + MapErrorLine(map) + ")");
     }
     if (!save(AccessPointMap(loaded, summary), "access-points.png")) return Fail(error);
     if (!save(ChannelChart(summary, survey.name), "channels.png")) return Fail(error);
@@ -314,7 +315,10 @@ int Run(const std::vector<std::string>& args) {
     row("Channels swept (where access points were heard)", channels.empty() ? "none" : channels);
     row("Access points heard", std::to_string(summary.accessPoints.size()));
     h += "</table>\n<h2>Coverage</h2>\n<p>Maps are interpolated between the survey points (white dots) and left "
-         "blank farther than the radius in each legend from every point.</p>\n";
+         "blank farther than the radius in each legend from every point. Grey cells are not heard: the survey "
+         "point nearest to them (grey ring) heard nothing of the map's network. Each map's error is measured on its own "
+         "points: every point is left out in turn and estimated from the others; the typical (root mean square) "
+         "difference is given as \"map error about \u00B1N dB from M points\".</p>\n";
     h += maps;
     h += "<h2>Access points</h2>\n<table>\n<tr><th>#</th><th>MAC address</th><th>SSID</th><th>Channel</th>"
          "<th>Band</th><th>Strongest (dBm)</th><th>Where (x, y)</th><th>Points heard</th>"

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QPainter>
 #include <cmath>
 
 #include "coverage/ColourScale.h"
@@ -66,4 +67,28 @@ TEST(CoverageImage, OnePixelPerCellTransparentWithoutData) {
     }
     const auto g = quorl::analysis::GridGeometry::WithCellSize(801, 600, 4);
     EXPECT_EQ(quorl::coverage::GridPlanRect(g), QRectF(0, 0, 804, 600));
+}
+
+TEST(CoverageImage, DiscreteMapsShowOnlyTheLegendsColoursAndNotHeardIsGrey) {
+    // Two count classes side by side, stretched ten times as a map is drawn.
+    const float counts[] = {1, 3, -INFINITY, 3};
+    const auto g = quorl::analysis::GridGeometry::WithCellSize(40, 20, 10);
+    const ColourScale scale = ColourScale::Counts(4);
+    const QImage layer = quorl::coverage::GridImage(counts, 4, 1, scale, 255);
+    EXPECT_EQ(layer.pixel(2, 0), ColourScale::kNotHeardColour);
+    QImage map(40, 10, QImage::Format_ARGB32_Premultiplied);
+    map.fill(Qt::transparent);
+    QPainter painter(&map);
+    quorl::coverage::DrawCoverage(painter, layer, g, !scale.Discrete());
+    painter.end();
+    for (int x = 0; x < map.width(); ++x) {
+        const QRgb pixel = map.pixel(x, 5);
+        EXPECT_TRUE(pixel == scale.ColourOf(1) || pixel == scale.ColourOf(3) || pixel == ColourScale::kNotHeardColour)
+            << x << ": " << std::hex << pixel;
+    }
+    // Not heard is none of the scales' colours, and no level's.
+    for (const ColourScale& s : {ColourScale::Viridis(), ColourScale::SignalClasses(), ColourScale::Counts()}) {
+        EXPECT_EQ(s.ColourOf(-INFINITY), ColourScale::kNotHeardColour);
+        for (const auto& e : s.Entries()) EXPECT_NE(e.colour, ColourScale::kNotHeardColour) << e.label.toStdString();
+    }
 }

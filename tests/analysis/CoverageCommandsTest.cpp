@@ -8,6 +8,7 @@
 #include <QXmlStreamReader>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -138,4 +139,78 @@ TEST(HeatmapCommand, WritesTheMapAndTheGridOrSaysWhyNot) {
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.name << ": " << r.err;
         EXPECT_FALSE(std::filesystem::exists(png)) << c.name;
     }
+}
+
+namespace {
+
+// The CSV of a map, cell centre to value text.
+std::map<std::pair<double, double>, std::string> Cells(const std::string& path) {
+    std::map<std::pair<double, double>, std::string> cells;
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    while (std::getline(in, line)) {
+        const auto a = line.find(','), b = line.find(',', a + 1);
+        cells[{std::stod(line.substr(0, a)), std::stod(line.substr(a + 1, b - a - 1))}] = line.substr(b + 1);
+    }
+    return cells;
+}
+
+}  // namespace
+
+TEST(HeatmapCommand, MapsShowWhatWasMeasured) {
+    // A corridor of 40 plan taps 20 px apart on y = 301 of the 800 x 600 demo plan. Every point hears
+    // Hall (A at -50, B at -60, C at -70 and D at -90, all on channel 6); only the two ends hear Ends.
+    quorl::test::TempDir dir;
+    CollectionBuilder corridor;
+    for (int i = 0; i < 40; ++i) {
+        std::vector<quorl::test::Ap> aps = {{1, 6, -50, "Hall"}, {2, 6, -60, "Hall"}, {3, 6, -70, "Hall"},
+                                            {4, 6, -90, "Hall"}};
+        if (i == 0 || i == 39) aps.push_back({9, 11, -40, "Ends"});
+        corridor.Plan(11 + 20 * i, 301, aps);
+    }
+    quorl::test::WriteBytes(dir / "corridor.ssd", corridor.Get());
+    const std::string base = "heatmap " + (dir / "corridor.ssd") + " --projection " + kDemo + "/demo.lpf -o " +
+                             (dir / "map.png") + " --values " + (dir / "map.csv");
+    struct Case {
+        const char* name;
+        std::string args;
+        std::string atPoint;  // the cell holding the tenth point
+    };
+    const Case cases[] = {
+        {"ap-count counts at -67 dBm by default", " --metric ap-count", "2"},
+        {"co-channel counts at -85 dBm by default", " --metric co-channel", "2"},
+        {"a threshold given is used", " --metric ap-count --threshold -95", "4"},
+        {"a network not heard there", " --ssid Ends", "not heard"},
+    };
+    for (const Case& c : cases) {
+        const Result r = Quorl(base + c.args, dir);
+        ASSERT_EQ(r.status, 0) << c.name << ": " << r.err;
+        const auto cells = Cells(dir / "map.csv");
+        EXPECT_EQ(cells.at({191, 301}), c.atPoint) << c.name;
+        // The radius comes from the spacing of all 40 points (80 px), not of the two that heard Ends:
+        // 150 px off the corridor is beyond it.
+        EXPECT_EQ(cells.at({401, 151}), "") << c.name;
+    }
+    // Only cells nearer an end than any other point have a level; the corridor between is not heard.
+    int levels = 0, silent = 0;
+    for (const auto& [at, value] : Cells(dir / "map.csv")) {
+        if (value.empty()) continue;
+        // All points share a row: nearness goes by x alone (a tie goes to the point that heard).
+        double toEnd = INFINITY, toOther = INFINITY;
+        for (int i = 0; i < 40; ++i) {
+            const double d = std::abs(at.first - (11 + 20 * i));
+            (i == 0 || i == 39 ? toEnd : toOther) = std::min(i == 0 || i == 39 ? toEnd : toOther, d);
+        }
+        if (value == "not heard") {
+            ++silent;
+            EXPECT_LT(toOther, toEnd) << at.first << "," << at.second;
+        } else {
+            ++levels;
+            EXPECT_EQ(std::stod(value), -40) << at.first << "," << at.second;
+            EXPECT_LE(toEnd, toOther) << at.first << "," << at.second;
+        }
+    }
+    EXPECT_GT(levels, 0);
+    EXPECT_GT(silent, 10 * levels);
 }

@@ -20,11 +20,22 @@ struct Case {
     double radius;
 };
 
-std::vector<ValuePoint> RandomPoints(int n, unsigned seed) {
+// Every `silentEvery`-th point heard nothing.
+std::vector<ValuePoint> RandomPoints(int n, unsigned seed, int silentEvery = 0) {
     std::mt19937 random(seed);
     std::uniform_real_distribution<double> x(0, 400), y(0, 300), v(-95, -30);
     std::vector<ValuePoint> points;
-    for (int i = 0; i < n; ++i) points.push_back({x(random), y(random), std::round(v(random))});
+    for (int i = 0; i < n; ++i) {
+        points.push_back({x(random), y(random), std::round(v(random))});
+        if (silentEvery > 0 && i % silentEvery == 0) points.back().value = kNotHeard;
+    }
+    return points;
+}
+
+// 20 points 20 px apart along y = 150; only the two ends heard the network.
+std::vector<ValuePoint> Corridor() {
+    std::vector<ValuePoint> points;
+    for (int i = 0; i < 20; ++i) points.push_back({10.0 + 20 * i, 150, i == 0 || i == 19 ? -40.0 : kNotHeard});
     return points;
 }
 
@@ -36,10 +47,11 @@ std::vector<Case> Cases() {
         {"two in one cell", {{101, 101, -50}, {100.5, 100.5, -70}, {200, 200, -60}}, 80},
         {"equidistant ring", {{200, 100, -50}, {300, 150, -60}, {200, 200, -70}, {100, 150, -80}}, 120},
         {"random 300", RandomPoints(300, 7), 30},
+        {"corridor heard at its ends", Corridor(), 80},
+        {"random 300, a third heard nothing", RandomPoints(300, 9, 3), 30},
+        {"heard and not heard in one cell", {{101, 101, kNotHeard}, {100.5, 100.5, -70}, {150, 100, kNotHeard}}, 80},
     };
 }
-
-double Distance(const ValuePoint& p, double x, double y) { return std::hypot(p.x - x, p.y - y); }
 
 // Cell by cell: no data in the same cells, the same value in the others.
 void ExpectSameValues(const CoverageGrid& expected, const CoverageGrid& actual) {
@@ -47,7 +59,8 @@ void ExpectSameValues(const CoverageGrid& expected, const CoverageGrid& actual) 
     for (std::size_t i = 0; i < expected.Values().size(); ++i) {
         const float a = expected.Values()[i], b = actual.Values()[i];
         ASSERT_EQ(std::isnan(a), std::isnan(b)) << i;
-        if (!std::isnan(a)) {
+        ASSERT_EQ(CoverageGrid::IsNotHeard(a), CoverageGrid::IsNotHeard(b)) << i;
+        if (CoverageGrid::IsLevel(a)) {
             ASSERT_FLOAT_EQ(a, b) << i;
         }
     }
@@ -65,26 +78,38 @@ TEST(CoverageGrid, KeepsItsPromisesOnHandMadePointSets) {
             for (int column = 0; column < geometry.columns; ++column) {
                 const float v = grid.At(column, row);
                 const double cx = geometry.CentreX(column), cy = geometry.CentreY(row);
-                // The points that may shape the cell: those in it and those within the radius.
-                double lo = INFINITY, hi = -INFINITY, held = 0;
-                int inCell = 0;
+                // Drawn where a point lies within the radius; shaped by the points in the cell, else by the
+                // heard ones within the reach; the nearest point decides whether it was heard at all.
+                const double radius2 = c.radius * c.radius, reach2 = radius2 * CoverageGrid::kReachFactor *
+                                                                     CoverageGrid::kReachFactor;
+                double lo = INFINITY, hi = -INFINITY, held = 0, nearestHeard = INFINITY, nearestSilent = INFINITY;
+                int inCell = 0, silentInCell = 0;
                 for (const ValuePoint& p : c.points) {
                     const bool here = geometry.ColumnOf(p.x) == column && geometry.RowOf(p.y) == row;
+                    const double d = (p.x - cx) * (p.x - cx) + (p.y - cy) * (p.y - cy);
+                    if (p.value == kNotHeard) {
+                        silentInCell += here;
+                        if (d <= radius2) nearestSilent = std::min(nearestSilent, d);
+                        continue;
+                    }
                     if (here) {
                         held += p.value;
                         ++inCell;
                     }
-                    if (here || Distance(p, cx, cy) <= c.radius) {
+                    if (d <= reach2) {
                         lo = std::min(lo, p.value);
                         hi = std::max(hi, p.value);
+                        nearestHeard = std::min(nearestHeard, d);
                     }
                 }
                 if (inCell > 0) {
                     ASSERT_NEAR(v, held / inCell, 1e-4) << column << "," << row;
-                } else if (lo > hi) {
+                } else if (silentInCell > 0 || nearestSilent < nearestHeard) {
+                    ASSERT_TRUE(CoverageGrid::IsNotHeard(v)) << column << "," << row << " " << v;
+                } else if (nearestHeard > radius2) {
                     ASSERT_TRUE(CoverageGrid::IsNoData(v)) << column << "," << row;
                 } else {
-                    ASSERT_FALSE(CoverageGrid::IsNoData(v)) << column << "," << row;
+                    ASSERT_TRUE(CoverageGrid::IsLevel(v)) << column << "," << row;
                     ASSERT_GE(v, lo - 1e-4) << column << "," << row;
                     ASSERT_LE(v, hi + 1e-4) << column << "," << row;
                 }
@@ -93,9 +118,43 @@ TEST(CoverageGrid, KeepsItsPromisesOnHandMadePointSets) {
     }
 }
 
+TEST(CoverageGrid, CopiesAndMovesKeepWorkingOnTheirOwnPoints) {
+    const GridGeometry geometry = GridGeometry::WithCellSize(400, 300, 4);
+    const auto points = RandomPoints(80, 3, 4);
+    const ValuePoint extra{200, 150, -35}, other{50, 50, kNotHeard};
+    CoverageGrid reference(geometry, 40);
+    reference.Build(points);
+    reference.Add(extra);
+
+    CoverageGrid original(geometry, 40);
+    original.Build(points);
+    CoverageGrid copy(original);
+    copy.Add(extra);
+    ExpectSameValues(reference, copy);
+    // The copy's point went into the copy alone.
+    EXPECT_EQ(original.Points().size() + 1, copy.Points().size());
+
+    // A moved grid (constructed and assigned) reads its own points, not the
+    // emptied source's; the source can be built again.
+    CoverageGrid moved(std::move(original));
+    moved.Add(extra);
+    ExpectSameValues(reference, moved);
+    CoverageGrid assigned(geometry, 40);
+    assigned = std::move(moved);
+    assigned.Add(other);
+    reference.Add(other);
+    ExpectSameValues(reference, assigned);
+    CoverageGrid copied(geometry, 40);
+    copied = assigned;
+    assigned.Build({});
+    copied.Add(extra);
+    reference.Add(extra);
+    ExpectSameValues(reference, copied);
+}
+
 TEST(CoverageGrid, AddingPointsOneByOneGivesTheSameGridAsABuild) {
     const GridGeometry geometry = GridGeometry::WithCellSize(400, 300, 3);
-    const auto points = RandomPoints(120, 11);
+    const auto points = RandomPoints(120, 11, 5);
     CoverageGrid built(geometry, 35);
     built.Build(points);
     CoverageGrid grown(geometry, 35);
@@ -142,7 +201,7 @@ TEST(LiveCoverage, FollowsAGrowingPointListAndStartsOverWhenItChanges) {
     std::vector<CSiteData::_tap> taps;
     for (const ValuePoint& p : RandomPoints(60, 5))
         taps.push_back(CSiteData::_tap{int(p.x), int(p.y), static_cast<std::int16_t>(p.value), 3, CSiteData::kGpsPoint, 0});
-    taps[10].apCount = 0;  // heard nothing: no value
+    taps[10].apCount = 0;  // heard nothing: not heard, not a level
     taps[20].kind = CSiteData::kApMarker;
 
     LiveCoverage live(400, 300, 30.0);
@@ -159,6 +218,9 @@ TEST(LiveCoverage, FollowsAGrowingPointListAndStartsOverWhenItChanges) {
     CoverageGrid whole(live.Grid().Geometry(), 30.0);
     whole.Build(values);
     EXPECT_EQ(live.Grid().Points().size(), 58u);
+    EXPECT_EQ(live.Grid().NotHeardPoints().size(), 1u);
+    EXPECT_TRUE(CoverageGrid::IsNotHeard(live.Grid().At(taps[10].x / live.Grid().Geometry().cellSize,
+                                                        taps[10].y / live.Grid().Geometry().cellSize)));
     ExpectSameValues(whole, live.Grid());
 
     // A deleted point leaves the map.

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "tests/link/PtyPair.h"
@@ -115,22 +116,50 @@ TEST(PosixSerialDriver, MissingDevicesFailQuietly) {
     EXPECT_EQ(UsbSerialNumber("/nonexistent/tty-quorl"), "");
 }
 
-TEST(PosixSerialDriver, UnitLinkOfTheUdevRuleComesFirst) {
-    test::PtyPair pty;
-    const std::string link = "/tmp/quorl-unit-test-" + std::to_string(::getpid());
-    ASSERT_EQ(::symlink(pty.SlavePath().c_str(), link.c_str()), 0);
-    PosixSerialDriver driver;
-    driver.SetUnitLink(link);
-    EXPECT_EQ(driver.ListDevices(), std::vector<std::string>{link});
-    EXPECT_TRUE(OpenAndConfigure(driver));
-    EXPECT_EQ(driver.OpenedPath(), link);
-    driver.Close();
-    // A port given by name still wins; without the link the adapters are listed as before.
-    PosixSerialDriver named(pty.SlavePath());
+TEST(PosixSerialDriver, UnitLinkOfTheUdevRuleComesFirstAndTheAdaptersStandBy) {
+    namespace fs = std::filesystem;
+    test::PtyPair unit, adapter;
+    ASSERT_TRUE(unit.Ok() && adapter.Ok());
+    // A machine whose by-id list holds the unit's port and one other adapter.
+    const fs::path root = fs::temp_directory_path() / ("quorl-unit-test-" + std::to_string(::getpid()));
+    fs::create_directories(root / "dev/serial/by-id");
+    fs::create_directories(root / "sys");
+    fs::create_directory(root / "not-a-port");
+    fs::create_symlink(unit.SlavePath(), root / "dev/serial/by-id/usb-A-unit");
+    fs::create_symlink(adapter.SlavePath(), root / "dev/serial/by-id/usb-B-other");
+    const SystemRoots roots{(root / "dev").string(), (root / "sys").string()};
+    const std::string link = (root / "quorl-unit").string(), other = (root / "dev/serial/by-id/usb-B-other").string();
+    struct Case {
+        const char* name;
+        std::string target;  // what the link names; empty: no link
+        std::vector<std::string> listed;
+        std::string opened;
+    };
+    const Case cases[] = {
+        {"the link opens", unit.SlavePath(), {link, other}, link},
+        {"the link names something that cannot be opened", (root / "not-a-port").string(),
+         {link, (root / "dev/serial/by-id/usb-A-unit").string(), other}, (root / "dev/serial/by-id/usb-A-unit").string()},
+        {"no link", "", {(root / "dev/serial/by-id/usb-A-unit").string(), other},
+         (root / "dev/serial/by-id/usb-A-unit").string()},
+    };
+    for (const Case& c : cases) {
+        fs::remove(link);
+        if (!c.target.empty()) fs::create_symlink(c.target, link);
+        PosixSerialDriver driver({}, roots);
+        driver.SetUnitLink(link);
+        std::uint32_t count = 0;
+        ASSERT_EQ(driver.CountDevices(count), kDriverOk);
+        EXPECT_EQ(driver.ListDevices(), c.listed) << c.name;
+        EXPECT_EQ(driver.Open(0), kDriverOk) << c.name;
+        EXPECT_EQ(driver.OpenedPath(), c.opened) << c.name;
+        driver.Close();
+    }
+    // A port given by name still wins, and has nothing to fall back on.
+    PosixSerialDriver named((root / "not-a-port").string(), roots);
     named.SetUnitLink(link);
-    EXPECT_EQ(named.ListDevices(), std::vector<std::string>{pty.SlavePath()});
-    ::unlink(link.c_str());
-    EXPECT_NE(driver.ListDevices(), std::vector<std::string>{link});
+    EXPECT_EQ(named.ListDevices(), std::vector<std::string>{(root / "not-a-port").string()});
+    EXPECT_NE(named.Open(0), kDriverOk);
+    fs::remove_all(root);
 }
 
 }  // namespace

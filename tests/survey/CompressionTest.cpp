@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <random>
 
+#include "common/ByteOrder.h"
 #include "survey/Compression.h"
 #include "survey/PlanDecoder.h"
 #include "survey/PlanEncoder.h"
@@ -245,18 +246,25 @@ TEST(CompressionTest, DecompressStopsPadsAndBoundsItsOutput) {
     std::vector<std::uint8_t> half(y.begin(), y.begin() + 4);
     Bytes bits = Pack({y, z, half});
     ASSERT_EQ(bits.size(), 3u);  // 9 + 9 + 4 bits
-    r = DecompressBlock(dir, AssemblePlanBlock(8, dominant, bits), out);
+    r = DecompressBlock(dir, AssemblePlanBlock(4, dominant, bits), out);
     EXPECT_TRUE(r.ok);
     EXPECT_TRUE(r.padded);
     EXPECT_EQ(r.decoded, 2u);
-    EXPECT_EQ(out, (Bytes{'y', 'z', 'y', 'y', 'y', 'y', 'y', 'y'}));
+    EXPECT_EQ(out, (Bytes{'y', 'z', 'y', 'y'}));
+    // Padding beyond half of the image is refused, though the code could
+    // have held it: the output stops at what was decoded.
+    r = DecompressBlock(dir, AssemblePlanBlock(5, dominant, bits), out);
+    EXPECT_TRUE(r.capped);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(out, (Bytes{'y', 'z'}));
     // Fewer than two bytes produced: the padding is zeros.
     bits = Pack({y, half});
-    r = DecompressBlock(dir, AssemblePlanBlock(5, dominant, bits), out);
-    EXPECT_EQ(out, (Bytes{'y', 0, 0, 0, 0}));
+    r = DecompressBlock(dir, AssemblePlanBlock(2, dominant, bits), out);
+    EXPECT_EQ(out, (Bytes{'y', 0}));
     bits = Pack({half});
     r = DecompressBlock(dir, AssemblePlanBlock(5, dominant, bits), out);
-    EXPECT_EQ(out, Bytes(5, 0));
+    EXPECT_TRUE(r.capped);
+    EXPECT_EQ(out, Bytes{});
     // The second-to-last byte lies in the chunk already written.
     Bytes many(25000, 'x');
     many.push_back('y');
@@ -300,6 +308,40 @@ TEST(CompressionTest, PaddingStaysInProportion) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(CCompression::PaddingInProportion(c.declared, c.bound), c.honoured) << c.declared << " " << c.bound;
+}
+
+// The padding honoured is the padding added: a plan of mostly white (a
+// 1-bit code) with some other bytes (long codes) lets its cut code look able
+// to hold the whole image, though it decodes far less.
+TEST(CompressionTest, PaddingActuallyAddedStaysInProportion) {
+    std::mt19937 rng(3);
+    Bytes image(20000);
+    for (auto& x : image) x = static_cast<std::uint8_t>(rng() % 4 == 0 ? rng() : 0xFF);
+    const auto block = EncodePlanBlock(image.data(), image.size());
+    ASSERT_TRUE(block);
+    const std::size_t code = block->size() - CCompression::kBlockHeaderSize;
+    CCompression tree = Tree([&] {
+        Weights w{};
+        for (std::size_t i = 0; i < 256; ++i) w[i] = ReadLe32(block->data() + 8 + 4 * i);
+        return w;
+    }());
+    TempDir dir;
+    for (const int percent : {35, 45, 60, 90, 100}) {
+        const Bytes cut(block->begin(), block->begin() + static_cast<std::ptrdiff_t>(CCompression::kBlockHeaderSize +
+                                                                                       code * percent / 100));
+        // What the cut code could hold at best always covers the image.
+        ASSERT_GE(tree.MaxSymbols(code * percent / 100), image.size()) << percent;
+        Bytes out;
+        const DecompressResult r = DecompressBlock(dir, cut, out);
+        const bool tooMuch = (image.size() - r.decoded) * 2 > image.size();
+        EXPECT_EQ(tooMuch, percent < 50) << percent << "% of the code gave " << r.decoded << " bytes";
+        EXPECT_EQ(r.capped, tooMuch) << percent;
+        EXPECT_EQ(r.ok, !tooMuch) << percent;
+        // Refused: only what was decoded; honoured: the whole image, its decoded part exact.
+        ASSERT_EQ(out.size(), tooMuch ? r.decoded : image.size()) << percent;
+        EXPECT_TRUE(std::equal(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(r.decoded), image.begin()))
+            << percent;
+    }
 }
 
 TEST(CompressionTest, DecompressReportsUnusableFiles) {
