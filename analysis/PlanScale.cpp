@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -193,6 +194,20 @@ std::string DistanceText(double pixels, const PlanScale& scale) {
 std::string AreaText(double squarePixels, const PlanScale& scale) {
     if (!scale.Known()) return Fixed(squarePixels, 0) + " px\u00B2";
     return Rounded(squarePixels * scale.metresPerPixel * scale.metresPerPixel) + " m\u00B2";
+}
+
+double CoveredSquarePixels(const CoverageGrid& grid) {
+    const GridGeometry& g = grid.Geometry();
+    double total = 0;
+    for (int row = 0; row < g.rows; ++row) {
+        const int h = std::min(g.cellSize, g.planHeight - row * g.cellSize);
+        for (int column = 0; column < g.columns; ++column) {
+            if (std::isnan(grid.At(column, row))) continue;
+            const int w = std::min(g.cellSize, g.planWidth - column * g.cellSize);
+            if (w > 0 && h > 0) total += double(w) * h;
+        }
+    }
+    return total;
 }
 
 double ScaleBarMetres(double metresPerPixel, double maxPixels) {

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "analysis/CoverageGrid.h"
 #include "analysis/PlanSource.h"
 #include "survey/AffineTransform.h"
 
@@ -72,6 +73,10 @@ std::optional<double> ToPixels(const Distance& d, const PlanScale& scale);
 std::string DistanceText(double pixels, const PlanScale& scale);
 // "340 m²" where a scale is known, else "85000 px²".
 std::string AreaText(double squarePixels, const PlanScale& scale);
+
+// Square plan pixels of the cells of a grid that have data, cells on the
+// plan's edge counted only as far as they lie on it.
+double CoveredSquarePixels(const CoverageGrid& grid);
 
 // The longest round length (1, 2 or 5 times a power of ten metres) whose
 // bar is at most `maxPixels` long; 0 when even a millimetre is longer.

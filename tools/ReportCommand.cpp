@@ -230,6 +230,7 @@ int Run(const std::vector<std::string>& args) {
     LoadedSurvey loaded;
     std::string error;
     if (!LoadSurveyOnPlan(surveyPath, projectionPath, loaded, error)) return Fail(error);
+    if (!loaded.scaleWarning.empty()) std::fprintf(stderr, "quorl report: %s\n", loaded.scaleWarning.c_str());
     CoverageMap signal;
     if (!BuildMap(loaded, DefaultOptions(Metric::Signal), std::nullopt, signal, error)) return Fail(error);
     if (!QDir().mkpath(QString::fromStdString(dir))) return Fail("cannot create the folder " + dir);
@@ -300,6 +301,15 @@ int Run(const std::vector<std::string>& args) {
     row("Collection file", survey.name);
     row("Projection file", loaded.plan.name + (loaded.plan.kind == 0 ? " (GPS projection)" : " (linear projection)"));
     row("Plan", std::to_string(loaded.planImage.width()) + " x " + std::to_string(loaded.planImage.height()) + " pixels");
+    const double planSquarePixels = double(loaded.planImage.width()) * loaded.planImage.height();
+    row("Plan scale", !loaded.scale.Known() ? std::string("none: distances and areas in plan pixels (quorl proj scale gives a linear plan one)")
+                      : "1 px = " + QString::number(loaded.scale.metresPerPixel, 'g', 4).toStdString() + " m" +
+                            (loaded.scale.from == PlanScale::From::Transform ? " (from the GPS transform at the plan's centre)"
+                                                                              : " (measured, kept in " + loaded.scale.sideFile + ")"));
+    row("Plan area", AreaText(planSquarePixels, loaded.scale));
+    const double covered = CoveredSquarePixels(signal.grid);
+    row("Area within the radius of a survey point (strongest-signal map)",
+        AreaText(covered, loaded.scale) + " (" + std::to_string(std::lround(100.0 * covered / planSquarePixels)) + " % of the plan)");
     row("Records in the file", std::to_string(survey.groups));
     for (const auto& [kind, count] : survey.groupsByKind) row(KindName(kind), std::to_string(count));
     row("Points on the plan", std::to_string(survey.points.size()));
