@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/RadioGroups.h"
+
 namespace quorl::analysis {
 
 Band BandOf(int channel) { return channel >= 1 && channel <= 14 ? Band::Ghz24 : Band::Ghz5; }
@@ -52,6 +54,8 @@ bool Filter::Matches(const ApReading& ap) const {
     if (mac && ap.mac != *mac) return false;
     if (band != Band::Any && BandOf(ap.channel) != band) return false;
     if (channel && ap.channel != *channel) return false;
+    if (radio && std::find(radioMembers.begin(), radioMembers.end(), std::pair(ap.mac, ap.channel)) == radioMembers.end())
+        return false;
     return true;
 }
 
@@ -62,6 +66,7 @@ std::string Filter::Describe() const {
     if (mac) add("AP " + MacText(*mac));
     if (band != Band::Any) add(BandText(band));
     if (channel) add("channel " + std::to_string(*channel));
+    if (radio) add("radio " + AddressBlockText(*radio));
     return text.empty() ? "all networks" : text;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/RadioGroups.h"
 #include "tools/CommandRegistry.h"
 #include "tools/CoverageMaps.h"
 
@@ -20,7 +21,7 @@ using namespace quorl::analysis;
 
 constexpr const char* kUsage =
     "usage: quorl heatmap SURVEY.ssd --projection SITE.gpf|.lpf [--metric signal|secondary|ap-count|co-channel]\n"
-    "                     [--ssid NAME] [--mac MAC] [--band 2.4|5] [--channel N] [--threshold DBM]\n"
+    "                     [--ssid NAME] [--mac MAC] [--radio MAC] [--band 2.4|5] [--channel N] [--threshold DBM]\n"
     "                     [--min DBM] [--max DBM] [--radius PX|Nm] [--scale viridis|classes]\n"
     "                     -o OUT.png [--values OUT.csv]\n";
 
@@ -64,6 +65,10 @@ int Run(const std::vector<std::string>& args) {
             MacAddress mac;
             if (!ParseMac(args[++i], mac)) return Usage("--mac takes six hex pairs, as 00-0A-1B-2C-3D-01");
             options.filter.mac = mac;
+        } else if (a == "--radio") {
+            MacAddress mac;
+            if (!ParseMac(args[++i], mac)) return Usage("--radio takes six hex pairs, as 00-0A-1B-2C-3D-01");
+            options.filter.radio = mac;
         } else if (a == "--band") {
             const std::string& v = args[++i];
             if (v == "2.4") options.filter.band = Band::Ghz24;
@@ -109,6 +114,12 @@ int Run(const std::vector<std::string>& args) {
     std::string error;
     if (!LoadSurveyOnPlan(surveyPath, projectionPath, loaded, error)) return Fail(error);
     if (!loaded.scaleWarning.empty()) std::fprintf(stderr, "quorl heatmap: %s\n", loaded.scaleWarning.c_str());
+    if (options.filter.radio) {
+        options.filter.radioMembers = RadioMembers(loaded.survey, *options.filter.radio);
+        if (options.filter.radioMembers.empty())
+            return Fail(MacText(*options.filter.radio) + " is not heard anywhere in " + loaded.survey.name +
+                        ": --radio takes the address of one of its networks");
+    }
     std::optional<double> radiusPixels;
     if (radius) {
         radiusPixels = ToPixels(*radius, loaded.scale);

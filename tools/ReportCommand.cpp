@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/RadioGroups.h"
 #include "analysis/SurveySummary.h"
 #include "engine/Engine.h"
 #include "tools/CommandRegistry.h"
@@ -323,12 +324,33 @@ int Run(const std::vector<std::string>& args) {
     h += "</table>\n<h2>Coverage</h2>\n<p>Maps are interpolated between the survey points (white dots) and left "
          "blank farther than the radius in each legend from every point.</p>\n";
     h += maps;
-    h += "<h2>Access points</h2>\n<table>\n<tr><th>#</th><th>MAC address</th><th>SSID</th><th>Channel</th>"
+    // Networks of one radio together, under the radio's address block.
+    const std::vector<RadioGroup> radios = GroupByRadio(summary.accessPoints, survey);
+    std::vector<std::string> radioOf(summary.accessPoints.size());
+    std::vector<std::size_t> order;
+    std::size_t shared = 0;
+    for (const RadioGroup& g : radios) {
+        const std::string number = std::to_string(&g - radios.data() + 1);
+        const std::string name = g.members.size() > 1 ? number + ": " + std::to_string(g.members.size()) +
+                                                            " networks of " + AddressBlockText(g.block)
+                                                      : number;
+        shared += g.members.size() > 1;
+        for (std::size_t i : g.members) {
+            radioOf[i] = name;
+            order.push_back(i);
+        }
+    }
+    h += "<h2>Access points</h2>\n<p>" + std::to_string(summary.accessPoints.size()) + " networks from " +
+         std::to_string(radios.size()) + " radios (" + std::to_string(shared) +
+         " sending several networks). Networks count as one radio when their addresses differ only in the last "
+         "hex digit, they are on the same channel and the points that heard both heard them alike (median "
+         "difference at most " + std::to_string(kSameRadioDb) + " dB); radios are numbered strongest first.</p>\n";
+    h += "<table>\n<tr><th>Radio</th><th>#</th><th>MAC address</th><th>SSID</th><th>Channel</th>"
          "<th>Band</th><th>Strongest (dBm)</th><th>Where (x, y)</th><th>Points heard</th>"
          "<th>Estimated position (x, y)</th></tr>\n";
-    for (std::size_t i = 0; i < summary.accessPoints.size(); ++i) {
+    for (std::size_t i : order) {
         const AccessPointRow& ap = summary.accessPoints[i];
-        h += "<tr><td class=\"n\">" + std::to_string(i + 1) + "</td><td>" + MacText(ap.mac) + "</td><td>" +
+        h += "<tr><td>" + radioOf[i] + "</td><td class=\"n\">" + std::to_string(i + 1) + "</td><td>" + MacText(ap.mac) + "</td><td>" +
              (ap.ssid.empty() ? std::string("(hidden)") : Html(Utf8(ap.ssid))) + "</td><td class=\"n\">" +
              std::to_string(ap.channel) + "</td><td>" + BandText(ap.band) + "</td><td class=\"n\">" +
              std::to_string(ap.strongest) + "</td><td>" + Format("%.0f, %.0f", ap.strongestX, ap.strongestY) +

@@ -1,6 +1,7 @@
-// Metres through the built program: quorl proj scale writes its side file
-// and nothing else, heatmap's --radius in metres is the same map as the
-// radius in pixels, and the scale bar is as long as it says.
+// Map options through the built program: quorl proj scale writes its side
+// file and nothing else, heatmap's --radius in metres is the same map as
+// the radius in pixels, the scale bar is as long as it says, and --radio
+// picks the networks of one radio.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -37,7 +38,7 @@ Ran Quorl(const std::string& args, const TempDir& dir) {
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
 }
 
-TEST(PlanScaleCommands, ProjScaleKeepsTheScaleBesideAndRefusesWhatItCannotMeasure) {
+TEST(MapOptionsCommands, ProjScaleKeepsTheScaleBesideAndRefusesWhatItCannotMeasure) {
     TempDir dir;
     std::filesystem::copy_file(kDemo + "/demo.lpf", dir / "site.lpf");
     std::filesystem::copy_file(kDemo + "/demo.gpf", dir / "site.gpf");
@@ -74,7 +75,7 @@ TEST(PlanScaleCommands, ProjScaleKeepsTheScaleBesideAndRefusesWhatItCannotMeasur
     EXPECT_NE(r.out.find("from its GPS transform"), std::string::npos) << r.out;
 }
 
-TEST(PlanScaleCommands, RadiusInMetresIsTheRadiusInPixelsOfTheScale) {
+TEST(MapOptionsCommands, RadiusInMetresIsTheRadiusInPixelsOfTheScale) {
     TempDir dir;
     std::filesystem::copy_file(kDemo + "/demo.lpf", dir / "site.lpf");
     // Plan taps of the demo survey are on the linear plan's pixels too.
@@ -100,7 +101,7 @@ TEST(PlanScaleCommands, RadiusInMetresIsTheRadiusInPixelsOfTheScale) {
     EXPECT_NE(csv.find(",-"), std::string::npos);
 }
 
-TEST(PlanScaleCommands, ScaleBarIsAsLongAsItsLabelSays) {
+TEST(MapOptionsCommands, ScaleBarIsAsLongAsItsLabelSays) {
     // Fonts need an application; no display is used.
     static int argc = 3;
     static char name[] = "test", option[] = "-platform", platform[] = "offscreen";
@@ -140,6 +141,25 @@ TEST(PlanScaleCommands, ScaleBarIsAsLongAsItsLabelSays) {
         }
         EXPECT_NEAR(last - first + 1, c.metres / c.metresPerPixel, 1.0);
     }
+}
+
+TEST(MapOptionsCommands, RadioFilterIsTheRadiosNetworksOrRefused) {
+    TempDir dir;
+    const std::string heatmap =
+        "heatmap " + kDemo + "/demo.ssd --projection " + kDemo + "/demo.gpf --metric signal -o " + (dir / "map.png");
+    // The demo's networks are each a radio of their own: the radio is its one BSSID.
+    ASSERT_EQ(Quorl(heatmap + " --radio 00-0a-1b-2c-3d-02 --values " + (dir / "radio.csv"), dir).status, 0);
+    ASSERT_EQ(Quorl(heatmap + " --mac 00-0A-1B-2C-3D-02 --values " + (dir / "mac.csv"), dir).status, 0);
+    EXPECT_EQ(quorl::test::ReadBytes(dir / "radio.csv"), quorl::test::ReadBytes(dir / "mac.csv"));
+    ASSERT_EQ(Quorl(heatmap + " --values " + (dir / "all.csv"), dir).status, 0);
+    EXPECT_NE(quorl::test::ReadBytes(dir / "radio.csv"), quorl::test::ReadBytes(dir / "all.csv"));
+
+    std::filesystem::remove(dir / "map.png");
+    const Ran r = Quorl(heatmap + " --radio 00-0A-1B-2C-3D-0F", dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("00-0A-1B-2C-3D-0F is not heard anywhere in demo.ssd"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "map.png"));
+    EXPECT_EQ(Quorl(heatmap + " --radio 00-0A", dir).status, 2);
 }
 
 }  // namespace
