@@ -126,6 +126,7 @@ int Run(const std::vector<std::string>& args) {
         if (!radiusPixels)
             return Fail("--radius in metres needs a plan scale, and " + loaded.plan.name +
                         " has none: give it one with quorl proj scale, or the radius in plan pixels");
+        if (*radiusPixels > 100000) return Usage("--radius is more than 100000 plan pixels");
     }
     CoverageMap map;
     if (!BuildMap(loaded, options, radiusPixels, map, error)) return Fail(error);

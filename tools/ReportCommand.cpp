@@ -306,7 +306,7 @@ int Run(const std::vector<std::string>& args) {
     row("Plan scale", !loaded.scale.Known() ? std::string("none: distances and areas in plan pixels (quorl proj scale gives a linear plan one)")
                       : "1 px = " + QString::number(loaded.scale.metresPerPixel, 'g', 4).toStdString() + " m" +
                             (loaded.scale.from == PlanScale::From::Transform ? " (from the GPS transform at the plan's centre)"
-                                                                              : " (measured, kept in " + loaded.scale.sideFile + ")"));
+                                                                              : " (measured with quorl proj scale)"));
     row("Plan area", AreaText(planSquarePixels, loaded.scale));
     const double covered = CoveredSquarePixels(signal.grid);
     row("Area within the radius of a survey point (strongest-signal map)",

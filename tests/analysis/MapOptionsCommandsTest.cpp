@@ -14,7 +14,7 @@
 #include <sstream>
 
 #include "coverage/ScaleBar.h"
-#include "tests/survey/SurveyTestSupport.h"
+#include "tests/analysis/AnalysisTestSupport.h"
 
 namespace {
 
@@ -160,6 +160,32 @@ TEST(MapOptionsCommands, RadioFilterIsTheRadiosNetworksOrRefused) {
     EXPECT_NE(r.err.find("00-0A-1B-2C-3D-0F is not heard anywhere in demo.ssd"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir / "map.png"));
     EXPECT_EQ(Quorl(heatmap + " --radio 00-0A", dir).status, 2);
+}
+
+TEST(MapOptionsCommands, ReportGroupsTheNetworksOfOneRadio) {
+    TempDir dir;
+    // 40 and 41 are one radio (heard alike); 42 shares block and channel but
+    // not the strength; 43 is on another channel.
+    quorl::test::CollectionBuilder survey;
+    const int levels[3][4] = {{-40, -41, -70, -44}, {-50, -51, -45, -50}, {-60, -61, -80, -60}};
+    for (int i = 0; i < 3; ++i)
+        survey.Plan(100 + 200 * i, 100 + 100 * i,
+                    {{0x40, 6, levels[i][0], "staff"}, {0x41, 6, levels[i][1], "guest"},
+                     {0x42, 6, levels[i][2], "other"}, {0x43, 36, levels[i][3], "staff-5"}});
+    quorl::test::WriteBytes(dir / "s.ssd", survey.Get());
+    const Ran r = Quorl("report " + (dir / "s.ssd") + " --projection " + kDemo + "/demo.lpf -o " + (dir / "r"), dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::stringstream page;
+    page << std::ifstream(dir / "r/index.html").rdbuf();
+    const std::string html = page.str();
+    EXPECT_NE(html.find("4 networks from 3 radios (1 sending several networks)"), std::string::npos);
+    // Both members of the radio carry its name, in adjacent rows.
+    const std::string radio = "<tr><td>1: 2 networks of 00-00-00-00-00-4x</td>";
+    const std::size_t first = html.find(radio), second = html.find(radio, first + 1);
+    ASSERT_NE(second, std::string::npos) << html;
+    EXPECT_EQ(html.find("<tr>", first + 1), second);
+    EXPECT_NE(html.find("00-00-00-00-00-40", first), std::string::npos);
+    EXPECT_LT(html.find("00-00-00-00-00-41", first), html.find("</tr>", second));
 }
 
 }  // namespace
