@@ -15,6 +15,7 @@
 
 #include "analysis/RadioGroups.h"
 #include "analysis/SurveySummary.h"
+#include "coverage/ScaleBar.h"
 #include "engine/Engine.h"
 #include "tools/CommandRegistry.h"
 #include "tools/CoverageMaps.h"
@@ -139,6 +140,8 @@ QImage AccessPointMap(const LoadedSurvey& loaded, const SurveySummary& summary) 
         painter.setPen(ap.band == Band::Ghz24 ? Qt::black : Qt::white);
         painter.drawText(QRectF(at.x() - r, at.y() - r, 2 * r, 2 * r), Qt::AlignCenter, QString::number(i + 1));
     }
+    if (loaded.scale.Known())
+        coverage::DrawScaleBar(painter, planRect, loaded.scale.metresPerPixel / s, PictureFont(12));
     DrawKey(painter, QPoint(planRect.width() + 8, 8), QStringLiteral("Estimated AP positions"),
             {QStringLiteral("survey %1").arg(QString::fromStdString(loaded.survey.name)),
              QStringLiteral("plan %1").arg(QString::fromStdString(loaded.plan.name)),
