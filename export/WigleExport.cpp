@@ -23,6 +23,26 @@ char* PutColonMac(char* p, const std::array<std::uint8_t, 6>& mac) {
     return p;
 }
 
+// Readers of the format decode it as UTF-8 and refuse a file that is not:
+// each byte that starts no character becomes U+FFFD, as in the JSON and
+// XML exports.
+std::string UnicodeOf(std::string_view ssid) {
+    if (IsValidUtf8(ssid)) return std::string(ssid);
+    std::string out;
+    for (std::size_t i = 0; i < ssid.size();) {
+        std::size_t len = 1;
+        while (len <= 4 && i + len <= ssid.size() && !IsValidUtf8(ssid.substr(i, len))) ++len;
+        if (len <= 4 && i + len <= ssid.size()) {
+            out.append(ssid.substr(i, len));
+            i += len;
+        } else {
+            out.append("\xEF\xBF\xBD");
+            ++i;
+        }
+    }
+    return out;
+}
+
 // "yyyy-MM-dd HH:mm:ss" from the ISO form; empty when the record holds no date.
 char* PutFirstSeen(char* p, const collection::PointRecord& point) {
     char* end = PutIsoTime(p, point, false);
@@ -70,7 +90,7 @@ WigleExport::Result WigleExport::Add(SurveyScan& scan) {
             *o++ = ',';
             std::size_t n = 0;
             while (n < ap.ssid.size() && ap.ssid[n] != '\0') ++n;
-            o = PutCsvField(o, std::string_view(ap.ssid.data(), n));
+            o = PutCsvField(o, UnicodeOf(std::string_view(ap.ssid.data(), n)));
             o = PutLiteral(o, ",,");
             o = PutText(o, when, static_cast<std::size_t>(whenEnd - when));
             *o++ = ',';

@@ -7,7 +7,8 @@
 // ±90° latitude or ±180° longitude is no place on the earth: its point is
 // left out and counted. The unit measures neither the security of a network
 // nor altitude or accuracy, so AuthMode, AltitudeMeters, AccuracyMeters,
-// RCOIs and MfgrId stay empty, as the format allows.
+// RCOIs and MfgrId stay empty, as the format allows. SSIDs are written as
+// UTF-8, bytes that are not replaced by U+FFFD each.
 
 #include <cstdint>
 #include <string>

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -325,7 +326,7 @@ TEST(ExportReadbackTest, WigleCsvHoldsTheGpsReadingsInItsOwnSpelling) {
     EXPECT_NE(out.err.find("far.ssd: 2 point(s) with a position beyond"), std::string::npos) << out.err;
     EXPECT_NE(out.err.find("plan.ssd has no GPS point"), std::string::npos) << out.err;
     const Outcome wigle = Python(dir, R"(import csv, re, sys
-f = open(sys.argv[1], encoding='latin-1', newline='')
+f = open(sys.argv[1], encoding='utf-8', newline='')
 pre = f.readline().rstrip('\n').split(',')
 assert pre[0] == 'WigleWifi-1.6' and 'star=Sol' in pre and 'body=3' in pre and 'subBody=0' in pre, pre
 rows = list(csv.DictReader(f))
@@ -337,15 +338,21 @@ for r in rows:
     assert r['AuthMode'] == r['AltitudeMeters'] == r['AccuracyMeters'] == r['RCOIs'] == r['MfgrId'] == '', r
     assert int(r['Frequency']) == mhz(int(r['Channel'])), r
     assert -90 <= float(r['CurrentLatitude']) <= 90 and -180 <= float(r['CurrentLongitude']) <= 180, r
-    print('%s|%s|%s|%s|%s|%s,%s' % (r['MAC'].upper().replace(':', '-'), r['SSID'].encode('latin-1').hex(),
+    print('%s|%s|%s|%s|%s|%s,%s' % (r['MAC'].upper().replace(':', '-'), r['SSID'].encode('utf-8').hex(),
           r['Channel'], r['RSSI'], r['FirstSeen'], r['CurrentLatitude'], r['CurrentLongitude']))
 )", "out.csv");
     ASSERT_EQ(wigle.status, 0) << wigle.err;
     // The GPS point with every SSID and the projected tap of a.ssd, then far.ssd's one point on the earth.
     std::multiset<std::string> expected;
     const std::string where = "|2024-06-11 09:05:01|47.3771003,-8.5414000";  // 170557561 / 3600000
-    for (std::size_t i = 0; i < kSsids.size(); ++i)
-        expected.insert(Reading(Ap(static_cast<int>(i) + 1, kSsids[i])) + where);
+    // WiGLE files are UTF-8: each byte that starts no character is U+FFFD.
+    const std::map<std::string, std::string> unicode = {{"bad\xFF", "bad\uFFFD"},
+                                                        {"cut\xE2\x82", "cut\uFFFD\uFFFD"},
+                                                        {"\xC0\xAF", "\uFFFD\uFFFD"}};
+    for (std::size_t i = 0; i < kSsids.size(); ++i) {
+        const auto it = unicode.find(kSsids[i]);
+        expected.insert(Reading(Ap(static_cast<int>(i) + 1, it == unicode.end() ? kSsids[i] : it->second)) + where);
+    }
     expected.insert(Reading(Ap(100, "projected")) + "|2024-06-11 09:05:01|47.3771281,-8.5414000");
     expected.insert(Reading(Ap(36, "five")) + "|2024-06-11 09:05:00|-1.0000000,1.0000000");
     std::multiset<std::string> found;
