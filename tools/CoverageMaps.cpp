@@ -11,6 +11,7 @@
 
 #include "coverage/CoverageImage.h"
 #include "coverage/Legend.h"
+#include "coverage/ScaleBar.h"
 
 namespace quorl::tools {
 
@@ -38,6 +39,7 @@ bool LoadSurveyOnPlan(const std::string& surveyPath, const std::string& projecti
         return false;
     }
     out.planImage = out.planImage.convertToFormat(QImage::Format_RGB32);
+    out.scale = ScaleOfPlan(projectionPath, out.plan, out.scaleWarning);
     // The plan as the image decodes, whatever its header claimed.
     const Placement placement{out.plan.transform, out.planImage.width(), out.planImage.height()};
     return LoadSurvey(surveyPath, placement, out.survey, error);
@@ -119,7 +121,11 @@ QImage RenderMap(const LoadedSurvey& loaded, const CoverageMap& map, const cover
                << QStringLiteral("survey %1").arg(QString::fromStdString(loaded.survey.name))
                << QStringLiteral("plan %1").arg(QString::fromStdString(loaded.plan.name))
                << QStringLiteral("%1 points with a value").arg(map.samples)
-               << QStringLiteral("radius %1 px%2").arg(std::lround(map.grid.Radius())).arg(map.radiusGiven ? "" : " (from the spacing)")
+               << QStringLiteral("radius %1%2")
+                      .arg(QString::fromStdString(DistanceText(map.grid.Radius(), loaded.scale)))
+                      .arg(map.radiusGiven ? "" : " (from the spacing)")
+               << (loaded.scale.Known() ? QStringLiteral("1 px = %1 m").arg(loaded.scale.metresPerPixel, 0, 'g', 3)
+                                        : QStringLiteral("no plan scale: distances in plan pixels"))
                << QStringLiteral("scale %1").arg(scale.Name());
     if (map.notHeard > 0) text.lines << QStringLiteral("%1 points heard nothing of it").arg(map.notHeard);
     text.lines << QString::fromStdString(MapErrorLine(map));
@@ -149,6 +155,8 @@ QImage RenderMap(const LoadedSurvey& loaded, const CoverageMap& map, const cover
         painter.drawEllipse(QPointF(p.x * s, p.y * s), r, r);
     }
     painter.setRenderHint(QPainter::Antialiasing, false);
+    if (loaded.scale.Known())
+        coverage::DrawScaleBar(painter, QRect(0, 0, planW, planH), loaded.scale.metresPerPixel / s, font);
     coverage::DrawLegend(painter, QPoint(planW + margin, margin), scale, text, font);
     painter.end();
     return image;

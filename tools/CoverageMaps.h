@@ -10,6 +10,7 @@
 #include "analysis/CoverageGrid.h"
 #include "analysis/CrossValidation.h"
 #include "analysis/Metrics.h"
+#include "analysis/PlanScale.h"
 #include "analysis/PlanSource.h"
 #include "analysis/SurveyPoints.h"
 #include "coverage/ColourScale.h"
@@ -24,6 +25,8 @@ struct LoadedSurvey {
     analysis::PlanSource plan;
     QImage planImage;
     analysis::Survey survey;
+    analysis::PlanScale scale;  // metres per plan pixel, where known
+    std::string scaleWarning;   // a side file there but unusable
 };
 
 // False with `error` set for a file that cannot be used.

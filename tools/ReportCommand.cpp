@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/RadioGroups.h"
 #include "analysis/SurveySummary.h"
+#include "coverage/ScaleBar.h"
 #include "engine/Engine.h"
 #include "tools/CommandRegistry.h"
 #include "tools/CoverageMaps.h"
@@ -138,6 +140,8 @@ QImage AccessPointMap(const LoadedSurvey& loaded, const SurveySummary& summary) 
         painter.setPen(ap.band == Band::Ghz24 ? Qt::black : Qt::white);
         painter.drawText(QRectF(at.x() - r, at.y() - r, 2 * r, 2 * r), Qt::AlignCenter, QString::number(i + 1));
     }
+    if (loaded.scale.Known())
+        coverage::DrawScaleBar(painter, planRect, loaded.scale.metresPerPixel / s, PictureFont(12));
     DrawKey(painter, QPoint(planRect.width() + 8, 8), QStringLiteral("Estimated AP positions"),
             {QStringLiteral("survey %1").arg(QString::fromStdString(loaded.survey.name)),
              QStringLiteral("plan %1").arg(QString::fromStdString(loaded.plan.name)),
@@ -230,6 +234,7 @@ int Run(const std::vector<std::string>& args) {
     LoadedSurvey loaded;
     std::string error;
     if (!LoadSurveyOnPlan(surveyPath, projectionPath, loaded, error)) return Fail(error);
+    if (!loaded.scaleWarning.empty()) std::fprintf(stderr, "quorl report: %s\n", loaded.scaleWarning.c_str());
     CoverageMap signal;
     if (!BuildMap(loaded, DefaultOptions(Metric::Signal), std::nullopt, signal, error)) return Fail(error);
     if (!QDir().mkpath(QString::fromStdString(dir))) return Fail("cannot create the folder " + dir);
@@ -301,6 +306,15 @@ int Run(const std::vector<std::string>& args) {
     row("Collection file", survey.name);
     row("Projection file", loaded.plan.name + (loaded.plan.kind == 0 ? " (GPS projection)" : " (linear projection)"));
     row("Plan", std::to_string(loaded.planImage.width()) + " x " + std::to_string(loaded.planImage.height()) + " pixels");
+    const double planSquarePixels = double(loaded.planImage.width()) * loaded.planImage.height();
+    row("Plan scale", !loaded.scale.Known() ? std::string("none: distances and areas in plan pixels (quorl proj scale gives a linear plan one)")
+                      : "1 px = " + QString::number(loaded.scale.metresPerPixel, 'g', 4).toStdString() + " m" +
+                            (loaded.scale.from == PlanScale::From::Transform ? " (from the GPS transform at the plan's centre)"
+                                                                              : " (measured with quorl proj scale)"));
+    row("Plan area", AreaText(planSquarePixels, loaded.scale));
+    const double covered = CoveredSquarePixels(signal.grid);
+    row("Area within the radius of a survey point (strongest-signal map)",
+        AreaText(covered, loaded.scale) + " (" + std::to_string(std::lround(100.0 * covered / planSquarePixels)) + " % of the plan)");
     row("Records in the file", std::to_string(survey.groups));
     for (const auto& [kind, count] : survey.groupsByKind) row(KindName(kind), std::to_string(count));
     row("Points on the plan", std::to_string(survey.points.size()));
@@ -317,12 +331,33 @@ int Run(const std::vector<std::string>& args) {
          "points: every point is left out in turn and estimated from the others; the typical (root mean square) "
          "difference is given as \"map error about \u00B1N dB from M points\".</p>\n";
     h += maps;
-    h += "<h2>Access points</h2>\n<table>\n<tr><th>#</th><th>MAC address</th><th>SSID</th><th>Channel</th>"
+    // Networks of one radio together, under the radio's address block.
+    const std::vector<RadioGroup> radios = GroupByRadio(summary.accessPoints, survey);
+    std::vector<std::string> radioOf(summary.accessPoints.size());
+    std::vector<std::size_t> order;
+    std::size_t shared = 0;
+    for (const RadioGroup& g : radios) {
+        const std::string number = std::to_string(&g - radios.data() + 1);
+        const std::string name = g.members.size() > 1 ? number + ": " + std::to_string(g.members.size()) +
+                                                            " networks of " + AddressBlockText(g.block)
+                                                      : number;
+        shared += g.members.size() > 1;
+        for (std::size_t i : g.members) {
+            radioOf[i] = name;
+            order.push_back(i);
+        }
+    }
+    h += "<h2>Access points</h2>\n<p>" + std::to_string(summary.accessPoints.size()) + " networks from " +
+         std::to_string(radios.size()) + " radios (" + std::to_string(shared) +
+         " sending several networks). Networks count as one radio when their addresses differ only in the last "
+         "hex digit, they are on the same channel and the points that heard both heard them alike (median "
+         "difference at most " + std::to_string(kSameRadioDb) + " dB); radios are numbered strongest first.</p>\n";
+    h += "<table>\n<tr><th>Radio</th><th>#</th><th>MAC address</th><th>SSID</th><th>Channel</th>"
          "<th>Band</th><th>Strongest (dBm)</th><th>Where (x, y)</th><th>Points heard</th>"
          "<th>Estimated position (x, y)</th></tr>\n";
-    for (std::size_t i = 0; i < summary.accessPoints.size(); ++i) {
+    for (std::size_t i : order) {
         const AccessPointRow& ap = summary.accessPoints[i];
-        h += "<tr><td class=\"n\">" + std::to_string(i + 1) + "</td><td>" + MacText(ap.mac) + "</td><td>" +
+        h += "<tr><td>" + radioOf[i] + "</td><td class=\"n\">" + std::to_string(i + 1) + "</td><td>" + MacText(ap.mac) + "</td><td>" +
              (ap.ssid.empty() ? std::string("(hidden)") : Html(Utf8(ap.ssid))) + "</td><td class=\"n\">" +
              std::to_string(ap.channel) + "</td><td>" + BandText(ap.band) + "</td><td class=\"n\">" +
              std::to_string(ap.strongest) + "</td><td>" + Format("%.0f, %.0f", ap.strongestX, ap.strongestY) +

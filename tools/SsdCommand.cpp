@@ -104,7 +104,7 @@ int Run(const std::vector<std::string>& args) {
 }
 
 const RegisterCommand kRegistration("ssd", "ssd info|dump FILE    summary or CSV of a collection file (.ssd)\n"
-                                          "  ssd export FILE.ssd... --format csv|geojson|kml|sqlite -o OUT [--projection SITE]", Run);
+                                          "  ssd export FILE.ssd... --format csv|geojson|kml|sqlite|wigle -o OUT [--projection SITE]", Run);
 
 }  // namespace
 

@@ -1,5 +1,5 @@
 #pragma once
-// quorl ssd export FILE.ssd... --format csv|geojson|kml|sqlite -o OUT [--projection SITE]
+// quorl ssd export FILE.ssd... --format csv|geojson|kml|sqlite|wigle -o OUT [--projection SITE]
 
 #include <string>
 #include <vector>
@@ -10,6 +10,6 @@ namespace quorl::tools {
 int RunSsdExport(const std::vector<std::string>& args);
 
 inline constexpr const char* kSsdExportUsage =
-    "usage: quorl ssd export FILE.ssd... --format csv|geojson|kml|sqlite -o OUT [--projection SITE]\n";
+    "usage: quorl ssd export FILE.ssd... --format csv|geojson|kml|sqlite|wigle -o OUT [--projection SITE]\n";
 
 }  // namespace quorl::tools
