@@ -45,8 +45,31 @@ bool LoadSurveyOnPlan(const std::string& surveyPath, const std::string& projecti
     return LoadSurvey(surveyPath, placement, out.survey, error);
 }
 
+bool LoadSurveysOnPlan(const std::vector<std::string>& surveyPaths, const std::string& projectionPath,
+                       LoadedSurvey& out, std::string& error) {
+    if (surveyPaths.empty() || !LoadSurveyOnPlan(surveyPaths.front(), projectionPath, out, error)) return false;
+    const Placement placement{out.plan.transform, out.planImage.width(), out.planImage.height()};
+    Survey& all = out.survey;
+    for (std::size_t i = 1; i < surveyPaths.size(); ++i) {
+        Survey more;
+        if (!LoadSurvey(surveyPaths[i], placement, more, error)) return false;
+        all.name += " + " + more.name;
+        all.points.insert(all.points.end(), std::make_move_iterator(more.points.begin()),
+                          std::make_move_iterator(more.points.end()));
+        for (const auto& [kind, n] : more.groupsByKind) all.groupsByKind[kind] += n;
+        all.groups += more.groups;
+        all.deleted += more.deleted;
+        all.withoutPosition += more.withoutPosition;
+        all.offPlan += more.offPlan;
+        all.unknownKind += more.unknownKind;
+        all.missingApRecords += more.missingApRecords;
+        all.gpsPoints += more.gpsPoints;
+    }
+    return true;
+}
+
 bool BuildMap(const LoadedSurvey& loaded, const MetricOptions& options, std::optional<double> radius, CoverageMap& out,
-              std::string& error) {
+              std::string& error, bool silentAllowed) {
     const Survey& survey = loaded.survey;
     if (!options.filter.Empty() && !AnyMatch(survey, options.filter)) {
         error = "no access point of " + survey.name + " matches the filter (" + options.filter.Describe() + ").";
@@ -61,7 +84,7 @@ bool BuildMap(const LoadedSurvey& loaded, const MetricOptions& options, std::opt
             heard += std::isfinite(*v) ? 1 : 0;
         }
     }
-    if (heard == 0) {
+    if (heard == 0 && !(silentAllowed && !points.empty())) {
         error = std::string("no survey point of ") + survey.name + " has a " + MetricName(options.metric) +
                 " value for " + options.filter.Describe() + ".";
         return false;
