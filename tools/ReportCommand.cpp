@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "engine/Engine.h"
 #include "tools/CommandRegistry.h"
 #include "tools/CoverageMaps.h"
+#include "tools/RequirementMaps.h"
 
 namespace quorl::tools {
 
@@ -26,7 +28,9 @@ namespace {
 
 using namespace quorl::analysis;
 
-constexpr const char* kUsage = "usage: quorl report SURVEY.ssd --projection SITE.gpf|.lpf -o DIR\n";
+constexpr const char* kUsage =
+    "usage: quorl report SURVEY.ssd --projection SITE.gpf|.lpf -o DIR\n"
+    "                    [--require EXPR... | --profile voice|data|basic] [--area-pass PCT]\n";
 // Pictures on the page are at most this wide.
 constexpr int kPageImageWidth = 1000;
 // A page with a map for every one of hundreds of networks helps nobody.
@@ -212,12 +216,72 @@ const char* KindName(int kind) {
     return "Records of an unknown kind";
 }
 
+// The page's section on the requirements: a table and one map each.
+bool RequirementsSection(const LoadedSurvey& loaded, const std::vector<Requirement>& requirements, double areaPass,
+                         const QDir& out, std::string& html, std::string& error) {
+    FloorCheck check;
+    if (!CheckFloor(loaded, requirements, Filter{}, std::nullopt, std::nullopt, areaPass, check, error)) return false;
+    const PlanScale& scale = loaded.scale;
+    html += "<h2>Requirements</h2>\n<p>The floor " + std::string(check.Pass() ? "passes" : "does not pass") +
+            ": each requirement must hold on at least " + Format("%.1f", areaPass, 0) +
+            " % of the surveyed area (the part of the plan within the radius of a survey point, " +
+            Html(DistanceText(check.radius, scale)) + "). The part not surveyed is stated apart and never counts as "
+            "passing. Where the network was not heard, signal and secondary fail; counts are 0 there.</p>\n";
+    html += "<table>\n<tr><th>Requirement</th><th>Verdict</th><th>Passes (% of surveyed)</th><th>Passes (area)</th>"
+            "<th>Fails (% of surveyed)</th><th>Not surveyed (% of plan)</th></tr>\n";
+    for (const RequirementShares& r : check.results) {
+        html += "<tr><td>" + Html(r.requirement.Text()) + "</td><td>" + (r.Passes(areaPass) ? "PASS" : "FAIL") +
+                "</td><td class=\"n\">" + Format("%.1f", r.PassPercent(), 0) + "</td><td class=\"n\">" +
+                Html(AreaText(r.passArea, scale)) + "</td><td class=\"n\">" + Format("%.1f", r.FailPercent(), 0) +
+                "</td><td class=\"n\">" + Format("%.1f", r.UnsurveyedPercent(), 0) + "</td></tr>\n";
+    }
+    html += "</table>\n";
+    for (std::size_t i = 0; i < check.results.size(); ++i) {
+        const std::string file = "requirement-" + std::to_string(i + 1) + ".png";
+        if (!SavePng(RenderPassFailMap(loaded, check, i, kPageImageWidth),
+                     out.filePath(QString::fromStdString(file)).toStdString(), error))
+            return false;
+        const std::string caption = check.results[i].requirement.Text() + ": green passes, red fails, hatched grey "
+                                    "was not surveyed";
+        html += "<figure><img src=\"" + file + "\" alt=\"" + Html(caption) + "\"/><figcaption>" + Html(caption) +
+                "</figcaption></figure>\n";
+    }
+    return true;
+}
+
 int Run(const std::vector<std::string>& args) {
     std::string surveyPath, projectionPath, dir;
+    std::vector<Requirement> requirements;
+    double areaPass = 95;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if ((a == "--projection" || a == "-o") && i + 1 < args.size()) {
             (a == "-o" ? dir : projectionPath) = args[++i];
+        } else if (a == "--require" && i + 1 < args.size()) {
+            do {
+                std::string why;
+                const auto r = ParseRequirement(args[++i], why);
+                if (!r) {
+                    std::fprintf(stderr, "quorl report: %s\n%s", why.c_str(), kUsage);
+                    return 2;
+                }
+                requirements.push_back(*r);
+            } while (i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '-' &&
+                     args[i + 1].find_first_of("<>=") != std::string::npos);
+        } else if (a == "--profile" && i + 1 < args.size()) {
+            const auto profile = ProfileRequirements(args[++i]);
+            if (!profile) {
+                std::fprintf(stderr, "quorl report: --profile takes voice, data or basic\n%s", kUsage);
+                return 2;
+            }
+            requirements.insert(requirements.end(), profile->begin(), profile->end());
+        } else if (a == "--area-pass" && i + 1 < args.size()) {
+            char* end = nullptr;
+            areaPass = std::strtod(args[++i].c_str(), &end);
+            if (args[i].empty() || *end != '\0' || !(areaPass >= 0 && areaPass <= 100)) {
+                std::fprintf(stderr, "quorl report: --area-pass takes a percentage from 0 to 100\n%s", kUsage);
+                return 2;
+            }
         } else if (!a.empty() && a[0] != '-' && surveyPath.empty()) {
             surveyPath = a;
         } else {
@@ -331,6 +395,7 @@ int Run(const std::vector<std::string>& args) {
          "points: every point is left out in turn and estimated from the others; the typical (root mean square) "
          "difference is given as \"map error about \u00B1N dB from M points\".</p>\n";
     h += maps;
+    if (!requirements.empty() && !RequirementsSection(loaded, requirements, areaPass, out, h, error)) return Fail(error);
     // Networks of one radio together, under the radio's address block.
     const std::vector<RadioGroup> radios = GroupByRadio(summary.accessPoints, survey);
     std::vector<std::string> radioOf(summary.accessPoints.size());
