@@ -114,7 +114,8 @@ int Run(const std::vector<std::string>& args) {
     if (surveys.empty() || projectionPath.empty()) return Usage("a survey and --projection are needed");
     if (requirements.empty()) return Usage("nothing to check: give --require EXPR or --profile");
 
-    StartPictureApp();
+    // Fonts for the maps need the application; a verdict alone does not.
+    if (!out.empty()) StartPictureApp();
     LoadedSurvey loaded;
     std::string error;
     if (!LoadSurveysOnPlan(surveys, projectionPath, loaded, error)) return Error(error);
