@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "analysis/CoverageGrid.h"
+#include "analysis/RadioGroups.h"
 
 namespace quorl::analysis {
 
@@ -54,6 +55,8 @@ bool Filter::Matches(const ApReading& ap) const {
     if (mac && ap.mac != *mac) return false;
     if (band != Band::Any && BandOf(ap.channel) != band) return false;
     if (channel && ap.channel != *channel) return false;
+    if (radio && std::find(radioMembers.begin(), radioMembers.end(), std::pair(ap.mac, ap.channel)) == radioMembers.end())
+        return false;
     return true;
 }
 
@@ -64,6 +67,7 @@ std::string Filter::Describe() const {
     if (mac) add("AP " + MacText(*mac));
     if (band != Band::Any) add(BandText(band));
     if (channel) add("channel " + std::to_string(*channel));
+    if (radio) add("radio " + AddressBlockText(*radio));
     return text.empty() ? "all networks" : text;
 }
 

@@ -12,6 +12,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/SurveyPoints.h"
@@ -37,9 +38,13 @@ struct Filter {
     std::optional<MacAddress> mac;
     Band band = Band::Any;
     std::optional<int> channel;
+    // The radio of the BSSID `radio` (see RadioGroups.h): its members and
+    // their channels, found in the survey.
+    std::optional<MacAddress> radio;
+    std::vector<std::pair<MacAddress, int>> radioMembers;
 
     bool Matches(const ApReading& ap) const;
-    bool Empty() const { return !ssid && !mac && band == Band::Any && !channel; }
+    bool Empty() const { return !ssid && !mac && band == Band::Any && !channel && !radio; }
     // "SSID Quorl-Office, 5 GHz", or "all networks".
     std::string Describe() const;
 };

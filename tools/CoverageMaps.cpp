@@ -11,6 +11,7 @@
 #include "common/UserMessages.h"
 #include "coverage/CoverageImage.h"
 #include "coverage/Legend.h"
+#include "coverage/ScaleBar.h"
 #include "survey/PendingFile.h"
 
 namespace quorl::tools {
@@ -39,13 +40,37 @@ bool LoadSurveyOnPlan(const std::string& surveyPath, const std::string& projecti
         return false;
     }
     out.planImage = out.planImage.convertToFormat(QImage::Format_RGB32);
+    out.scale = ScaleOfPlan(projectionPath, out.plan, out.scaleWarning);
     // The plan as the image decodes, whatever its header claimed.
     const Placement placement{out.plan.transform, out.planImage.width(), out.planImage.height()};
     return LoadSurvey(surveyPath, placement, out.survey, error);
 }
 
+bool LoadSurveysOnPlan(const std::vector<std::string>& surveyPaths, const std::string& projectionPath,
+                       LoadedSurvey& out, std::string& error) {
+    if (surveyPaths.empty() || !LoadSurveyOnPlan(surveyPaths.front(), projectionPath, out, error)) return false;
+    const Placement placement{out.plan.transform, out.planImage.width(), out.planImage.height()};
+    Survey& all = out.survey;
+    for (std::size_t i = 1; i < surveyPaths.size(); ++i) {
+        Survey more;
+        if (!LoadSurvey(surveyPaths[i], placement, more, error)) return false;
+        all.name += " + " + more.name;
+        all.points.insert(all.points.end(), std::make_move_iterator(more.points.begin()),
+                          std::make_move_iterator(more.points.end()));
+        for (const auto& [kind, n] : more.groupsByKind) all.groupsByKind[kind] += n;
+        all.groups += more.groups;
+        all.deleted += more.deleted;
+        all.withoutPosition += more.withoutPosition;
+        all.offPlan += more.offPlan;
+        all.unknownKind += more.unknownKind;
+        all.missingApRecords += more.missingApRecords;
+        all.gpsPoints += more.gpsPoints;
+    }
+    return true;
+}
+
 bool BuildMap(const LoadedSurvey& loaded, const MetricOptions& options, std::optional<double> radius, CoverageMap& out,
-              std::string& error) {
+              std::string& error, bool silentAllowed) {
     const Survey& survey = loaded.survey;
     if (!options.filter.Empty() && !AnyMatch(survey, options.filter)) {
         error = "no access point of " + survey.name + " matches the filter (" + options.filter.Describe() + ").";
@@ -60,7 +85,7 @@ bool BuildMap(const LoadedSurvey& loaded, const MetricOptions& options, std::opt
             heard += std::isfinite(*v) ? 1 : 0;
         }
     }
-    if (heard == 0) {
+    if (heard == 0 && !(silentAllowed && !points.empty())) {
         error = std::string("no survey point of ") + survey.name + " has a " + MetricName(options.metric) +
                 " value for " + options.filter.Describe() + ".";
         return false;
@@ -120,7 +145,11 @@ QImage RenderMap(const LoadedSurvey& loaded, const CoverageMap& map, const cover
                << QStringLiteral("survey %1").arg(QString::fromStdString(loaded.survey.name))
                << QStringLiteral("plan %1").arg(QString::fromStdString(loaded.plan.name))
                << QStringLiteral("%1 points with a value").arg(map.samples)
-               << QStringLiteral("radius %1 px%2").arg(std::lround(map.grid.Radius())).arg(map.radiusGiven ? "" : " (from the spacing)")
+               << QStringLiteral("radius %1%2")
+                      .arg(QString::fromStdString(DistanceText(map.grid.Radius(), loaded.scale)))
+                      .arg(map.radiusGiven ? "" : " (from the spacing)")
+               << (loaded.scale.Known() ? QStringLiteral("1 px = %1 m").arg(loaded.scale.metresPerPixel, 0, 'g', 3)
+                                        : QStringLiteral("no plan scale: distances in plan pixels"))
                << QStringLiteral("scale %1").arg(scale.Name());
     if (map.notHeard > 0) text.lines << QStringLiteral("%1 points heard nothing of it").arg(map.notHeard);
     text.lines << QString::fromStdString(MapErrorLine(map));
@@ -150,6 +179,8 @@ QImage RenderMap(const LoadedSurvey& loaded, const CoverageMap& map, const cover
         painter.drawEllipse(QPointF(p.x * s, p.y * s), r, r);
     }
     painter.setRenderHint(QPainter::Antialiasing, false);
+    if (loaded.scale.Known())
+        coverage::DrawScaleBar(painter, QRect(0, 0, planW, planH), loaded.scale.metresPerPixel / s, font);
     coverage::DrawLegend(painter, QPoint(planW + margin, margin), scale, text, font);
     painter.end();
     return image;

@@ -11,6 +11,7 @@
 #include "analysis/CoverageGrid.h"
 #include "analysis/CrossValidation.h"
 #include "analysis/Metrics.h"
+#include "analysis/PlanScale.h"
 #include "analysis/PlanSource.h"
 #include "analysis/SurveyPoints.h"
 #include "coverage/ColourScale.h"
@@ -25,6 +26,8 @@ struct LoadedSurvey {
     analysis::PlanSource plan;
     QImage planImage;
     analysis::Survey survey;
+    analysis::PlanScale scale;  // metres per plan pixel, where known
+    std::string scaleWarning;   // a side file there but unusable
 };
 
 // False with `error` set for a file that cannot be used.
@@ -43,8 +46,15 @@ struct CoverageMap {
 // Interpolates the metric. False with `error` set when the filter matches
 // no access point of the survey or no point has a value. The default
 // radius comes from every survey point with a position, heard or not.
+// `silentAllowed`: a map where no point has a value is built all the same
+// (all not heard), for checks where that is an answer, not an error.
 bool BuildMap(const LoadedSurvey& loaded, const analysis::MetricOptions& options, std::optional<double> radius,
-              CoverageMap& out, std::string& error);
+              CoverageMap& out, std::string& error, bool silentAllowed = false);
+
+// Several surveys of one floor on the plan of one projection: the first as
+// LoadSurveyOnPlan, the points of the others added to it.
+bool LoadSurveysOnPlan(const std::vector<std::string>& surveyPaths, const std::string& projectionPath,
+                       LoadedSurvey& out, std::string& error);
 
 // The default scale of a metric: viridis over min..max for levels, counts
 // for counts.

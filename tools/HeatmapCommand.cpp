@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/RadioGroups.h"
 #include "common/UserMessages.h"
 #include "survey/OutputTarget.h"
 #include "tools/CommandRegistry.h"
@@ -22,8 +23,8 @@ using namespace quorl::analysis;
 
 constexpr const char* kUsage =
     "usage: quorl heatmap SURVEY.ssd --projection SITE.gpf|.lpf [--metric signal|secondary|ap-count|co-channel]\n"
-    "                     [--ssid NAME] [--mac MAC] [--band 2.4|5] [--channel N] [--threshold DBM]\n"
-    "                     [--min DBM] [--max DBM] [--radius PX] [--scale viridis|classes]\n"
+    "                     [--ssid NAME] [--mac MAC] [--radio MAC] [--band 2.4|5] [--channel N] [--threshold DBM]\n"
+    "                     [--min DBM] [--max DBM] [--radius PX|Nm] [--scale viridis|classes]\n"
     "                     -o OUT.png [--values OUT.csv]\n";
 
 int Fail(const std::string& text) {
@@ -47,7 +48,7 @@ int Run(const std::vector<std::string>& args) {
     std::string surveyPath, projectionPath, out, values;
     MetricOptions options = DefaultOptions(Metric::Signal);
     std::optional<int> threshold;
-    std::optional<double> radius;
+    std::optional<Distance> radius;
     double min = coverage::ColourScale::kDefaultMin, max = coverage::ColourScale::kDefaultMax;
     bool classes = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -66,6 +67,10 @@ int Run(const std::vector<std::string>& args) {
             MacAddress mac;
             if (!ParseMac(args[++i], mac)) return Usage("--mac takes six hex pairs, as 00-0A-1B-2C-3D-01");
             options.filter.mac = mac;
+        } else if (a == "--radio") {
+            MacAddress mac;
+            if (!ParseMac(args[++i], mac)) return Usage("--radio takes six hex pairs, as 00-0A-1B-2C-3D-01");
+            options.filter.radio = mac;
         } else if (a == "--band") {
             const std::string& v = args[++i];
             if (v == "2.4") options.filter.band = Band::Ghz24;
@@ -84,9 +89,9 @@ int Run(const std::vector<std::string>& args) {
             if (!v || *v < -150 || *v > 50) return Usage(a + " takes a level in dBm");
             (a == "--min" ? min : max) = *v;
         } else if (a == "--radius") {
-            const auto v = Number(args[++i]);
-            if (!v || *v <= 0 || *v > 100000) return Usage("--radius takes a distance in plan pixels above 0");
-            radius = *v;
+            radius = ParseDistance(args[++i]);
+            if (!radius || radius->value > 100000)
+                return Usage("--radius takes a distance above 0: plan pixels (120 or 120px) or metres (5m)");
         } else if (a == "--scale") {
             const std::string& v = args[++i];
             if (v == "classes") classes = true;
@@ -119,17 +124,33 @@ int Run(const std::vector<std::string>& args) {
     LoadedSurvey loaded;
     std::string error;
     if (!LoadSurveyOnPlan(surveyPath, projectionPath, loaded, error)) return Fail(error);
+    if (!loaded.scaleWarning.empty()) std::fprintf(stderr, "quorl heatmap: %s\n", loaded.scaleWarning.c_str());
+    if (options.filter.radio) {
+        options.filter.radioMembers = RadioMembers(loaded.survey, *options.filter.radio);
+        if (options.filter.radioMembers.empty())
+            return Fail(MacText(*options.filter.radio) + " is not heard anywhere in " + loaded.survey.name +
+                        ": --radio takes the address of one of its networks");
+    }
+    std::optional<double> radiusPixels;
+    if (radius) {
+        radiusPixels = ToPixels(*radius, loaded.scale);
+        if (!radiusPixels)
+            return Fail("--radius in metres needs a plan scale, and " + loaded.plan.name +
+                        " has none: give it one with quorl proj scale, or the radius in plan pixels");
+        if (*radiusPixels > 100000) return Usage("--radius is more than 100000 plan pixels");
+    }
     CoverageMap map;
-    if (!BuildMap(loaded, options, radius, map, error)) return Fail(error);
+    if (!BuildMap(loaded, options, radiusPixels, map, error)) return Fail(error);
     const coverage::ColourScale scale = ScaleFor(options.metric, min, max, classes);
     if (!SavePng(RenderMap(loaded, map, scale), out, inputs, error)) return Fail(error);
     if (!values.empty() && !SaveText(GridCsv(map.grid, IsCount(options.metric)), values, inputs, error)) return Fail(error);
 
     const Survey& s = loaded.survey;
     std::printf("%s: %s of %zu points (%zu heard nothing, %u deleted, %u without a position, %u off the plan), "
-                "radius %.0f px, %zu of %zu cells with data, %zu not heard\n",
+                "radius %s, %zu of %zu cells with data (%s), %zu not heard\n",
                 out.c_str(), MetricName(options.metric), map.samples, map.notHeard, s.deleted, s.withoutPosition,
-                s.offPlan, map.grid.Radius(), map.grid.CellsWithData(), map.grid.Geometry().CellCount(),
+                s.offPlan, DistanceText(map.grid.Radius(), loaded.scale).c_str(), map.grid.CellsWithData(),
+                map.grid.Geometry().CellCount(), AreaText(CoveredSquarePixels(map.grid), loaded.scale).c_str(),
                 map.grid.CellsNotHeard());
     std::printf("%s\n", MapErrorLine(map).c_str());
     return 0;

@@ -1,7 +1,8 @@
 // quorl proj info FILE | decode FILE OUT | make ...: inspect a projection
 // file, decode its plan image exactly as a projection load does, or make a
 // projection file from a bitmap and a transform (given, or solved from three
-// reference points).
+// reference points). quorl proj scale SITE [--points ... --metres D]: show or
+// measure how many metres a plan pixel spans.
 
 #include <fcntl.h>
 
@@ -15,6 +16,8 @@
 #include <vector>
 
 #include "common/ByteOrder.h"
+#include "analysis/PlanScale.h"
+#include "analysis/PlanSource.h"
 #include "common/UserMessages.h"
 #include "survey/AffineTransform.h"
 #include "survey/Compression.h"
@@ -32,7 +35,8 @@ constexpr const char* kUsage =
     "usage: quorl proj info FILE\n"
     "       quorl proj decode FILE OUT\n"
     "       quorl proj make --kind gps|linear (--transform A,B,C,D,E,F | --calibrate \"px,py,lat,lon;...\")\n"
-    "                       --image IMAGE.bmp OUT\n";
+    "                       --image IMAGE.bmp OUT\n"
+    "       quorl proj scale FILE [--points \"x1,y1;x2,y2\" --metres D]\n";
 
 // Bitmaps larger than this are refused: N is a 32-bit field.
 constexpr std::uint64_t kMaxImageBytes = 0x7FFFFFFF;
@@ -215,7 +219,68 @@ int Make(const std::vector<std::string>& args) {
     return 0;
 }
 
+// Without --points: the scale the tools use. With them: a linear plan's
+// scale from one measured distance, kept in a side file (never in FILE).
+int Scale(const std::vector<std::string>& args) {
+    std::string path, points, metresText;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--points" && hasValue) {
+            points = args[++i];
+        } else if (a == "--metres" && hasValue) {
+            metresText = args[++i];
+        } else if (!a.empty() && a[0] != '-' && path.empty()) {
+            path = a;
+        } else {
+            std::fputs(kUsage, stderr);
+            return 2;
+        }
+    }
+    if (path.empty() || points.empty() != metresText.empty()) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    analysis::PlanSource plan;
+    std::string error;
+    if (!analysis::LoadPlanSource(path, plan, error)) return Fail(error);
+    std::string warning;
+    const analysis::PlanScale known = analysis::ScaleOfPlan(path, plan, warning);
+    if (!warning.empty()) std::fprintf(stderr, "quorl proj: %s\n", warning.c_str());
+    if (points.empty()) {
+        if (!known.Known()) {
+            std::printf("%s: no plan scale: distances in plan pixels\n", path.c_str());
+            return 0;
+        }
+        std::printf("%s: 1 px = %.6g m (%s)\n", path.c_str(), known.metresPerPixel,
+                    known.from == analysis::PlanScale::From::Transform ? "from its GPS transform at the plan's centre"
+                                                                       : known.sideFile.c_str());
+        return 0;
+    }
+    if (plan.kind == 0)
+        return Fail(path + " is a GPS projection: its transform gives the scale (" +
+                    (known.Known() ? std::to_string(known.metresPerPixel) + " m per pixel" : "none: it cannot be inverted") +
+                    "); a measured scale is for linear projections");
+    const std::size_t semicolon = points.find(';');
+    const auto first = Numbers(points.substr(0, semicolon), ',', 2);
+    const auto second = semicolon == std::string::npos ? std::nullopt : Numbers(points.substr(semicolon + 1), ',', 2);
+    if (!first || !second) return Fail("--points takes two plan pixels \"x1,y1;x2,y2\"");
+    const double pixels = std::hypot((*second)[0] - (*first)[0], (*second)[1] - (*first)[1]);
+    if (!(pixels >= 1)) return Fail("--points must lie at least one plan pixel apart");
+    std::string number = metresText;
+    if (!number.empty() && number.back() == 'm') number.pop_back();
+    const auto metres = Numbers(number, ',', 1);
+    if (!metres || !((*metres)[0] > 0)) return Fail("--metres takes the distance between the points in metres, above 0");
+    const double scale = (*metres)[0] / pixels;
+    const std::string written = analysis::WriteScaleFile(path, scale, plan.width, plan.height, error);
+    if (written.empty()) return Fail(error);
+    std::printf("%s: 1 px = %.6g m (%g m over %.1f px), kept in %s\n", path.c_str(), scale, (*metres)[0], pixels,
+                written.c_str());
+    return 0;
+}
+
 int Run(const std::vector<std::string>& args) {
+    if (!args.empty() && args[0] == "scale") return Scale(args);
     if (args.size() == 2 && args[0] == "info") return Info(args[1]);
     if (args.size() == 3 && args[0] == "decode") return Decode(args[1], args[2]);
     if (!args.empty() && args[0] == "make") return Make(args);
@@ -223,7 +288,7 @@ int Run(const std::vector<std::string>& args) {
     return 2;
 }
 
-const RegisterCommand kRegistration("proj", "proj info|decode|make ...    inspect, decode or make a projection file",
+const RegisterCommand kRegistration("proj", "proj info|decode|make|scale ...    inspect, decode, make or scale a projection file",
                                     Run);
 
 }  // namespace

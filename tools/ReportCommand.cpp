@@ -12,17 +12,21 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "analysis/RadioGroups.h"
 #include "analysis/SurveySummary.h"
+#include "coverage/ScaleBar.h"
 #include "engine/Engine.h"
 #include "common/UserMessages.h"
 #include "survey/OutputTarget.h"
 #include "export/TextEscape.h"
 #include "tools/CommandRegistry.h"
 #include "tools/CoverageMaps.h"
+#include "tools/RequirementMaps.h"
 
 namespace quorl::tools {
 
@@ -30,7 +34,9 @@ namespace {
 
 using namespace quorl::analysis;
 
-constexpr const char* kUsage = "usage: quorl report SURVEY.ssd --projection SITE.gpf|.lpf -o DIR\n";
+constexpr const char* kUsage =
+    "usage: quorl report SURVEY.ssd --projection SITE.gpf|.lpf -o DIR\n"
+    "                    [--require EXPR... | --profile voice|data|basic] [--area-pass PCT]\n";
 // Pictures on the page are at most this wide.
 constexpr int kPageImageWidth = 1000;
 // A page with a map for every one of hundreds of networks helps nobody.
@@ -129,6 +135,8 @@ QImage AccessPointMap(const LoadedSurvey& loaded, const SurveySummary& summary) 
         painter.setPen(ap.band == Band::Ghz24 ? Qt::black : Qt::white);
         painter.drawText(QRectF(at.x() - r, at.y() - r, 2 * r, 2 * r), Qt::AlignCenter, QString::number(i + 1));
     }
+    if (loaded.scale.Known())
+        coverage::DrawScaleBar(painter, planRect, loaded.scale.metresPerPixel / s, PictureFont(12));
     DrawKey(painter, QPoint(planRect.width() + 8, 8), QStringLiteral("Estimated AP positions"),
             {QStringLiteral("survey %1").arg(QString::fromStdString(loaded.survey.name)),
              QStringLiteral("plan %1").arg(QString::fromStdString(loaded.plan.name)),
@@ -199,12 +207,72 @@ const char* KindName(int kind) {
     return "Records of an unknown kind";
 }
 
+// The page's section on the requirements: a table and one map each.
+bool RequirementsSection(const LoadedSurvey& loaded, const std::vector<Requirement>& requirements, double areaPass,
+                         const QDir& out, std::string& html, std::string& error) {
+    FloorCheck check;
+    if (!CheckFloor(loaded, requirements, Filter{}, std::nullopt, std::nullopt, areaPass, check, error)) return false;
+    const PlanScale& scale = loaded.scale;
+    html += "<h2>Requirements</h2>\n<p>The floor " + std::string(check.Pass() ? "passes" : "does not pass") +
+            ": each requirement must hold on at least " + Format("%.1f", areaPass, 0) +
+            " % of the surveyed area (the part of the plan within the radius of a survey point, " +
+            Html(DistanceText(check.radius, scale)) + "). The part not surveyed is stated apart and never counts as "
+            "passing. Where the network was not heard, signal and secondary fail; counts are 0 there.</p>\n";
+    html += "<table>\n<tr><th>Requirement</th><th>Verdict</th><th>Passes (% of surveyed)</th><th>Passes (area)</th>"
+            "<th>Fails (% of surveyed)</th><th>Not surveyed (% of plan)</th></tr>\n";
+    for (const RequirementShares& r : check.results) {
+        html += "<tr><td>" + Html(r.requirement.Text()) + "</td><td>" + (r.Passes(areaPass) ? "PASS" : "FAIL") +
+                "</td><td class=\"n\">" + Format("%.1f", r.PassPercent(), 0) + "</td><td class=\"n\">" +
+                Html(AreaText(r.passArea, scale)) + "</td><td class=\"n\">" + Format("%.1f", r.FailPercent(), 0) +
+                "</td><td class=\"n\">" + Format("%.1f", r.UnsurveyedPercent(), 0) + "</td></tr>\n";
+    }
+    html += "</table>\n";
+    for (std::size_t i = 0; i < check.results.size(); ++i) {
+        const std::string file = "requirement-" + std::to_string(i + 1) + ".png";
+        if (!SavePng(RenderPassFailMap(loaded, check, i, kPageImageWidth),
+                     out.filePath(QString::fromStdString(file)).toStdString(), error))
+            return false;
+        const std::string caption = check.results[i].requirement.Text() + ": green passes, red fails, hatched grey "
+                                    "was not surveyed";
+        html += "<figure><img src=\"" + file + "\" alt=\"" + Html(caption) + "\"/><figcaption>" + Html(caption) +
+                "</figcaption></figure>\n";
+    }
+    return true;
+}
+
 int Run(const std::vector<std::string>& args) {
     std::string surveyPath, projectionPath, dir;
+    std::vector<Requirement> requirements;
+    double areaPass = 95;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if ((a == "--projection" || a == "-o") && i + 1 < args.size()) {
             (a == "-o" ? dir : projectionPath) = args[++i];
+        } else if (a == "--require" && i + 1 < args.size()) {
+            do {
+                std::string why;
+                const auto r = ParseRequirement(args[++i], why);
+                if (!r) {
+                    std::fprintf(stderr, "quorl report: %s\n%s", why.c_str(), kUsage);
+                    return 2;
+                }
+                requirements.push_back(*r);
+            } while (i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '-' &&
+                     args[i + 1].find_first_of("<>=") != std::string::npos);
+        } else if (a == "--profile" && i + 1 < args.size()) {
+            const auto profile = ProfileRequirements(args[++i]);
+            if (!profile) {
+                std::fprintf(stderr, "quorl report: --profile takes voice, data or basic\n%s", kUsage);
+                return 2;
+            }
+            requirements.insert(requirements.end(), profile->begin(), profile->end());
+        } else if (a == "--area-pass" && i + 1 < args.size()) {
+            char* end = nullptr;
+            areaPass = std::strtod(args[++i].c_str(), &end);
+            if (args[i].empty() || *end != '\0' || !(areaPass >= 0 && areaPass <= 100)) {
+                std::fprintf(stderr, "quorl report: --area-pass takes a percentage from 0 to 100\n%s", kUsage);
+                return 2;
+            }
         } else if (!a.empty() && a[0] != '-' && surveyPath.empty()) {
             surveyPath = a;
         } else {
@@ -233,6 +301,7 @@ int Run(const std::vector<std::string>& args) {
     LoadedSurvey loaded;
     std::string error;
     if (!LoadSurveyOnPlan(surveyPath, projectionPath, loaded, error)) return Fail(error);
+    if (!loaded.scaleWarning.empty()) std::fprintf(stderr, "quorl report: %s\n", loaded.scaleWarning.c_str());
     CoverageMap signal;
     if (!BuildMap(loaded, DefaultOptions(Metric::Signal), std::nullopt, signal, error)) return Fail(error);
     if (!QDir().mkpath(QString::fromStdString(dir))) return Fail("cannot create the folder " + dir);
@@ -304,6 +373,15 @@ int Run(const std::vector<std::string>& args) {
     row("Collection file", survey.name);
     row("Projection file", loaded.plan.name + (loaded.plan.kind == 0 ? " (GPS projection)" : " (linear projection)"));
     row("Plan", std::to_string(loaded.planImage.width()) + " x " + std::to_string(loaded.planImage.height()) + " pixels");
+    const double planSquarePixels = double(loaded.planImage.width()) * loaded.planImage.height();
+    row("Plan scale", !loaded.scale.Known() ? std::string("none: distances and areas in plan pixels (quorl proj scale gives a linear plan one)")
+                      : "1 px = " + QString::number(loaded.scale.metresPerPixel, 'g', 4).toStdString() + " m" +
+                            (loaded.scale.from == PlanScale::From::Transform ? " (from the GPS transform at the plan's centre)"
+                                                                              : " (measured with quorl proj scale)"));
+    row("Plan area", AreaText(planSquarePixels, loaded.scale));
+    const double covered = CoveredSquarePixels(signal.grid);
+    row("Area within the radius of a survey point (strongest-signal map)",
+        AreaText(covered, loaded.scale) + " (" + std::to_string(std::lround(100.0 * covered / planSquarePixels)) + " % of the plan)");
     row("Records in the file", std::to_string(survey.groups));
     for (const auto& [kind, count] : survey.groupsByKind) row(KindName(kind), std::to_string(count));
     row("Points on the plan", std::to_string(survey.points.size()));
@@ -320,12 +398,34 @@ int Run(const std::vector<std::string>& args) {
          "points: every point is left out in turn and estimated from the others; the typical (root mean square) "
          "difference is given as \"map error about \u00B1N dB from M points\".</p>\n";
     h += maps;
-    h += "<h2>Access points</h2>\n<table>\n<tr><th>#</th><th>MAC address</th><th>SSID</th><th>Channel</th>"
+    if (!requirements.empty() && !RequirementsSection(loaded, requirements, areaPass, out, h, error)) return Fail(error);
+    // Networks of one radio together, under the radio's address block.
+    const std::vector<RadioGroup> radios = GroupByRadio(summary.accessPoints, survey);
+    std::vector<std::string> radioOf(summary.accessPoints.size());
+    std::vector<std::size_t> order;
+    std::size_t shared = 0;
+    for (const RadioGroup& g : radios) {
+        const std::string number = std::to_string(&g - radios.data() + 1);
+        const std::string name = g.members.size() > 1 ? number + ": " + std::to_string(g.members.size()) +
+                                                            " networks of " + AddressBlockText(g.block)
+                                                      : number;
+        shared += g.members.size() > 1;
+        for (std::size_t i : g.members) {
+            radioOf[i] = name;
+            order.push_back(i);
+        }
+    }
+    h += "<h2>Access points</h2>\n<p>" + std::to_string(summary.accessPoints.size()) + " networks from " +
+         std::to_string(radios.size()) + " radios (" + std::to_string(shared) +
+         " sending several networks). Networks count as one radio when their addresses differ only in the last "
+         "hex digit, they are on the same channel and the points that heard both heard them alike (median "
+         "difference at most " + std::to_string(kSameRadioDb) + " dB); radios are numbered strongest first.</p>\n";
+    h += "<table>\n<tr><th>Radio</th><th>#</th><th>MAC address</th><th>SSID</th><th>Channel</th>"
          "<th>Band</th><th>Strongest (dBm)</th><th>Where (x, y)</th><th>Points heard</th>"
          "<th>Estimated position (x, y)</th></tr>\n";
-    for (std::size_t i = 0; i < summary.accessPoints.size(); ++i) {
+    for (std::size_t i : order) {
         const AccessPointRow& ap = summary.accessPoints[i];
-        h += "<tr><td class=\"n\">" + std::to_string(i + 1) + "</td><td>" + MacText(ap.mac) + "</td><td>" +
+        h += "<tr><td>" + radioOf[i] + "</td><td class=\"n\">" + std::to_string(i + 1) + "</td><td>" + MacText(ap.mac) + "</td><td>" +
              (ap.ssid.empty() ? std::string("(hidden)") : Html(Utf8(ap.ssid))) + "</td><td class=\"n\">" +
              std::to_string(ap.channel) + "</td><td>" + BandText(ap.band) + "</td><td class=\"n\">" +
              std::to_string(ap.strongest) + "</td><td>" + Format("%.0f, %.0f", ap.strongestX, ap.strongestY) +

@@ -111,7 +111,7 @@ int Run(const std::vector<std::string>& args) {
 }
 
 const RegisterCommand kRegistration("ssd", "ssd info|dump FILE    summary or CSV of a collection file (.ssd)\n"
-                                          "  ssd export FILE.ssd... --format csv|geojson|kml|sqlite|gpkg -o OUT [--projection SITE]", Run);
+                                          "  ssd export FILE.ssd... --format csv|geojson|kml|sqlite|gpkg|wigle -o OUT [--projection SITE]", Run);
 
 }  // namespace
 

@@ -21,6 +21,7 @@
 #include "export/OutputBuffer.h"
 #include "export/SurveyDatabase.h"
 #include "export/SurveyScan.h"
+#include "export/WigleExport.h"
 #include "survey/FileHandle.h"
 #include "survey/OutputTarget.h"
 #include "survey/PendingFile.h"
@@ -72,7 +73,8 @@ bool Parse(const std::vector<std::string>& args, ExportOptions& o) {
     if (o.spreadsheet && o.format != "csv") return false;
     return !o.files.empty() && !o.output.empty() &&
            (o.format == "csv" || o.format == "geojson" || o.format == "kml" || o.format == "sqlite" ||
-            o.format == "gpkg");
+            o.format == "gpkg" ||
+            o.format == "wigle");
 }
 
 void Say(ExportProgress& progress, const std::string& text) {
@@ -202,6 +204,23 @@ int ExportText(const ExportOptions& o, const AffineTransform* projection) {
             return true;
         });
         json.End();
+    } else if (o.format == "wigle") {
+        WigleExport wigle(out, QUORL_VERSION);
+        wigle.WriteHeader();
+        ok = EachFile(o, progress, [&](SurveyScan& scan) {
+            const std::uint64_t offBefore = wigle.OffEarth();
+            const WigleExport::Result result = wigle.Add(scan);
+            if (wigle.OffEarth() != offBefore)
+                Say(progress, scan.Path() + ": " + std::to_string(wigle.OffEarth() - offBefore) +
+                                  " point(s) with a position beyond 90 degrees latitude or 180 longitude left out");
+            switch (result) {
+                case WigleExport::Result::Added: ++exported; return true;
+                case WigleExport::Result::ReadFailed: Say(progress, scan.Error()); return false;
+                case WigleExport::Result::NoPosition: break;
+            }
+            Say(progress, scan.Path() + " has no GPS point with a position on the earth: WiGLE CSV can hold none of it");
+            return false;
+        });
     } else {
         KmlExport kml(out);
         kml.Begin();

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -503,6 +504,69 @@ TEST(ExportReadbackTest, RefusedInputsAndOutputsLoseNothing) {
     // No temporary files are left behind.
     for (const auto& name : dir.Names()) EXPECT_EQ(name.find(".out."), std::string::npos) << name;
     EXPECT_EQ(Shell(dir, {QUORL_TOOL, "ssd", "export", dir / "good.ssd", "--format", "xls", "-o", dir / "x"}).status, 2);
+}
+
+// WiGLE CSV: only GPS points with a place on the earth, one row per access
+// point, in the format's own spellings; read back with Python's csv.
+TEST(ExportReadbackTest, WigleCsvHoldsTheGpsReadingsInItsOwnSpelling) {
+    TempDir dir;
+    WriteBytes(dir / "a.ssd", MakeSurvey(1).bytes);
+    WriteBytes(dir / "plan.ssd", MakeSurvey(3, false).bytes);
+    // Three GPS points: latitude beyond 90, longitude beyond -180, and one on the earth at 2024-06-11 09:05:00.
+    auto start = collection::MakeNewFileStart(1700000000);
+    Bytes far(start.begin(), start.end());
+    for (auto [lat, lon] : {std::pair{91 * 3600000, 0}, std::pair{3600000, -181 * 3600000}, std::pair{-3600000, 3600000}}) {
+        collection::PointRecord p;
+        p.latitude = lat, p.longitude = lon, p.apCount = 1, p.month = 6, p.day = 11, p.year = 44, p.hour = 9, p.minute = 5;
+        Bytes g(collection::kPointRecordSize + collection::kApRecordSize);
+        collection::EncodePoint(p, g.data());
+        collection::EncodeAp(Ap(36, "five"), g.data() + collection::kPointRecordSize);
+        far.insert(far.end(), g.begin(), g.end());
+    }
+    WriteBytes(dir / "far.ssd", far);
+
+    const Outcome out = Export(dir, {"a.ssd", "far.ssd", "plan.ssd"}, "wigle", "out.csv");
+    EXPECT_EQ(out.status, 1);  // plan.ssd has nothing WiGLE can hold
+    EXPECT_NE(out.err.find("far.ssd: 2 point(s) with a position beyond"), std::string::npos) << out.err;
+    EXPECT_NE(out.err.find("plan.ssd has no GPS point"), std::string::npos) << out.err;
+    const Outcome wigle = Python(dir, R"(import csv, re, sys
+f = open(sys.argv[1], encoding='utf-8', newline='')
+pre = f.readline().rstrip('\n').split(',')
+assert pre[0] == 'WigleWifi-1.6' and 'star=Sol' in pre and 'body=3' in pre and 'subBody=0' in pre, pre
+rows = list(csv.DictReader(f))
+assert list(rows[0].keys()) == ['MAC', 'SSID', 'AuthMode', 'FirstSeen', 'Channel', 'Frequency', 'RSSI',
+    'CurrentLatitude', 'CurrentLongitude', 'AltitudeMeters', 'AccuracyMeters', 'RCOIs', 'MfgrId', 'Type']
+mhz = lambda c: 2484 if c == 14 else 2407 + 5 * c if c <= 13 else 5000 + 5 * c
+for r in rows:
+    assert re.fullmatch('([0-9a-f]{2}:){5}[0-9a-f]{2}', r['MAC']) and r['Type'] == 'WIFI', r
+    assert r['AuthMode'] == r['AltitudeMeters'] == r['AccuracyMeters'] == r['RCOIs'] == r['MfgrId'] == '', r
+    assert int(r['Frequency']) == mhz(int(r['Channel'])), r
+    assert -90 <= float(r['CurrentLatitude']) <= 90 and -180 <= float(r['CurrentLongitude']) <= 180, r
+    print('%s|%s|%s|%s|%s|%s,%s' % (r['MAC'].upper().replace(':', '-'), r['SSID'].encode('utf-8').hex(),
+          r['Channel'], r['RSSI'], r['FirstSeen'], r['CurrentLatitude'], r['CurrentLongitude']))
+)", "out.csv");
+    ASSERT_EQ(wigle.status, 0) << wigle.err;
+    // The GPS point with every SSID and the projected tap of a.ssd, then far.ssd's one point on the earth.
+    std::multiset<std::string> expected;
+    const std::string where = "|2024-06-11 09:05:01|47.3771003,-8.5414000";  // 170557561 / 3600000
+    // WiGLE files are UTF-8: each byte that starts no character is U+FFFD.
+    const std::map<std::string, std::string> unicode = {{"bad\xFF", "bad\uFFFD"},
+                                                        {"cut\xE2\x82", "cut\uFFFD\uFFFD"},
+                                                        {"\xC0\xAF", "\uFFFD\uFFFD"}};
+    for (std::size_t i = 0; i < kSsids.size(); ++i) {
+        const auto it = unicode.find(kSsids[i]);
+        expected.insert(Reading(Ap(static_cast<int>(i) + 1, it == unicode.end() ? kSsids[i] : it->second)) + where);
+    }
+    expected.insert(Reading(Ap(100, "projected")) + "|2024-06-11 09:05:01|47.3771281,-8.5414000");
+    expected.insert(Reading(Ap(36, "five")) + "|2024-06-11 09:05:00|-1.0000000,1.0000000");
+    std::multiset<std::string> found;
+    std::istringstream in(wigle.out);
+    for (std::string line; std::getline(in, line);) found.insert(line);
+    EXPECT_EQ(found, expected);
+
+    // Nothing with a position: no file at all.
+    EXPECT_EQ(Export(dir, {"plan.ssd"}, "wigle", "none.csv").status, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir / "none.csv"));
 }
 
 }  // namespace

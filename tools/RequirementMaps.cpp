@@ -1,0 +1,194 @@
+#include "tools/RequirementMaps.h"
+
+#include <QPainter>
+#include <cmath>
+#include <cstdio>
+#include <map>
+
+#include "coverage/CoverageImage.h"
+#include "coverage/PassFailImage.h"
+#include "coverage/ScaleBar.h"
+
+namespace quorl::tools {
+
+using namespace quorl::analysis;
+
+namespace {
+
+std::string Fixed(double v, int decimals) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%.*f", decimals, v);
+    return text;
+}
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string SquareMetres(double squarePixels, const PlanScale& scale) {
+    if (!scale.Known()) return "null";
+    return Fixed(squarePixels * scale.metresPerPixel * scale.metresPerPixel, 1);
+}
+
+}  // namespace
+
+bool FloorCheck::Pass() const {
+    for (const RequirementShares& r : results)
+        if (!r.Passes(areaPass)) return false;
+    return !results.empty();
+}
+
+bool CheckFloor(const LoadedSurvey& loaded, const std::vector<Requirement>& requirements, const Filter& filter,
+                std::optional<int> threshold, std::optional<double> radius, double areaPass, FloorCheck& out,
+                std::string& error) {
+    out = FloorCheck{};
+    out.areaPass = areaPass;
+    for (const SurveyPoint& p : loaded.survey.points) out.points += IsMeasurement(p) ? 1 : 0;
+    if (out.points == 0) {
+        error = loaded.survey.name + " holds no survey point on the plan to check.";
+        return false;
+    }
+    if (!filter.Empty() && !AnyMatch(loaded.survey, filter)) {
+        error = "no access point of " + loaded.survey.name + " matches the filter (" + filter.Describe() + ").";
+        return false;
+    }
+    // One map per metric and threshold, shared by the requirements on it.
+    std::map<std::pair<Metric, int>, CoverageMap> maps;
+    auto mapFor = [&](MetricOptions options) -> const CoverageMap* {
+        const auto key = std::make_pair(options.metric, options.threshold);
+        auto it = maps.find(key);
+        if (it == maps.end()) {
+            CoverageMap map;
+            if (!BuildMap(loaded, options, radius, map, error, true)) return nullptr;
+            it = maps.emplace(key, std::move(map)).first;
+        }
+        return &it->second;
+    };
+    for (const Requirement& r : requirements) {
+        MetricOptions options = DefaultOptions(r.metric);
+        options.filter = filter;
+        options.threshold = threshold && IsCount(r.metric) ? *threshold : DefaultThreshold(r.metric);
+        const CoverageMap* map = mapFor(options);
+        if (!map) return false;
+        out.results.push_back(Evaluate(r, map->grid));
+        out.options.push_back(options);
+        out.geometry = map->grid.Geometry();
+        out.radius = map->grid.Radius();
+        out.radiusGiven = map->radiusGiven;
+    }
+    MetricOptions signal = DefaultOptions(Metric::Signal);
+    signal.filter = filter;
+    if (const CoverageMap* map = mapFor(signal); map && map->error.points > 0) out.error = map->error;
+    return true;
+}
+
+std::string CheckJson(const FloorCheck& check, const PlanScale& scale) {
+    std::string j = "{\"pass\": " + std::string(check.Pass() ? "true" : "false") +
+                    ", \"area_pass\": " + Fixed(check.areaPass, 2) + ", \"requirements\": [";
+    for (std::size_t i = 0; i < check.results.size(); ++i) {
+        const RequirementShares& r = check.results[i];
+        j += std::string(i ? ", " : "") + "{\"expr\": " + JsonString(r.requirement.Text()) +
+             ", \"pass\": " + (r.Passes(check.areaPass) ? "true" : "false") +
+             ", \"pass_pct\": " + Fixed(r.PassPercent(), 2) + ", \"fail_pct\": " + Fixed(r.FailPercent(), 2) +
+             ", \"unsurveyed_pct\": " + Fixed(r.UnsurveyedPercent(), 2) +
+             ", \"pass_m2\": " + SquareMetres(r.passArea, scale) + ", \"fail_m2\": " + SquareMetres(r.failArea, scale) +
+             ", \"unsurveyed_m2\": " + SquareMetres(r.unsurveyedArea, scale) + "}";
+    }
+    j += "], \"map_error_db\": " + (check.error ? Fixed(check.error->rms, 2) : std::string("null")) +
+         ", \"points\": " + std::to_string(check.points) + "}\n";
+    return j;
+}
+
+std::string CheckText(const FloorCheck& check, const PlanScale& scale) {
+    std::string t;
+    for (const RequirementShares& r : check.results) {
+        t += std::string(r.Passes(check.areaPass) ? "PASS " : "FAIL ") + r.requirement.Text() + ": passes on " +
+             Fixed(r.PassPercent(), 1) + " % of the surveyed area (" + AreaText(r.passArea, scale) + "), fails on " +
+             Fixed(r.FailPercent(), 1) + " % (" + AreaText(r.failArea, scale) + "); not surveyed " +
+             Fixed(r.UnsurveyedPercent(), 1) + " % of the plan (" + AreaText(r.unsurveyedArea, scale) + ")\n";
+    }
+    t += std::string(check.Pass() ? "floor passes" : "floor fails") + ": every requirement needs " +
+         Fixed(check.areaPass, 1) + " % of the surveyed area; " + std::to_string(check.points) + " points, radius " +
+         DistanceText(check.radius, scale) + ", " +
+         (check.error ? MapErrorText(*check.error, "dB") : std::string("map error unknown")) + "\n";
+    return t;
+}
+
+QImage RenderPassFailMap(const LoadedSurvey& loaded, const FloorCheck& check, std::size_t which, int maxWidth) {
+    const RequirementShares& r = check.results.at(which);
+    const QImage& plan = loaded.planImage;
+    const double s = maxWidth > 0 && plan.width() > maxWidth ? double(maxWidth) / plan.width() : 1.0;
+    const int planW = std::max(1, static_cast<int>(std::lround(plan.width() * s)));
+    const int planH = std::max(1, static_cast<int>(std::lround(plan.height() * s)));
+
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(std::clamp(planH / 40, 11, 16));
+    const bool pass = r.Passes(check.areaPass);
+    const QString title = QStringLiteral("%1: %2").arg(QString::fromStdString(r.requirement.Text()),
+                                                       pass ? QStringLiteral("PASS") : QStringLiteral("FAIL"));
+    QStringList lines;
+    lines << QStringLiteral("passes on %1 % of the surveyed area").arg(r.PassPercent(), 0, 'f', 1)
+          << QStringLiteral("(needs %1 %)").arg(check.areaPass, 0, 'f', 1)
+          << QStringLiteral("not surveyed: %1 % of the plan").arg(r.UnsurveyedPercent(), 0, 'f', 1)
+          << QString::fromStdString(check.options.at(which).filter.Describe())
+          << QStringLiteral("survey %1").arg(QString::fromStdString(loaded.survey.name))
+          << QStringLiteral("radius %1%2")
+                 .arg(QString::fromStdString(DistanceText(check.radius, loaded.scale)))
+                 .arg(check.radiusGiven ? "" : " (from the spacing)")
+          << (loaded.scale.Known() ? QStringLiteral("1 px = %1 m").arg(loaded.scale.metresPerPixel, 0, 'g', 3)
+                                   : QStringLiteral("no plan scale: areas in plan pixels"))
+          << QString::fromStdString(check.error ? MapErrorText(*check.error, "dB") : "map error unknown");
+    if (IsCount(r.requirement.metric))
+        lines << QStringLiteral("counted at or above %1 dBm").arg(check.options.at(which).threshold);
+    else
+        lines << QStringLiteral("not heard counts as failing");
+    const QSize legend = coverage::PassFailLegendSize(title, lines, font);
+    const int margin = 8;
+    QImage image(planW + legend.width() + 2 * margin, std::max(planH, legend.height() + 2 * margin),
+                 QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.drawImage(QRect(0, 0, planW, planH), plan);
+    painter.save();
+    painter.scale(s, s);
+    painter.setClipRect(QRectF(0, 0, plan.width(), plan.height()));
+    const GridGeometry& g = check.geometry;
+    coverage::DrawCoverage(painter, coverage::PassFailImage(r.cells, g.columns, g.rows), g, false);
+    painter.restore();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(Qt::white);
+    const double dot = std::clamp(planW / 300.0, 1.5, 3.0);
+    for (const SurveyPoint& p : loaded.survey.points)
+        if (IsMeasurement(p)) painter.drawEllipse(QPointF(p.x * s, p.y * s), dot, dot);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    if (loaded.scale.Known())
+        coverage::DrawScaleBar(painter, QRect(0, 0, planW, planH), loaded.scale.metresPerPixel / s, font);
+    coverage::DrawPassFailLegend(painter, QPoint(planW + margin, margin), title, lines, font);
+    painter.end();
+    return image;
+}
+
+std::string NumberedPath(const std::string& path, std::size_t n, std::size_t count) {
+    if (count <= 1) return path;
+    const std::size_t slash = path.find_last_of('/');
+    std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) ||
+        dot == (slash == std::string::npos ? 0 : slash + 1))
+        dot = path.size();
+    return path.substr(0, dot) + "-" + std::to_string(n + 1) + path.substr(dot);
+}
+
+}  // namespace quorl::tools
