@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "analysis/RadioGroups.h"
+#include "common/UserMessages.h"
+#include "survey/OutputTarget.h"
 #include "tools/CommandRegistry.h"
 #include "tools/RequirementMaps.h"
 
@@ -114,6 +116,16 @@ int Run(const std::vector<std::string>& args) {
     if (surveys.empty() || projectionPath.empty()) return Usage("a survey and --projection are needed");
     if (requirements.empty()) return Usage("nothing to check: give --require EXPR or --profile");
 
+    // Every map this run may write is refused before any work, as heatmap's -o is.
+    std::vector<std::string> inputs = surveys;
+    inputs.push_back(projectionPath);
+    if (!out.empty())
+        for (std::size_t i = 0; i < requirements.size(); ++i) {
+            const std::string path = NumberedPath(out, i, requirements.size());
+            if (const int why = RefusedOutput(path, inputs))
+                return Error("cannot write " + path + ": " + SystemErrorText(why));
+        }
+
     // Fonts for the maps need the application; a verdict alone does not.
     if (!out.empty()) StartPictureApp();
     LoadedSurvey loaded;
@@ -139,7 +151,7 @@ int Run(const std::vector<std::string>& args) {
     if (!out.empty()) {
         for (std::size_t i = 0; i < check.results.size(); ++i) {
             const std::string path = NumberedPath(out, i, check.results.size());
-            if (!SavePng(RenderPassFailMap(loaded, check, i), path, error)) return Error(error);
+            if (!SavePng(RenderPassFailMap(loaded, check, i), path, inputs, error)) return Error(error);
         }
     }
     const std::string report = json ? CheckJson(check, loaded.scale) : CheckText(check, loaded.scale);

@@ -209,7 +209,8 @@ const char* KindName(int kind) {
 
 // The page's section on the requirements: a table and one map each.
 bool RequirementsSection(const LoadedSurvey& loaded, const std::vector<Requirement>& requirements, double areaPass,
-                         const QDir& out, std::string& html, std::string& error) {
+                         const QDir& out, const std::vector<std::string>& inputs, std::string& html,
+                         std::string& error) {
     FloorCheck check;
     if (!CheckFloor(loaded, requirements, Filter{}, std::nullopt, std::nullopt, areaPass, check, error)) return false;
     const PlanScale& scale = loaded.scale;
@@ -230,7 +231,7 @@ bool RequirementsSection(const LoadedSurvey& loaded, const std::vector<Requireme
     for (std::size_t i = 0; i < check.results.size(); ++i) {
         const std::string file = "requirement-" + std::to_string(i + 1) + ".png";
         if (!SavePng(RenderPassFailMap(loaded, check, i, kPageImageWidth),
-                     out.filePath(QString::fromStdString(file)).toStdString(), error))
+                     out.filePath(QString::fromStdString(file)).toStdString(), inputs, error))
             return false;
         const std::string caption = check.results[i].requirement.Text() + ": green passes, red fails, hatched grey "
                                     "was not surveyed";
@@ -293,6 +294,7 @@ int Run(const std::vector<std::string>& args) {
     std::vector<std::string> names{"index.html", "signal.png", "secondary.png", "co-channel.png",
                                    "access-points.png", "channels.png"};
     for (int i = 1; i <= kMaxSsidMaps; ++i) names.push_back("signal-ssid-" + std::to_string(i) + ".png");
+    for (std::size_t i = 1; i <= requirements.size(); ++i) names.push_back("requirement-" + std::to_string(i) + ".png");
     for (const std::string& name : names)
         if (const int why = RefusedOutput(dir + "/" + name, inputs))
             return Fail("cannot write " + dir + "/" + name + ": " + SystemErrorText(why));
@@ -398,7 +400,7 @@ int Run(const std::vector<std::string>& args) {
          "points: every point is left out in turn and estimated from the others; the typical (root mean square) "
          "difference is given as \"map error about \u00B1N dB from M points\".</p>\n";
     h += maps;
-    if (!requirements.empty() && !RequirementsSection(loaded, requirements, areaPass, out, h, error)) return Fail(error);
+    if (!requirements.empty() && !RequirementsSection(loaded, requirements, areaPass, out, inputs, h, error)) return Fail(error);
     // Networks of one radio together, under the radio's address block.
     const std::vector<RadioGroup> radios = GroupByRadio(summary.accessPoints, survey);
     std::vector<std::string> radioOf(summary.accessPoints.size());
