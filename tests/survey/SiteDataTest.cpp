@@ -373,8 +373,10 @@ TEST(SiteDataTest, TornLastGroupIsCutBeforeAppending) {
             ASSERT_EQ(entries.size(), 1u);  // told once, on whichever came first
             EXPECT_EQ(entries[0].kind, RecordingUserMessages::Kind::Info);
             EXPECT_NE(entries[0].text.find(rig.path), std::string::npos) << entries[0].text;
-            const std::string bytes = std::to_string(last - cut) + " bytes";
-            EXPECT_NE(entries[0].text.find("Its " + bytes), std::string::npos) << entries[0].text;
+            const std::size_t n = last - cut;
+            const std::string bytes = std::to_string(n) + (n == 1 ? " byte" : " bytes") + " from offset " +
+                                      std::to_string(kept.size());
+            EXPECT_NE(entries[0].text.find("(" + bytes), std::string::npos) << entries[0].text;
             ASSERT_EQ(rig.File().size(), kept.size() + 36 + 46);
             EXPECT_TRUE(std::equal(kept.begin(), kept.end(), rig.File().begin()));
             ASSERT_TRUE(rig.data.LoadCollection());

@@ -1,0 +1,107 @@
+#include "survey/CollectionWalk.h"
+
+#include "common/ByteOrder.h"
+#include "survey/RecordPlausibility.h"
+
+namespace quorl::collection {
+
+CollectionWalk::CollectionWalk(const FileHandle& file, const Layout& layout, std::uint64_t length)
+    : window_(file, length),
+      length_(length),
+      pointSize_(layout.pointRecordSize),
+      apSize_(layout.apRecordSize),
+      position_(layout.FirstGroup()),
+      tail_{length, 0} {}
+
+WalkedGroup CollectionWalk::Make(std::uint64_t offset, std::uint32_t count, std::uint16_t stored) const {
+    return WalkedGroup{offset, pointSize_ + count * apSize_, count, stored};
+}
+
+bool CollectionWalk::Next(WalkedGroup& group) {
+    while (!done_) {
+        if (position_ >= length_) break;
+        if (const auto found = GroupAt(position_)) {
+            group = *found;
+            position_ += group.length;
+            return true;
+        }
+        if (Error() != 0) break;
+        if (const auto next = Resynchronise(position_ + 1)) {
+            skipped_.push_back({position_, *next - position_});
+            position_ = *next;
+            continue;
+        }
+        if (Error() != 0) break;
+        tail_ = {position_, length_ - position_};
+        break;
+    }
+    done_ = true;
+    return false;
+}
+
+std::optional<WalkedGroup> CollectionWalk::GroupAt(std::uint64_t offset) {
+    const std::uint8_t* record = window_.At(offset, kPointRecordSize);
+    if (record == nullptr || !LoosePoint(record)) return std::nullopt;
+    const std::uint16_t stored = ReadLe16(record + 34);
+    const bool ours = StrictPoint(record);
+
+    const std::uint64_t end = offset + pointSize_ + stored * apSize_;
+    bool whole = end <= length_;
+    for (std::uint64_t at = offset + pointSize_; whole && at < end; at += apSize_) {
+        const std::uint8_t* ap = window_.At(at, kApRecordSize);
+        whole = ap != nullptr && LooseAp(ap);
+    }
+    if (whole && (!ours || end == length_ || StrictPointAt(end))) return Make(offset, stored, stored);
+    if (ours) {
+        if (const auto count = CountFromRecords(offset, stored)) return Make(offset, *count, stored);
+    }
+    if (whole) return Make(offset, stored, stored);
+    return std::nullopt;
+}
+
+std::optional<std::uint32_t> CollectionWalk::CountFromRecords(std::uint64_t offset, std::uint16_t stored) {
+    std::uint64_t at = offset + pointSize_;
+    for (std::uint32_t count = 1; count <= UINT16_MAX && at + apSize_ <= length_; ++count) {
+        const std::uint8_t* ap = window_.At(at, kApRecordSize);
+        if (ap == nullptr || !StrictAp(ap)) break;
+        at += apSize_;
+        if (count == stored) continue;  // the count as stored: not a repair
+        if (StrictChainFrom(at)) return count;
+        // The two-step write stopped: access point records to the end.
+        if (stored == 0 && length_ - at < apSize_) return count;
+    }
+    return std::nullopt;
+}
+
+bool CollectionWalk::StrictPointAt(std::uint64_t offset) {
+    const std::uint8_t* record = window_.At(offset, kPointRecordSize);
+    return record != nullptr && offset + pointSize_ <= length_ && StrictPoint(record);
+}
+
+bool CollectionWalk::StrictChainFrom(std::uint64_t offset) {
+    for (int whole = 0; whole < kChainGroups; ++whole) {
+        // The end, or an unfinished group there, after at least one whole group.
+        if (length_ - offset < pointSize_) return whole > 0;
+        const std::uint8_t* record = window_.At(offset, kPointRecordSize);
+        if (record == nullptr || !StrictPoint(record)) return false;
+        const std::uint16_t count = ReadLe16(record + 34);
+        std::uint64_t at = offset + pointSize_;
+        for (std::uint32_t i = 0; i < count; ++i, at += apSize_) {
+            if (at + apSize_ > length_) return whole > 0;  // cut short by the end
+            const std::uint8_t* ap = window_.At(at, kApRecordSize);
+            if (ap == nullptr || !StrictAp(ap)) return false;
+        }
+        offset = at;
+    }
+    return true;
+}
+
+std::optional<std::uint64_t> CollectionWalk::Resynchronise(std::uint64_t from) {
+    for (std::uint64_t offset = from; offset + pointSize_ <= length_; ++offset) {
+        if (StrictChainFrom(offset)) return offset;
+        if (Error() != 0) break;
+    }
+    return std::nullopt;
+}
+
+}  // namespace quorl::collection
