@@ -7,11 +7,41 @@ namespace quorl::collection {
 
 CollectionWalk::CollectionWalk(const FileHandle& file, const Layout& layout, std::uint64_t length)
     : window_(file, length),
+      fullLength_(length),
       length_(length),
       pointSize_(layout.pointRecordSize),
       apSize_(layout.apRecordSize),
-      position_(layout.FirstGroup()),
-      tail_{length, 0} {}
+      first_(layout.FirstGroup()),
+      position_(first_) {
+    Settle();
+}
+
+void CollectionWalk::Settle() {
+    // Each round either finds no tail both ways or makes the length shorter.
+    for (;;) {
+        bool cut = false;
+        for (const bool lenient : {true, false}) {
+            lenient_ = lenient;
+            position_ = first_;
+            done_ = false;
+            tail_ = {length_, 0};
+            WalkedGroup group;
+            while (Next(group)) {
+            }
+            if (Error() != 0) break;
+            if (tail_.length > 0) {
+                length_ = tail_.offset;
+                cut = true;
+                break;
+            }
+        }
+        if (!cut || Error() != 0) break;
+    }
+    position_ = first_;
+    done_ = Error() != 0;
+    skipped_.clear();
+    tail_ = {length_, fullLength_ - length_};
+}
 
 WalkedGroup CollectionWalk::Make(std::uint64_t offset, std::uint32_t count, std::uint16_t stored) const {
     return WalkedGroup{offset, pointSize_ + count * apSize_, count, stored};
@@ -40,6 +70,7 @@ bool CollectionWalk::Next(WalkedGroup& group) {
 }
 
 std::optional<WalkedGroup> CollectionWalk::GroupAt(std::uint64_t offset) {
+    if (length_ - offset < pointSize_) return std::nullopt;
     const std::uint8_t* record = window_.At(offset, kPointRecordSize);
     if (record == nullptr || !LoosePoint(record)) return std::nullopt;
     const std::uint16_t stored = ReadLe16(record + 34);
@@ -51,6 +82,9 @@ std::optional<WalkedGroup> CollectionWalk::GroupAt(std::uint64_t offset) {
         const std::uint8_t* ap = window_.At(at, kApRecordSize);
         whole = ap != nullptr && LooseAp(ap);
     }
+    // A group of foreign make is not taken over a chain of ours inside it:
+    // bytes appended later could otherwise make it fit and swallow them.
+    if (whole && !ours && ChainStartsWithin(offset + 1, end)) return std::nullopt;
     if (whole && (!ours || end == length_ || StrictPointAt(end))) return Make(offset, stored, stored);
     if (ours) {
         if (const auto count = CountFromRecords(offset, stored)) return Make(offset, *count, stored);
@@ -67,8 +101,9 @@ std::optional<std::uint32_t> CollectionWalk::CountFromRecords(std::uint64_t offs
         at += apSize_;
         if (count == stored) continue;  // the count as stored: not a repair
         if (StrictChainFrom(at)) return count;
-        // The two-step write stopped: access point records to the end.
-        if (stored == 0 && length_ - at < apSize_) return count;
+        // The two-step write stopped: access point records to the end (or,
+        // while the tail is being found, to a part of one there).
+        if (stored == 0 && (at == length_ || (lenient_ && length_ - at < apSize_))) return count;
     }
     return std::nullopt;
 }
@@ -80,20 +115,27 @@ bool CollectionWalk::StrictPointAt(std::uint64_t offset) {
 
 bool CollectionWalk::StrictChainFrom(std::uint64_t offset) {
     for (int whole = 0; whole < kChainGroups; ++whole) {
-        // The end, or an unfinished group there, after at least one whole group.
-        if (length_ - offset < pointSize_) return whole > 0;
+        if (offset == length_) return whole > 0;
+        if (length_ - offset < pointSize_) return false;
         const std::uint8_t* record = window_.At(offset, kPointRecordSize);
         if (record == nullptr || !StrictPoint(record)) return false;
         const std::uint16_t count = ReadLe16(record + 34);
         std::uint64_t at = offset + pointSize_;
         for (std::uint32_t i = 0; i < count; ++i, at += apSize_) {
-            if (at + apSize_ > length_) return whole > 0;  // cut short by the end
+            // A group the end cuts short, while the tail is still being found.
+            if (at + apSize_ > length_) return lenient_ && whole > 0;
             const std::uint8_t* ap = window_.At(at, kApRecordSize);
             if (ap == nullptr || !StrictAp(ap)) return false;
         }
         offset = at;
     }
     return true;
+}
+
+bool CollectionWalk::ChainStartsWithin(std::uint64_t from, std::uint64_t to) {
+    for (std::uint64_t offset = from; offset < to && offset + pointSize_ <= length_; ++offset)
+        if (StrictChainFrom(offset)) return true;
+    return false;
 }
 
 std::optional<std::uint64_t> CollectionWalk::Resynchronise(std::uint64_t from) {

@@ -7,13 +7,14 @@
 // taking a group when its point record is not all zeros, it lies wholly in
 // the file and its access point records look like access point records
 // (loose checks, RecordPlausibility.h). Kinds it does not know are walked
-// past, as before.
+// past, as before. A group that is not strictly plausible itself (below) is
+// not taken over the start of a strict chain inside it.
 //
 // Where that fails the file is damaged, and the walk resynchronises: it
 // takes the first later offset from which a chain of strictly plausible
-// groups runs on (known kind, a date, zero where a collector writes zero,
-// channels of one byte): either three whole groups, or at least one whole
-// group and then the end of the file or an unfinished group there. The bytes passed over are an
+// groups runs on (known kind, a date, reserved bytes zero, channels of one
+// byte, signals below 0 dBm): either three whole groups, or at least one
+// whole group and then the end of the file. The bytes passed over are an
 // unreadable span; they are reported, never dropped.
 //
 // A count can be wrong while its point is sound: the old two-step write
@@ -24,12 +25,18 @@
 // strictly plausible access point records after it; when a strict chain (as
 // above) starts right after them, that number is the point's count. A count
 // of 0 may also be followed by access point records up to the end of the
-// file, less a part of one. The collector writes the count back in place.
+// file (and part of one, cut off as the tail). The collector writes the
+// count back in place.
 //
 // What follows the last group, when nothing after it resynchronises, is the
 // unfinished tail: a point cut short while it was stored, or bytes that hold
 // no complete group. The collector cuts it off, keeping the bytes beside the
-// file; a reader just leaves it out.
+// file; a reader just leaves it out. Since the rules above look ahead to the
+// end of the file, the walk first settles where the groups end: it walks
+// again as if the tail were cut, until none is left. While it looks for the
+// tail, a chain may also end in a group the end cuts short; the walk that
+// counts asks for whole groups to the very end, so that a point appended
+// later cannot change how the bytes before it read.
 
 #include <cstdint>
 #include <optional>
@@ -75,19 +82,24 @@ public:
     int Error() const { return window_.Error(); }
 
 private:
+    void Settle();
     std::optional<WalkedGroup> GroupAt(std::uint64_t offset);
     std::optional<std::uint32_t> CountFromRecords(std::uint64_t offset, std::uint16_t stored);
     bool StrictChainFrom(std::uint64_t offset);
+    bool ChainStartsWithin(std::uint64_t from, std::uint64_t to);
     bool StrictPointAt(std::uint64_t offset);
     std::optional<std::uint64_t> Resynchronise(std::uint64_t from);
     WalkedGroup Make(std::uint64_t offset, std::uint32_t count, std::uint16_t stored) const;
 
     FileWindow window_;
-    std::uint64_t length_;
+    std::uint64_t fullLength_;
+    std::uint64_t length_;  // where the groups end, once settled
     std::uint64_t pointSize_;
     std::uint64_t apSize_;
+    std::uint64_t first_;
     std::uint64_t position_;
     bool done_ = false;
+    bool lenient_ = false;
     std::vector<ByteSpan> skipped_;
     ByteSpan tail_;
 };

@@ -16,15 +16,16 @@ bool KnownKind(std::uint8_t kind);
 // such a record holds nothing a point could). Any kind: a kind this program
 // does not know is walked past by its count, as the file layout says.
 bool LoosePoint(const std::uint8_t* record);
-// Strict: a known kind, a date and a time in range, zero where a collector writes
-// zero for the kind, a fix code that fits the kind. A deleted point passes
-// when it would as any kind.
+// Strict: a known kind, a date and a time in range, the reserved word zero,
+// a fix code of 0 to 3.
 bool StrictPoint(const std::uint8_t* record);
 
 // Loose: the channel's upper three bytes and the two reserved bytes are
 // zero (a channel is one byte, zero-extended).
 bool LooseAp(const std::uint8_t* record);
-// Strict: also a channel other than 0.
+// Strict: also a channel other than 0 and a signal below 0 dBm, as every
+// receiver reports. (A plan tap's record has a channel and zeros where the
+// signal goes: this keeps it from passing for an access point.)
 bool StrictAp(const std::uint8_t* record);
 
 }  // namespace quorl::collection

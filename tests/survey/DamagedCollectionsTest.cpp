@@ -123,7 +123,7 @@ TEST(DamagedCollectionsTest, EveryCompleteGroupIsKeptAndEveryChangeSavedBeside) 
         Rig rig;
         const Bytes damaged = c.make(rig);
         WriteBytes(rig.path, damaged);
-        const walk::Rule rule(damaged);
+        walk::Rule rule(damaged);
         const walk::Result expected = rule.Walk();
         // What the case is about, by the independent rule.
         std::size_t recounted = 0;
