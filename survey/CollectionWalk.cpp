@@ -21,7 +21,11 @@ void CollectionWalk::Settle() {
     for (;;) {
         bool cut = false;
         for (const bool lenient : {true, false}) {
+            // The two walks differ only where leniency was asked; most files
+            // never ask, and are walked once here.
+            if (!lenient && !leniencyAsked_) break;
             lenient_ = lenient;
+            leniencyAsked_ = false;
             position_ = first_;
             done_ = false;
             tail_ = {length_, 0};
@@ -37,6 +41,7 @@ void CollectionWalk::Settle() {
         }
         if (!cut || Error() != 0) break;
     }
+    lenient_ = false;
     position_ = first_;
     done_ = Error() != 0;
     skipped_.clear();
@@ -98,12 +103,19 @@ std::optional<std::uint32_t> CollectionWalk::CountFromRecords(std::uint64_t offs
     for (std::uint32_t count = 1; count <= UINT16_MAX && at + apSize_ <= length_; ++count) {
         const std::uint8_t* ap = window_.At(at, kApRecordSize);
         if (ap == nullptr || !StrictAp(ap)) break;
+        // Never counted over the start of a chain of ours (a point appended
+        // after a stopped write).
+        if (ChainStartsWithin(at + 1, at + apSize_)) break;
         at += apSize_;
         if (count == stored) continue;  // the count as stored: not a repair
         if (StrictChainFrom(at)) return count;
         // The two-step write stopped: access point records to the end (or,
         // while the tail is being found, to a part of one there).
-        if (stored == 0 && (at == length_ || (lenient_ && length_ - at < apSize_))) return count;
+        if (stored == 0 && at == length_) return count;
+        if (stored == 0 && length_ - at < apSize_) {
+            leniencyAsked_ = true;
+            if (lenient_) return count;
+        }
     }
     return std::nullopt;
 }
@@ -123,7 +135,10 @@ bool CollectionWalk::StrictChainFrom(std::uint64_t offset) {
         std::uint64_t at = offset + pointSize_;
         for (std::uint32_t i = 0; i < count; ++i, at += apSize_) {
             // A group the end cuts short, while the tail is still being found.
-            if (at + apSize_ > length_) return lenient_ && whole > 0;
+            if (at + apSize_ > length_) {
+                leniencyAsked_ = true;
+                return lenient_ && whole > 0;
+            }
             const std::uint8_t* ap = window_.At(at, kApRecordSize);
             if (ap == nullptr || !StrictAp(ap)) return false;
         }

@@ -100,6 +100,7 @@ private:
     std::uint64_t position_;
     bool done_ = false;
     bool lenient_ = false;
+    bool leniencyAsked_ = false;
     std::vector<ByteSpan> skipped_;
     ByteSpan tail_;
 };

@@ -110,6 +110,7 @@ Survey MakeSurvey(int salt, bool withGps = true) {
         g.resize(collection::kPointRecordSize + keep * collection::kApRecordSize);
         s.bytes.insert(s.bytes.end(), g.begin(), g.end());
         const bool gps = (p.kind == 0 || p.kind == 1) && (p.latitude || p.longitude);
+        if (keep < aps.size()) return;  // a group the end cuts short is no point anywhere
         if (p.kind != 255) {
             ++s.features;
             if (gps) ++s.geolocated;
@@ -196,7 +197,8 @@ for survey, mac, level in db.execute('SELECT survey, mac, level FROM strongest_r
     Outcome sql = Python(dir, readSql, "out.db");
     ASSERT_EQ(sql.status, 0) << sql.err;
     found = lines(sql.out);
-    const std::multiset<std::string> counts = {"surveys 2", "points 14", "located " + std::to_string(a.geolocated * 2)};
+    // Six points each: the group the end cuts short is none.
+    const std::multiset<std::string> counts = {"surveys 2", "points 12", "located " + std::to_string(a.geolocated * 2)};
     for (const auto& c : counts) {
         EXPECT_EQ(found.count(c), 1u) << c << "\n" << sql.out;
         found.erase(c);
@@ -255,7 +257,7 @@ print(*(db.execute('SELECT count(*) FROM ' + t).fetchone()[0] for t in ('surveys
     EXPECT_NE(again.err.find("already in"), std::string::npos) << again.err;
     EXPECT_EQ(Python(dir, count, "s.db").out, one);
     ASSERT_EQ(Export(dir, {"b.ssd"}, "sqlite", "s.db").status, 0);
-    EXPECT_EQ(Python(dir, count, "s.db").out, "2 14 36\n") << one;
+    EXPECT_EQ(Python(dir, count, "s.db").out, "2 12 34\n") << one;
 }
 
 TEST(ExportReadbackTest, RefusedInputsAndOutputsLoseNothing) {

@@ -136,6 +136,11 @@ private:
         }
         return true;
     }
+    bool ChainWithin(std::uint64_t from, std::uint64_t to) const {
+        for (std::uint64_t q = from; q < to && q + p_ <= n_; ++q)
+            if (Chain(q)) return true;
+        return false;
+    }
     std::optional<Group> GroupAt(std::uint64_t at) const {
         if (!Point(at, false)) return std::nullopt;
         const std::uint16_t stored = Count(at);
@@ -143,12 +148,12 @@ private:
         bool whole = Fits(at, end - at);
         for (std::uint64_t ap = at + p_; whole && ap < end; ap += a_) whole = Ap(ap, false);
         const bool ours = Point(at, true);
-        for (std::uint64_t q = at + 1; whole && !ours && q < end; ++q) whole = !(q + p_ <= n_ && Chain(q));
+        if (whole && !ours && ChainWithin(at + 1, end)) whole = false;
         if (whole && (!ours || end == n_ || Point(end, true))) return Group{at, stored, stored};
         if (ours) {
             // Strict access point records, then a chain or (count 0) the end.
             std::uint64_t ap = at + p_;
-            for (std::uint32_t k = 1; k <= 0xFFFF && Ap(ap, true); ++k) {
+            for (std::uint32_t k = 1; k <= 0xFFFF && Ap(ap, true) && !ChainWithin(ap + 1, ap + a_); ++k) {
                 ap += a_;
                 if (k != stored && (Chain(ap) || (stored == 0 && (ap == n_ || (lenient_ && n_ - ap < a_))))) return Group{at, k, stored};
             }
