@@ -83,13 +83,16 @@ std::optional<WalkedGroup> CollectionWalk::GroupAt(std::uint64_t offset) {
 
     const std::uint64_t end = offset + pointSize_ + stored * apSize_;
     bool whole = end <= length_;
+    bool strictAps = true;
     for (std::uint64_t at = offset + pointSize_; whole && at < end; at += apSize_) {
         const std::uint8_t* ap = window_.At(at, kApRecordSize);
         whole = ap != nullptr && LooseAp(ap);
+        strictAps = strictAps && whole && StrictAp(ap);
     }
-    // A group of foreign make is not taken over a chain of ours inside it:
-    // bytes appended later could otherwise make it fit and swallow them.
-    if (whole && !ours && ChainStartsWithin(offset + 1, end)) return std::nullopt;
+    // A group of foreign make whose records are not all like access points
+    // is not taken over a chain of ours inside it: bytes appended later could
+    // otherwise make it fit and swallow them.
+    if (whole && !ours && !strictAps && ChainStartsWithin(offset + 1, end)) return std::nullopt;
     if (whole && (!ours || end == length_ || StrictPointAt(end))) return Make(offset, stored, stored);
     if (ours) {
         if (const auto count = CountFromRecords(offset, stored)) return Make(offset, *count, stored);
