@@ -1,5 +1,7 @@
 #include "survey/CollectionWalk.h"
 
+#include <algorithm>
+
 #include "common/ByteOrder.h"
 #include "survey/RecordPlausibility.h"
 
@@ -83,16 +85,13 @@ std::optional<WalkedGroup> CollectionWalk::GroupAt(std::uint64_t offset) {
 
     const std::uint64_t end = offset + pointSize_ + stored * apSize_;
     bool whole = end <= length_;
-    bool strictAps = true;
     for (std::uint64_t at = offset + pointSize_; whole && at < end; at += apSize_) {
         const std::uint8_t* ap = window_.At(at, kApRecordSize);
         whole = ap != nullptr && LooseAp(ap);
-        strictAps = strictAps && whole && StrictAp(ap);
     }
-    // A group of foreign make whose records are not all like access points
-    // is not taken over a chain of ours inside it: bytes appended later could
-    // otherwise make it fit and swallow them.
-    if (whole && !ours && !strictAps && ChainStartsWithin(offset + 1, end)) return std::nullopt;
+    // A group of foreign make is not taken over a chain of ours inside it:
+    // bytes appended later could otherwise make it fit and swallow them.
+    if (whole && !ours && ChainStartsWithin(offset + 1, end)) return std::nullopt;
     if (whole && (!ours || end == length_ || StrictPointAt(end))) return Make(offset, stored, stored);
     if (ours) {
         if (const auto count = CountFromRecords(offset, stored)) return Make(offset, *count, stored);
@@ -151,8 +150,31 @@ bool CollectionWalk::StrictChainFrom(std::uint64_t offset) {
 }
 
 bool CollectionWalk::ChainStartsWithin(std::uint64_t from, std::uint64_t to) {
-    for (std::uint64_t offset = from; offset < to && offset + pointSize_ <= length_; ++offset)
-        if (StrictChainFrom(offset)) return true;
+    if (length_ < pointSize_) return false;
+    const std::uint64_t last = std::min(to, length_ - pointSize_ + 1);  // offsets before it
+    // Every group of foreign make is searched: the bytes are looked at in
+    // the window, and only where kind, month and day could start a point of
+    // ours is a chain followed.
+    constexpr std::size_t kSpan = FileWindow::kBufferSize / 2;
+    for (std::uint64_t start = from; start < last;) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(last - start, kSpan));
+        const std::uint8_t* bytes = window_.At(start, n + kPointRecordSize - 1);
+        if (bytes == nullptr) {
+            // A small file's window: one offset at a time.
+            if (Error() != 0) return false;
+            if (StrictChainFrom(start)) return true;
+            ++start;
+            continue;
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::uint8_t* r = bytes + i;
+            if (r[14] - 1u >= 31u || r[13] - 1u >= 12u || !KnownKind(r[0])) continue;
+            if (StrictChainFrom(start + i)) return true;
+            bytes = window_.At(start, n + kPointRecordSize - 1);  // the chain moved the window
+            if (bytes == nullptr) return false;
+        }
+        start += n;
+    }
     return false;
 }
 

@@ -7,9 +7,8 @@
 // taking a group when its point record is not all zeros, it lies wholly in
 // the file and its access point records look like access point records
 // (loose checks, RecordPlausibility.h). Kinds it does not know are walked
-// past, as before. A group that is not strictly plausible itself (below),
-// nor all its records, is not taken over the start of a strict chain inside
-// it.
+// past, as before. A group that is not strictly plausible itself (below) is
+// not taken over the start of a strict chain inside it.
 //
 // Where that fails the file is damaged, and the walk resynchronises: it
 // takes the first later offset from which a chain of strictly plausible

@@ -148,9 +148,7 @@ private:
         bool whole = Fits(at, end - at);
         for (std::uint64_t ap = at + p_; whole && ap < end; ap += a_) whole = Ap(ap, false);
         const bool ours = Point(at, true);
-        bool strictAps = whole;
-        for (std::uint64_t ap = at + p_; strictAps && ap < end; ap += a_) strictAps = Ap(ap, true);
-        if (whole && !ours && !strictAps && ChainWithin(at + 1, end)) whole = false;
+        if (whole && !ours && ChainWithin(at + 1, end)) whole = false;
         if (whole && (!ours || end == n_ || Point(end, true))) return Group{at, stored, stored};
         if (ours) {
             // Strict access point records, then a chain or (count 0) the end.
