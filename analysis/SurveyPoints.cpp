@@ -66,7 +66,6 @@ bool LoadSurvey(const std::string& path, const Placement& placement, Survey& sur
         point.index = survey.groups++;
         ++survey.groupsByKind[record.kind];
         point.time = PointTime{1980 + record.year, record.month, record.day, record.hour, record.minute, record.second};
-        survey.missingApRecords += static_cast<std::uint32_t>(record.apCount - group.aps.size());
         for (const collection::ApRecord& ap : group.aps)
             point.aps.push_back(ApReading{ap.mac, ap.SsidText(), static_cast<int>(ap.channel & 0xFF), ap.Level()});
 
@@ -113,6 +112,7 @@ bool LoadSurvey(const std::string& path, const Placement& placement, Survey& sur
         error = scan.Error();
         return false;
     }
+    survey.unfinishedBytes = scan.Tail().length;
     if (positioned == 0) {
         error = path + " holds no survey point with a position (" + std::to_string(survey.groups) +
                 " records read, " + std::to_string(survey.deleted) + " deleted, " +

@@ -52,7 +52,7 @@ struct Survey {
     std::uint32_t withoutPosition = 0; // GPS points stored at 0, 0
     std::uint32_t offPlan = 0;         // placed outside the plan
     std::uint32_t unknownKind = 0;     // any other kind byte
-    std::uint32_t missingApRecords = 0;  // a last group cut short
+    std::uint64_t unfinishedBytes = 0;  // an unfinished last group, left out
     std::uint32_t gpsPoints = 0;       // kinds 0 and 1 with a position
 };
 

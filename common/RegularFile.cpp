@@ -42,7 +42,11 @@ int OpenRegularFile(const std::string& path, int flags, unsigned mode) {
         return -1;
     }
     struct stat st {};
-    const int why = ::fstat(fd, &st) != 0 ? errno : NotRegularFileError(st.st_mode);
+    // A folder is what O_DIRECTORY asks for (to flush its entries); anything else must be a file.
+    const bool folderAsked = (flags & O_DIRECTORY) != 0;
+    const int why = ::fstat(fd, &st) != 0                     ? errno
+                    : folderAsked && S_ISDIR(st.st_mode)     ? 0
+                                                             : NotRegularFileError(st.st_mode);
     if (why != 0) {
         ::close(fd);
         errno = why;

@@ -9,7 +9,8 @@
 namespace quorl {
 
 // open(2) with O_CLOEXEC, refusing what is not a regular file (errno set to
-// EISDIR or one of FileErrors.h's numbers). The descriptor comes back in
+// EISDIR or one of FileErrors.h's numbers); a folder only when `flags` holds
+// O_DIRECTORY. The descriptor comes back in
 // blocking mode unless `flags` asked for O_NONBLOCK. -1 on failure.
 int OpenRegularFile(const std::string& path, int flags, unsigned mode = 0644);
 

@@ -75,11 +75,12 @@ WigleExport::Result WigleExport::Add(SurveyScan& scan) {
         const auto& p = g.point;
         if (p.kind != 0 && p.kind != 1) return;
         const PointFacts f = FactsOf(g, nullptr);
-        if (!f.hasPosition) return;
-        if (std::llabs(p.latitude) > kLatitudeLimit || std::llabs(p.longitude) > kLongitudeLimit) {
+        // A position off the earth is no position, but it is counted.
+        if (f.offEarth || std::llabs(p.latitude) > kLatitudeLimit || std::llabs(p.longitude) > kLongitudeLimit) {
             ++offEarth;
             return;
         }
+        if (!f.hasPosition) return;
         any = true;
         // Everything after the SSID is the same for each access point of the point.
         char when[32];

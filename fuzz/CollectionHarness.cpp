@@ -1,14 +1,16 @@
 // The input as an existing collection file: opened and listed, a point
 // selected and deleted, a point appended, and the file opened again.
 //
-// Checked: the point list and count match an independent walk of the
-// groups; a refused file is reported and stays byte for byte as it was,
-// even when a point is recorded after the refusal; an accepted file loses
-// at most an unfinished last group; deleting changes exactly the kind byte
-// of the selected point; the new group lands right after the last complete
-// one, reads back field by field, and the file then opens with the same
-// points.
+// Checked: the point list and count match an independent reading of the
+// walk's rule (tests/survey/IndependentWalk.h); a refused file is reported
+// and stays byte for byte as it was, even when a point is recorded after the
+// refusal; an accepted file changes only by the counts the rule finds and the
+// unfinished tail it cuts, each kept beside the file byte for byte, and the
+// user is told once; deleting changes exactly the kind byte of the selected
+// point; the new group lands right after the last complete one, reads back
+// field by field, and the file then opens with the same points.
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -22,6 +24,7 @@
 #include "survey/SiteData.h"
 #include "survey/SiteProjection.h"
 #include "tests/engine/EngineTestSupport.h"
+#include "tests/survey/IndependentWalk.h"
 
 namespace quorl::fuzz {
 
@@ -29,28 +32,28 @@ namespace {
 
 using Tap = CSiteData::_tap;
 
-// The groups of a collection as the file lays them out, walked without the
-// reader: the points a load must list, and where the last complete group ends.
+// The groups the rule finds, as the point list must show them.
 struct Walk {
+    test::walk::Result found;
+    Bytes repaired;  // the file after the collector's repairs
     std::vector<Tap> points;
     std::int32_t groups = 0;
-    std::uint64_t end = 0;
+    std::uint64_t end = 0;  // of the last complete group
 };
 
 Walk WalkGroups(const Bytes& file, const CSiteProjection& projection) {
     Walk w;
-    const std::uint32_t pairOffset = ReadLe32(file.data() + 21);
-    const std::uint64_t pointSize = ReadLe32(file.data() + pairOffset);
-    const std::uint64_t apSize = ReadLe32(file.data() + pairOffset + 4);
-    std::uint64_t at = std::uint64_t{pairOffset} + 8;
-    w.end = at;
-    while (at + pointSize <= file.size()) {
-        const collection::PointRecord r = collection::DecodePoint(file.data() + at);
-        const std::uint64_t groupEnd = at + pointSize + r.apCount * apSize;
-        if (groupEnd > file.size()) break;  // unfinished: not a point
+    test::walk::Rule rule(file);
+    w.found = rule.Walk();
+    w.repaired = rule.Repaired(w.found);
+    w.end = w.found.tailOffset;
+    const std::uint64_t pointSize = rule.PointSize();
+    const std::uint64_t apSize = rule.ApSize();
+    for (const test::walk::Group& g : w.found.groups) {
+        const collection::PointRecord r = collection::DecodePoint(file.data() + g.offset);
         std::int16_t strongest = -100;
-        for (std::uint32_t i = 0; i < r.apCount; ++i) {
-            const int level = static_cast<std::int16_t>(ReadLe16(file.data() + at + pointSize + i * apSize + 4)) / 16;
+        for (std::uint32_t i = 0; i < g.apCount; ++i) {
+            const int level = static_cast<std::int16_t>(ReadLe16(file.data() + g.offset + pointSize + i * apSize + 4)) / 16;
             if (level > strongest) strongest = static_cast<std::int16_t>(level);
         }
         std::int32_t x = r.x, y = r.y;
@@ -60,16 +63,14 @@ Walk WalkGroups(const Bytes& file, const CSiteProjection& projection) {
             x = p.x;
             y = p.y;
         }
-        const auto offset = static_cast<std::uint32_t>(at);
-        const bool addressable = at <= UINT32_MAX;  // groups past 4 GiB are walked, not listed
+        const auto offset = static_cast<std::uint32_t>(g.offset);
+        const bool addressable = g.offset <= UINT32_MAX;  // groups past 4 GiB are walked, not listed
         if (addressable &&
             (r.kind == CSiteData::kGpsPoint || r.kind == CSiteData::kProjectedTap || r.kind == CSiteData::kPlanTap))
-            w.points.push_back(Tap{x, y, strongest, static_cast<std::int16_t>(r.apCount), r.kind, offset});
+            w.points.push_back(Tap{x, y, strongest, static_cast<std::int16_t>(g.apCount), r.kind, offset});
         else if (addressable && r.kind == CSiteData::kApMarker)
             w.points.push_back(Tap{x, y, -100, 0, CSiteData::kApMarker, offset});
         ++w.groups;
-        at = groupEnd;
-        w.end = at;
     }
     return w;
 }
@@ -97,22 +98,41 @@ public:
         }
         FUZZ_CHECK(size >= collection::kHeaderSize, "a file shorter than its header was opened");
         const Walk walk = WalkGroups(input, projection_);
-        const Bytes opened = ReadFile(path_);
-        FUZZ_CHECK(opened.size() >= walk.end && opened.size() <= size &&
-                       std::memcmp(opened.data(), input.data(), opened.size()) == 0,
-                   "opening changed more than an unfinished last group");
-        const bool cut = opened.size() < size;
-        FUZZ_CHECK(messages_.Texts().size() == (cut ? 1u : 0u), "an unfinished last group was not reported once");
+        FUZZ_CHECK(ReadFile(path_) == walk.repaired, "opening changed more than the counts found and the tail");
+        CheckSideFiles(input, walk);
+        const bool told = walk.found.tailLength > 0 || !walk.found.skipped.empty() || walk.repaired.size() < size ||
+                          !std::equal(walk.repaired.begin(), walk.repaired.end(), input.begin());
+        FUZZ_CHECK(messages_.Texts().size() == (told ? 1u : 0u), "a repair was not reported once");
         FUZZ_CHECK(data_.Points() == walk.points, "the point list differs from the groups in the file");
         FUZZ_CHECK(data_.PointCount() == walk.groups, "the point count differs from the groups in the file");
 
-        Bytes expected = Bytes(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(walk.end));
+        Bytes expected = walk.repaired;
         if (!walk.points.empty()) Delete(walk, size % walk.points.size(), expected);
         Append(walk, size % 3, expected);
         Reopen();
     }
 
 private:
+    // Beside the file: the tail cut and each count overwritten, exactly; then
+    // they go, so that the next input starts from an empty folder.
+    void CheckSideFiles(const Bytes& input, const Walk& walk) {
+        std::vector<std::string> expected{"data.ssd"};
+        const auto holds = [&](const std::string& name, std::uint64_t from, std::uint64_t length) {
+            expected.push_back(name);
+            const Bytes side = ReadFile(ScratchDir() + "/" + name);
+            FUZZ_CHECK(side.size() == length && std::equal(side.begin(), side.end(), input.begin() + static_cast<std::ptrdiff_t>(from)),
+                       "a side file does not hold the bytes it replaced");
+        };
+        for (const test::walk::Group& g : walk.found.groups)
+            if (g.apCount != g.stored) holds("data.ssd.count-at-" + std::to_string(g.offset + 34), g.offset + 34, 2);
+        if (walk.found.tailLength > 0)
+            holds("data.ssd.torn-at-" + std::to_string(walk.found.tailOffset), walk.found.tailOffset, walk.found.tailLength);
+        std::sort(expected.begin(), expected.end());
+        FUZZ_CHECK(FileNames(ScratchDir()) == expected, "other files than the side files were made");
+        for (const std::string& name : expected)
+            if (name != "data.ssd") std::remove((ScratchDir() + "/" + name).c_str());
+    }
+
     void Refused(const Bytes& input) {
         FUZZ_CHECK(!messages_.Texts().empty(), "a refused file was not reported");
         FUZZ_CHECK(data_.Points().empty() && data_.PointCount() == 0, "a refused file left points listed");

@@ -7,7 +7,6 @@
 
 #include "common/ByteOrder.h"
 #include "common/UserMessages.h"
-#include "survey/CollectionReader.h"
 
 namespace quorl {
 
@@ -43,33 +42,56 @@ std::int64_t CollectionScan::CreatedSeconds() const {
     return static_cast<std::int64_t>(ReadLe64(layout_.header.data() + 13));
 }
 
+bool CollectionScan::ReadLeadingBytes(std::vector<std::uint8_t>& bytes) {
+    bytes.resize(static_cast<std::size_t>(layout_.FirstGroup()));
+    if (file_.ReadAt(bytes.data(), bytes.size(), 0) == static_cast<std::int64_t>(bytes.size())) return true;
+    error_ = "cannot read " + path_ + ": " + SystemErrorText(errno != 0 ? errno : EIO);
+    return false;
+}
+
 bool CollectionScan::ForEachGroup(const std::function<void(const CollectionGroup&)>& visit) {
-    CollectionReader reader(file_, layout_.FirstGroup());
-    std::uint8_t point[collection::kPointRecordSize];
-    std::uint8_t ap[collection::kApRecordSize];
+    collection::CollectionWalk walk(file_, layout_, length_);
+    collection::WalkedGroup walked;
     CollectionGroup group;
+    skipped_.clear();
+    recounted_.clear();
     std::uint64_t nextProgress = kProgressStep;
-    for (;;) {
-        group.offset = reader.Position();
-        if (!reader.Next(layout_.pointRecordSize, point, sizeof point)) break;
+    bool readable = true;
+    while (readable && walk.Next(walked)) {
+        const std::uint8_t* point = walk.Bytes(walked.offset, collection::kPointRecordSize);
+        if (point == nullptr) break;
+        group.offset = walked.offset;
+        group.length = walked.length;
+        group.storedCount = walked.storedCount;
         group.point = collection::DecodePoint(point);
+        group.point.apCount = static_cast<std::uint16_t>(walked.apCount);
         group.aps.clear();
-        for (std::uint32_t i = 0; i < group.point.apCount; ++i) {
-            if (!reader.Next(layout_.apRecordSize, ap, sizeof ap)) break;
+        std::uint64_t at = walked.offset + layout_.pointRecordSize;
+        for (std::uint32_t i = 0; i < walked.apCount; ++i, at += layout_.apRecordSize) {
+            const std::uint8_t* ap = walk.Bytes(at, collection::kApRecordSize);
+            if (ap == nullptr) {
+                readable = false;
+                break;
+            }
             group.aps.push_back(collection::DecodeAp(ap));
         }
+        if (!readable) break;
+        if (walked.CountRepaired()) recounted_.push_back(walked);
         visit(group);
         ++group.number;
-        if (progress_ && reader.Position() >= nextProgress) {
-            progress_(reader.Position());
-            nextProgress = reader.Position() + kProgressStep;
+        const std::uint64_t done = walked.offset + walked.length;
+        if (progress_ && done >= nextProgress) {
+            progress_(done);
+            nextProgress = done + kProgressStep;
         }
     }
-    if (reader.Error() != 0) {
-        error_ = "cannot read " + path_ + ": " + SystemErrorText(reader.Error());
+    skipped_ = walk.Skipped();
+    tail_ = walk.Tail();
+    if (walk.Error() != 0) {
+        error_ = "cannot read " + path_ + ": " + SystemErrorText(walk.Error());
         return false;
     }
-    if (progress_) progress_(std::max(reader.Position(), length_));
+    if (progress_) progress_(length_);
     return true;
 }
 

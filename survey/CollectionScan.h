@@ -1,6 +1,7 @@
 #pragma once
 // One collection file read from start to end: opened and checked, then its
-// groups visited in file order through one large read buffer. Reads only and
+// groups visited in file order by the one walk (CollectionWalk.h), which
+// passes over damage and leaves out an unfinished last group. Reads only and
 // takes no lock, so a collector may go on appending meanwhile. The exports,
 // `quorl ssd` and the coverage analysis all read surveys this way.
 
@@ -10,15 +11,19 @@
 #include <vector>
 
 #include "survey/CollectionFormat.h"
+#include "survey/CollectionWalk.h"
 #include "survey/FileHandle.h"
 
 namespace quorl {
 
-// One group as read: the point record and the access point records present
-// (fewer than its count when the file ends inside the group).
+// One complete group: the point record and its access point records.
+// point.apCount is the number the group holds; storedCount is what the file
+// says, which differs where the walk found the count wrong.
 struct CollectionGroup {
-    std::uint64_t number = 0;  // 0-based, every record counted (deleted ones too)
+    std::uint64_t number = 0;  // 0-based, every complete group counted (deleted ones too)
     std::uint64_t offset = 0;  // of the point record
+    std::uint64_t length = 0;  // of the whole group, in bytes
+    std::uint16_t storedCount = 0;
     collection::PointRecord point;
     std::vector<collection::ApRecord> aps;
 };
@@ -42,6 +47,15 @@ public:
     std::uint64_t Length() const { return length_; }
     // Header bytes 13 to 20: seconds since 1970 when the file was made.
     std::int64_t CreatedSeconds() const;
+    // The bytes before the first group (header, anything between, record
+    // sizes): with the complete groups, all that a repair keeps.
+    bool ReadLeadingBytes(std::vector<std::uint8_t>& bytes);
+
+    // After ForEachGroup: unreadable spans passed over, groups whose count
+    // was found wrong, and the unfinished tail left out (length 0 for none).
+    const std::vector<collection::ByteSpan>& Skipped() const { return skipped_; }
+    const std::vector<collection::WalkedGroup>& Recounted() const { return recounted_; }
+    collection::ByteSpan Tail() const { return tail_; }
 
 private:
     std::string path_;
@@ -50,6 +64,9 @@ private:
     collection::Layout layout_;
     std::uint64_t length_ = 0;
     std::function<void(std::uint64_t)> progress_;
+    std::vector<collection::ByteSpan> skipped_;
+    std::vector<collection::WalkedGroup> recounted_;
+    collection::ByteSpan tail_;
 };
 
 }  // namespace quorl

@@ -1,6 +1,8 @@
 #include "survey/SiteData.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -8,7 +10,7 @@
 
 #include "common/ByteOrder.h"
 #include "survey/CollectionFormat.h"
-#include "survey/CollectionReader.h"
+#include "survey/SideFile.h"
 
 namespace quorl {
 
@@ -19,22 +21,10 @@ constexpr std::int64_t kSelectRadiusSquared = kSelectRadius * kSelectRadius;
 
 std::int32_t ToStored(double degrees) { return TruncToInt32(degrees * collection::kPositionScale); }
 
-// End of the last group lying wholly in the file, walking from `from` (the
-// start of a group). `error` is the errno of a failed read, else 0.
-std::uint64_t EndOfCompleteGroups(const FileHandle& file, std::uint64_t from, std::uint32_t pointSize,
-                                  std::uint32_t apSize, int& error) {
-    CollectionReader reader(file, from);
-    std::uint8_t fields[collection::kPointRecordSize];
-    std::uint64_t end = from;
-    while (reader.Next(pointSize, fields, sizeof fields)) {
-        const std::uint16_t count = collection::DecodePoint(fields).apCount;
-        // The access point records are skipped as one block.
-        if (count > 0 && !reader.Next(std::uint64_t{count} * apSize, fields, 0)) break;
-        end = reader.Position();
-    }
-    error = reader.Error();
-    return end;
-}
+// At most this many of each kind of repair are listed in the message.
+constexpr std::size_t kListed = 5;
+
+std::string Bytes(std::uint64_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
 
 }  // namespace
 
@@ -132,23 +122,36 @@ bool CSiteData::OpenCollection(FileHandle& file, Access access) {
 
 bool CSiteData::CreateCollection() {
     lastFileFailed_ = false;
-    // Not O_TRUNC: the file is emptied only once the lock shows that no
+    // A file made here is removed again when it cannot be written (a full
+    // disk): an empty file would only be refused when opened. Not O_TRUNC
+    // for one already there: it is emptied only once the lock shows that no
     // other collector is writing it.
-    FileHandle file = FileHandle::Open(path_, O_WRONLY | O_CREAT);
+    bool made = true;
+    FileHandle file = FileHandle::Open(path_, O_WRONLY | O_CREAT | O_EXCL);
+    if (!file.Valid() && errno == EEXIST) {
+        made = false;
+        file = FileHandle::Open(path_, O_WRONLY);
+    }
     if (!file.Valid()) {
         Fail("Cannot create " + path_ + ": " + SystemErrorText(errno));
         return false;
     }
     if (!file.LockExclusive()) {
-        if (errno == EWOULDBLOCK)
+        const int error = errno;
+        if (made) ::unlink(path_.c_str());
+        if (error == EWOULDBLOCK)
             Fail("The log file " + FileNameOf(path_) + " is in use by another program; close it there first.");
         else
-            Fail("Cannot create " + path_ + ": " + SystemErrorText(errno));
+            Fail("Cannot create " + path_ + ": " + SystemErrorText(error));
         return false;
     }
+    // Written over the old start before the rest goes: that needs no new
+    // space on a full disk.
     const auto start = collection::MakeNewFileStart(static_cast<std::int64_t>(std::time(nullptr)));
-    if (!file.Truncate(0) || !file.WriteAt(start.data(), start.size(), 0) || !file.Flush()) {
-        Fail("Cannot write " + path_ + ": " + SystemErrorText(errno));
+    if (!file.WriteAt(start.data(), start.size(), 0) || !file.Truncate(start.size()) || !file.Flush()) {
+        const int error = errno;
+        if (made) ::unlink(path_.c_str());
+        Fail("Cannot write " + path_ + ": " + SystemErrorText(error));
         return false;
     }
     pairOffset_ = collection::kPairOffset;
@@ -157,60 +160,43 @@ bool CSiteData::CreateCollection() {
     fileName_ = FileNameOf(path_);
     fileLength_ = start.size();
     groupsEnd_ = start.size();
+    walkedFile_ = IdentityOf(file);
     ClearPoints();
     return true;
 }
 
-bool CSiteData::FindAppendOffset(const FileHandle& file, std::uint64_t& offset, std::uint64_t& dropped) {
-    const std::uint64_t first = std::uint64_t{pairOffset_} + 8;
-    // Not known, or the file shrank under it: walk the whole file.
-    std::uint64_t end = groupsEnd_ >= first && groupsEnd_ <= fileLength_ ? groupsEnd_ : first;
-    if (fileLength_ > end) {
-        // Bytes nobody here has read: complete groups (another collector's
-        // appends) are kept, an unfinished one is cut off.
-        int error = 0;
-        end = EndOfCompleteGroups(file, end, pointRecordSize_, apRecordSize_, error);
-        if (error != 0) {
-            Fail("Cannot read " + path_ + ": " + SystemErrorText(error));
-            return false;
-        }
-        if (end < fileLength_) {
-            if (!file.Truncate(end) || (durable_ && !file.Flush())) {
-                Fail("Cannot write " + path_ + ": " + SystemErrorText(errno));
-                return false;
-            }
-            dropped += fileLength_ - end;
-            fileLength_ = end;
-        }
-    }
-    groupsEnd_ = end;
-    offset = end;
-    return true;
+CSiteData::FileIdentity CSiteData::IdentityOf(const FileHandle& file) const {
+    FileIdentity id;
+    struct stat st {};
+    if (::fstat(file.Descriptor(), &st) != 0) return id;
+    id.leading.resize(std::uint64_t{pairOffset_} + 8);
+    if (file.ReadAt(id.leading.data(), id.leading.size(), 0) != static_cast<std::int64_t>(id.leading.size())) return id;
+    id.known = true;
+    id.device = st.st_dev;
+    id.inode = st.st_ino;
+    return id;
 }
 
-void CSiteData::TellDropped(std::uint64_t dropped) {
-    if (dropped == 0) return;
-    messages_.ShowInfo("The log file " + path_ + " ended in an unfinished survey point, cut short when the program "
-                       "stopped while storing it. Its " + std::to_string(dropped) +
-                       " bytes were dropped; every point stored before it is kept.");
+bool CSiteData::SameFileAsWalked(const FileHandle& file) const {
+    if (!walkedFile_.known || fileLength_ < groupsEnd_) return false;
+    const FileIdentity now = IdentityOf(file);
+    return now.known && now.device == walkedFile_.device && now.inode == walkedFile_.inode &&
+           now.leading == walkedFile_.leading;
 }
 
-bool CSiteData::LoadCollection() {
-    ClearPoints();
-    groupsEnd_ = 0;
-    FileHandle file;
-    if (!OpenCollection(file, Access::Read)) return false;
-
-    std::vector<_tap> points;
-    std::int32_t count = 0;
-    CollectionReader reader(file, std::uint64_t{pairOffset_} + 8);
-    std::uint64_t end = reader.Position();  // of the last complete group
-    std::uint8_t pointFields[collection::kPointRecordSize];
-    std::uint8_t apFields[6];  // channel and signal: all a level needs
-    for (;;) {
-        const std::uint64_t offset = reader.Position();
-        if (!reader.Next(pointRecordSize_, pointFields, sizeof pointFields)) break;
-        const collection::PointRecord record = collection::DecodePoint(pointFields);
+bool CSiteData::WalkFile(const FileHandle& file, Walked& w) {
+    collection::Layout layout;
+    layout.pairOffset = pairOffset_;
+    layout.pointRecordSize = pointRecordSize_;
+    layout.apRecordSize = apRecordSize_;
+    w = Walked{};
+    w.end = layout.FirstGroup();
+    collection::CollectionWalk walk(file, layout, fileLength_);
+    collection::WalkedGroup group;
+    while (walk.Next(group)) {
+        const std::uint8_t* fields = walk.Bytes(group.offset, collection::kPointRecordSize);
+        if (fields == nullptr) break;
+        const collection::PointRecord record = collection::DecodePoint(fields);
         std::int32_t x = record.x;
         std::int32_t y = record.y;
         if (record.kind == kGpsPoint || record.kind == kProjectedTap) {
@@ -220,48 +206,142 @@ bool CSiteData::LoadCollection() {
             y = p.y;
         }
         std::int16_t strongest = -100;
-        std::int32_t heard = 0;
-        for (std::uint32_t i = 0; i < record.apCount; ++i) {
-            if (!reader.Next(apRecordSize_, apFields, sizeof apFields)) break;
-            const int level = static_cast<std::int16_t>(ReadLe16(apFields + 4)) / 16;
+        std::uint64_t at = group.offset + pointRecordSize_;
+        for (std::uint32_t i = 0; i < group.apCount; ++i, at += apRecordSize_) {
+            const std::uint8_t* ap = walk.Bytes(at, 6);  // channel and signal: all a level needs
+            if (ap == nullptr) break;
+            const int level = static_cast<std::int16_t>(ReadLe16(ap + 4)) / 16;
             if (level > strongest) strongest = static_cast<std::int16_t>(level);
-            ++heard;
         }
-        // An unfinished group is not a point: it is cut off below.
-        if (heard < record.apCount) break;
-        end = reader.Position();
-        ++count;
+        ++w.groups;
+        w.end = group.offset + group.length;
+        if (group.CountRepaired()) w.recounted.push_back(group);
         // Offsets are kept in 32 bits: nothing past 4 GiB can be addressed,
         // but the groups there are walked, so their end is known.
-        if (offset > UINT32_MAX) continue;
-        const auto at = static_cast<std::uint32_t>(offset);
+        if (group.offset > UINT32_MAX) continue;
+        const auto offset = static_cast<std::uint32_t>(group.offset);
+        const auto heard = static_cast<std::int16_t>(group.apCount);
         if (record.kind == kGpsPoint || record.kind == kProjectedTap || record.kind == kPlanTap)
-            points.push_back(_tap{x, y, strongest, static_cast<std::int16_t>(heard), record.kind, at});
+            w.points.push_back(_tap{x, y, strongest, heard, record.kind, offset});
         else if (record.kind == kApMarker)
-            points.push_back(_tap{x, y, -100, 0, kApMarker, at});
+            w.points.push_back(_tap{x, y, -100, 0, kApMarker, offset});
     }
-    if (reader.Error() != 0) {
-        Fail("Cannot read " + path_ + ": " + SystemErrorText(reader.Error()));
+    if (walk.Error() != 0) {
+        Fail("Cannot read " + path_ + ": " + SystemErrorText(walk.Error()));
         return false;
     }
-    // What follows the last complete group is a point cut short while it was
-    // stored; a later append must not follow it.
-    const std::uint64_t dropped = readOnly_ ? 0 : fileLength_ - end;
-    if (dropped > 0) {
-        if (!file.Truncate(end) || (durable_ && !file.Flush())) {
+    w.skipped = walk.Skipped();
+    w.tail = walk.Tail();
+    return true;
+}
+
+bool CSiteData::Repair(const FileHandle& file, Walked& w, std::string& report) {
+    // Every side file first: a change is made only once all it takes are saved.
+    std::vector<std::string> saved;
+    const auto undo = [&](const std::string& what) {
+        const int error = errno;
+        for (const std::string& name : saved) ::unlink(name.c_str());
+        Fail("The log file " + path_ + " needs repair, but " + what + " cannot be saved beside it (" +
+             SystemErrorText(error) + "); it was left as it was.");
+        return false;
+    };
+    for (const collection::WalkedGroup& g : w.recounted) {
+        std::string name;
+        if (!SaveBeside(path_, file, "count", g.offset + 34, 2, name)) return undo("an old count");
+        saved.push_back(name);
+    }
+    std::string tailName;
+    if (w.tail.length > 0) {
+        if (!SaveBeside(path_, file, "torn", w.tail.offset, w.tail.length, tailName)) return undo("its unfinished end");
+        saved.push_back(tailName);
+    }
+    for (const collection::WalkedGroup& g : w.recounted) {
+        std::uint8_t count[2];
+        WriteLe16(count, static_cast<std::uint16_t>(g.apCount));
+        if (!file.WriteAt(count, 2, g.offset + 34)) {
             Fail("Cannot write " + path_ + ": " + SystemErrorText(errno));
             return false;
         }
-        fileLength_ = end;
     }
-    file.Close();
-    groupsEnd_ = end;
+    if (w.tail.length > 0 && !file.Truncate(w.tail.offset)) {
+        Fail("Cannot write " + path_ + ": " + SystemErrorText(errno));
+        return false;
+    }
+    if (!saved.empty() && durable_ && !file.Flush()) {
+        Fail("Cannot write " + path_ + ": " + SystemErrorText(errno));
+        return false;
+    }
+    if (w.tail.length > 0) fileLength_ = w.tail.offset;
+
+    if (saved.empty() && w.skipped.empty()) return true;
+    report = "The log file " + path_ + " was damaged or left unfinished. Every complete survey point in it is kept.";
+    for (std::size_t i = 0; i < w.skipped.size() && i < kListed; ++i)
+        report += "\nNo readable survey point in " + Bytes(w.skipped[i].length) + " from offset " +
+                  std::to_string(w.skipped[i].offset) + ": passed over and left in the file as they are.";
+    if (w.skipped.size() > kListed)
+        report += "\n" + std::to_string(w.skipped.size() - kListed) + " more such stretches were passed over.";
+    for (std::size_t i = 0; i < w.recounted.size() && i < kListed; ++i) {
+        const collection::WalkedGroup& g = w.recounted[i];
+        report += "\nThe survey point at offset " + std::to_string(g.offset) + " said it had " +
+                  std::to_string(g.storedCount) + " access points and has " + std::to_string(g.apCount) +
+                  "; its count was corrected. The old count is kept in " + FileNameOf(saved[i]) + ".";
+    }
+    if (w.recounted.size() > kListed)
+        report += "\n" + std::to_string(w.recounted.size() - kListed) + " more counts were corrected, the old ones kept beside the file.";
+    if (w.tail.length > 0)
+        report += "\nThe unfinished survey point at its end (" + Bytes(w.tail.length) + " from offset " +
+                  std::to_string(w.tail.offset) + ": the program stopped while storing it) was cut off; its bytes "
+                  "are kept in " + FileNameOf(tailName) + ".";
+    return true;
+}
+
+void CSiteData::Adopt(Walked& w, const FileHandle& file) {
+    groupsEnd_ = w.end;
+    walkedFile_ = IdentityOf(file);
     {
         std::lock_guard lock(listMutex_);
-        points_ = std::move(points);
+        points_ = std::move(w.points);
     }
-    pointCount_ = count;
-    TellDropped(dropped);
+    pointCount_ = w.groups;
+    currentApCount_ = 0;
+    selected_ = _tap{};
+    selectedIndex_ = -1;
+}
+
+bool CSiteData::FindAppendOffset(const FileHandle& file, std::uint64_t& offset, bool& rewalked, std::string& report) {
+    rewalked = false;
+    if (groupsEnd_ == fileLength_ && SameFileAsWalked(file)) {
+        offset = groupsEnd_;
+        return true;
+    }
+    // Another file now, or bytes added since: walk it again, so that the
+    // point goes after its last complete group and the list matches it.
+    Walked walked;
+    if (!WalkFile(file, walked) || !Repair(file, walked, report)) return false;
+    Adopt(walked, file);
+    rewalked = true;
+    offset = groupsEnd_;
+    return true;
+}
+
+void CSiteData::TellRepairs(const std::string& report) {
+    if (!report.empty()) messages_.ShowInfo(report);
+}
+
+bool CSiteData::LoadCollection() {
+    ClearPoints();
+    groupsEnd_ = 0;
+    walkedFile_ = {};
+    FileHandle file;
+    if (!OpenCollection(file, Access::Read)) return false;
+    Walked walked;
+    std::string report;
+    if (!WalkFile(file, walked)) return false;
+    // A file opened for viewing is read as the walk finds it and never repaired.
+    if (!readOnly_ && !Repair(file, walked, report)) return false;
+    Adopt(walked, file);
+    file.Close();
+    TellRepairs(report);
     return true;
 }
 
@@ -311,10 +391,12 @@ bool CSiteData::RecordGroup(const std::vector<CMac>& heard) {
     FileHandle file;
     if (!OpenCollection(file, Access::Write)) return false;
     std::uint64_t offset = 0;
-    std::uint64_t dropped = 0;
-    if (!FindAppendOffset(file, offset, dropped)) return false;
+    bool rewalked = false;
+    std::string report;
+    if (!FindAppendOffset(file, offset, rewalked, report)) return false;
+    if (rewalked) ++pointCount_;  // the walk counted the points before this one
     if (offset > UINT32_MAX) {
-        TellDropped(dropped);
+        TellRepairs(report);
         Fail("The log file " + fileName_ + " is full: survey points cannot be stored past 4 GiB.");
         return false;
     }
@@ -376,13 +458,13 @@ bool CSiteData::RecordGroup(const std::vector<CMac>& heard) {
         // Leave no partial group behind for the next append to follow.
         file.Truncate(offset);
         file.Close();
-        TellDropped(dropped);
+        TellRepairs(report);
         Fail("Cannot write " + path_ + ": " + SystemErrorText(error));
         return false;
     }
     groupsEnd_ = offset + group.size();
     file.Close();
-    TellDropped(dropped);
+    TellRepairs(report);
 
     currentOffset_ = static_cast<std::uint32_t>(offset);
     currentStrongest_ = strongest;
@@ -415,14 +497,26 @@ std::uint8_t CSiteData::FindNearestPoint(std::int32_t x, std::int32_t y) {
     return best > kSelectRadiusSquared ? kNoPoint : selected_.kind;
 }
 
+bool CSiteData::StillTheSelectedPoint(const collection::PointRecord& record) const {
+    // A file with the same header made into another survey in place still
+    // differs here. (A marker's entry counts no access points.)
+    if (record.kind != selected_.kind) return false;
+    if (record.kind != kApMarker && record.apCount != static_cast<std::uint16_t>(selected_.apCount)) return false;
+    return !(record.kind == kPlanTap || record.kind == kApMarker) ||
+           (record.x == static_cast<std::uint16_t>(selected_.x) && record.y == static_cast<std::uint16_t>(selected_.y));
+}
+
 bool CSiteData::DeleteSelectedPoint() {
     if (selectedIndex_ < 0) return false;
     FileHandle file;
     if (!OpenCollection(file, Access::Write)) return false;
     std::uint8_t record[collection::kPointRecordSize];
     const std::uint64_t offset = selected_.offset;
-    if (offset + pointRecordSize_ > fileLength_ ||
-        file.ReadAt(record, sizeof record, offset) != static_cast<std::int64_t>(sizeof record)) {
+    // The offset belongs to the file walked; another file put in its place
+    // is not written into.
+    if (!SameFileAsWalked(file) || offset + pointRecordSize_ > fileLength_ ||
+        file.ReadAt(record, sizeof record, offset) != static_cast<std::int64_t>(sizeof record) ||
+        !StillTheSelectedPoint(collection::DecodePoint(record))) {
         Fail(fileName_ + " no longer holds this survey point; nothing was deleted.");
         return false;
     }

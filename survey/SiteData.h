@@ -9,17 +9,22 @@
 // interleaving its appends. RecordPoint writes a point's whole group in one
 // write and flushes it before it returns.
 //
-// A kill during that write can leave part of a group at the end of the file.
-// Such bytes are never appended after: loading cuts the file back to the end
-// of its last complete group (telling the user once), and RecordPoint appends
-// at the end of the last complete group it knows, cutting off whatever
-// unfinished point follows it.
+// The file is read by the one walk (CollectionWalk.h), which passes over
+// damage. What it finds wrong is repaired on opening, each change kept beside
+// the file first (SideFile.h) and told in one message: a count found wrong is
+// written back, an unfinished tail (part of a group left by a kill during
+// that write) is cut off, so that nothing is ever appended after it.
+// RecordPoint appends at the end it remembers only while the file is still
+// the one walked (same device and inode, same leading bytes, that length);
+// otherwise it walks the file again first.
 //
 // A file the user may read but not write (the installed demo survey, a
 // read-only medium) opens for viewing: its points load and their access
 // points can be read, and every writing action is refused by CheckWritable
 // with one message naming the file. Nothing is written to such a file, not
 // even the repair of an unfinished last point.
+
+#include <sys/types.h>
 
 #include <cstdint>
 #include <mutex>
@@ -29,6 +34,7 @@
 #include "common/UserMessages.h"
 #include "engine/Engine.h"
 #include "engine/GpsStatus.h"
+#include "survey/CollectionWalk.h"
 #include "survey/FileHandle.h"
 #include "survey/SiteProjection.h"
 
@@ -64,6 +70,7 @@ public:
         path_ = std::move(path);
         groupsEnd_ = 0;
         readOnly_ = false;
+        walkedFile_ = {};
     }
     const std::string& CollectionPath() const { return path_; }
 
@@ -71,10 +78,10 @@ public:
     // 33 bytes. Empties the point list, the counts and the selection, so
     // no offset of an older file can be written into the new one.
     bool CreateCollection();
-    // Replaces the point list and count with the file's points. An unfinished
-    // last group is cut off the file and the user told how many bytes went.
-    // On failure the list and count are left empty. A file that may be read
-    // but not written is opened read-only (ReadOnly()).
+    // Replaces the point list and count with the file's points, repairing
+    // the file as the walk finds it must be (above) and telling the user
+    // once. On failure the list and count are left empty. A file that may be
+    // read but not written is opened read-only (ReadOnly()) and not repaired.
     bool LoadCollection();
     // The file was opened for viewing only.
     bool ReadOnly() const { return readOnly_; }
@@ -147,12 +154,37 @@ private:
     // writes to the file opens it for Access::Write, which passes through
     // CheckWritable.
     bool OpenCollection(FileHandle& file, Access access);
-    // The offset where the next group goes: the end of the last complete
-    // group, found from the one known. An unfinished group after it is cut
-    // off and its length added to `dropped`. Reports and answers false on
-    // failure.
-    bool FindAppendOffset(const FileHandle& file, std::uint64_t& offset, std::uint64_t& dropped);
-    void TellDropped(std::uint64_t dropped);
+    // What one walk of the file found.
+    struct Walked {
+        std::vector<_tap> points;
+        std::int32_t groups = 0;
+        std::uint64_t end = 0;  // of the last complete group
+        std::vector<collection::WalkedGroup> recounted;
+        std::vector<collection::ByteSpan> skipped;
+        collection::ByteSpan tail;
+    };
+    // Who the walked file was: a file copied or renamed over it is another.
+    struct FileIdentity {
+        bool known = false;
+        dev_t device = 0;
+        ino_t inode = 0;
+        std::vector<std::uint8_t> leading;  // header and record sizes
+    };
+    bool WalkFile(const FileHandle& file, Walked& walked);
+    // Saves beside the file what the repairs change, then writes the counts
+    // found and cuts the tail. What was done goes into `report`. Reports and
+    // answers false, the file unchanged, when a side file cannot be made.
+    bool Repair(const FileHandle& file, Walked& walked, std::string& report);
+    // Takes the walked points as the list and count, the end as the append end.
+    void Adopt(Walked& walked, const FileHandle& file);
+    FileIdentity IdentityOf(const FileHandle& file) const;
+    bool SameFileAsWalked(const FileHandle& file) const;
+    bool StillTheSelectedPoint(const collection::PointRecord& record) const;
+    // The offset where the next group goes. `rewalked` when the file had
+    // to be walked again (its points are then the list). Reports and answers
+    // false on failure.
+    bool FindAppendOffset(const FileHandle& file, std::uint64_t& offset, bool& rewalked, std::string& report);
+    void TellRepairs(const std::string& report);
     void SetPendingPoint(std::uint8_t kind, std::int32_t x, std::int32_t y);
     bool RecordGroup(const std::vector<CMac>& heard);
     void Fail(const std::string& text);
@@ -186,6 +218,7 @@ private:
     // End of the last complete group of the file at path_, as last read or
     // written; 0 when not known (nothing read yet, or another layout).
     std::uint64_t groupsEnd_ = 0;
+    FileIdentity walkedFile_;
 
     _tap selected_;
     std::int32_t selectedIndex_ = -1;

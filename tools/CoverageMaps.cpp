@@ -63,7 +63,7 @@ bool LoadSurveysOnPlan(const std::vector<std::string>& surveyPaths, const std::s
         all.withoutPosition += more.withoutPosition;
         all.offPlan += more.offPlan;
         all.unknownKind += more.unknownKind;
-        all.missingApRecords += more.missingApRecords;
+        all.unfinishedBytes += more.unfinishedBytes;
         all.gpsPoints += more.gpsPoints;
     }
     return true;

@@ -39,18 +39,14 @@ int Info(const std::string& path) {
     std::tm utc{};
     if (gmtime_r(&t, &utc)) std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S UTC", &utc);
 
-    std::uint64_t points = 0, apRecords = 0, deleted = 0, declaredAps = 0, offEarth = 0;
+    std::uint64_t points = 0, apRecords = 0, deleted = 0, offEarth = 0;
     std::map<int, std::uint64_t> kinds;
-    std::uint64_t end = c.Layout().FirstGroup();
     const bool ok = c.ForEachGroup([&](const exports::SurveyGroup& g) {
         ++points;
         ++kinds[g.point.kind];
         if (g.point.kind == 255) ++deleted;
         if (exports::FactsOf(g, nullptr).offEarth) ++offEarth;
         apRecords += g.aps.size();
-        declaredAps += g.point.apCount;
-        if (g.aps.size() == g.point.apCount)
-            end = g.offset + c.Layout().pointRecordSize + g.aps.size() * std::uint64_t{c.Layout().apRecordSize};
     });
     if (!ok) std::fprintf(stderr, "quorl ssd: %s\n", c.Error().c_str());
 
@@ -70,13 +66,17 @@ int Info(const std::string& path) {
     if (offEarth > 0)
         std::printf("positions off the earth: %" PRIu64 " (latitude past 90 or longitude past 180 degrees: not geolocated)\n",
                     offEarth);
-    if (declaredAps != apRecords)
-        std::printf("missing access point records: %" PRIu64 " (the last group is cut short)\n",
-                    declaredAps - apRecords);
-    // The collector drops these bytes when it next opens the file.
-    if (ok && end < c.Length())
+    // What the walk passed over or found wrong; the collector repairs the
+    // last two when it next opens the file, keeping the old bytes beside it.
+    for (const auto& span : c.Skipped())
+        std::printf("unreadable: %" PRIu64 " bytes from offset %" PRIu64 " (no survey point, passed over)\n",
+                    span.length, span.offset);
+    for (const auto& g : c.Recounted())
+        std::printf("count wrong: the point at offset %" PRIu64 " says %u access points and has %u\n", g.offset,
+                    static_cast<unsigned>(g.storedCount), static_cast<unsigned>(g.apCount));
+    if (ok && c.Tail().length > 0)
         std::printf("last group cut short: %" PRIu64 " bytes from offset %" PRIu64 " (an unfinished point)\n",
-                    c.Length() - end, end);
+                    c.Tail().length, c.Tail().offset);
     return ok ? 0 : 1;
 }
 

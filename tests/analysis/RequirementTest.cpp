@@ -61,11 +61,12 @@ TEST(Requirement, ProfilesAreTheDocumentedFigures) {
 
 // A plan of 195 x 20 pixels in cells of 10: 20 columns of 2 rows, the last
 // column 5 pixels wide. One point per column of the left half, at the line
-// between its two cells; a radius of 6 reaches that column's cells (5 away)
-// and no other (11.2 away). So each of the 10 left columns takes its point's
+// between its two cells; a radius of 5.5 reaches that column's cells (5 away)
+// and no other (11.2 away, beyond even the twice-the-radius reach of the
+// interpolation). So each of the 10 left columns takes its point's
 // value and the rest is not surveyed: 1900 of 3900 square pixels.
 CoverageGrid Columns(const std::vector<double>& values) {
-    CoverageGrid grid(GridGeometry::WithCellSize(195, 20, 10), 6);
+    CoverageGrid grid(GridGeometry::WithCellSize(195, 20, 10), 5.5);
     std::vector<ValuePoint> points;
     for (std::size_t c = 0; c < values.size(); ++c) points.push_back({10.0 * c + 5, 10, values[c]});
     grid.Build(points);

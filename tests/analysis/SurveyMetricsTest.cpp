@@ -75,7 +75,8 @@ TEST(SurveyPoints, PlacesEachKindAndCountsWhatIsLeftOut) {
 
 TEST(SurveyPoints, RefusesWhatCannotGiveAMap) {
     const Placement singular{AffineTransform{0, 0, 0, 0, 5, 5}, 400, 300};
-    test::Bytes truncated = CollectionBuilder().Plan(10, 10, {{1, 1, -50, "A"}, {2, 1, -60, "A"}}).Get();
+    test::Bytes truncated =
+        CollectionBuilder().Plan(20, 10, {{1, 1, -50, "A"}}).Plan(10, 10, {{1, 1, -50, "A"}, {2, 1, -60, "A"}}).Get();
     truncated.resize(truncated.size() - 10);
     struct Case {
         const char* name;
@@ -103,7 +104,9 @@ TEST(SurveyPoints, RefusesWhatCannotGiveAMap) {
             EXPECT_NE(l.error.find(c.error), std::string::npos) << l.error;
         }
     }
-    EXPECT_EQ(Load(truncated).survey.missingApRecords, 1u);
+    // The unfinished group is no point: one point, its bytes counted.
+    EXPECT_EQ(Load(truncated).survey.groups, 1u);
+    EXPECT_EQ(Load(truncated).survey.unfinishedBytes, 36u + 2 * 46 - 10);
     Survey s;
     std::string error;
     EXPECT_FALSE(LoadSurvey("/nonexistent/s.ssd", kPlan, s, error));

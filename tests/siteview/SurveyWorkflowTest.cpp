@@ -570,7 +570,7 @@ private slots:
         const StatusLines lines = StatusPanelLines(StatusValues::Read(r.Context()));
         QVERIFY(std::count(lines.rows.begin(), lines.rows.end(), QStringLiteral("Read-only: view only")) == 1);
         r.workflow.EnterInformationMode();
-        QVERIFY(r.workflow.SelectPoint(kClient, 300 * 4 / 3, 100));
+        QVERIFY(r.workflow.SelectPoint(kClient, 300, 100));
         QCOMPARE(r.data.FormatApLine(1), apLine);
 
         // Every writing action: one message naming the file, nothing begun.

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include <cerrno>
 
@@ -373,8 +375,10 @@ TEST(SiteDataTest, TornLastGroupIsCutBeforeAppending) {
             ASSERT_EQ(entries.size(), 1u);  // told once, on whichever came first
             EXPECT_EQ(entries[0].kind, RecordingUserMessages::Kind::Info);
             EXPECT_NE(entries[0].text.find(rig.path), std::string::npos) << entries[0].text;
-            const std::string bytes = std::to_string(last - cut) + " bytes";
-            EXPECT_NE(entries[0].text.find("Its " + bytes), std::string::npos) << entries[0].text;
+            const std::size_t n = last - cut;
+            const std::string bytes = std::to_string(n) + (n == 1 ? " byte" : " bytes") + " from offset " +
+                                      std::to_string(kept.size());
+            EXPECT_NE(entries[0].text.find("(" + bytes), std::string::npos) << entries[0].text;
             ASSERT_EQ(rig.File().size(), kept.size() + 36 + 46);
             EXPECT_TRUE(std::equal(kept.begin(), kept.end(), rig.File().begin()));
             ASSERT_TRUE(rig.data.LoadCollection());
@@ -402,6 +406,32 @@ TEST(SiteDataTest, TornLastGroupIsCutBeforeAppending) {
     EXPECT_EQ(rig.unit.messages.Entries().size(), 1u);
     ASSERT_TRUE(rig.data.LoadCollection());
     EXPECT_EQ(rig.data.PointCount(), 3);
+}
+
+// A new file that cannot be written (a full disk; here a limit on file
+// sizes) is removed again, so that no empty file is left to be refused when
+// opened; a file that was there before is not removed.
+TEST(SiteDataTest, ACollectionThatCannotBeWrittenIsNotLeftBehind) {
+    Rig rig;
+    const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+    rlimit small = limit;
+    small.rlim_cur = 10;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    for (const bool existed : {false, true}) {
+        SCOPED_TRACE(existed ? "file there before" : "new file");
+        if (existed) WriteBytes(rig.path, Bytes(5, 7));
+        rig.unit.messages.Clear();
+        EXPECT_FALSE(rig.data.CreateCollection());
+        EXPECT_EQ(std::filesystem::exists(rig.path), existed);
+        ASSERT_EQ(rig.unit.messages.Texts().size(), 1u);
+        EXPECT_NE(rig.unit.messages.Texts()[0].find("Cannot write"), std::string::npos);
+    }
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    ::signal(SIGXFSZ, previous);
+    EXPECT_TRUE(rig.data.CreateCollection());
+    EXPECT_EQ(rig.File().size(), 33u);
 }
 
 TEST(SiteDataTest, FailuresAreReportedAndNothingIsWritten) {

@@ -1,6 +1,9 @@
 #pragma once
 // Files and folders for the survey tests.
 
+#include <sys/wait.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -52,5 +55,41 @@ inline void WriteBytes(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
+
+#ifdef QUORL_TOOL
+// The companion run as the user runs it, its output caught in files in `dir`.
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+inline std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+inline Outcome Quorl(const TempDir& dir, const std::vector<std::string>& args) {
+    std::string command = Quote(QUORL_TOOL);
+    // Appended piece by piece: "literal" + temporary string sets off GCC 12's
+    // -Wrestrict false positive in optimised builds.
+    for (const auto& a : args) {
+        command += ' ';
+        command += Quote(a);
+    }
+    command += " >" + Quote(dir / "stdout.txt") + " 2>" + Quote(dir / "stderr.txt");
+    Outcome o;
+    const int raw = std::system(command.c_str());
+    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    const Bytes out = ReadBytes(dir / "stdout.txt");
+    const Bytes err = ReadBytes(dir / "stderr.txt");
+    o.out.assign(out.begin(), out.end());
+    o.err.assign(err.begin(), err.end());
+    std::filesystem::remove(dir / "stdout.txt");
+    std::filesystem::remove(dir / "stderr.txt");
+    return o;
+}
+#endif
 
 }  // namespace quorl::test

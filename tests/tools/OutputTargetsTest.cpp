@@ -25,18 +25,14 @@ std::string Replace(std::string text, const std::string& key, const std::string&
     return text;
 }
 
-struct Outcome {
-    int status;
-    std::string err;
-};
-
+// Status and standard error of one run (the shared Outcome, `out` left empty).
 Outcome Quorl(const std::string& args, const TempDir& dir) {
     const std::string errPath = dir / "stderr.txt";
     // A command that waits on a FIFO is a failure, not a hung test.
     const int raw = std::system(("timeout 120 " + std::string(QUORL_TOOL) + " " + args + " >/dev/null 2>" + errPath).c_str());
     const Bytes err = ReadBytes(errPath);
     std::filesystem::remove(errPath);
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, std::string(err.begin(), err.end())};
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, {}, std::string(err.begin(), err.end())};
 }
 
 }  // namespace
