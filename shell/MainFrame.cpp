@@ -309,6 +309,8 @@ void CMainFrame::BuildMenus() {
                command::kSurveyGaps});
     QMenu* profiles = view->addMenu(QStringLiteral("Gaps &Profile"));
     profiles->setObjectName(QStringLiteral("gapsProfileMenu"));
+    profiles->menuAction()->setStatusTip(QStringLiteral("Choose the requirement profile the survey gaps check"));
+    profiles->menuAction()->setToolTip(profiles->menuAction()->statusTip());
     add(profiles, {command::kGapsProfileNone, command::kGapsProfileVoice, command::kGapsProfileData,
                    command::kGapsProfileBasic});
     add(menuBar()->addMenu(QStringLiteral("&Help")), {command::kHelpFinder, 0, command::kAppAbout});
