@@ -48,7 +48,8 @@ struct GapsMap {
 
 class LiveGaps {
 public:
-    LiveGaps(int planWidth, int planHeight);
+    // `radius` fixes the map's radius; without it the default rule applies.
+    LiveGaps(int planWidth, int planHeight, std::optional<double> radius = std::nullopt);
 
     const GapsMap& Update(const std::vector<CSiteData::_tap>& points, const std::vector<Requirement>& requirements);
     const GapsMap& Map() const { return map_; }
