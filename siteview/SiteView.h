@@ -113,6 +113,7 @@ public:
     // by default); a layer being computed is waited for.
     void UseCoverageSource(std::unique_ptr<ICoverageSource> source);
 
+    // The survey gaps layer, as the coverage layer above.
     bool GapsOn() const { return gapsOn_; }
     const CoverageLayer& Gaps() const { return gaps_.layer; }
     // "", "voice", "data" or "basic".
@@ -123,6 +124,7 @@ public:
 signals:
     // A finished layer was taken up (shown, or dropped as stale).
     void CoverageUpdated();
+    // The same for the survey gaps layer.
     void GapsUpdated();
 
 protected:
