@@ -5,16 +5,21 @@
 
 namespace quorl::analysis {
 
-LiveCoverage::LiveCoverage(int planWidth, int planHeight, std::optional<double> radius)
+LiveCoverage::LiveCoverage(int planWidth, int planHeight, std::optional<double> radius, Metric metric)
     : geometry_(GridGeometry::ForPlan(planWidth, planHeight)),
       fixedRadius_(radius),
+      metric_(metric),
       grid_(geometry_, radius.value_or(DefaultRadius({}, geometry_))) {}
 
-std::optional<double> LiveCoverage::ValueOf(const CSiteData::_tap& point) {
+std::optional<double> LiveCoverage::ValueOf(const CSiteData::_tap& point, Metric metric) {
     const bool surveyPoint = point.kind == CSiteData::kGpsPoint || point.kind == CSiteData::kProjectedTap ||
                              point.kind == CSiteData::kPlanTap;
     if (!surveyPoint) return std::nullopt;
     // A point that heard nothing is a measurement all the same.
+    if (metric == Metric::Secondary) {
+        if (point.apCount < 2 || point.second <= -100) return kNotHeard;
+        return point.second;
+    }
     if (point.apCount <= 0) return kNotHeard;
     return point.strongest;
 }
@@ -22,7 +27,7 @@ std::optional<double> LiveCoverage::ValueOf(const CSiteData::_tap& point) {
 void LiveCoverage::Rebuild(const std::vector<CSiteData::_tap>& points) {
     values_.clear();
     for (const CSiteData::_tap& p : points)
-        if (auto v = ValueOf(p)) values_.push_back(ValuePoint{double(p.x), double(p.y), *v});
+        if (auto v = ValueOf(p, metric_)) values_.push_back(ValuePoint{double(p.x), double(p.y), *v});
     grid_ = CoverageGrid(geometry_, fixedRadius_.value_or(DefaultRadius(values_, geometry_)));
     grid_.Build(values_);
     lastRebuild_ = true;
@@ -39,7 +44,7 @@ bool LiveCoverage::Update(const std::vector<CSiteData::_tap>& points) {
     if (points.size() == seen_.size()) return false;
     std::vector<ValuePoint> added;
     for (std::size_t i = seen_.size(); i < points.size(); ++i)
-        if (auto v = ValueOf(points[i])) added.push_back(ValuePoint{double(points[i].x), double(points[i].y), *v});
+        if (auto v = ValueOf(points[i], metric_)) added.push_back(ValuePoint{double(points[i].x), double(points[i].y), *v});
     seen_ = points;
     if (added.empty()) return false;
     values_.insert(values_.end(), added.begin(), added.end());

@@ -6,8 +6,10 @@
 // point, a shorter list or a default radius that has drifted by more than
 // a quarter since the last build rebuilds the whole grid.
 //
-// A point's value is its strongest level, kNotHeard when it heard no
-// access point; a deleted one and an access point marker have none.
+// A point's value is its strongest level (its second-strongest for the
+// `secondary` metric), kNotHeard when it heard no access point (fewer than
+// two for `secondary`); a deleted one and an access point marker have none.
+// Other metrics need the stored records and are not followed here.
 //
 // Not thread-safe: one worker owns it and hands out copies of the grid.
 //
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "analysis/CoverageGrid.h"
+#include "analysis/Metrics.h"
 #include "survey/SiteData.h"
 
 namespace quorl::analysis {
@@ -29,7 +32,8 @@ public:
     static constexpr double kRebuildDrift = 0.25;
 
     // `radius` fixes the radius; without it the default rule applies.
-    LiveCoverage(int planWidth, int planHeight, std::optional<double> radius = std::nullopt);
+    LiveCoverage(int planWidth, int planHeight, std::optional<double> radius = std::nullopt,
+                 Metric metric = Metric::Signal);
 
     // Brings the grid up to `points`. True when the grid changed.
     bool Update(const std::vector<CSiteData::_tap>& points);
@@ -38,13 +42,14 @@ public:
     // How the last Update went (for tests and the status line).
     bool LastWasRebuild() const { return lastRebuild_; }
 
-    static std::optional<double> ValueOf(const CSiteData::_tap& point);
+    static std::optional<double> ValueOf(const CSiteData::_tap& point, Metric metric = Metric::Signal);
 
 private:
     void Rebuild(const std::vector<CSiteData::_tap>& points);
 
     GridGeometry geometry_;
     std::optional<double> fixedRadius_;
+    Metric metric_;
     CoverageGrid grid_;
     std::vector<CSiteData::_tap> seen_;  // the list as of the last update
     std::vector<ValuePoint> values_;     // the values drawn from it

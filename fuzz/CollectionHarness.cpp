@@ -10,10 +10,12 @@
 // point; the new group lands right after the last complete one, reads back
 // field by field, and the file then opens with the same points.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/ByteOrder.h"
 #include "common/RecordingUserMessages.h"
@@ -51,11 +53,12 @@ Walk WalkGroups(const Bytes& file, const CSiteProjection& projection) {
     const std::uint64_t apSize = rule.ApSize();
     for (const test::walk::Group& g : w.found.groups) {
         const collection::PointRecord r = collection::DecodePoint(file.data() + g.offset);
-        std::int16_t strongest = -100;
-        for (std::uint32_t i = 0; i < g.apCount; ++i) {
-            const int level = static_cast<std::int16_t>(ReadLe16(file.data() + g.offset + pointSize + i * apSize + 4)) / 16;
-            if (level > strongest) strongest = static_cast<std::int16_t>(level);
-        }
+        // The two highest levels, none below -100.
+        std::vector<std::int16_t> levels{-100, -100};
+        for (std::uint32_t i = 0; i < g.apCount; ++i)
+            levels.push_back(static_cast<std::int16_t>(
+                static_cast<std::int16_t>(ReadLe16(file.data() + g.offset + pointSize + i * apSize + 4)) / 16));
+        std::sort(levels.rbegin(), levels.rend());
         std::int32_t x = r.x, y = r.y;
         if (r.kind == CSiteData::kGpsPoint || r.kind == CSiteData::kProjectedTap) {
             const PlanPoint p = projection.PlanFromPosition(r.latitude / collection::kPositionScale,
@@ -67,7 +70,7 @@ Walk WalkGroups(const Bytes& file, const CSiteProjection& projection) {
         const bool addressable = g.offset <= UINT32_MAX;  // groups past 4 GiB are walked, not listed
         if (addressable &&
             (r.kind == CSiteData::kGpsPoint || r.kind == CSiteData::kProjectedTap || r.kind == CSiteData::kPlanTap))
-            w.points.push_back(Tap{x, y, strongest, static_cast<std::int16_t>(g.apCount), r.kind, offset});
+            w.points.push_back(Tap{x, y, levels[0], static_cast<std::int16_t>(g.apCount), r.kind, offset, levels[1]});
         else if (addressable && r.kind == CSiteData::kApMarker)
             w.points.push_back(Tap{x, y, -100, 0, CSiteData::kApMarker, offset});
         ++w.groups;
@@ -172,15 +175,17 @@ private:
         const collection::PointRecord r = collection::DecodePoint(after.data() + walk.end);
         FUZZ_CHECK(r.kind == CSiteData::kPlanTap && r.x == 123 && r.y == 45 && r.apCount == accessPoints,
                    "the new point record does not read back");
-        std::int16_t strongest = -100;
+        // The listed point carries the two highest levels read back.
+        std::vector<std::int16_t> levels{-100, -100};
         for (std::size_t i = 0; i < accessPoints; ++i) {
             const collection::ApRecord ap = collection::DecodeAp(after.data() + walk.end + pointSize + i * apSize);
             FUZZ_CHECK(ap.mac[5] == i && ap.channel == 1 && ap.SsidText() == "net" + std::to_string(i),
                        "an access point record does not read back");
-            strongest = std::max<std::int16_t>(strongest, static_cast<std::int16_t>(ap.Level()));
+            levels.push_back(static_cast<std::int16_t>(ap.Level()));
         }
-        const Tap added{123, 45, strongest, static_cast<std::int16_t>(accessPoints), CSiteData::kPlanTap,
-                        static_cast<std::uint32_t>(walk.end)};
+        std::sort(levels.rbegin(), levels.rend());
+        const Tap added{123, 45, levels[0], static_cast<std::int16_t>(accessPoints), CSiteData::kPlanTap,
+                        static_cast<std::uint32_t>(walk.end), levels[1]};
         FUZZ_CHECK(!data_.Points().empty() && data_.Points().back() == added, "the new point is not listed");
     }
 

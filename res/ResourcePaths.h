@@ -11,14 +11,14 @@ inline constexpr const char* kDocumentIconPattern = ":/quorl/icons/document-%1.p
 inline constexpr int kIconSizes[] = {16, 32, 48, 64, 128, 256};
 
 // Tool bar 128, in button order (commands 32771..32778, About, then the
-// coverage layer, 32779, and walking survey mode, 32780).
+// coverage layer, 32779, walking survey mode, 32780, and survey gaps, 32782).
 inline constexpr const char* kToolBarImages[] = {
     ":/quorl/toolbar/open-projection",   ":/quorl/toolbar/collection-file",
     ":/quorl/toolbar/start-scanning",    ":/quorl/toolbar/stop-scanning",
     ":/quorl/toolbar/channel-list",      ":/quorl/toolbar/zoom-in",
     ":/quorl/toolbar/zoom-out",          ":/quorl/toolbar/point-information",
     ":/quorl/toolbar/about",             ":/quorl/toolbar/coverage",
-    ":/quorl/toolbar/walking-survey",
+    ":/quorl/toolbar/walking-survey",    ":/quorl/toolbar/survey-gaps",
 };
 inline constexpr int kToolBarImageSize = 16;
 

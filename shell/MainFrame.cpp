@@ -1,6 +1,7 @@
 #include "shell/MainFrame.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -37,7 +38,7 @@ const std::vector<int>& CMainFrame::ToolBarCommands() {
         command::kLoadProjection, command::kCollectionFile, command::kStartScanning,
         command::kStopScanning,   command::kChannelList,    command::kZoomIn,
         command::kZoomOut,        command::kPointInformation, command::kAppAbout,
-        command::kCoverage,       command::kWalkingSurvey};
+        command::kCoverage,       command::kWalkingSurvey,  command::kSurveyGaps};
     return commands;
 }
 
@@ -222,6 +223,34 @@ void CMainFrame::BuildActions() {
     walking->setStatusTip(QStringLiteral(
         "Walk while the unit sweeps: tap the start, press Start Scanning, tap every turn and the end, then Stop"));
     actions_[command::kWalkingSurvey] = walking;
+    // The survey gaps layer, on and off, and the profile whose failures it shows.
+    auto* gaps = new QAction(ToolBarIcon(11), QStringLiteral("Survey &Gaps"), this);
+    gaps->setData(command::kSurveyGaps);
+    gaps->setObjectName(QStringLiteral("command%1").arg(command::kSurveyGaps));
+    gaps->setCheckable(true);
+    gaps->setToolTip(QStringLiteral("Survey Gaps"));
+    gaps->setStatusTip(QStringLiteral(
+        "Show where no survey point reaches yet, and where the chosen requirement profile fails"));
+    actions_[command::kSurveyGaps] = gaps;
+    const struct {
+        int id;
+        const char* name;
+        const char* prompt;
+    } profiles[] = {
+        {command::kGapsProfileNone, "&None", "Survey gaps show only the parts not reached yet"},
+        {command::kGapsProfileVoice, "&Voice", "Survey gaps also show where signal or a second access point is below -67 dBm"},
+        {command::kGapsProfileData, "&Data", "Survey gaps also show where signal is below -70 dBm or a second access point below -75 dBm"},
+        {command::kGapsProfileBasic, "&Basic", "Survey gaps also show where signal is below -75 dBm"},
+    };
+    auto* profileGroup = new QActionGroup(this);
+    for (const auto& profile : profiles) {
+        auto* action = new QAction(QString::fromLatin1(profile.name), profileGroup);
+        action->setData(profile.id);
+        action->setObjectName(QStringLiteral("command%1").arg(profile.id));
+        action->setCheckable(true);
+        action->setStatusTip(QString::fromLatin1(profile.prompt));
+        actions_[profile.id] = action;
+    }
     auto* undoPoint = new QAction(QStringLiteral("Undo &Last Point"), this);
     undoPoint->setData(command::kUndoLastPoint);
     undoPoint->setObjectName(QStringLiteral("command%1").arg(command::kUndoLastPoint));
@@ -275,8 +304,15 @@ void CMainFrame::BuildMenus() {
          command::kFilePrintPreview, command::kFilePrintSetup, 0, command::kAppExit});
     add(menuBar()->addMenu(QStringLiteral("&Edit")),
         {command::kEditUndo, command::kUndoLastPoint, 0, command::kEditCut, command::kEditCopy, command::kEditPaste});
-    add(menuBar()->addMenu(QStringLiteral("&View")),
-        {command::kViewToolbar, command::kViewStatusBar, 0, command::kCoverage, command::kWalkingSurvey});
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    add(view, {command::kViewToolbar, command::kViewStatusBar, 0, command::kCoverage, command::kWalkingSurvey,
+               command::kSurveyGaps});
+    QMenu* profiles = view->addMenu(QStringLiteral("Gaps &Profile"));
+    profiles->setObjectName(QStringLiteral("gapsProfileMenu"));
+    profiles->menuAction()->setStatusTip(QStringLiteral("Choose the requirement profile the survey gaps check"));
+    profiles->menuAction()->setToolTip(profiles->menuAction()->statusTip());
+    add(profiles, {command::kGapsProfileNone, command::kGapsProfileVoice, command::kGapsProfileData,
+                   command::kGapsProfileBasic});
     add(menuBar()->addMenu(QStringLiteral("&Help")), {command::kHelpFinder, 0, command::kAppAbout});
 }
 
@@ -359,6 +395,15 @@ void CMainFrame::UpdateCommandUi() {
         if (auto* target = dynamic_cast<ICommandTarget*>(view); target && target->HandlesCommand(command::kCoverage))
             coverage = target->IsCommandChecked(command::kCoverage);
     actions_.at(command::kCoverage)->setChecked(coverage);
+    // The gaps layer and its profile likewise stay with the site view.
+    for (int id : {command::kSurveyGaps, command::kGapsProfileNone, command::kGapsProfileVoice,
+                   command::kGapsProfileData, command::kGapsProfileBasic}) {
+        bool checked = false;
+        for (const auto& [kind, view] : views_)
+            if (auto* target = dynamic_cast<ICommandTarget*>(view); target && target->HandlesCommand(id))
+                checked = target->IsCommandChecked(id);
+        actions_.at(id)->setChecked(checked);
+    }
     actions_.at(command::kPointInformation)->setChecked(IsCommandChecked(command::kPointInformation));
     actions_.at(command::kWalkingSurvey)->setChecked(IsCommandChecked(command::kWalkingSurvey));
 }

@@ -23,6 +23,13 @@ inline constexpr int kCoverage = 32779;
 // menu).
 inline constexpr int kWalkingSurvey = 32780;
 inline constexpr int kUndoLastPoint = 32781;
+// The survey gaps layer (View menu and tool bar) and the requirement
+// profile it marks failures of (View menu, one of four).
+inline constexpr int kSurveyGaps = 32782;
+inline constexpr int kGapsProfileNone = 32783;
+inline constexpr int kGapsProfileVoice = 32784;
+inline constexpr int kGapsProfileData = 32785;
+inline constexpr int kGapsProfileBasic = 32786;
 }  // namespace command
 
 class ICommandTarget {

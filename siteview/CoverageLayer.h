@@ -20,6 +20,8 @@ struct CoverageRequest {
     std::string collectionName;
     int planWidth = 0;
     int planHeight = 0;
+    // The requirement profile the gaps layer marks failures of ("" for none).
+    std::string profile;
     std::uint64_t generation = 0;
     // The generation that first asked for this collection and plan: a
     // layer computed for an older context is dropped.

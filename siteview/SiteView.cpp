@@ -23,6 +23,8 @@
 #include "siteview/CoverageWorker.h"
 #include "siteview/PlanImage.h"
 #include "siteview/SiteColours.h"
+#include "siteview/GapsCoverage.h"
+#include "siteview/GapsLegend.h"
 #include "siteview/SignalCoverage.h"
 #include "siteview/SiteOverlays.h"
 #include "survey/SiteData.h"
@@ -122,7 +124,8 @@ void CSiteView::OnActivateView(bool active) {
 bool CSiteView::HandlesCommand(int id) const {
     // The eight survey buttons of the tool bar, and the coverage layer.
     return (id >= command::kLoadProjection && id <= command::kPointInformation) || id == command::kCoverage ||
-           id == command::kWalkingSurvey || id == command::kUndoLastPoint;
+           id == command::kWalkingSurvey || id == command::kUndoLastPoint ||
+           (id >= command::kSurveyGaps && id <= command::kGapsProfileBasic);
 }
 
 void CSiteView::RunCommand(int id) {
@@ -139,6 +142,11 @@ void CSiteView::RunCommand(int id) {
             viewport()->update();
             break;
         case command::kCoverage: ToggleCoverage(); break;
+        case command::kSurveyGaps: ToggleGaps(); break;
+        case command::kGapsProfileNone:
+        case command::kGapsProfileVoice:
+        case command::kGapsProfileData:
+        case command::kGapsProfileBasic: ChooseGapsProfile(id); break;
         case command::kWalkingSurvey:
             workflow_.ToggleWalking();
             viewport()->update();
@@ -152,7 +160,11 @@ void CSiteView::RunCommand(int id) {
 
 bool CSiteView::IsCommandChecked(int id) const {
     return (id == command::kPointInformation && workflow_.InformationMode()) ||
-           (id == command::kCoverage && coverageOn_) || (id == command::kWalkingSurvey && workflow_.WalkingMode());
+           (id == command::kCoverage && coverageOn_) || (id == command::kWalkingSurvey && workflow_.WalkingMode()) ||
+           (id == command::kSurveyGaps && gapsOn_) || (id == command::kGapsProfileNone && gapsProfile_.empty()) ||
+           (id == command::kGapsProfileVoice && gapsProfile_ == "voice") ||
+           (id == command::kGapsProfileData && gapsProfile_ == "data") ||
+           (id == command::kGapsProfileBasic && gapsProfile_ == "basic");
 }
 
 QFont CSiteView::PaintFont() {
@@ -406,6 +418,7 @@ void CSiteView::resizeEvent(QResizeEvent* /*event*/) {
 void CSiteView::OnTimer() {
     workflow_.Tick();
     if (coverageOn_) RefreshCoverage(false);
+    if (gapsOn_) RefreshGaps(false);
     // Most ticks change nothing: copying the whole frame to the screen four
     // times a second was most of what an idle collector cost.
     const QRegion stale = StaleRegion();
@@ -493,6 +506,80 @@ void CSiteView::TakeCoverage(const CoverageLayer& layer) {
     emit CoverageUpdated();
 }
 
+void CSiteView::UseGapsSource(std::unique_ptr<ICoverageSource> source) {
+    gaps_.worker = std::make_unique<CoverageWorker>(std::move(source));
+    connect(gaps_.worker.get(), &CoverageWorker::LayerReady, this, &CSiteView::TakeGaps);
+    if (gapsOn_) RefreshGaps(true);
+}
+
+void CSiteView::ToggleGaps() {
+    gapsOn_ = !gapsOn_;
+    if (gapsOn_) {
+        if (!gaps_.worker) UseGapsSource(std::make_unique<GapsCoverage>());
+        RefreshGaps(true);
+    } else {
+        gaps_.layer = CoverageLayer{};
+        gaps_.legend = QImage();
+    }
+    viewport()->update();
+}
+
+void CSiteView::ChooseGapsProfile(int id) {
+    switch (id) {
+        case command::kGapsProfileVoice: gapsProfile_ = "voice"; break;
+        case command::kGapsProfileData: gapsProfile_ = "data"; break;
+        case command::kGapsProfileBasic: gapsProfile_ = "basic"; break;
+        default: gapsProfile_.clear(); break;
+    }
+    if (gapsOn_) RefreshGaps(false);
+}
+
+void CSiteView::RefreshGaps(bool force) {
+    const std::string& collection = survey_.data.CollectionPath();
+    const qint64 plan = planLoaded_ ? planImage_.cacheKey() : 0;
+    std::vector<CSiteData::_tap> points = survey_.data.Points();
+    const bool otherContext = collection != gaps_.requestedCollection || plan != gaps_.requestedPlan;
+    if (!force && !otherContext && points == gaps_.requestedPoints && gapsProfile_ == gaps_.requestedProfile) return;
+    if (otherContext && !gaps_.layer.image.isNull()) {
+        gaps_.layer = CoverageLayer{};
+        gaps_.legend = QImage();
+    }
+    gaps_.requestedCollection = collection;
+    gaps_.requestedPlan = plan;
+    gaps_.requestedPoints = std::move(points);
+    gaps_.requestedProfile = gapsProfile_;
+    ++gaps_.generation;
+    if (otherContext) gaps_.context = gaps_.generation;
+    if (plan == 0 || collection.empty()) return;
+    CoverageRequest request;
+    request.points = gaps_.requestedPoints;
+    request.collectionName = survey_.data.FileName();
+    request.planWidth = planImage_.width();
+    request.planHeight = planImage_.height();
+    request.profile = gapsProfile_;
+    request.generation = gaps_.generation;
+    request.context = gaps_.context;
+    gaps_.worker->Request(std::move(request));
+}
+
+void CSiteView::TakeGaps(const CoverageLayer& layer) {
+    if (gapsOn_ && layer.generation >= gaps_.context && layer.generation >= gaps_.layer.generation) {
+        gaps_.layer = layer;
+        gaps_.legend = QImage();
+        if (!layer.image.isNull()) {
+            const qreal ratio = viewport()->devicePixelRatioF();
+            const QSize size = GapsLegendSize(layer.legend, PaintFont());
+            gaps_.legend = QImage(size * ratio, QImage::Format_ARGB32_Premultiplied);
+            gaps_.legend.setDevicePixelRatio(ratio);
+            gaps_.legend.fill(Qt::transparent);
+            QPainter painter(&gaps_.legend);
+            DrawGapsLegend(painter, QPoint(0, 0), layer.legend, PaintFont());
+        }
+        viewport()->update();
+    }
+    emit GapsUpdated();
+}
+
 void CSiteView::paintEvent(QPaintEvent* /*event*/) {
     const QImage frame = ComposeFrame();
     if (frame.isNull()) return;
@@ -525,6 +612,10 @@ CSiteView::SceneKey CSiteView::CurrentSceneKey() const {
     if (coverageOn_ && !coverage_.image.isNull()) {
         key.coverageImage = coverage_.image.cacheKey();
         key.legendImage = coverageLegend_.cacheKey();
+    }
+    if (gapsOn_ && !gaps_.layer.image.isNull()) {
+        key.gapsImage = gaps_.layer.image.cacheKey();
+        key.gapsLegendImage = gaps_.legend.cacheKey();
     }
     return key;
 }
@@ -614,7 +705,9 @@ void CSiteView::PaintBackground(QPainter& painter) const {
         uncovered -= covered;
     }
     for (const QRect& strip : uncovered) painter.fillRect(strip, QColor(colour::kOffPlan));
-    if (coverageOn_ && !coverage_.image.isNull()) PaintCoverage(painter, area);
+    // The gaps over the coverage: grey and red tint the colours beneath.
+    if (coverageOn_ && !coverage_.image.isNull()) PaintCoverage(painter, area, coverage_);
+    if (gapsOn_ && !gaps_.layer.image.isNull()) PaintCoverage(painter, area, gaps_.layer);
 }
 
 void CSiteView::PaintScene(QPainter& painter, const std::vector<CSiteData::_tap>& points) const {
@@ -626,7 +719,7 @@ void CSiteView::PaintScene(QPainter& painter, const std::vector<CSiteData::_tap>
     // point then costs a copy, not a scaling of the whole plan.
     const CSiteView::SceneKey key = CurrentSceneKey();
     const BackgroundKey backgroundKey{key.size, key.ratio, key.planImage, key.scale, key.centreX,
-                                      key.centreY, key.bounds, key.coverageImage};
+                                      key.centreY, key.bounds, key.coverageImage, key.gapsImage};
     const QImage* target = dynamic_cast<const QImage*>(painter.device());
     if (!target || background_.size() != target->size() || backgroundKey_ != backgroundKey) {
         background_ = QImage(target ? target->size() : QSize(), QImage::Format_RGB32);
@@ -668,12 +761,17 @@ void CSiteView::PaintScene(QPainter& painter, const std::vector<CSiteData::_tap>
     }
     if (workflow_.WalkingMode()) PaintWalkedPath(painter, area);
     if (survey_.data.NoAccessPoint()) overlays.AlertBanner();
-    if (coverageOn_ && !coverageLegend_.isNull()) {
-        const QSizeF size = coverageLegend_.deviceIndependentSize();
-        const QRectF legend(QPointF(kLegendMargin, client.Height() - kLegendMargin - size.height()), size);
+    // Legends from the bottom-left corner up: coverage, then gaps.
+    double legendBottom = client.Height() - kLegendMargin;
+    for (const QImage* image : {&coverageLegend_, &gaps_.legend}) {
+        if (image->isNull() || (image == &coverageLegend_ && !coverageOn_) || (image == &gaps_.legend && !gapsOn_))
+            continue;
+        const QSizeF size = image->deviceIndependentSize();
+        const QRectF legend(QPointF(kLegendMargin, legendBottom - size.height()), size);
         // On white: markers do not show through the legend's box.
         painter.fillRect(legend, QColor(colour::kWhite));
-        painter.drawImage(legend.topLeft(), coverageLegend_);
+        painter.drawImage(legend.topLeft(), *image);
+        legendBottom = legend.top() - kLegendMargin;
     }
     overlays.CentreMark(CentreMarkFor(painter.device()->devicePixelRatioF()));
 }
@@ -700,10 +798,10 @@ void CSiteView::PaintWalkedPath(QPainter& painter, const PlanRect& area) const {
     painter.restore();
 }
 
-void CSiteView::PaintCoverage(QPainter& painter, const PlanRect& area) const {
+void CSiteView::PaintCoverage(QPainter& painter, const PlanRect& area, const CoverageLayer& layer) const {
     const PlanRect window = survey_.plan.Window();
-    const QRectF& onPlan = coverage_.planRect;
-    const QImage& image = coverage_.image;
+    const QRectF& onPlan = layer.planRect;
+    const QImage& image = layer.image;
     if (window.Width() <= 0 || window.Height() <= 0 || onPlan.isEmpty()) return;
     const QRectF shown = QRectF(window.left, window.top, window.Width(), window.Height()) & onPlan;
     if (shown.isEmpty()) return;

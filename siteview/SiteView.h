@@ -30,6 +30,12 @@
 // collection under the points, with its legend in the bottom-left corner.
 // A worker thread computes it again after every change of the points; the
 // view shows the last layer finished.
+//
+// The survey gaps command (32782) shows, over the plan and any coverage
+// layer, where no survey point reaches yet (grey) and, with a requirement
+// profile chosen (32783 to 32786, kept for the run), where the profile
+// fails (red); its legend, above the coverage legend, gives the surveyed
+// and passing shares. It has a worker of its own with the same hand-off.
 
 #include <QAbstractScrollArea>
 #include <QFont>
@@ -107,9 +113,19 @@ public:
     // by default); a layer being computed is waited for.
     void UseCoverageSource(std::unique_ptr<ICoverageSource> source);
 
+    // The survey gaps layer, as the coverage layer above.
+    bool GapsOn() const { return gapsOn_; }
+    const CoverageLayer& Gaps() const { return gaps_.layer; }
+    // "", "voice", "data" or "basic".
+    const std::string& GapsProfile() const { return gapsProfile_; }
+    std::uint64_t GapsRequests() const { return gaps_.generation; }
+    void UseGapsSource(std::unique_ptr<ICoverageSource> source);
+
 signals:
     // A finished layer was taken up (shown, or dropped as stale).
     void CoverageUpdated();
+    // The same for the survey gaps layer.
+    void GapsUpdated();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -160,6 +176,11 @@ private:
     // changed since the last request (or `force`).
     void RefreshCoverage(bool force);
     void TakeCoverage(const CoverageLayer& layer);
+    // Command 32782 and the profile commands.
+    void ToggleGaps();
+    void ChooseGapsProfile(int id);
+    void RefreshGaps(bool force);
+    void TakeGaps(const CoverageLayer& layer);
 
     // What the plan, layer and points are drawn from, but the points.
     struct SceneKey {
@@ -174,6 +195,8 @@ private:
         bool noAccessPoint = false;
         qint64 coverageImage = 0;
         qint64 legendImage = 0;
+        qint64 gapsImage = 0;
+        qint64 gapsLegendImage = 0;
         PlanScale scale;
         std::int32_t centreX = 0, centreY = 0;
         std::size_t walkTaps = 0;
@@ -195,7 +218,7 @@ private:
     // The plan, the neutral fill around it and the coverage layer.
     void PaintBackground(QPainter& painter) const;
     void PaintScene(QPainter& painter, const std::vector<CSiteData::_tap>& points) const;
-    void PaintCoverage(QPainter& painter, const PlanRect& area) const;
+    void PaintCoverage(QPainter& painter, const PlanRect& area, const CoverageLayer& layer) const;
     void PaintWalkedPath(QPainter& painter, const PlanRect& area) const;
     const QImage& CentreMarkFor(qreal devicePixelRatio) const;
 
@@ -226,6 +249,7 @@ private:
         std::int32_t centreX = 0, centreY = 0;
         PlanRect bounds;
         qint64 coverageImage = 0;
+        qint64 gapsImage = 0;
         bool operator==(const BackgroundKey&) const = default;
     };
     mutable QImage background_;
@@ -242,6 +266,21 @@ private:
     std::vector<CSiteData::_tap> requestedPoints_;
     std::string requestedCollection_;
     qint64 requestedPlan_ = 0;
+    // The gaps layer's own hand-off, as the coverage layer's above.
+    struct GapsState {
+        CoverageLayer layer;
+        QImage legend;
+        std::unique_ptr<CoverageWorker> worker;
+        std::uint64_t generation = 0;
+        std::uint64_t context = 0;
+        std::vector<CSiteData::_tap> requestedPoints;
+        std::string requestedCollection;
+        qint64 requestedPlan = 0;
+        std::string requestedProfile;
+    };
+    bool gapsOn_ = false;
+    std::string gapsProfile_;
+    GapsState gaps_;
     // Bitmap 133 at 1x, 2x and 4x.
     std::array<QImage, 3> centreMarks_;
 };

@@ -26,6 +26,17 @@ constexpr std::size_t kListed = 5;
 
 std::string Bytes(std::uint64_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
 
+// The two highest levels of a point's records: a second access point for
+// roaming is what the voice and data profiles ask of every place.
+void KeepTopTwo(int level, std::int16_t& strongest, std::int16_t& second) {
+    if (level > strongest) {
+        second = strongest;
+        strongest = static_cast<std::int16_t>(level);
+    } else if (level > second) {
+        second = static_cast<std::int16_t>(level);
+    }
+}
+
 }  // namespace
 
 CSiteData::CSiteData(CEngine& engine, const GpsStatus& gps, const CSiteProjection& projection,
@@ -206,12 +217,13 @@ bool CSiteData::WalkFile(const FileHandle& file, Walked& w) {
             y = p.y;
         }
         std::int16_t strongest = -100;
+        std::int16_t second = -100;
         std::uint64_t at = group.offset + pointRecordSize_;
         for (std::uint32_t i = 0; i < group.apCount; ++i, at += apRecordSize_) {
             const std::uint8_t* ap = walk.Bytes(at, 6);  // channel and signal: all a level needs
             if (ap == nullptr) break;
             const int level = static_cast<std::int16_t>(ReadLe16(ap + 4)) / 16;
-            if (level > strongest) strongest = static_cast<std::int16_t>(level);
+            KeepTopTwo(level, strongest, second);
         }
         ++w.groups;
         w.end = group.offset + group.length;
@@ -222,7 +234,7 @@ bool CSiteData::WalkFile(const FileHandle& file, Walked& w) {
         const auto offset = static_cast<std::uint32_t>(group.offset);
         const auto heard = static_cast<std::int16_t>(group.apCount);
         if (record.kind == kGpsPoint || record.kind == kProjectedTap || record.kind == kPlanTap)
-            w.points.push_back(_tap{x, y, strongest, heard, record.kind, offset});
+            w.points.push_back(_tap{x, y, strongest, heard, record.kind, offset, second});
         else if (record.kind == kApMarker)
             w.points.push_back(_tap{x, y, -100, 0, kApMarker, offset});
     }
@@ -385,6 +397,7 @@ bool CSiteData::RecordGroup(const std::vector<CMac>& heard) {
     if (!CheckWritable()) return false;  // before anything is counted
     ++pointCount_;
     std::int16_t strongest = -100;
+    std::int16_t second = -100;
     currentApCount_ = 0;
     noAccessPoint_ = false;
 
@@ -446,7 +459,7 @@ bool CSiteData::RecordGroup(const std::vector<CMac>& heard) {
         ap.mac = mac.mac;
         ap.ssid = mac.ssid;
         collection::EncodeAp(ap, at);
-        if (ap.Level() > strongest) strongest = static_cast<std::int16_t>(ap.Level());
+        KeepTopTwo(ap.Level(), strongest, second);
         ++currentApCount_;
     }
     if (stored == 0) noAccessPoint_ = true;
@@ -471,7 +484,7 @@ bool CSiteData::RecordGroup(const std::vector<CMac>& heard) {
     {
         std::lock_guard lock(listMutex_);
         points_.push_back(_tap{currentX_, currentY_, strongest, static_cast<std::int16_t>(stored), record.kind,
-                               currentOffset_});
+                               currentOffset_, second});
     }
     return !noAccessPoint_;
 }

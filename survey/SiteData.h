@@ -50,6 +50,7 @@ public:
         std::int16_t apCount = 0;    // access point records after the point record
         std::uint8_t kind = 0;       // point kind (below)
         std::uint32_t offset = 0;    // offset of the point record in the file
+        std::int16_t second = -100;  // second-highest level, another record; -100 for none
         bool operator==(const _tap&) const = default;
     };
 

@@ -245,6 +245,31 @@ void Walk(QPainter& p) {
     }
 }
 
+// Survey gaps: a plan sheet with a walked-over corner and a hatched grey
+// patch still to walk, a red flag on it.
+void Gaps(QPainter& p) {
+    const QRectF sheet(1.5, 1.5, 13.0, 13.0);
+    p.setPen(Pen(kOutline, 0.8));
+    p.setBrush(QColor(250, 250, 245));
+    p.drawRoundedRect(sheet, 1.0, 1.0);
+    const QRectF gap(7.5, 2.3, 6.2, 11.4);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QBrush(QColor(110, 110, 110), Qt::BDiagPattern));
+    p.drawRect(gap);
+    p.setBrush(QColor(120, 120, 120, 70));
+    p.drawRect(gap);
+    // Survey points on the part already walked.
+    p.setPen(Pen(QColor(10, 10, 10), 0.7));
+    p.setBrush(QColor(0, 160, 0));
+    for (const QPointF& at : {QPointF(4.0, 4.5), QPointF(4.5, 8.5), QPointF(4.0, 12.0)}) p.drawEllipse(at, 1.2, 1.2);
+    // The flag where to walk next.
+    p.setPen(Pen(QColor(40, 40, 40), 0.8));
+    p.drawLine(QPointF(10.5, 12.5), QPointF(10.5, 4.5));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(210, 20, 20));
+    p.drawPolygon(QPolygonF({QPointF(10.5, 4.5), QPointF(13.6, 5.9), QPointF(10.5, 7.3)}));
+}
+
 // --- icons ----------------------------------------------------------------
 
 void WifiArcs(QPainter& p, const QPointF& c, qreal r, const QColor& colour, qreal width) {
@@ -398,6 +423,7 @@ int main(int argc, char** argv) {
         {"about", Question},
         {"coverage", Coverage},
         {"walking-survey", Walk},
+        {"survey-gaps", Gaps},
     };
     bool ok = true;
     for (const auto& t : toolbar)

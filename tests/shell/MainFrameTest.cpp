@@ -1,6 +1,7 @@
 // The main window: view switching, command states, closing, start-up with
 // and without a unit.
 
+#include <algorithm>
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QPushButton>
@@ -38,7 +39,8 @@ using quorl::test::CountingView;
 
 namespace {
 
-const std::set<int> kSurveyCommands = {32771, 32772, 32773, 32774, 32775, 32776, 32777, 32778, 32779, 32780, 32781};
+const std::set<int> kSurveyCommands = {32771, 32772, 32773, 32774, 32775, 32776, 32777, 32778,
+                                       32779, 32780, 32781, 32782, 32783, 32784, 32785, 32786};
 
 // The objects a main window needs, made the way the program makes them,
 // with views the test can watch.
@@ -196,16 +198,18 @@ private slots:
 
         // Tool bar 128: nine buttons in order, no separators, then coverage.
         const QList<QAction*> buttons = frame.ToolBar()->actions();
-        QCOMPARE(buttons.size(), 11);
-        for (int i = 0; i < 11; ++i) QCOMPARE(buttons[i]->data().toInt(), CMainFrame::ToolBarCommands()[i]);
+        QCOMPARE(buttons.size(), 12);
+        for (int i = 0; i < 12; ++i) QCOMPARE(buttons[i]->data().toInt(), CMainFrame::ToolBarCommands()[i]);
         QCOMPARE(CMainFrame::ToolBarCommands()[8], command::kAppAbout);
         QCOMPARE(CMainFrame::ToolBarCommands()[9], command::kCoverage);
-        QCOMPARE(CMainFrame::ToolBarCommands().back(), command::kWalkingSurvey);
+        QCOMPARE(CMainFrame::ToolBarCommands()[10], command::kWalkingSurvey);
+        QCOMPARE(CMainFrame::ToolBarCommands().back(), command::kSurveyGaps);
 
         const auto check = [&](bool survey, bool print) {
             for (int id : kSurveyCommands) {
                 QCOMPARE(frame.Action(id)->isEnabled(), survey);
-                if (id != command::kUndoLastPoint) QCOMPARE(ButtonEnabled(frame, id), survey);
+                if (id != command::kUndoLastPoint && id < command::kGapsProfileNone)
+                    QCOMPARE(ButtonEnabled(frame, id), survey);
             }
             QVERIFY(ButtonEnabled(frame, command::kAppAbout));
             QCOMPARE(frame.Action(command::kFilePrint)->isEnabled(), print);
@@ -266,8 +270,9 @@ private slots:
         // whichever view is active.
         QList<int> viewIds;
         for (QAction* a : frame.menuBar()->actions()[2]->menu()->actions())
-            viewIds << (a->isSeparator() ? 0 : a->data().toInt());
-        QCOMPARE(viewIds, (QList<int>{59392, 59393, 0, command::kCoverage, command::kWalkingSurvey}));
+            viewIds << (a->isSeparator() ? 0 : a->menu() ? -1 : a->data().toInt());
+        QCOMPARE(viewIds, (QList<int>{59392, 59393, 0, command::kCoverage, command::kWalkingSurvey,
+                                      command::kSurveyGaps, -1}));
         QVERIFY(frame.Action(command::kWalkingSurvey)->isCheckable());
         QVERIFY(!frame.Action(command::kWalkingSurvey)->toolTip().isEmpty());
         QVERIFY(!frame.Action(command::kWalkingSurvey)->statusTip().isEmpty());
@@ -283,6 +288,34 @@ private slots:
         rig->views[ViewKind::Site]->checked.insert(command::kCoverage);
         frame.SwitchView(ViewKind::Scan);
         QVERIFY(coverage->isChecked());
+
+        // Survey gaps: a checkable button with its own picture, and a
+        // submenu of profiles, one checked at a time, as the site view says.
+        QAction* gaps = frame.Action(command::kSurveyGaps);
+        QCOMPARE(gaps->toolTip(), QString("Survey Gaps"));
+        QVERIFY(gaps->isCheckable() && !gaps->statusTip().isEmpty());
+        QVERIFY(!gaps->icon().isNull());
+        QVERIFY(gaps->icon().cacheKey() != coverage->icon().cacheKey());
+        QMenu* profiles = frame.menuBar()->actions()[2]->menu()->actions().back()->menu();
+        QVERIFY(profiles);
+        QList<int> profileIds;
+        for (QAction* a : profiles->actions()) {
+            profileIds << a->data().toInt();
+            QVERIFY(a->isCheckable());
+            QCOMPARE(a->toolTip(), a->statusTip());
+        }
+        QCOMPARE(profileIds, (QList<int>{command::kGapsProfileNone, command::kGapsProfileVoice,
+                                         command::kGapsProfileData, command::kGapsProfileBasic}));
+        rig->views[ViewKind::Site]->checked.insert(command::kSurveyGaps);
+        rig->views[ViewKind::Site]->checked.insert(command::kGapsProfileData);
+        frame.SwitchView(ViewKind::Site);
+        QMetaObject::invokeMethod(profiles, "aboutToShow");
+        QVERIFY(gaps->isChecked());
+        for (QAction* a : profiles->actions())
+            QCOMPARE(a->isChecked(), a->data().toInt() == command::kGapsProfileData);
+        frame.Action(command::kGapsProfileVoice)->trigger();
+        QVERIFY(std::count(rig->views[ViewKind::Site]->commandsRun.begin(),
+                           rig->views[ViewKind::Site]->commandsRun.end(), command::kGapsProfileVoice) == 1);
     }
 
     void everyButtonAndMenuCommandSaysWhatItDoes() {
@@ -296,7 +329,7 @@ private slots:
             for (QAction* item : menu->menu()->actions())
                 if (!item->isSeparator()) commands << item;
         }
-        QCOMPARE(commands.size(), 11 + 8 + 5 + 4 + 2);
+        QCOMPARE(commands.size(), 12 + 8 + 5 + 6 + 2);
         for (QAction* action : commands) {
             const QString id = QString::number(action->data().toInt());
             QVERIFY2(!action->toolTip().isEmpty(), qPrintable(id));

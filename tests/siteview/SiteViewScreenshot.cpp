@@ -2,9 +2,10 @@
 // survey with points of every signal class and an access point marker, and
 // the status panel in the middle of a sweep with a 3D lock. Given a
 // collection file, it shows that survey (a copy) instead, with the coverage
-// layer on.
+// layer on; given `--gaps PROFILE`, the walked survey with the survey gaps
+// layer on and that requirement profile chosen.
 //
-//   siteview_screenshot PROJECTION OUTPUT.png [SURVEY.ssd]
+//   siteview_screenshot PROJECTION OUTPUT.png [SURVEY.ssd | --gaps PROFILE]
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "SiteViewTestSupport.h"
 
@@ -40,8 +42,9 @@ constexpr WalkPoint kWalk[] = {
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication application(argc, argv);
-    if (argc != 3 && argc != 4) {
-        std::fprintf(stderr, "usage: siteview_screenshot PROJECTION OUTPUT.png [SURVEY.ssd]\n");
+    const bool gaps = argc == 5 && std::string(argv[3]) == "--gaps";
+    if (argc != 3 && argc != 4 && !gaps) {
+        std::fprintf(stderr, "usage: siteview_screenshot PROJECTION OUTPUT.png [SURVEY.ssd | --gaps PROFILE]\n");
         return 2;
     }
     SiteFixture f;
@@ -83,8 +86,28 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "no coverage layer for %s\n", argv[3]);
             return 1;
         }
+    } else if (gaps) {
+        // Half way round: the open office and the corridor walked, the rooms not yet.
+        points.resize(8);
+        f.UsePoints(points, "office-survey.ssd");
     } else {
         f.UsePoints(points, "office-survey.ssd");
+    }
+    if (gaps) {
+        const std::string profile = argv[4];
+        view->RunCommand(profile == "voice"  ? command::kGapsProfileVoice
+                         : profile == "data"  ? command::kGapsProfileData
+                         : profile == "basic" ? command::kGapsProfileBasic
+                                              : command::kGapsProfileNone);
+        view->RunCommand(command::kSurveyGaps);
+        QElapsedTimer waited;
+        waited.start();
+        while (view->Gaps().image.isNull() && waited.elapsed() < 30000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        if (view->Gaps().image.isNull()) {
+            std::fprintf(stderr, "no survey gaps layer\n");
+            return 1;
+        }
     }
 
     f.gps.month = 6, f.gps.day = 14, f.gps.year = 2024;

@@ -101,7 +101,10 @@ TEST(SiteDataTest, PlanTapGroupOnDisk) {
 
     const auto points = rig.data.Points();
     ASSERT_EQ(points.size(), 1u);
-    EXPECT_EQ(points[0], (Tap{120, 340, -52, 2, 2, 33}));
+    // The two strongest levels, as stored and as read back.
+    EXPECT_EQ(points[0], (Tap{120, 340, -52, 2, 2, 33, -70}));
+    ASSERT_TRUE(rig.data.LoadCollection());
+    EXPECT_EQ(rig.data.Points(), points);
 
     // The information lines of the selected point.
     EXPECT_EQ(rig.data.FindNearestPoint(125, 335), 2);
@@ -291,7 +294,7 @@ TEST(SiteDataTest, ReadingMarkersOddSizesAndTruncatedGroups) {
     auto points = rig.data.Points();
     ASSERT_EQ(points.size(), 2u);  // kind 99 is not listed
     EXPECT_EQ(points[0], (Tap{10, 7, -100, 0, 17, 33}));
-    EXPECT_EQ(points[1], (Tap{20, 7, -40, 3, 2, 33 + 36 + 92}));
+    EXPECT_EQ(points[1], (Tap{20, 7, -40, 3, 2, 33 + 36 + 92, -41}));
     EXPECT_EQ(rig.File(), HandFile(36, 46, {{17, 2}, {2, 3}, {99, 1}}));
 
     // Larger declared records: the extra bytes are skipped, and appends use

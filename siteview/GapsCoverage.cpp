@@ -1,0 +1,53 @@
+#include "siteview/GapsCoverage.h"
+
+#include <QImage>
+#include <QString>
+#include <cmath>
+
+#include "analysis/Requirement.h"
+#include "coverage/CoverageImage.h"
+
+namespace quorl {
+
+namespace {
+
+QString Percent(double value) { return QString::number(std::lround(value)) + QStringLiteral("%"); }
+
+}  // namespace
+
+CoverageLayer GapsCoverage::Compute(const CoverageRequest& request) {
+    if (request.planWidth <= 0 || request.planHeight <= 0) return CoverageLayer{};
+    if (!live_ || collection_ != request.collectionName || planWidth_ != request.planWidth ||
+        planHeight_ != request.planHeight) {
+        live_.emplace(request.planWidth, request.planHeight);
+        collection_ = request.collectionName;
+        planWidth_ = request.planWidth;
+        planHeight_ = request.planHeight;
+    }
+    const std::vector<analysis::Requirement> requirements =
+        analysis::ProfileRequirements(request.profile).value_or(std::vector<analysis::Requirement>{});
+    const analysis::GapsMap& map = live_->Update(request.points, requirements);
+
+    const analysis::GridGeometry& g = map.geometry;
+    CoverageLayer layer;
+    layer.image = QImage(g.columns, g.rows, QImage::Format_ARGB32_Premultiplied);
+    for (int row = 0; row < g.rows; ++row) {
+        auto* line = reinterpret_cast<QRgb*>(layer.image.scanLine(row));
+        for (int column = 0; column < g.columns; ++column) {
+            switch (map.At(column, row)) {
+                case analysis::GapCell::Unsurveyed: line[column] = kUnsurveyed; break;
+                case analysis::GapCell::Fails: line[column] = kFails; break;
+                case analysis::GapCell::Surveyed: line[column] = 0; break;
+            }
+        }
+    }
+    layer.planRect = coverage::GridPlanRect(g);
+    layer.legend.title = QStringLiteral("Survey gaps");
+    layer.legend.lines = {QStringLiteral("Surveyed = ") + Percent(map.SurveyedPercent())};
+    if (map.withRequirements)
+        layer.legend.lines << QStringLiteral("Passing %1 = %2 of surveyed")
+                                  .arg(QString::fromStdString(request.profile), Percent(map.PassPercent()));
+    return layer;
+}
+
+}  // namespace quorl

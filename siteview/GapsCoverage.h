@@ -1,0 +1,34 @@
+#pragma once
+// GapsCoverage: the site view's "Survey gaps" layer, where the surveyor
+// still has to walk. Translucent grey over the plan where no survey point
+// reaches yet (beyond the map's radius), translucent red where a chosen
+// requirement profile fails, nothing over the rest. Its legend gives the
+// surveyed share of the plan and, with a profile, the passing share of the
+// surveyed area. analysis::LiveGaps follows the point list, so a stored
+// point only recomputes the cells near it.
+
+#include <QRgb>
+#include <optional>
+#include <string>
+
+#include "analysis/SurveyGaps.h"
+#include "siteview/CoverageSource.h"
+
+namespace quorl {
+
+class GapsCoverage : public ICoverageSource {
+public:
+    // Premultiplied: grey and red at about 45% over the plan.
+    static constexpr QRgb kUnsurveyed = qRgba(58, 58, 58, 115);
+    static constexpr QRgb kFails = qRgba(100, 0, 0, 115);
+
+    CoverageLayer Compute(const CoverageRequest& request) override;
+
+private:
+    std::optional<analysis::LiveGaps> live_;
+    std::string collection_;
+    int planWidth_ = 0;
+    int planHeight_ = 0;
+};
+
+}  // namespace quorl
