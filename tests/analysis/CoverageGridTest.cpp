@@ -45,6 +45,7 @@ std::vector<Case> Cases() {
         {"two points far apart", {{20, 20, -40}, {380, 280, -80}}, 60},
         {"collinear walk", {{10, 150, -50}, {40, 150, -55}, {70, 150, -70}, {100, 150, -45}, {130, 150, -90}}, 40},
         {"two in one cell", {{101, 101, -50}, {100.5, 100.5, -70}, {200, 200, -60}}, 80},
+        {"two at one spot", {{150, 150, -50}, {150, 150, -70}, {190, 170, -60}, {150, 150, -55}}, 80},
         {"equidistant ring", {{200, 100, -50}, {300, 150, -60}, {200, 200, -70}, {100, 150, -80}}, 120},
         {"random 300", RandomPoints(300, 7), 30},
         {"corridor heard at its ends", Corridor(), 80},
@@ -115,6 +116,51 @@ TEST(CoverageGrid, KeepsItsPromisesOnHandMadePointSets) {
                 }
             }
         }
+    }
+}
+
+// A smooth field sampled every 20 px (jittered) comes back close between
+// the points, and neighbouring cells differ by about the field's own change
+// across a cell: a seam between blocks or a wrong system would show in both.
+TEST(CoverageGrid, SmoothFieldsComeBackCloseAndWithoutSeams) {
+    struct Field {
+        const char* name;
+        double (*level)(double x, double y);
+        double steepest;  // dB per pixel
+        double rms, worst;  // dB; the worst cells are at the plan's edge, beyond the outer points
+    };
+    const Field fields[] = {
+        {"plane", [](double x, double y) { return -40 - 0.05 * x - 0.03 * y; }, 0.06, 0.1, 1.0},
+        {"waves", [](double x, double y) { return -60 + 8 * std::sin(x / 50) * std::cos(y / 40); }, 0.25, 0.3, 2.5},
+    };
+    const GridGeometry geometry = GridGeometry::WithCellSize(400, 300, 4);
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> jitter(-4, 4);
+    for (const Field& f : fields) {
+        SCOPED_TRACE(f.name);
+        std::vector<ValuePoint> points;
+        for (double x = 10; x < 400; x += 20)
+            for (double y = 10; y < 300; y += 20) {
+                const double px = x + jitter(random), py = y + jitter(random);
+                points.push_back({px, py, f.level(px, py)});
+            }
+        CoverageGrid grid(geometry, 40);
+        grid.Build(points);
+        double worst = 0, worstStep = 0, squares = 0;
+        for (int row = 0; row < geometry.rows; ++row)
+            for (int column = 0; column < geometry.columns; ++column) {
+                const float v = grid.At(column, row);
+                ASSERT_TRUE(CoverageGrid::IsLevel(v)) << column << "," << row;
+                const double error = v - f.level(geometry.CentreX(column), geometry.CentreY(row));
+                worst = std::max(worst, std::abs(error));
+                squares += error * error;
+                if (column > 0) worstStep = std::max(worstStep, double(std::abs(v - grid.At(column - 1, row))));
+                if (row > 0) worstStep = std::max(worstStep, double(std::abs(v - grid.At(column, row - 1))));
+            }
+        EXPECT_LT(std::sqrt(squares / static_cast<double>(geometry.CellCount())), f.rms);
+        EXPECT_LT(worst, f.worst);
+        // A cell holding a point shows it, not the field at the cell's centre: a step of a few cells' change.
+        EXPECT_LT(worstStep, 2.5 * f.steepest * geometry.cellSize);
     }
 }
 
