@@ -164,6 +164,34 @@ TEST(CoverageGrid, SmoothFieldsComeBackCloseAndWithoutSeams) {
     }
 }
 
+// Rough values (no field at all): the systems of neighbouring blocks of
+// 8 x 8 cells differ most, so a seam would show as larger steps across the
+// lines between blocks than across the lines inside them.
+TEST(CoverageGrid, NoSeamsBetweenBlocks) {
+    const GridGeometry geometry = GridGeometry::WithCellSize(400, 300, 2);
+    CoverageGrid grid(geometry, 30);
+    grid.Build(RandomPoints(400, 13));
+    double steps[2][2] = {};  // [across a block line][sum, count], columns then rows alike
+    for (int row = 1; row < geometry.rows; ++row)
+        for (int column = 1; column < geometry.columns; ++column) {
+            const float v = grid.At(column, row), left = grid.At(column - 1, row), up = grid.At(column, row - 1);
+            if (!CoverageGrid::IsLevel(v)) continue;
+            if (CoverageGrid::IsLevel(left)) {
+                steps[column % 8 == 0][0] += std::abs(v - left);
+                ++steps[column % 8 == 0][1];
+            }
+            if (CoverageGrid::IsLevel(up)) {
+                steps[row % 8 == 0][0] += std::abs(v - up);
+                ++steps[row % 8 == 0][1];
+            }
+        }
+    ASSERT_GT(steps[0][1], 1000);
+    ASSERT_GT(steps[1][1], 100);
+    const double inside = steps[0][0] / steps[0][1], across = steps[1][0] / steps[1][1];
+    EXPECT_GT(inside, 0.05);  // a flat map hides seams too
+    EXPECT_LT(across, 1.06 * inside) << inside;  // measured: 1.01 blended, 1.10 block by block
+}
+
 TEST(CoverageGrid, CopiesAndMovesKeepWorkingOnTheirOwnPoints) {
     const GridGeometry geometry = GridGeometry::WithCellSize(400, 300, 4);
     const auto points = RandomPoints(80, 3, 4);
