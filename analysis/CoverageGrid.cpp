@@ -257,10 +257,37 @@ void BlockCandidates(const TreeType& tree, double cx, double cy, double h, doubl
 }  // namespace
 
 double CoverageGrid::Gamma(double squared) const {
-    if (!(squared > 0)) return 0.0;
-    // (d / R)^1.5 with two square roots: a power costs twice as much.
+    // (d / R)^1.5 with two square roots: a power costs twice as much. The
+    // nugget is left out here: the dual weights sum to zero, so it only
+    // enters the systems.
     const double r = std::sqrt(squared) / radius_;
-    return kNugget + r * std::sqrt(r);
+    return r * std::sqrt(r);
+}
+
+// The nugget of a system's points, as a share of the variogram at R: the
+// least-squares line of half the squared differences of the close pairs
+// against (d / R)^1.5, its intercept over its slope, scaled down (the
+// line overstates it). Measurement noise shows as differences that do not
+// shrink with distance; a clean survey gets next to none and is followed.
+double CoverageGrid::NuggetOf(const Local& local) const {
+    double s1 = 0, sx = 0, sxx = 0, sy = 0, sxy = 0;
+    const double limit = kNuggetPairs * kNuggetPairs * radius_ * radius_;
+    for (std::size_t i = 0; i < local.x.size(); ++i)
+        for (std::size_t j = i + 1; j < local.x.size(); ++j) {
+            const double dx = local.x[i] - local.x[j], dy = local.y[i] - local.y[j], d = dx * dx + dy * dy;
+            if (d > limit) continue;
+            const double g = Gamma(d), dv = local.value[i] - local.value[j], half = 0.5 * dv * dv;
+            s1 += 1;
+            sx += g;
+            sxx += g * g;
+            sy += half;
+            sxy += g * half;
+        }
+    const double det = s1 * sxx - sx * sx;
+    if (!(s1 >= 3) || !(det > 1e-12 * s1 * sxx)) return 0.0;
+    const double slope = (s1 * sxy - sx * sy) / det, intercept = (sy - slope * sx) / s1;
+    if (!(slope > 0)) return 0.0;
+    return std::clamp(kNuggetShare * intercept / slope, 0.0, 1.0);
 }
 
 // Ordinary kriging in dual form on the nearest points to (x, y): solves
@@ -298,14 +325,15 @@ CoverageGrid::Local CoverageGrid::Solve(double x, double y, std::optional<std::s
     }
     const std::size_t n = local.x.size();
     if (n == 0) return local;
+    for (std::size_t i = 0; i < n; ++i) local.value.push_back(sum[i] / count[i]);
+    const double nugget = NuggetOf(local);
     const std::size_t m = n + 1;
     std::vector<double> a(m * m, 0.0), b(m, 0.0);
     for (std::size_t i = 0; i < n; ++i) {
-        b[i] = sum[i] / count[i];
-        local.value.push_back(b[i]);
+        b[i] = local.value[i];
         for (std::size_t j = 0; j < n; ++j) {
             const double dx = local.x[i] - local.x[j], dy = local.y[i] - local.y[j];
-            a[i * m + j] = Gamma(dx * dx + dy * dy);
+            a[i * m + j] = i == j ? 0.0 : nugget + Gamma(dx * dx + dy * dy);
         }
         a[i * m + n] = a[n * m + i] = 1.0;
     }

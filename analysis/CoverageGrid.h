@@ -3,14 +3,15 @@
 // cells a few plan pixels wide.
 //
 // Method: ordinary kriging, local and blended. The variogram is a power
-// law, gamma(d) = 0.02 + (d / R)^1.5 with R the radius: only its shape
-// matters to the weights, and it needs no fit, so that adding a point
-// changes nothing beyond its neighbourhood. For each block of 8 x 8 cells
+// law, gamma(d) = nugget + (d / R)^1.5 with R the radius: only its shape
+// matters to the weights. The nugget is fitted per system from its own
+// points (noise shows as differences that do not shrink with distance),
+// never from the whole survey, so that adding a point changes nothing
+// beyond its neighbourhood. For each block of 8 x 8 cells
 // one system is solved at the block's centre on its k = 24 nearest points
 // (within twice R plus two blocks); a cell blends the four centres around
 // it bilinearly, so no seam shows between blocks, and each point is
-// evaluated once per cell with its four weights blended. The small nugget
-// smooths noisy neighbours a little instead of following them. Measured
+// evaluated once per cell with its four weights blended. Measured
 // on a synthetic floor against Delaunay-linear, thin-plate RBF and
 // kriging with a fitted variogram: bench/bench_interpolation_accuracy.cpp.
 // The properties the tests check:
@@ -146,10 +147,14 @@ private:
     template <class BlendOf>
     float ComputeCell(int column, int row, const std::vector<std::uint32_t>& nearest,
                       const std::vector<std::uint32_t>& silent, BlendOf& blendOf) const;
-    // The variogram on a squared distance: a power law, in radii, with a
-    // small nugget so that noisy neighbours are smoothed, not followed.
+    // The variogram on a squared distance, without its nugget: a power law,
+    // in radii.
     double Gamma(double squared) const;
-    static constexpr double kNugget = 0.02;
+    // Each system's own nugget, from its points, so that noisy neighbours
+    // are smoothed and clean ones followed.
+    double NuggetOf(const Local& local) const;
+    static constexpr double kNuggetPairs = 0.6;  // pairs closer than this many radii
+    static constexpr double kNuggetShare = 0.1;
     double Reach() const { return radius_ * kReachFactor; }
     // How far a block centre looks: far enough that every cell it blends
     // into has its own nearest point among them.

@@ -9,7 +9,7 @@ using namespace quorl::analysis;
 TEST(CrossValidation, LeaveOneOutMatchesHandComputedErrors) {
     // Three points 20 px apart, radius 100: with one point left out the other two estimate it. The middle
     // one is the mean of the ends (symmetric weights, error 0); an end is carried along the line past the
-    // nearer point (weights 1.247 and -0.247 on -50 and -40: -52.5) and held at the nearer one's -50, off by
+    // nearer point (weights 1.414 and -0.414 on -50 and -40: -54.1) and held at the nearer one's -50, off by
     // 10 from -60. RMS over three: 10 * sqrt(2/3) = 8.165.
     std::vector<ValuePoint> lattice;
     for (int i = 0; i < 10; ++i)
