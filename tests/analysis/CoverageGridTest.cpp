@@ -126,23 +126,28 @@ TEST(CoverageGrid, SmoothFieldsComeBackCloseAndWithoutSeams) {
     struct Field {
         const char* name;
         double (*level)(double x, double y);
-        double steepest;  // dB per pixel
-        double rms, worst;  // dB; the worst cells are at the plan's edge, beyond the outer points
+        double noise;  // dB, on every point
+        double rms, worst, step;  // dB; the worst cells are at the plan's edge, beyond the outer points
     };
+    auto plane = [](double x, double y) { return -40 - 0.05 * x - 0.03 * y; };
+    auto waves = [](double x, double y) { return -60 + 8 * std::sin(x / 50) * std::cos(y / 40); };
     const Field fields[] = {
-        {"plane", [](double x, double y) { return -40 - 0.05 * x - 0.03 * y; }, 0.06, 0.1, 1.0},
-        {"waves", [](double x, double y) { return -60 + 8 * std::sin(x / 50) * std::cos(y / 40); }, 0.25, 0.3, 2.5},
+        {"plane", plane, 0, 0.1, 1.0, 0.6},
+        {"waves", waves, 0, 0.3, 2.5, 2.5},
+        // Noisy neighbours are smoothed, not followed: well under the noise (2.35 dB without a nugget).
+        {"waves, 3 dB noise", waves, 3, 2.3, 10, 7},
     };
     const GridGeometry geometry = GridGeometry::WithCellSize(400, 300, 4);
     std::mt19937 random(5);
     std::uniform_real_distribution<double> jitter(-4, 4);
+    std::normal_distribution<double> gauss(0, 1);
     for (const Field& f : fields) {
         SCOPED_TRACE(f.name);
         std::vector<ValuePoint> points;
         for (double x = 10; x < 400; x += 20)
             for (double y = 10; y < 300; y += 20) {
                 const double px = x + jitter(random), py = y + jitter(random);
-                points.push_back({px, py, f.level(px, py)});
+                points.push_back({px, py, f.level(px, py) + f.noise * gauss(random)});
             }
         CoverageGrid grid(geometry, 40);
         grid.Build(points);
@@ -159,8 +164,9 @@ TEST(CoverageGrid, SmoothFieldsComeBackCloseAndWithoutSeams) {
             }
         EXPECT_LT(std::sqrt(squares / static_cast<double>(geometry.CellCount())), f.rms);
         EXPECT_LT(worst, f.worst);
-        // A cell holding a point shows it, not the field at the cell's centre: a step of a few cells' change.
-        EXPECT_LT(worstStep, 2.5 * f.steepest * geometry.cellSize);
+        // A cell holding a point shows it, not the field at the cell's centre: a step of a few cells' change
+        // (the waves change by up to 1 dB a cell, the plane by 0.25).
+        EXPECT_LT(worstStep, f.step);
     }
 }
 
