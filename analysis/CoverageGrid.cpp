@@ -108,9 +108,6 @@ private:
 };
 
 constexpr float kNoData = std::numeric_limits<float>::quiet_NaN();
-// Cells are computed in blocks of this many on a side, from one list of
-// candidate points per block.
-constexpr int kBlock = 8;
 
 }  // namespace
 
@@ -152,7 +149,6 @@ CoverageGrid::CoverageGrid(CoverageGrid&& other) noexcept
     : geometry_(other.geometry_),
       radius_(other.radius_),
       points_(std::move(other.points_)),
-      slopes_(std::move(other.slopes_)),
       notHeard_(std::move(other.notHeard_)),
       values_(std::move(other.values_)),
       heldSum_(std::move(other.heldSum_)),
@@ -168,7 +164,6 @@ CoverageGrid& CoverageGrid::operator=(CoverageGrid&& other) noexcept {
     geometry_ = other.geometry_;
     radius_ = other.radius_;
     points_ = std::move(other.points_);
-    slopes_ = std::move(other.slopes_);
     notHeard_ = std::move(other.notHeard_);
     values_ = std::move(other.values_);
     heldSum_ = std::move(other.heldSum_);
@@ -220,7 +215,9 @@ void CoverageGrid::Add(const ValuePoint& p) {
     Reindex();
     // The point shapes cells as far as the reach; it changes the slopes of
     // the points within the radius, which shape cells as far again.
-    const double r = Reach() + radius_ + geometry_.cellSize;
+    // It joins the systems of the block centres within their reach, which
+    // blend into the cells a block farther.
+    const double r = SolveReach() + (kBlockCells + 1) * geometry_.cellSize;
     auto clampColumn = [&](double x) { return std::clamp(static_cast<int>(x / geometry_.cellSize), 0, geometry_.columns - 1); };
     auto clampRow = [&](double y) { return std::clamp(static_cast<int>(y / geometry_.cellSize), 0, geometry_.rows - 1); };
     ComputeCells(clampColumn(std::max(0.0, p.x - r)), clampRow(std::max(0.0, p.y - r)), clampColumn(p.x + r),
@@ -232,8 +229,6 @@ void CoverageGrid::Reindex() {
     notHeardIndex_.reset();
     if (!points_.empty()) index_ = std::make_unique<Index>(points_);
     if (!notHeard_.empty()) notHeardIndex_ = std::make_unique<Index>(notHeard_);
-    slopes_.assign(points_.size(), Slope{});
-    for (std::size_t i = 0; i < points_.size(); ++i) slopes_[i] = SlopeOf(i, std::nullopt);
 }
 
 namespace {
@@ -261,152 +256,277 @@ void BlockCandidates(const TreeType& tree, double cx, double cy, double h, doubl
 
 }  // namespace
 
+double CoverageGrid::Gamma(double squared) const {
+    // (d / R)^1.5 with two square roots: a power costs twice as much. The
+    // nugget is left out here: the dual weights sum to zero, so it only
+    // enters the systems.
+    const double r = std::sqrt(squared) / radius_;
+    return r * std::sqrt(r);
+}
+
+// The nugget of a system's points, as a share of the variogram at R: the
+// least-squares line of half the squared differences of the close pairs
+// against (d / R)^1.5, its intercept over its slope, scaled down (the
+// line overstates it). Measurement noise shows as differences that do not
+// shrink with distance; a clean survey gets next to none and is followed.
+double CoverageGrid::NuggetOf(const Local& local) const {
+    double s1 = 0, sx = 0, sxx = 0, sy = 0, sxy = 0;
+    const double limit = kNuggetPairs * kNuggetPairs * radius_ * radius_;
+    for (std::size_t i = 0; i < local.x.size(); ++i)
+        for (std::size_t j = i + 1; j < local.x.size(); ++j) {
+            const double dx = local.x[i] - local.x[j], dy = local.y[i] - local.y[j], d = dx * dx + dy * dy;
+            if (d > limit) continue;
+            const double g = Gamma(d), dv = local.value[i] - local.value[j], half = 0.5 * dv * dv;
+            s1 += 1;
+            sx += g;
+            sxx += g * g;
+            sy += half;
+            sxy += g * half;
+        }
+    const double det = s1 * sxx - sx * sx;
+    if (!(s1 >= 3) || !(det > 1e-12 * s1 * sxx)) return 0.0;
+    const double slope = (s1 * sxy - sx * sy) / det, intercept = (sy - slope * sx) / s1;
+    if (!(slope > 0)) return 0.0;
+    return std::clamp(kNuggetShare * intercept / slope, 0.0, 1.0);
+}
+
+// Ordinary kriging in dual form on the nearest points to (x, y): solves
+// [G 1; 1' 0] [a; m] = [v; 0] once, so that a position q then costs one
+// variogram value per point, m + sum a_i gamma(|q - p_i|). Points at one
+// place are merged into their mean, which keeps the system regular.
+CoverageGrid::Local CoverageGrid::Solve(double x, double y, std::optional<std::size_t> skip) const {
+    Local local;
+    if (!index_) return local;
+    std::vector<std::uint32_t> near;
+    BlockCandidates(index_->tree, x, y, 0.0, SolveReach(), kNeighbours + (skip ? 1 : 0), near);
+    std::vector<std::pair<double, std::uint32_t>> order;
+    order.reserve(near.size());
+    for (const std::uint32_t i : near) {
+        if (skip && i == *skip) continue;
+        const double dx = points_[i].x - x, dy = points_[i].y - y;
+        order.emplace_back(dx * dx + dy * dy, i);
+    }
+    std::sort(order.begin(), order.end());
+    if (order.size() > static_cast<std::size_t>(kNeighbours)) order.resize(kNeighbours);
+    std::vector<double> sum;
+    std::vector<int> count;
+    for (const auto& [d, i] : order) {
+        const ValuePoint& p = points_[i];
+        std::size_t at = 0;
+        while (at < local.x.size() && (local.x[at] != p.x || local.y[at] != p.y)) ++at;
+        if (at == local.x.size()) {
+            local.x.push_back(p.x);
+            local.y.push_back(p.y);
+            sum.push_back(0);
+            count.push_back(0);
+        }
+        sum[at] += p.value;
+        ++count[at];
+    }
+    const std::size_t n = local.x.size();
+    if (n == 0) return local;
+    for (std::size_t i = 0; i < n; ++i) local.value.push_back(sum[i] / count[i]);
+    const double nugget = NuggetOf(local);
+    const std::size_t m = n + 1;
+    std::vector<double> a(m * m, 0.0), b(m, 0.0);
+    for (std::size_t i = 0; i < n; ++i) {
+        b[i] = local.value[i];
+        for (std::size_t j = 0; j < n; ++j) {
+            const double dx = local.x[i] - local.x[j], dy = local.y[i] - local.y[j];
+            a[i * m + j] = i == j ? 0.0 : nugget + Gamma(dx * dx + dy * dy);
+        }
+        a[i * m + n] = a[n * m + i] = 1.0;
+    }
+    // Gaussian elimination with partial pivoting: n is a few dozen at most.
+    for (std::size_t c = 0; c < m; ++c) {
+        std::size_t pivot = c;
+        for (std::size_t r = c + 1; r < m; ++r)
+            if (std::abs(a[r * m + c]) > std::abs(a[pivot * m + c])) pivot = r;
+        if (!(std::abs(a[pivot * m + c]) > 1e-12)) {
+            // Degenerate (should not happen once places are merged): the plain mean.
+            local.alpha.assign(n, 0.0);
+            double mean = 0;
+            for (std::size_t i = 0; i < n; ++i) mean += b[i] / static_cast<double>(n);
+            local.mean = mean;
+            return local;
+        }
+        if (pivot != c) {
+            for (std::size_t k = 0; k < m; ++k) std::swap(a[c * m + k], a[pivot * m + k]);
+            std::swap(b[c], b[pivot]);
+        }
+        for (std::size_t r = c + 1; r < m; ++r) {
+            const double f = a[r * m + c] / a[c * m + c];
+            if (f == 0) continue;
+            for (std::size_t k = c; k < m; ++k) a[r * m + k] -= f * a[c * m + k];
+            b[r] -= f * b[c];
+        }
+    }
+    for (std::size_t c = m; c-- > 0;) {
+        double v = b[c];
+        for (std::size_t k = c + 1; k < m; ++k) v -= a[c * m + k] * b[k];
+        b[c] = v / a[c * m + c];
+    }
+    local.alpha.assign(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(n));
+    local.mean = b[n];
+    return local;
+}
+
+double CoverageGrid::Local::At(const CoverageGrid& grid, double qx, double qy) const {
+    double v = mean;
+    for (std::size_t i = 0; i < alpha.size(); ++i) {
+        const double dx = x[i] - qx, dy = y[i] - qy;
+        v += alpha[i] * grid.Gamma(dx * dx + dy * dy);
+    }
+    return v;
+}
+
 void CoverageGrid::ComputeCells(int column0, int row0, int column1, int row1) {
-    std::vector<std::uint32_t> candidates, silent;
-    for (int top = row0; top <= row1; top += kBlock) {
-        for (int left = column0; left <= column1; left += kBlock) {
-            const int right = std::min(left + kBlock - 1, column1), bottom = std::min(top + kBlock - 1, row1);
-            candidates.clear();
+    if (column1 < column0 || row1 < row0) return;
+    // One solution per block, at its centre; a cell blends the four
+    // centres around it bilinearly so that no seam shows between blocks.
+    const int blocksAcross = (geometry_.columns + kBlockCells - 1) / kBlockCells;
+    const int blocksDown = (geometry_.rows + kBlockCells - 1) / kBlockCells;
+    const int bx0 = std::max(0, column0 / kBlockCells - 1), bx1 = std::min(blocksAcross - 1, column1 / kBlockCells + 1);
+    const int by0 = std::max(0, row0 / kBlockCells - 1), by1 = std::min(blocksDown - 1, row1 / kBlockCells + 1);
+    const int span = bx1 - bx0 + 1;
+    std::vector<Local> solved(static_cast<std::size_t>(span) * static_cast<std::size_t>(by1 - by0 + 1));
+    std::vector<char> done(solved.size(), 0);
+    auto block = [&](int bx, int by) -> const Local& {
+        bx = std::clamp(bx, 0, blocksAcross - 1);
+        by = std::clamp(by, 0, blocksDown - 1);
+        const std::size_t at = static_cast<std::size_t>(by - by0) * span + static_cast<std::size_t>(bx - bx0);
+        if (!done[at]) {
+            solved[at] = Solve(BlockCentreX(bx), BlockCentreY(by), std::nullopt);
+            done[at] = 1;
+        }
+        return solved[at];
+    };
+    // The four systems around each square between block centres, merged
+    // into one list of points so that a cell evaluates each point once.
+    const int quadsAcross = bx1 - bx0 + 2;
+    std::vector<Blend> blends(static_cast<std::size_t>(quadsAcross) * static_cast<std::size_t>(by1 - by0 + 2));
+    std::vector<char> blended(blends.size(), 0);
+    auto blendOf = [&](int qx, int qy) -> const Blend& {
+        const std::size_t at = static_cast<std::size_t>(qy - by0 + 1) * quadsAcross + static_cast<std::size_t>(qx - bx0 + 1);
+        Blend& blend = blends[at];
+        if (blended[at]) return blend;
+        blended[at] = 1;
+        const Local* corners[4] = {&block(qx, qy), &block(qx + 1, qy), &block(qx, qy + 1), &block(qx + 1, qy + 1)};
+        for (int k = 0; k < 4; ++k) {
+            const Local& local = *corners[k];
+            blend.solved[k] = !local.x.empty();
+            blend.mean[k] = local.mean;
+            for (std::size_t i = 0; i < local.x.size(); ++i) {
+                std::size_t j = 0;
+                while (j < blend.x.size() && (blend.x[j] != local.x[i] || blend.y[j] != local.y[i])) ++j;
+                if (j == blend.x.size()) {
+                    blend.x.push_back(local.x[i]);
+                    blend.y.push_back(local.y[i]);
+                    blend.value.push_back(local.value[i]);
+                    blend.alpha.insert(blend.alpha.end(), 4, 0.0);
+                }
+                blend.alpha[4 * j + static_cast<std::size_t>(k)] = local.alpha[i];
+            }
+        }
+        return blend;
+    };
+
+    std::vector<std::uint32_t> nearest, silent;
+    for (int top = row0; top <= row1; top += kBlockCells) {
+        for (int left = column0; left <= column1; left += kBlockCells) {
+            const int right = std::min(left + kBlockCells - 1, column1), bottom = std::min(top + kBlockCells - 1, row1);
+            nearest.clear();
             silent.clear();
             const double cx = (geometry_.CentreX(left) + geometry_.CentreX(right)) / 2;
             const double cy = (geometry_.CentreY(top) + geometry_.CentreY(bottom)) / 2;
             const double h = std::hypot(geometry_.CentreX(right) - cx, geometry_.CentreY(bottom) - cy);
-            if (index_) BlockCandidates(index_->tree, cx, cy, h, Reach(), kNeighbours + 1, candidates);
+            if (index_) BlockCandidates(index_->tree, cx, cy, h, radius_, 1, nearest);
             if (notHeardIndex_) BlockCandidates(notHeardIndex_->tree, cx, cy, h, radius_, 1, silent);
             for (int row = top; row <= bottom; ++row)
                 for (int column = left; column <= right; ++column)
                     values_[static_cast<std::size_t>(row) * geometry_.columns + column] =
-                        ComputeCell(column, row, candidates, silent);
+                        ComputeCell(column, row, nearest, silent, blendOf);
         }
     }
 }
 
-float CoverageGrid::ComputeCell(int column, int row, const std::vector<std::uint32_t>& candidates,
-                                const std::vector<std::uint32_t>& silent) const {
+template <class BlendOf>
+float CoverageGrid::ComputeCell(int column, int row, const std::vector<std::uint32_t>& nearest,
+                                const std::vector<std::uint32_t>& silent, BlendOf& blendOf) const {
     const std::size_t cell = static_cast<std::size_t>(row) * geometry_.columns + column;
     if (heldCount_[cell] > 0) return static_cast<float>(heldSum_[cell] / heldCount_[cell]);
     if (heldNotHeard_[cell] > 0) return static_cast<float>(kNotHeard);
 
     const double qx = geometry_.CentreX(column), qy = geometry_.CentreY(row);
-    const double limit = Reach() * Reach();
-    double nearestSilent = INFINITY;
+    double nearestSilent = INFINITY, nearestHeard = INFINITY;
+    std::uint32_t closest = 0;
     for (const std::uint32_t i : silent) {
         const double dx = notHeard_[i].x - qx, dy = notHeard_[i].y - qy;
         nearestSilent = std::min(nearestSilent, dx * dx + dy * dy);
     }
-
-    // The nine nearest within R, by distance, ties by point order.
-    constexpr std::size_t kQuery = kNeighbours + 1;
-    std::uint32_t found[kQuery];
-    double squared[kQuery];
-    std::size_t n = 0;
-    for (const std::uint32_t i : candidates) {
+    for (const std::uint32_t i : nearest) {
         const double dx = points_[i].x - qx, dy = points_[i].y - qy;
         const double d = dx * dx + dy * dy;
-        if (d > limit || (n == kQuery && (d > squared[n - 1] || (d == squared[n - 1] && i > found[n - 1])))) continue;
-        std::size_t at = n < kQuery ? n++ : kQuery - 1;
-        while (at > 0 && (squared[at - 1] > d || (squared[at - 1] == d && found[at - 1] > i))) {
-            squared[at] = squared[at - 1];
-            found[at] = found[at - 1];
-            --at;
+        if (d < nearestHeard || (d == nearestHeard && i < closest)) {
+            nearestHeard = d;
+            closest = i;
         }
-        squared[at] = d;
-        found[at] = i;
     }
     // The nearest measurement heard nothing: so is the cell.
     const double drawn = radius_ * radius_;
-    if (nearestSilent <= drawn && (n == 0 || nearestSilent < squared[0])) return static_cast<float>(kNotHeard);
-    if (n == 0 || squared[0] > drawn) return kNoData;
+    if (nearestSilent <= drawn && nearestSilent < nearestHeard) return static_cast<float>(kNotHeard);
+    if (nearestHeard > drawn) return kNoData;
 
-    return static_cast<float>(Weighted(found, squared, n, qx, qy, slopes_));
-}
-
-// Modified Shepard over the n nearest (by squared distance, nearest first,
-// n <= kNeighbours + 1): with a ninth neighbour the weights reach zero at
-// its distance, else at the radius.
-double CoverageGrid::Weighted(const std::uint32_t* found, const double* squared, std::size_t n, double qx, double qy,
-                              const std::vector<Slope>& slopes) const {
-    constexpr std::size_t kQuery = kNeighbours + 1;
-    const std::size_t used = n == kQuery ? kNeighbours : n;
-    const double reach = n == kQuery ? std::sqrt(squared[kNeighbours]) : Reach();
-    double weights = 0, sum = 0, lowest = points_[found[0]].value, highest = lowest;
-    for (std::size_t i = 0; i < used; ++i) {
-        const double d = std::sqrt(squared[i]);
-        const ValuePoint& p = points_[found[i]];
-        lowest = std::min(lowest, p.value);
-        highest = std::max(highest, p.value);
-        const double w = d >= reach ? 0.0 : ((reach - d) / (reach * d)) * ((reach - d) / (reach * d));
-        const Slope& g = slopes[found[i]];
-        weights += w;
-        sum += w * (p.value + g.dx * (qx - p.x) + g.dy * (qy - p.y));
+    // The block centres around the cell and the cell's place between them.
+    const double fx = (column + 0.5) / kBlockCells - 0.5, fy = (row + 0.5) / kBlockCells - 0.5;
+    const int bx = static_cast<int>(std::floor(fx)), by = static_cast<int>(std::floor(fy));
+    const double tx = fx - bx, ty = fy - by;
+    const Blend& blend = blendOf(bx, by);
+    const double weights[4] = {(1 - tx) * (1 - ty), tx * (1 - ty), (1 - tx) * ty, tx * ty};
+    double w[4], total = 0, sum = 0;
+    for (int k = 0; k < 4; ++k) {
+        w[k] = blend.solved[k] ? weights[k] : 0.0;
+        total += w[k];
+        sum += w[k] * blend.mean[k];
     }
-    if (!(weights > 0) || !std::isfinite(weights)) {
-        // Every neighbour on the edge (ties) or on the spot: plain inverse squares, or the mean on the spot.
-        weights = sum = 0;
-        for (std::size_t i = 0; i < used; ++i) {
-            const double w = squared[i] > 0 ? 1.0 / squared[i] : 1e300;
-            weights += w;
-            sum += w * points_[found[i]].value;
+    // Each point once, its weight the blend of the four systems' weights.
+    // The result stays within the values of those within the reach of the
+    // cell: a system solved for a block centre may hold points farther off.
+    const double reach = Reach() * Reach();
+    double lowest = INFINITY, highest = -INFINITY;
+    for (std::size_t i = 0; i < blend.x.size(); ++i) {
+        const double dx = blend.x[i] - qx, dy = blend.y[i] - qy, d = dx * dx + dy * dy;
+        if (d <= reach) {
+            lowest = std::min(lowest, blend.value[i]);
+            highest = std::max(highest, blend.value[i]);
         }
+        const double* c = &blend.alpha[4 * i];
+        const double a = w[0] * c[0] + w[1] * c[1] + w[2] * c[2] + w[3] * c[3];
+        if (a != 0) sum += a * Gamma(d);
     }
-    // Rounding must not carry a mean past its inputs.
-    return std::clamp(sum / weights, lowest, highest);
+    if (!(total > 0) || !(lowest <= highest)) return static_cast<float>(points_[closest].value);
+    return static_cast<float>(std::clamp(sum / total, lowest, highest));
 }
 
 std::optional<double> CoverageGrid::EstimateAt(double x, double y, std::optional<std::size_t> skip) const {
     if (!index_) return std::nullopt;
-    constexpr std::size_t kQuery = kNeighbours + 2;  // one more, for the point left out
-    std::uint32_t found[kQuery];
-    double squared[kQuery];
-    BoundedKnn nearest(kQuery, Reach() * Reach(), found, squared);
+    std::uint32_t found[2];
+    double squared[2];
+    BoundedKnn nearest(2, radius_ * radius_, found, squared);
     const double query[2] = {x, y};
     index_->tree.findNeighbors(nearest, query, nanoflann::SearchParams());
     std::size_t n = 0;
-    for (std::size_t i = 0; i < nearest.size() && n < kNeighbours + 1; ++i) {
-        if (skip && found[i] == *skip) continue;
-        found[n] = found[i];
-        squared[n] = squared[i];
-        ++n;
-    }
-    if (n == 0 || squared[0] > radius_ * radius_) return std::nullopt;
-    if (!skip) return Weighted(found, squared, n, x, y, slopes_);
-    // The neighbours' slopes without the point left out, so it teaches them nothing.
-    std::vector<Slope> slopes = slopes_;
-    for (std::size_t i = 0; i < n; ++i) slopes[found[i]] = SlopeOf(found[i], skip);
-    return Weighted(found, squared, n, x, y, slopes);
-}
-
-// The local gradient at a point: a weighted least-squares plane through its
-// eight nearest within R (weights 1 / d^2), pulled towards flat so that a
-// noisy neighbour cannot tilt it far.
-CoverageGrid::Slope CoverageGrid::SlopeOf(std::size_t point, std::optional<std::size_t> skip) const {
-    constexpr std::size_t kQuery = kNeighbours + 2;
-    std::uint32_t found[kQuery];
-    double squared[kQuery];
-    BoundedKnn nearest(kQuery, radius_ * radius_, found, squared);
-    const ValuePoint& p = points_[point];
-    const double query[2] = {p.x, p.y};
-    index_->tree.findNeighbors(nearest, query, nanoflann::SearchParams());
-    double sxx = 0, sxy = 0, syy = 0, sxv = 0, syv = 0;
-    std::size_t used = 0;
-    for (std::size_t i = 0; i < nearest.size() && used < kNeighbours; ++i) {
-        if (found[i] == point || (skip && found[i] == *skip) || squared[i] <= 0) continue;
-        const ValuePoint& q = points_[found[i]];
-        const double w = 1.0 / squared[i], dx = q.x - p.x, dy = q.y - p.y, dv = q.value - p.value;
-        sxx += w * dx * dx;
-        sxy += w * dx * dy;
-        syy += w * dy * dy;
-        sxv += w * dx * dv;
-        syv += w * dy * dv;
-        ++used;
-    }
-    if (used < 2) return {};
-    const double ridge = kSlopeDamping * (sxx + syy) / 2;
-    sxx += ridge;
-    syy += ridge;
-    const double det = sxx * syy - sxy * sxy;
-    if (!(det > 0)) return {};
-    return {(syy * sxv - sxy * syv) / det, (sxx * syv - sxy * sxv) / det};
+    for (std::size_t i = 0; i < nearest.size(); ++i) n += !(skip && found[i] == *skip);
+    if (n == 0) return std::nullopt;
+    const Local local = Solve(x, y, skip);
+    double lowest = INFINITY, highest = -INFINITY;
+    for (std::size_t i = 0; i < local.x.size(); ++i)
+        if (std::hypot(local.x[i] - x, local.y[i] - y) <= Reach()) {
+            lowest = std::min(lowest, local.value[i]);
+            highest = std::max(highest, local.value[i]);
+        }
+    if (!(lowest <= highest)) return std::nullopt;
+    return std::clamp(local.At(*this, x, y), lowest, highest);
 }
 
 std::size_t CoverageGrid::CellsWithData() const {

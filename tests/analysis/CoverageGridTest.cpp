@@ -45,6 +45,7 @@ std::vector<Case> Cases() {
         {"two points far apart", {{20, 20, -40}, {380, 280, -80}}, 60},
         {"collinear walk", {{10, 150, -50}, {40, 150, -55}, {70, 150, -70}, {100, 150, -45}, {130, 150, -90}}, 40},
         {"two in one cell", {{101, 101, -50}, {100.5, 100.5, -70}, {200, 200, -60}}, 80},
+        {"two at one spot", {{150, 150, -50}, {150, 150, -70}, {190, 170, -60}, {150, 150, -55}}, 80},
         {"equidistant ring", {{200, 100, -50}, {300, 150, -60}, {200, 200, -70}, {100, 150, -80}}, 120},
         {"random 300", RandomPoints(300, 7), 30},
         {"corridor heard at its ends", Corridor(), 80},
@@ -116,6 +117,85 @@ TEST(CoverageGrid, KeepsItsPromisesOnHandMadePointSets) {
             }
         }
     }
+}
+
+// A smooth field sampled every 20 px (jittered) comes back close between
+// the points, and neighbouring cells differ by about the field's own change
+// across a cell: a seam between blocks or a wrong system would show in both.
+TEST(CoverageGrid, SmoothFieldsComeBackCloseAndWithoutSeams) {
+    struct Field {
+        const char* name;
+        double (*level)(double x, double y);
+        double noise;  // dB, on every point
+        double rms, worst, step;  // dB; the worst cells are at the plan's edge, beyond the outer points
+    };
+    auto plane = [](double x, double y) { return -40 - 0.05 * x - 0.03 * y; };
+    auto waves = [](double x, double y) { return -60 + 8 * std::sin(x / 50) * std::cos(y / 40); };
+    const Field fields[] = {
+        {"plane", plane, 0, 0.1, 1.0, 0.6},
+        {"waves", waves, 0, 0.3, 2.5, 2.5},
+        // Noisy neighbours are smoothed, not followed: well under the noise (2.35 dB without a nugget).
+        {"waves, 3 dB noise", waves, 3, 2.3, 10, 7},
+    };
+    const GridGeometry geometry = GridGeometry::WithCellSize(400, 300, 4);
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> jitter(-4, 4);
+    std::normal_distribution<double> gauss(0, 1);
+    for (const Field& f : fields) {
+        SCOPED_TRACE(f.name);
+        std::vector<ValuePoint> points;
+        for (double x = 10; x < 400; x += 20)
+            for (double y = 10; y < 300; y += 20) {
+                const double px = x + jitter(random), py = y + jitter(random);
+                points.push_back({px, py, f.level(px, py) + f.noise * gauss(random)});
+            }
+        CoverageGrid grid(geometry, 40);
+        grid.Build(points);
+        double worst = 0, worstStep = 0, squares = 0;
+        for (int row = 0; row < geometry.rows; ++row)
+            for (int column = 0; column < geometry.columns; ++column) {
+                const float v = grid.At(column, row);
+                ASSERT_TRUE(CoverageGrid::IsLevel(v)) << column << "," << row;
+                const double error = v - f.level(geometry.CentreX(column), geometry.CentreY(row));
+                worst = std::max(worst, std::abs(error));
+                squares += error * error;
+                if (column > 0) worstStep = std::max(worstStep, double(std::abs(v - grid.At(column - 1, row))));
+                if (row > 0) worstStep = std::max(worstStep, double(std::abs(v - grid.At(column, row - 1))));
+            }
+        EXPECT_LT(std::sqrt(squares / static_cast<double>(geometry.CellCount())), f.rms);
+        EXPECT_LT(worst, f.worst);
+        // A cell holding a point shows it, not the field at the cell's centre: a step of a few cells' change
+        // (the waves change by up to 1 dB a cell, the plane by 0.25).
+        EXPECT_LT(worstStep, f.step);
+    }
+}
+
+// Rough values (no field at all): the systems of neighbouring blocks of
+// 8 x 8 cells differ most, so a seam would show as larger steps across the
+// lines between blocks than across the lines inside them.
+TEST(CoverageGrid, NoSeamsBetweenBlocks) {
+    const GridGeometry geometry = GridGeometry::WithCellSize(400, 300, 2);
+    CoverageGrid grid(geometry, 30);
+    grid.Build(RandomPoints(400, 13));
+    double steps[2][2] = {};  // [across a block line][sum, count], columns then rows alike
+    for (int row = 1; row < geometry.rows; ++row)
+        for (int column = 1; column < geometry.columns; ++column) {
+            const float v = grid.At(column, row), left = grid.At(column - 1, row), up = grid.At(column, row - 1);
+            if (!CoverageGrid::IsLevel(v)) continue;
+            if (CoverageGrid::IsLevel(left)) {
+                steps[column % 8 == 0][0] += std::abs(v - left);
+                ++steps[column % 8 == 0][1];
+            }
+            if (CoverageGrid::IsLevel(up)) {
+                steps[row % 8 == 0][0] += std::abs(v - up);
+                ++steps[row % 8 == 0][1];
+            }
+        }
+    ASSERT_GT(steps[0][1], 1000);
+    ASSERT_GT(steps[1][1], 100);
+    const double inside = steps[0][0] / steps[0][1], across = steps[1][0] / steps[1][1];
+    EXPECT_GT(inside, 0.05);  // a flat map hides seams too
+    EXPECT_LT(across, 1.06 * inside) << inside;  // measured: 1.01 blended, 1.10 block by block
 }
 
 TEST(CoverageGrid, CopiesAndMovesKeepWorkingOnTheirOwnPoints) {
