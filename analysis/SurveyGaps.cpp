@@ -1,6 +1,7 @@
 #include "analysis/SurveyGaps.h"
 
 #include <algorithm>
+#include <thread>
 
 #include "analysis/RequirementShares.h"
 
@@ -15,18 +16,24 @@ LiveGaps::LiveGaps(int planWidth, int planHeight, std::optional<double> radius)
 
 const GapsMap& LiveGaps::Update(const std::vector<CSiteData::_tap>& points,
                                 const std::vector<Requirement>& requirements) {
-    signal_.Update(points);
-    const CoverageGrid& signal = signal_.Grid();
-
     const bool needsSecondary = std::any_of(requirements.begin(), requirements.end(),
                                             [](const Requirement& r) { return r.metric == Metric::Secondary; });
-    if (needsSecondary) {
-        // A radius of its own would reach other cells than the signal grid.
-        if (!secondary_ || secondary_->Grid().Radius() != signal.Radius())
-            secondary_.emplace(planWidth_, planHeight_, signal.Radius(), Metric::Secondary);
-        secondary_->Update(points);
+    if (!needsSecondary) secondary_.reset();
+    if (needsSecondary && secondary_) {
+        // The two grids share nothing but the radius: the secondary one is
+        // brought up to date beside the signal one, and again below in the
+        // rare case that the new point moved the radius.
+        std::thread beside([&] { secondary_->Update(points); });
+        signal_.Update(points);
+        beside.join();
     } else {
-        secondary_.reset();
+        signal_.Update(points);
+    }
+    const CoverageGrid& signal = signal_.Grid();
+    if (needsSecondary && (!secondary_ || secondary_->Grid().Radius() != signal.Radius())) {
+        // A radius of its own would reach other cells than the signal grid.
+        secondary_.emplace(planWidth_, planHeight_, signal.Radius(), Metric::Secondary);
+        secondary_->Update(points);
     }
 
     std::vector<std::vector<Verdict>> verdicts;
