@@ -40,12 +40,6 @@ int Usage(const std::string& why) {
     return 2;
 }
 
-std::optional<double> Number(const std::string& text) {
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !std::isfinite(v)) return std::nullopt;
-    return v;
-}
 
 // A word after --require that is another requirement rather than a survey.
 bool LooksLikeRequirement(const std::string& word) {
@@ -94,7 +88,7 @@ int Run(const std::vector<std::string>& args) {
             else if (v == "5") filter.band = Band::Ghz5;
             else return Usage("--band takes 2.4 or 5");
         } else if (a == "--threshold") {
-            const auto v = Number(args[++i]);
+            const auto v = NumberArgument(args[++i]);
             if (!v || *v < -128 || *v > 0) return Usage("--threshold takes a level in dBm (-128 to 0)");
             threshold = static_cast<int>(std::lround(*v));
         } else if (a == "--radius") {
@@ -102,7 +96,7 @@ int Run(const std::vector<std::string>& args) {
             if (!radius || radius->value > 100000)
                 return Usage("--radius takes a distance above 0: plan pixels (120 or 120px) or metres (5m)");
         } else if (a == "--area-pass") {
-            const auto v = Number(args[++i]);
+            const auto v = NumberArgument(args[++i]);
             if (!v || *v < 0 || *v > 100) return Usage("--area-pass takes a percentage from 0 to 100");
             areaPass = *v;
         } else if (a == "-o" || a == "--output") {

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cmath>
+#include <cstdlib>
 
 #include "common/UserMessages.h"
 #include "coverage/CoverageImage.h"
@@ -15,6 +16,13 @@
 #include "survey/PendingFile.h"
 
 namespace quorl::tools {
+
+std::optional<double> NumberArgument(const std::string& text) {
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
 
 using namespace quorl::analysis;
 

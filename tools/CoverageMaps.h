@@ -18,6 +18,9 @@
 
 namespace quorl::tools {
 
+// A whole finite number, as an option's value; nothing for anything else.
+std::optional<double> NumberArgument(const std::string& text);
+
 // Pictures need fonts, and fonts need a QGuiApplication: one on the
 // offscreen platform, made once (no display is used).
 void StartPictureApp();

@@ -37,12 +37,6 @@ int Usage(const std::string& why) {
     return 2;
 }
 
-std::optional<double> Number(const std::string& text) {
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !std::isfinite(v)) return std::nullopt;
-    return v;
-}
 
 int Run(const std::vector<std::string>& args) {
     std::string surveyPath, projectionPath, out, values;
@@ -77,15 +71,15 @@ int Run(const std::vector<std::string>& args) {
             else if (v == "5") options.filter.band = Band::Ghz5;
             else return Usage("--band takes 2.4 or 5");
         } else if (a == "--channel") {
-            const auto v = Number(args[++i]);
+            const auto v = NumberArgument(args[++i]);
             if (!v || *v < 1 || *v > 255 || *v != std::floor(*v)) return Usage("--channel takes a channel number");
             options.filter.channel = static_cast<int>(*v);
         } else if (a == "--threshold") {
-            const auto v = Number(args[++i]);
+            const auto v = NumberArgument(args[++i]);
             if (!v || *v < -128 || *v > 0) return Usage("--threshold takes a level in dBm (-128 to 0)");
             threshold = static_cast<int>(std::lround(*v));
         } else if (a == "--min" || a == "--max") {
-            const auto v = Number(args[++i]);
+            const auto v = NumberArgument(args[++i]);
             if (!v || *v < -150 || *v > 50) return Usage(a + " takes a level in dBm");
             (a == "--min" ? min : max) = *v;
         } else if (a == "--radius") {

@@ -22,21 +22,9 @@ using quorl::test::TempDir;
 
 const std::string kDemo = QUORL_DEMO_DIR;
 
-struct Ran {
-    int status;
-    std::string out, err;
-};
+using Ran = quorl::test::Outcome;
 
-Ran Shell(const std::string& command, const TempDir& dir) {
-    const std::string out = dir / "stdout.txt", err = dir / "stderr.txt";
-    const int raw = std::system((command + " >" + out + " 2>" + err).c_str());
-    auto slurp = [](const std::string& path) {
-        std::stringstream text;
-        text << std::ifstream(path).rdbuf();
-        return text.str();
-    };
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
-}
+Ran Shell(const std::string& command, const TempDir& dir) { return quorl::test::RunCommandLine(command, dir); }
 
 // A lattice of plan taps from x0 to x1, each hearing one access point at `level`.
 void Lattice(const std::string& path, int x0, int x1, int level) {

@@ -22,20 +22,10 @@ using quorl::test::TempDir;
 
 const std::string kDemo = QUORL_DEMO_DIR;
 
-struct Ran {
-    int status;
-    std::string out, err;
-};
+using Ran = quorl::test::Outcome;
 
 Ran Quorl(const std::string& args, const TempDir& dir) {
-    const std::string out = dir / "stdout.txt", err = dir / "stderr.txt";
-    const int raw = std::system((std::string(QUORL_TOOL) + " " + args + " >" + out + " 2>" + err).c_str());
-    auto slurp = [](const std::string& path) {
-        std::stringstream text;
-        text << std::ifstream(path).rdbuf();
-        return text.str();
-    };
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
+    return quorl::test::RunCommandLine(std::string(QUORL_TOOL) + " " + args, dir);
 }
 
 TEST(MapOptionsCommands, ProjScaleKeepsTheScaleBesideAndRefusesWhatItCannotMeasure) {

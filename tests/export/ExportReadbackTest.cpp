@@ -20,31 +20,6 @@
 namespace quorl::test {
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-// Runs a shell command line (arguments quoted here), capturing both streams.
-Outcome Shell(const TempDir& dir, const std::vector<std::string>& args) {
-    std::string command;
-    for (const auto& a : args) command += Quote(a) + " ";
-    command += ">" + Quote(dir / "out.txt") + " 2>" + Quote(dir / "err.txt");
-    Outcome o;
-    const int raw = std::system(command.c_str());
-    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    const Bytes out = ReadBytes(dir / "out.txt"), err = ReadBytes(dir / "err.txt");
-    o.out.assign(out.begin(), out.end());
-    o.err.assign(err.begin(), err.end());
-    return o;
-}
-
 Outcome Export(const TempDir& dir, std::vector<std::string> files, const std::string& format, const std::string& out) {
     std::vector<std::string> args = {QUORL_TOOL, "ssd", "export"};
     for (auto& f : files) args.push_back(dir / f);

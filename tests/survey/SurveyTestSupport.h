@@ -56,8 +56,7 @@ inline void WriteBytes(const std::string& path, const Bytes& bytes) {
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-#ifdef QUORL_TOOL
-// The companion run as the user runs it, its output caught in files in `dir`.
+// A command run as the user runs it, its output caught in files in `dir`.
 struct Outcome {
     int status = -1;
     std::string out;
@@ -70,14 +69,8 @@ inline std::string Quote(const std::string& s) {
     return q + "'";
 }
 
-inline Outcome Quorl(const TempDir& dir, const std::vector<std::string>& args) {
-    std::string command = Quote(QUORL_TOOL);
-    // Appended piece by piece: "literal" + temporary string sets off GCC 12's
-    // -Wrestrict false positive in optimised builds.
-    for (const auto& a : args) {
-        command += ' ';
-        command += Quote(a);
-    }
+// Runs a shell command line as it stands (the caller quotes what needs it).
+inline Outcome RunCommandLine(std::string command, const TempDir& dir) {
     command += " >" + Quote(dir / "stdout.txt") + " 2>" + Quote(dir / "stderr.txt");
     Outcome o;
     const int raw = std::system(command.c_str());
@@ -89,6 +82,25 @@ inline Outcome Quorl(const TempDir& dir, const std::vector<std::string>& args) {
     std::filesystem::remove(dir / "stdout.txt");
     std::filesystem::remove(dir / "stderr.txt");
     return o;
+}
+
+// Runs a program with these arguments, each quoted.
+inline Outcome Shell(const TempDir& dir, const std::vector<std::string>& args) {
+    std::string command;
+    // Appended piece by piece: "literal" + temporary string sets off GCC 12's
+    // -Wrestrict false positive in optimised builds.
+    for (const auto& a : args) {
+        if (!command.empty()) command += ' ';
+        command += Quote(a);
+    }
+    return RunCommandLine(command, dir);
+}
+
+#ifdef QUORL_TOOL
+// The companion run as the user runs it.
+inline Outcome Quorl(const TempDir& dir, std::vector<std::string> args) {
+    args.insert(args.begin(), QUORL_TOOL);
+    return Shell(dir, args);
 }
 #endif
 
