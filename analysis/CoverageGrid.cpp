@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <limits>
 #include <nanoflann.hpp>
+#include <thread>
+
+#include "analysis/KernelChoice.h"
 
 namespace quorl::analysis {
 
@@ -109,6 +112,33 @@ private:
 
 constexpr float kNoData = std::numeric_limits<float>::quiet_NaN();
 
+// Gaussian elimination with partial pivoting of the m x m system a x = b,
+// x left in b: m is a few dozen at most. False when it is singular.
+bool SolveInPlace(std::vector<double>& a, std::vector<double>& b, std::size_t m) {
+    for (std::size_t c = 0; c < m; ++c) {
+        std::size_t pivot = c;
+        for (std::size_t r = c + 1; r < m; ++r)
+            if (std::abs(a[r * m + c]) > std::abs(a[pivot * m + c])) pivot = r;
+        if (!(std::abs(a[pivot * m + c]) > 1e-12)) return false;
+        if (pivot != c) {
+            for (std::size_t k = 0; k < m; ++k) std::swap(a[c * m + k], a[pivot * m + k]);
+            std::swap(b[c], b[pivot]);
+        }
+        for (std::size_t r = c + 1; r < m; ++r) {
+            const double f = a[r * m + c] / a[c * m + c];
+            if (f == 0) continue;
+            for (std::size_t k = c; k < m; ++k) a[r * m + k] -= f * a[c * m + k];
+            b[r] -= f * b[c];
+        }
+    }
+    for (std::size_t c = m; c-- > 0;) {
+        double v = b[c];
+        for (std::size_t k = c + 1; k < m; ++k) v -= a[c * m + k] * b[k];
+        b[c] = v / a[c * m + c];
+    }
+    return true;
+}
+
 }  // namespace
 
 struct CoverageGrid::Index {
@@ -118,9 +148,12 @@ struct CoverageGrid::Index {
         : cloud{&points}, tree(2, cloud, nanoflann::KDTreeSingleIndexAdaptorParams(8)) {}
 };
 
-CoverageGrid::CoverageGrid(GridGeometry geometry, double radius)
+CoverageGrid::CoverageGrid(GridGeometry geometry, double radius, std::optional<CoverageKernel> kernel)
     : geometry_(geometry),
       radius_(std::isfinite(radius) && radius > 0 ? radius : 1.0),
+      inverseRadius2_(1.0 / (radius_ * radius_)),
+      fixedKernel_(kernel),
+      kernel_(kernel.value_or(CoverageKernel::Scattered())),
       values_(geometry.CellCount(), kNoData),
       heldSum_(geometry.CellCount(), 0.0),
       heldCount_(geometry.CellCount(), 0),
@@ -131,6 +164,9 @@ CoverageGrid::~CoverageGrid() = default;
 CoverageGrid::CoverageGrid(const CoverageGrid& other)
     : geometry_(other.geometry_),
       radius_(other.radius_),
+      inverseRadius2_(other.inverseRadius2_),
+      fixedKernel_(other.fixedKernel_),
+      kernel_(other.kernel_),
       points_(other.points_),
       notHeard_(other.notHeard_),
       values_(other.values_),
@@ -148,6 +184,9 @@ CoverageGrid& CoverageGrid::operator=(const CoverageGrid& other) {
 CoverageGrid::CoverageGrid(CoverageGrid&& other) noexcept
     : geometry_(other.geometry_),
       radius_(other.radius_),
+      inverseRadius2_(other.inverseRadius2_),
+      fixedKernel_(other.fixedKernel_),
+      kernel_(other.kernel_),
       points_(std::move(other.points_)),
       notHeard_(std::move(other.notHeard_)),
       values_(std::move(other.values_)),
@@ -163,6 +202,9 @@ CoverageGrid& CoverageGrid::operator=(CoverageGrid&& other) noexcept {
     if (this == &other) return *this;
     geometry_ = other.geometry_;
     radius_ = other.radius_;
+    inverseRadius2_ = other.inverseRadius2_;
+    fixedKernel_ = other.fixedKernel_;
+    kernel_ = other.kernel_;
     points_ = std::move(other.points_);
     notHeard_ = std::move(other.notHeard_);
     values_ = std::move(other.values_);
@@ -205,6 +247,7 @@ void CoverageGrid::Build(std::vector<ValuePoint> points) {
     std::fill(heldNotHeard_.begin(), heldNotHeard_.end(), 0u);
     for (const ValuePoint& p : points) Hold(p);
     Reindex();
+    kernel_ = fixedKernel_ ? *fixedKernel_ : ChooseKernel(*this).kernel;
     ComputeCells(0, 0, geometry_.columns - 1, geometry_.rows - 1);
 }
 
@@ -218,8 +261,12 @@ void CoverageGrid::Add(const ValuePoint& p) {
     // It joins the systems of the block centres within their reach, which
     // blend into the cells a block farther.
     const double r = SolveReach() + (kBlockCells + 1) * geometry_.cellSize;
-    auto clampColumn = [&](double x) { return std::clamp(static_cast<int>(x / geometry_.cellSize), 0, geometry_.columns - 1); };
-    auto clampRow = [&](double y) { return std::clamp(static_cast<int>(y / geometry_.cellSize), 0, geometry_.rows - 1); };
+    auto clampColumn = [&](double x) {
+        return std::clamp(static_cast<int>(x / geometry_.cellSize), 0, geometry_.columns - 1);
+    };
+    auto clampRow = [&](double y) {
+        return std::clamp(static_cast<int>(y / geometry_.cellSize), 0, geometry_.rows - 1);
+    };
     ComputeCells(clampColumn(std::max(0.0, p.x - r)), clampRow(std::max(0.0, p.y - r)), clampColumn(p.x + r),
                  clampRow(p.y + r));
 }
@@ -242,7 +289,7 @@ namespace {
 template <class TreeType>
 void BlockCandidates(const TreeType& tree, double cx, double cy, double h, double radius, std::size_t rank,
                      std::vector<std::uint32_t>& out) {
-    constexpr std::size_t kMost = CoverageGrid::kNeighbours + 1;
+    constexpr std::size_t kMost = CoverageKernel::kMostNeighbours + 1;
     std::uint32_t found[kMost];
     double squared[kMost];
     BoundedKnn nearest(rank, radius * radius, found, squared);
@@ -256,27 +303,21 @@ void BlockCandidates(const TreeType& tree, double cx, double cy, double h, doubl
 
 }  // namespace
 
-double CoverageGrid::Gamma(double squared) const {
-    // (d / R)^1.5 with two square roots: a power costs twice as much. The
-    // nugget is left out here: the dual weights sum to zero, so it only
-    // enters the systems.
-    const double r = std::sqrt(squared) / radius_;
-    return r * std::sqrt(r);
-}
-
 // The nugget of a system's points, as a share of the variogram at R: the
 // least-squares line of half the squared differences of the close pairs
-// against (d / R)^1.5, its intercept over its slope, scaled down (the
-// line overstates it). Measurement noise shows as differences that do not
-// shrink with distance; a clean survey gets next to none and is followed.
-double CoverageGrid::NuggetOf(const Local& local) const {
+// against the kernel's variogram, its intercept over its slope, scaled by
+// the kernel's share (the line overstates it). Measurement noise shows as
+// differences that do not shrink with distance; a clean survey gets next to
+// none and is followed.
+double CoverageGrid::NuggetOf(const Local& local, const CoverageKernel& kernel) const {
+    if (!(kernel.nuggetShare > 0)) return 0.0;
     double s1 = 0, sx = 0, sxx = 0, sy = 0, sxy = 0;
     const double limit = kNuggetPairs * kNuggetPairs * radius_ * radius_;
     for (std::size_t i = 0; i < local.x.size(); ++i)
         for (std::size_t j = i + 1; j < local.x.size(); ++j) {
             const double dx = local.x[i] - local.x[j], dy = local.y[i] - local.y[j], d = dx * dx + dy * dy;
             if (d > limit) continue;
-            const double g = Gamma(d), dv = local.value[i] - local.value[j], half = 0.5 * dv * dv;
+            const double g = Gamma(kernel, d), dv = local.value[i] - local.value[j], half = 0.5 * dv * dv;
             s1 += 1;
             sx += g;
             sxx += g * g;
@@ -287,18 +328,22 @@ double CoverageGrid::NuggetOf(const Local& local) const {
     if (!(s1 >= 3) || !(det > 1e-12 * s1 * sxx)) return 0.0;
     const double slope = (s1 * sxy - sx * sy) / det, intercept = (sy - slope * sx) / s1;
     if (!(slope > 0)) return 0.0;
-    return std::clamp(kNuggetShare * intercept / slope, 0.0, 1.0);
+    return std::clamp(kernel.nuggetShare * intercept / slope, 0.0, 1.0);
 }
 
 // Ordinary kriging in dual form on the nearest points to (x, y): solves
-// [G 1; 1' 0] [a; m] = [v; 0] once, so that a position q then costs one
-// variogram value per point, m + sum a_i gamma(|q - p_i|). Points at one
-// place are merged into their mean, which keeps the system regular.
-CoverageGrid::Local CoverageGrid::Solve(double x, double y, std::optional<std::size_t> skip) const {
+// [G P; P' 0] [a; c] = [v; 0] once, P the constant (and with a drift the
+// coordinates in radii from (x, y)), so that a position q then costs one
+// variogram value per point, drift(q) + sum a_i gamma(|q - p_i|). Points
+// at one place are merged into their mean, which keeps the system regular.
+CoverageGrid::Local CoverageGrid::Solve(double x, double y, std::optional<std::size_t> skip,
+                                        const CoverageKernel& kernel) const {
     Local local;
     if (!index_) return local;
     std::vector<std::uint32_t> near;
-    BlockCandidates(index_->tree, x, y, 0.0, SolveReach(), kNeighbours + (skip ? 1 : 0), near);
+    const std::size_t wanted =
+        static_cast<std::size_t>(std::clamp(kernel.neighbours, 1, CoverageKernel::kMostNeighbours));
+    BlockCandidates(index_->tree, x, y, 0.0, SolveReach(), wanted + (skip ? 1 : 0), near);
     std::vector<std::pair<double, std::uint32_t>> order;
     order.reserve(near.size());
     for (const std::uint32_t i : near) {
@@ -307,7 +352,7 @@ CoverageGrid::Local CoverageGrid::Solve(double x, double y, std::optional<std::s
         order.emplace_back(dx * dx + dy * dy, i);
     }
     std::sort(order.begin(), order.end());
-    if (order.size() > static_cast<std::size_t>(kNeighbours)) order.resize(kNeighbours);
+    if (order.size() > wanted) order.resize(wanted);
     std::vector<double> sum;
     std::vector<int> count;
     for (const auto& [d, i] : order) {
@@ -326,61 +371,81 @@ CoverageGrid::Local CoverageGrid::Solve(double x, double y, std::optional<std::s
     const std::size_t n = local.x.size();
     if (n == 0) return local;
     for (std::size_t i = 0; i < n; ++i) local.value.push_back(sum[i] / count[i]);
-    const double nugget = NuggetOf(local);
-    const std::size_t m = n + 1;
-    std::vector<double> a(m * m, 0.0), b(m, 0.0);
-    for (std::size_t i = 0; i < n; ++i) {
-        b[i] = local.value[i];
-        for (std::size_t j = 0; j < n; ++j) {
-            const double dx = local.x[i] - local.x[j], dy = local.y[i] - local.y[j];
-            a[i * m + j] = i == j ? 0.0 : nugget + Gamma(dx * dx + dy * dy);
+    const double nugget = NuggetOf(local, kernel);
+    local.originX = x;
+    local.originY = y;
+    // A plane needs three points off one line; a walk along a corridor has
+    // none, and its system goes without the drift.
+    for (const std::size_t drift : {kernel.linearDrift ? std::size_t{2} : std::size_t{0}, std::size_t{0}}) {
+        const std::size_t m = n + 1 + drift;
+        std::vector<double> a(m * m, 0.0), b(m, 0.0);
+        for (std::size_t i = 0; i < n; ++i) {
+            b[i] = local.value[i];
+            for (std::size_t j = 0; j < n; ++j) {
+                const double dx = local.x[i] - local.x[j], dy = local.y[i] - local.y[j];
+                a[i * m + j] = i == j ? 0.0 : nugget + Gamma(kernel, dx * dx + dy * dy);
+            }
+            a[i * m + n] = a[n * m + i] = 1.0;
+            if (drift) {
+                a[i * m + n + 1] = a[(n + 1) * m + i] = (local.x[i] - x) / radius_;
+                a[i * m + n + 2] = a[(n + 2) * m + i] = (local.y[i] - y) / radius_;
+            }
         }
-        a[i * m + n] = a[n * m + i] = 1.0;
+        if (!SolveInPlace(a, b, m)) continue;
+        local.alpha.assign(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(n));
+        local.mean = b[n];
+        local.slopeX = drift ? b[n + 1] : 0.0;
+        local.slopeY = drift ? b[n + 2] : 0.0;
+        return local;
     }
-    // Gaussian elimination with partial pivoting: n is a few dozen at most.
-    for (std::size_t c = 0; c < m; ++c) {
-        std::size_t pivot = c;
-        for (std::size_t r = c + 1; r < m; ++r)
-            if (std::abs(a[r * m + c]) > std::abs(a[pivot * m + c])) pivot = r;
-        if (!(std::abs(a[pivot * m + c]) > 1e-12)) {
-            // Degenerate (should not happen once places are merged): the plain mean.
-            local.alpha.assign(n, 0.0);
-            double mean = 0;
-            for (std::size_t i = 0; i < n; ++i) mean += b[i] / static_cast<double>(n);
-            local.mean = mean;
-            return local;
-        }
-        if (pivot != c) {
-            for (std::size_t k = 0; k < m; ++k) std::swap(a[c * m + k], a[pivot * m + k]);
-            std::swap(b[c], b[pivot]);
-        }
-        for (std::size_t r = c + 1; r < m; ++r) {
-            const double f = a[r * m + c] / a[c * m + c];
-            if (f == 0) continue;
-            for (std::size_t k = c; k < m; ++k) a[r * m + k] -= f * a[c * m + k];
-            b[r] -= f * b[c];
-        }
-    }
-    for (std::size_t c = m; c-- > 0;) {
-        double v = b[c];
-        for (std::size_t k = c + 1; k < m; ++k) v -= a[c * m + k] * b[k];
-        b[c] = v / a[c * m + c];
-    }
-    local.alpha.assign(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(n));
-    local.mean = b[n];
+    // Degenerate (should not happen once places are merged): the plain mean.
+    local.alpha.assign(n, 0.0);
+    double mean = 0;
+    for (std::size_t i = 0; i < n; ++i) mean += local.value[i] / static_cast<double>(n);
+    local.mean = mean;
     return local;
 }
 
-double CoverageGrid::Local::At(const CoverageGrid& grid, double qx, double qy) const {
-    double v = mean;
+double CoverageGrid::Local::At(const CoverageGrid& grid, const CoverageKernel& kernel, double qx, double qy) const {
+    double v = Drift(qx, qy, grid.radius_);
     for (std::size_t i = 0; i < alpha.size(); ++i) {
         const double dx = x[i] - qx, dy = y[i] - qy;
-        v += alpha[i] * grid.Gamma(dx * dx + dy * dy);
+        v += alpha[i] * grid.Gamma(kernel, dx * dx + dy * dy);
     }
     return v;
 }
 
+// Bands of whole block rows on as many threads as the machine has (up to
+// eight): each band solves its own systems, so they share nothing but the
+// points and write disjoint cells. A band's cells come out the same
+// whichever thread computes them.
 void CoverageGrid::ComputeCells(int column0, int row0, int column1, int row1) {
+    if (column1 < column0 || row1 < row0) return;
+    constexpr std::size_t kCellsPerThread = 8192;
+    const std::size_t cells =
+        static_cast<std::size_t>(column1 - column0 + 1) * static_cast<std::size_t>(row1 - row0 + 1);
+    const int firstBlockRow = row0 / kBlockCells, lastBlockRow = row1 / kBlockCells;
+    const int blockRows = lastBlockRow - firstBlockRow + 1;
+    const int threads = static_cast<int>(std::min<std::size_t>({std::max(1u, std::thread::hardware_concurrency()), 8u,
+                                                                static_cast<std::size_t>(blockRows),
+                                                                std::max<std::size_t>(1, cells / kCellsPerThread)}));
+    if (threads <= 1) {
+        ComputeBand(column0, row0, column1, row1);
+        return;
+    }
+    std::vector<std::thread> workers;
+    workers.reserve(static_cast<std::size_t>(threads) - 1);
+    auto band = [&](int t) {
+        const int top = std::max(row0, (firstBlockRow + blockRows * t / threads) * kBlockCells);
+        const int bottom = std::min(row1, (firstBlockRow + blockRows * (t + 1) / threads) * kBlockCells - 1);
+        ComputeBand(column0, top, column1, bottom);
+    };
+    for (int t = 1; t < threads; ++t) workers.emplace_back(band, t);
+    band(0);
+    for (std::thread& worker : workers) worker.join();
+}
+
+void CoverageGrid::ComputeBand(int column0, int row0, int column1, int row1) {
     if (column1 < column0 || row1 < row0) return;
     // One solution per block, at its centre; a cell blends the four
     // centres around it bilinearly so that no seam shows between blocks.
@@ -396,7 +461,7 @@ void CoverageGrid::ComputeCells(int column0, int row0, int column1, int row1) {
         by = std::clamp(by, 0, blocksDown - 1);
         const std::size_t at = static_cast<std::size_t>(by - by0) * span + static_cast<std::size_t>(bx - bx0);
         if (!done[at]) {
-            solved[at] = Solve(BlockCentreX(bx), BlockCentreY(by), std::nullopt);
+            solved[at] = Solve(BlockCentreX(bx), BlockCentreY(by), std::nullopt, kernel_);
             done[at] = 1;
         }
         return solved[at];
@@ -407,7 +472,8 @@ void CoverageGrid::ComputeCells(int column0, int row0, int column1, int row1) {
     std::vector<Blend> blends(static_cast<std::size_t>(quadsAcross) * static_cast<std::size_t>(by1 - by0 + 2));
     std::vector<char> blended(blends.size(), 0);
     auto blendOf = [&](int qx, int qy) -> const Blend& {
-        const std::size_t at = static_cast<std::size_t>(qy - by0 + 1) * quadsAcross + static_cast<std::size_t>(qx - bx0 + 1);
+        const std::size_t at =
+            static_cast<std::size_t>(qy - by0 + 1) * quadsAcross + static_cast<std::size_t>(qx - bx0 + 1);
         Blend& blend = blends[at];
         if (blended[at]) return blend;
         blended[at] = 1;
@@ -415,7 +481,7 @@ void CoverageGrid::ComputeCells(int column0, int row0, int column1, int row1) {
         for (int k = 0; k < 4; ++k) {
             const Local& local = *corners[k];
             blend.solved[k] = !local.x.empty();
-            blend.mean[k] = local.mean;
+            blend.corner[k] = &local;
             for (std::size_t i = 0; i < local.x.size(); ++i) {
                 std::size_t j = 0;
                 while (j < blend.x.size() && (blend.x[j] != local.x[i] || blend.y[j] != local.y[i])) ++j;
@@ -487,28 +553,52 @@ float CoverageGrid::ComputeCell(int column, int row, const std::vector<std::uint
     for (int k = 0; k < 4; ++k) {
         w[k] = blend.solved[k] ? weights[k] : 0.0;
         total += w[k];
-        sum += w[k] * blend.mean[k];
+        if (w[k] > 0) sum += w[k] * blend.corner[k]->Drift(qx, qy, radius_);
     }
     // Each point once, its weight the blend of the four systems' weights.
     // The result stays within the values of those within the reach of the
     // cell: a system solved for a block centre may hold points farther off.
+    // Written without branches so that the compiler can vectorise it.
     const double reach = Reach() * Reach();
+    const CoverageKernel kernel = kernel_;
+    const double scale = inverseRadius2_;
     double lowest = INFINITY, highest = -INFINITY;
-    for (std::size_t i = 0; i < blend.x.size(); ++i) {
-        const double dx = blend.x[i] - qx, dy = blend.y[i] - qy, d = dx * dx + dy * dy;
-        if (d <= reach) {
-            lowest = std::min(lowest, blend.value[i]);
-            highest = std::max(highest, blend.value[i]);
-        }
-        const double* c = &blend.alpha[4 * i];
-        const double a = w[0] * c[0] + w[1] * c[1] + w[2] * c[2] + w[3] * c[3];
-        if (a != 0) sum += a * Gamma(d);
+    const std::size_t count = blend.x.size();
+    const double* xs = blend.x.data();
+    const double* ys = blend.y.data();
+    const double* values = blend.value.data();
+    const double* alphas = blend.alpha.data();
+    for (std::size_t i = 0; i < count; ++i) {
+        const double dx = xs[i] - qx, dy = ys[i] - qy, d = dx * dx + dy * dy;
+        const bool shapes = d <= reach;
+        lowest = std::min(lowest, shapes ? values[i] : INFINITY);
+        highest = std::max(highest, shapes ? values[i] : -INFINITY);
+        const double* c = alphas + 4 * i;
+        sum += (w[0] * c[0] + w[1] * c[1] + w[2] * c[2] + w[3] * c[3]) * kernel.Gamma(d * scale);
     }
     if (!(total > 0) || !(lowest <= highest)) return static_cast<float>(points_[closest].value);
     return static_cast<float>(std::clamp(sum / total, lowest, highest));
 }
 
 std::optional<double> CoverageGrid::EstimateAt(double x, double y, std::optional<std::size_t> skip) const {
+    return EstimateAt(x, y, skip, kernel_);
+}
+
+double CoverageGrid::NearestDistance(double x, double y, bool elsewhere) const {
+    if (!index_) return INFINITY;
+    // Points repeated at one place: a few more than one are looked at.
+    constexpr std::size_t kLook = 8;
+    std::uint32_t found[kLook];
+    double squared[kLook];
+    const double query[2] = {x, y};
+    const std::size_t n = index_->tree.knnSearch(query, kLook, found, squared);
+    for (std::size_t i = 0; i < n; ++i)
+        if (!elsewhere || points_[found[i]].x != x || points_[found[i]].y != y) return std::sqrt(squared[i]);
+    return INFINITY;
+}
+
+std::optional<double> CoverageGrid::EstimateAt(double x, double y, std::optional<std::size_t> skip,
+                                               const CoverageKernel& kernel) const {
     if (!index_) return std::nullopt;
     std::uint32_t found[2];
     double squared[2];
@@ -518,7 +608,7 @@ std::optional<double> CoverageGrid::EstimateAt(double x, double y, std::optional
     std::size_t n = 0;
     for (std::size_t i = 0; i < nearest.size(); ++i) n += !(skip && found[i] == *skip);
     if (n == 0) return std::nullopt;
-    const Local local = Solve(x, y, skip);
+    const Local local = Solve(x, y, skip, kernel);
     double lowest = INFINITY, highest = -INFINITY;
     for (std::size_t i = 0; i < local.x.size(); ++i)
         if (std::hypot(local.x[i] - x, local.y[i] - y) <= Reach()) {
@@ -526,7 +616,7 @@ std::optional<double> CoverageGrid::EstimateAt(double x, double y, std::optional
             highest = std::max(highest, local.value[i]);
         }
     if (!(lowest <= highest)) return std::nullopt;
-    return std::clamp(local.At(*this, x, y), lowest, highest);
+    return std::clamp(local.At(*this, kernel, x, y), lowest, highest);
 }
 
 std::size_t CoverageGrid::CellsWithData() const {

@@ -2,16 +2,16 @@
 // Interpolation of survey point values over the plan, on a grid of square
 // cells a few plan pixels wide.
 //
-// Method: ordinary kriging, local and blended. The variogram is a power
-// law, gamma(d) = nugget + (d / R)^1.5 with R the radius: only its shape
-// matters to the weights. The nugget is fitted per system from its own
-// points (noise shows as differences that do not shrink with distance),
-// never from the whole survey, so that adding a point changes nothing
-// beyond its neighbourhood. For each block of 8 x 8 cells
-// one system is solved at the block's centre on its k = 24 nearest points
-// (within twice R plus two blocks); a cell blends the four centres around
-// it bilinearly, so no seam shows between blocks, and each point is
-// evaluated once per cell with its four weights blended. Measured
+// Method: ordinary kriging, local and blended, with a variogram chosen
+// once per survey (analysis/CoverageKernel.h, analysis/KernelChoice.h):
+// a power law or a thin plate, in radii. Where the kernel has a nugget,
+// it is fitted per system from its own points (noise shows as differences
+// that do not shrink with distance), never from the whole survey, so that
+// adding a point changes nothing beyond its neighbourhood. For each block
+// of 8 x 8 cells one system is solved at the block's centre on its k
+// nearest points (within twice R plus two blocks); a cell blends the four
+// centres around it bilinearly, so no seam shows between blocks, and each
+// point is evaluated once per cell with its four weights blended. Measured
 // on a synthetic floor against Delaunay-linear, thin-plate RBF and
 // kriging with a fitted variogram: bench/bench_interpolation_accuracy.cpp.
 // The properties the tests check:
@@ -26,11 +26,12 @@
 //     within R is such a point is not heard (kNotHeard), never filled in
 //     from points farther away. Levels come from the heard points alone.
 // Cost: one tree search and one small solve per block, two searches per
-// block of cells for the nearest heard and not-heard points, and about
-// thirty variogram values per cell; nothing scans every point for a cell.
-// Adding a point changes the systems of the block centres within their
-// reach of it, which blend into cells a block farther, so Add recomputes
-// only those cells.
+// block of cells for the nearest heard and not-heard points, and thirty to
+// fifty variogram values per cell; nothing scans every point for a cell.
+// Bands of blocks are computed on several threads. Adding a point changes
+// the systems of the block centres within their reach of it, which blend
+// into cells a block farther, so Add recomputes only those cells, with the
+// kernel chosen at the last Build.
 
 #include <cmath>
 #include <cstddef>
@@ -39,6 +40,8 @@
 #include <memory>
 #include <optional>
 #include <vector>
+
+#include "analysis/CoverageKernel.h"
 
 namespace quorl::analysis {
 
@@ -80,11 +83,11 @@ double DefaultRadius(const std::vector<ValuePoint>& points, const GridGeometry& 
 
 class CoverageGrid {
 public:
-    static constexpr int kNeighbours = 24;
     // How far past the radius a drawn cell looks for its neighbours.
     static constexpr double kReachFactor = 2.0;
 
-    CoverageGrid(GridGeometry geometry, double radius);
+    // Without a kernel, Build chooses one from the points it is given.
+    CoverageGrid(GridGeometry geometry, double radius, std::optional<CoverageKernel> kernel = std::nullopt);
     ~CoverageGrid();
     // The neighbour index points at the grid's own point lists: a copy
     // builds its own, a move takes the index along and points it home.
@@ -94,10 +97,12 @@ public:
     CoverageGrid& operator=(CoverageGrid&& other) noexcept;
 
     // Interpolates the whole grid from `points` (those off the plan are
-    // ignored).
+    // ignored), choosing the kernel unless one was given.
     void Build(std::vector<ValuePoint> points);
-    // One more point: only the cells within the radius of it change.
+    // One more point: only the cells within the radius of it change. The
+    // kernel stays: a grid grown point by point equals one built with it.
     void Add(const ValuePoint& point);
+    const CoverageKernel& Kernel() const { return kernel_; }
 
     const GridGeometry& Geometry() const { return geometry_; }
     double Radius() const { return radius_; }
@@ -122,6 +127,11 @@ public:
     // leaving out Points()[skip] if given; nothing when no other point lies
     // within the radius. For cross-validation: not the cell grid's value.
     std::optional<double> EstimateAt(double x, double y, std::optional<std::size_t> skip = std::nullopt) const;
+    std::optional<double> EstimateAt(double x, double y, std::optional<std::size_t> skip,
+                                     const CoverageKernel& kernel) const;
+    // The distance to the nearest heard point, at another place than (x, y)
+    // if `elsewhere`; infinity without one.
+    double NearestDistance(double x, double y, bool elsewhere) const;
 
 private:
     struct Index;
@@ -131,30 +141,35 @@ private:
     void ComputeCells(int column0, int row0, int column1, int row1);
     // One kriging system, solved for the nearest points to a place.
     struct Local {
-        std::vector<double> x, y, value, alpha;  // value: the mean of the points at (x, y)
-        double mean = 0;
-        double At(const CoverageGrid& grid, double qx, double qy) const;
+        std::vector<double> x, y, value,
+            alpha;  // value: the mean of the points at (x, y)
+        // The drift: mean + slopeX * (qx - originX) / R + slopeY * (qy - originY) /
+        // R.
+        double mean = 0, slopeX = 0, slopeY = 0, originX = 0, originY = 0;
+        double Drift(double qx, double qy, double radius) const {
+            return mean + (slopeX * (qx - originX) + slopeY * (qy - originY)) / radius;
+        }
+        double At(const CoverageGrid& grid, const CoverageKernel& kernel, double qx, double qy) const;
     };
-    Local Solve(double x, double y, std::optional<std::size_t> skip) const;
+    Local Solve(double x, double y, std::optional<std::size_t> skip, const CoverageKernel& kernel) const;
     // The four systems around a square between block centres, corners
     // (x, y), (x + 1, y), (x, y + 1), (x + 1, y + 1): every point once,
     // with its four weights (zero where a system does not hold it).
     struct Blend {
         std::vector<double> x, y, value, alpha;  // alpha: four per point
-        double mean[4] = {};
+        const Local* corner[4] = {};
         bool solved[4] = {};
     };
+    void ComputeBand(int column0, int row0, int column1, int row1);
     template <class BlendOf>
     float ComputeCell(int column, int row, const std::vector<std::uint32_t>& nearest,
                       const std::vector<std::uint32_t>& silent, BlendOf& blendOf) const;
-    // The variogram on a squared distance, without its nugget: a power law,
-    // in radii.
-    double Gamma(double squared) const;
+    // The variogram on a squared distance in plan pixels, without nugget.
+    double Gamma(const CoverageKernel& kernel, double squared) const { return kernel.Gamma(squared * inverseRadius2_); }
     // Each system's own nugget, from its points, so that noisy neighbours
     // are smoothed and clean ones followed.
-    double NuggetOf(const Local& local) const;
+    double NuggetOf(const Local& local, const CoverageKernel& kernel) const;
     static constexpr double kNuggetPairs = 0.6;  // pairs closer than this many radii
-    static constexpr double kNuggetShare = 0.1;
     double Reach() const { return radius_ * kReachFactor; }
     // How far a block centre looks: far enough that every cell it blends
     // into has its own nearest point among them.
@@ -165,10 +180,13 @@ private:
 
     GridGeometry geometry_;
     double radius_;
+    double inverseRadius2_;
+    std::optional<CoverageKernel> fixedKernel_;
+    CoverageKernel kernel_;
     std::vector<ValuePoint> points_;
     std::vector<ValuePoint> notHeard_;
     std::vector<float> values_;
-    std::vector<double> heldSum_;          // per cell: values of the points in it
+    std::vector<double> heldSum_;  // per cell: values of the points in it
     std::vector<std::uint32_t> heldCount_;
     std::vector<std::uint32_t> heldNotHeard_;
     std::unique_ptr<Index> index_;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/KernelChoice.h"
+
 namespace quorl::analysis {
 
 LiveCoverage::LiveCoverage(int planWidth, int planHeight, std::optional<double> radius, Metric metric)
@@ -30,6 +32,7 @@ void LiveCoverage::Rebuild(const std::vector<CSiteData::_tap>& points) {
         if (auto v = ValueOf(p, metric_)) values_.push_back(ValuePoint{double(p.x), double(p.y), *v});
     grid_ = CoverageGrid(geometry_, fixedRadius_.value_or(DefaultRadius(values_, geometry_)));
     grid_.Build(values_);
+    chosenAt_ = grid_.Points().size();
     lastRebuild_ = true;
 }
 
@@ -44,7 +47,8 @@ bool LiveCoverage::Update(const std::vector<CSiteData::_tap>& points) {
     if (points.size() == seen_.size()) return false;
     std::vector<ValuePoint> added;
     for (std::size_t i = seen_.size(); i < points.size(); ++i)
-        if (auto v = ValueOf(points[i], metric_)) added.push_back(ValuePoint{double(points[i].x), double(points[i].y), *v});
+        if (auto v = ValueOf(points[i], metric_))
+            added.push_back(ValuePoint{double(points[i].x), double(points[i].y), *v});
     seen_ = points;
     if (added.empty()) return false;
     values_.insert(values_.end(), added.begin(), added.end());
@@ -56,6 +60,15 @@ bool LiveCoverage::Update(const std::vector<CSiteData::_tap>& points) {
         }
     }
     for (const ValuePoint& p : added) grid_.Add(p);
+    // The kernel was chosen from the survey as it was; once it has doubled,
+    // the choice is made again, and only a different kernel rebuilds.
+    if (grid_.Points().size() >= std::max(kLeastPoints, 2 * chosenAt_)) {
+        chosenAt_ = grid_.Points().size();
+        if (!(ChooseKernel(grid_).kernel == grid_.Kernel())) {
+            Rebuild(points);
+            return true;
+        }
+    }
     return true;
 }
 

@@ -4,7 +4,9 @@
 // grid up to date with the least work. Points appended since the last
 // update are added one by one (only the cells near each change); a deleted
 // point, a shorter list or a default radius that has drifted by more than
-// a quarter since the last build rebuilds the whole grid.
+// a quarter since the last build rebuilds the whole grid. The map's kernel
+// is chosen again whenever the heard points have doubled since it was
+// chosen; the grid is rebuilt only when the choice changes.
 //
 // A point's value is its strongest level (its second-strongest for the
 // `secondary` metric), kNotHeard when it heard no access point (fewer than
@@ -53,6 +55,7 @@ private:
     CoverageGrid grid_;
     std::vector<CSiteData::_tap> seen_;  // the list as of the last update
     std::vector<ValuePoint> values_;     // the values drawn from it
+    std::size_t chosenAt_ = 0;           // heard points when the kernel was chosen
     bool lastRebuild_ = false;
 };
 

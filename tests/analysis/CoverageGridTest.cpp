@@ -54,6 +54,10 @@ std::vector<Case> Cases() {
     };
 }
 
+std::vector<CoverageKernel> Kernels() {
+    return {CoverageKernel::Scattered(), CoverageKernel::Even(), CoverageKernel::Noisy()};
+}
+
 // Cell by cell: no data in the same cells, the same value in the others.
 void ExpectSameValues(const CoverageGrid& expected, const CoverageGrid& actual) {
     ASSERT_EQ(expected.Values().size(), actual.Values().size());
@@ -69,54 +73,56 @@ void ExpectSameValues(const CoverageGrid& expected, const CoverageGrid& actual) 
 
 }  // namespace
 
-TEST(CoverageGrid, KeepsItsPromisesOnHandMadePointSets) {
+TEST(CoverageGrid, KeepsItsPromisesOnHandMadePointSetsWithEveryKernel) {
     const GridGeometry geometry = GridGeometry::WithCellSize(400, 300, 4);
-    for (const Case& c : Cases()) {
-        SCOPED_TRACE(c.name);
-        CoverageGrid grid(geometry, c.radius);
-        grid.Build(c.points);
-        for (int row = 0; row < geometry.rows; ++row) {
-            for (int column = 0; column < geometry.columns; ++column) {
-                const float v = grid.At(column, row);
-                const double cx = geometry.CentreX(column), cy = geometry.CentreY(row);
-                // Drawn where a point lies within the radius; shaped by the points in the cell, else by the
-                // heard ones within the reach; the nearest point decides whether it was heard at all.
-                const double radius2 = c.radius * c.radius, reach2 = radius2 * CoverageGrid::kReachFactor *
-                                                                     CoverageGrid::kReachFactor;
-                double lo = INFINITY, hi = -INFINITY, held = 0, nearestHeard = INFINITY, nearestSilent = INFINITY;
-                int inCell = 0, silentInCell = 0;
-                for (const ValuePoint& p : c.points) {
-                    const bool here = geometry.ColumnOf(p.x) == column && geometry.RowOf(p.y) == row;
-                    const double d = (p.x - cx) * (p.x - cx) + (p.y - cy) * (p.y - cy);
-                    if (p.value == kNotHeard) {
-                        silentInCell += here;
-                        if (d <= radius2) nearestSilent = std::min(nearestSilent, d);
-                        continue;
+    for (const Case& c : Cases())
+        for (const CoverageKernel& kernel : Kernels()) {
+            SCOPED_TRACE(std::string(c.name) + ", " + kernel.Name());
+            CoverageGrid grid(geometry, c.radius, kernel);
+            grid.Build(c.points);
+            for (int row = 0; row < geometry.rows; ++row) {
+                for (int column = 0; column < geometry.columns; ++column) {
+                    const float v = grid.At(column, row);
+                    const double cx = geometry.CentreX(column), cy = geometry.CentreY(row);
+                    // Drawn where a point lies within the radius; shaped by the points in
+                    // the cell, else by the heard ones within the reach; the nearest
+                    // point decides whether it was heard at all.
+                    const double radius2 = c.radius * c.radius,
+                                 reach2 = radius2 * CoverageGrid::kReachFactor * CoverageGrid::kReachFactor;
+                    double lo = INFINITY, hi = -INFINITY, held = 0, nearestHeard = INFINITY, nearestSilent = INFINITY;
+                    int inCell = 0, silentInCell = 0;
+                    for (const ValuePoint& p : c.points) {
+                        const bool here = geometry.ColumnOf(p.x) == column && geometry.RowOf(p.y) == row;
+                        const double d = (p.x - cx) * (p.x - cx) + (p.y - cy) * (p.y - cy);
+                        if (p.value == kNotHeard) {
+                            silentInCell += here;
+                            if (d <= radius2) nearestSilent = std::min(nearestSilent, d);
+                            continue;
+                        }
+                        if (here) {
+                            held += p.value;
+                            ++inCell;
+                        }
+                        if (d <= reach2) {
+                            lo = std::min(lo, p.value);
+                            hi = std::max(hi, p.value);
+                            nearestHeard = std::min(nearestHeard, d);
+                        }
                     }
-                    if (here) {
-                        held += p.value;
-                        ++inCell;
+                    if (inCell > 0) {
+                        ASSERT_NEAR(v, held / inCell, 1e-4) << column << "," << row;
+                    } else if (silentInCell > 0 || nearestSilent < nearestHeard) {
+                        ASSERT_TRUE(CoverageGrid::IsNotHeard(v)) << column << "," << row << " " << v;
+                    } else if (nearestHeard > radius2) {
+                        ASSERT_TRUE(CoverageGrid::IsNoData(v)) << column << "," << row;
+                    } else {
+                        ASSERT_TRUE(CoverageGrid::IsLevel(v)) << column << "," << row;
+                        ASSERT_GE(v, lo - 1e-4) << column << "," << row;
+                        ASSERT_LE(v, hi + 1e-4) << column << "," << row;
                     }
-                    if (d <= reach2) {
-                        lo = std::min(lo, p.value);
-                        hi = std::max(hi, p.value);
-                        nearestHeard = std::min(nearestHeard, d);
-                    }
-                }
-                if (inCell > 0) {
-                    ASSERT_NEAR(v, held / inCell, 1e-4) << column << "," << row;
-                } else if (silentInCell > 0 || nearestSilent < nearestHeard) {
-                    ASSERT_TRUE(CoverageGrid::IsNotHeard(v)) << column << "," << row << " " << v;
-                } else if (nearestHeard > radius2) {
-                    ASSERT_TRUE(CoverageGrid::IsNoData(v)) << column << "," << row;
-                } else {
-                    ASSERT_TRUE(CoverageGrid::IsLevel(v)) << column << "," << row;
-                    ASSERT_GE(v, lo - 1e-4) << column << "," << row;
-                    ASSERT_LE(v, hi + 1e-4) << column << "," << row;
                 }
             }
         }
-    }
 }
 
 // A smooth field sampled every 20 px (jittered) comes back close between
@@ -126,16 +132,24 @@ TEST(CoverageGrid, SmoothFieldsComeBackCloseAndWithoutSeams) {
     struct Field {
         const char* name;
         double (*level)(double x, double y);
-        double noise;  // dB, on every point
-        double rms, worst, step;  // dB; the worst cells are at the plan's edge, beyond the outer points
+        double noise;             // dB, on every point
+        double rms, worst, step;  // dB; the worst cells are at the plan's edge,
+                                  // beyond the outer points
+        std::optional<CoverageKernel> kernel = std::nullopt;
     };
     auto plane = [](double x, double y) { return -40 - 0.05 * x - 0.03 * y; };
     auto waves = [](double x, double y) { return -60 + 8 * std::sin(x / 50) * std::cos(y / 40); };
     const Field fields[] = {
         {"plane", plane, 0, 0.1, 1.0, 0.6},
         {"waves", waves, 0, 0.3, 2.5, 2.5},
-        // Noisy neighbours are smoothed, not followed: well under the noise (2.35 dB without a nugget).
+        // Noisy neighbours are smoothed, not followed: well under the noise (2.35
+        // dB without a nugget).
         {"waves, 3 dB noise", waves, 3, 2.3, 10, 7},
+        // The thin plate's drift carries a plane exactly; only the edge is
+        // clamped to the points' range.
+        {"plane, even kernel", plane, 0, 0.02, 1.0, 0.6, CoverageKernel::Even()},
+        {"waves, even kernel", waves, 0, 0.3, 2.5, 2.5, CoverageKernel::Even()},
+        {"waves, 3 dB noise, noisy kernel", waves, 3, 2.1, 12, 7, CoverageKernel::Noisy()},
     };
     const GridGeometry geometry = GridGeometry::WithCellSize(400, 300, 4);
     std::mt19937 random(5);
@@ -149,7 +163,7 @@ TEST(CoverageGrid, SmoothFieldsComeBackCloseAndWithoutSeams) {
                 const double px = x + jitter(random), py = y + jitter(random);
                 points.push_back({px, py, f.level(px, py) + f.noise * gauss(random)});
             }
-        CoverageGrid grid(geometry, 40);
+        CoverageGrid grid(geometry, 40, f.kernel);
         grid.Build(points);
         double worst = 0, worstStep = 0, squares = 0;
         for (int row = 0; row < geometry.rows; ++row)
@@ -164,8 +178,9 @@ TEST(CoverageGrid, SmoothFieldsComeBackCloseAndWithoutSeams) {
             }
         EXPECT_LT(std::sqrt(squares / static_cast<double>(geometry.CellCount())), f.rms);
         EXPECT_LT(worst, f.worst);
-        // A cell holding a point shows it, not the field at the cell's centre: a step of a few cells' change
-        // (the waves change by up to 1 dB a cell, the plane by 0.25).
+        // A cell holding a point shows it, not the field at the cell's centre: a
+        // step of a few cells' change (the waves change by up to 1 dB a cell, the
+        // plane by 0.25).
         EXPECT_LT(worstStep, f.step);
     }
 }
@@ -194,7 +209,7 @@ TEST(CoverageGrid, NoSeamsBetweenBlocks) {
     ASSERT_GT(steps[0][1], 1000);
     ASSERT_GT(steps[1][1], 100);
     const double inside = steps[0][0] / steps[0][1], across = steps[1][0] / steps[1][1];
-    EXPECT_GT(inside, 0.05);  // a flat map hides seams too
+    EXPECT_GT(inside, 0.05);                     // a flat map hides seams too
     EXPECT_LT(across, 1.06 * inside) << inside;  // measured: 1.01 blended, 1.10 block by block
 }
 
@@ -235,16 +250,19 @@ TEST(CoverageGrid, CopiesAndMovesKeepWorkingOnTheirOwnPoints) {
 TEST(CoverageGrid, AddingPointsOneByOneGivesTheSameGridAsABuild) {
     const GridGeometry geometry = GridGeometry::WithCellSize(400, 300, 3);
     const auto points = RandomPoints(120, 11, 5);
-    CoverageGrid built(geometry, 35);
-    built.Build(points);
-    CoverageGrid grown(geometry, 35);
-    grown.Build({});
-    EXPECT_EQ(grown.CellsWithData(), 0u);
-    for (const ValuePoint& p : points) grown.Add(p);
-    // Off the plan and not a number: ignored.
-    grown.Add({-5, 10, -50});
-    grown.Add({10, 10, NAN});
-    ExpectSameValues(built, grown);
+    for (const CoverageKernel& kernel : Kernels()) {
+        SCOPED_TRACE(kernel.Name());
+        CoverageGrid built(geometry, 35, kernel);
+        built.Build(points);
+        CoverageGrid grown(geometry, 35, kernel);
+        grown.Build({});
+        EXPECT_EQ(grown.CellsWithData(), 0u);
+        for (const ValuePoint& p : points) grown.Add(p);
+        // Off the plan and not a number: ignored.
+        grown.Add({-5, 10, -50});
+        grown.Add({10, 10, NAN});
+        ExpectSameValues(built, grown);
+    }
 }
 
 TEST(CoverageGrid, GeometryAndDefaultRadiusFollowThePlanAndTheSpacing) {
@@ -280,27 +298,32 @@ TEST(LiveCoverage, FollowsAGrowingPointListAndStartsOverWhenItChanges) {
     using quorl::CSiteData;
     std::vector<CSiteData::_tap> taps;
     for (const ValuePoint& p : RandomPoints(60, 5))
-        taps.push_back(CSiteData::_tap{int(p.x), int(p.y), static_cast<std::int16_t>(p.value), 3, CSiteData::kGpsPoint, 0});
+        taps.push_back(
+            CSiteData::_tap{int(p.x), int(p.y), static_cast<std::int16_t>(p.value), 3, CSiteData::kGpsPoint, 0});
     taps[10].apCount = 0;  // heard nothing: not heard, not a level
     taps[20].kind = CSiteData::kApMarker;
 
     LiveCoverage live(400, 300, 30.0);
     std::vector<CSiteData::_tap> list;
     for (const auto& tap : taps) {
+        const CoverageKernel before = live.Grid().Kernel();
         list.push_back(tap);
         EXPECT_EQ(live.Update(list), LiveCoverage::ValueOf(tap).has_value());
-        EXPECT_FALSE(live.LastWasRebuild());
+        // Rebuilt only when the kernel chosen again (at 20 and 40 heard points)
+        // changed.
+        EXPECT_EQ(live.LastWasRebuild(), !(live.Grid().Kernel() == before)) << list.size();
     }
     EXPECT_FALSE(live.Update(list));
     std::vector<ValuePoint> values;
     for (const auto& tap : list)
         if (auto v = LiveCoverage::ValueOf(tap)) values.push_back({double(tap.x), double(tap.y), *v});
-    CoverageGrid whole(live.Grid().Geometry(), 30.0);
+    // The kernel is the one the live grid chose as it grew.
+    CoverageGrid whole(live.Grid().Geometry(), 30.0, live.Grid().Kernel());
     whole.Build(values);
     EXPECT_EQ(live.Grid().Points().size(), 58u);
     EXPECT_EQ(live.Grid().NotHeardPoints().size(), 1u);
-    EXPECT_TRUE(CoverageGrid::IsNotHeard(live.Grid().At(taps[10].x / live.Grid().Geometry().cellSize,
-                                                        taps[10].y / live.Grid().Geometry().cellSize)));
+    EXPECT_TRUE(CoverageGrid::IsNotHeard(
+        live.Grid().At(taps[10].x / live.Grid().Geometry().cellSize, taps[10].y / live.Grid().Geometry().cellSize)));
     ExpectSameValues(whole, live.Grid());
 
     // A deleted point leaves the map.

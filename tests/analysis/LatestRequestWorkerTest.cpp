@@ -147,7 +147,7 @@ TEST(LatestRequestWorker, LiveCoverageFollowsAPointListFedFromAnotherThread) {
     std::vector<ValuePoint> values;
     for (const auto& tap : list)
         if (auto v = LiveCoverage::ValueOf(tap)) values.push_back({double(tap.x), double(tap.y), *v});
-    CoverageGrid whole(shown->Geometry(), 30.0);
+    CoverageGrid whole(shown->Geometry(), 30.0, shown->Kernel());
     whole.Build(values);
     ASSERT_EQ(whole.Values().size(), shown->Values().size());
     for (std::size_t i = 0; i < whole.Values().size(); ++i) {

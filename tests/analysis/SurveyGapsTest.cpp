@@ -7,6 +7,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "analysis/KernelChoice.h"
 #include "analysis/SurveyGaps.h"
 
 using namespace quorl;
@@ -88,8 +89,10 @@ TEST(SurveyGaps, SharesAddUpToThePlanWithPartEdgeCells) {
 }
 
 TEST(SurveyGaps, AGrowingListGivesTheMapAFreshStartGives) {
+    // Fewer points than a kernel is chosen for: the live map keeps the kernel
+    // of its first build, a fresh one chooses from all its points.
     std::vector<CSiteData::_tap> all;
-    for (int i = 0; i < 40; ++i)
+    for (int i = 0; i < static_cast<int>(kLeastPoints); ++i)
         all.push_back(Tap(30 + (i * 37) % 540, 20 + (i * 53) % 360, {-45 - (i * 7) % 40, -60 - (i * 11) % 30}));
     all[7].apCount = 1;
     all[12].kind = CSiteData::kApMarker;
@@ -99,7 +102,7 @@ TEST(SurveyGaps, AGrowingListGivesTheMapAFreshStartGives) {
     for (const auto& tap : all) {
         list.push_back(tap);
         // The profile switched on half way through.
-        live.Update(list, Profile(list.size() > 20 ? "voice" : ""));
+        live.Update(list, Profile(list.size() > 10 ? "voice" : ""));
     }
     LiveGaps fresh(600, 400, 40.0);
     const GapsMap& expected = fresh.Update(all, Profile("voice"));

@@ -1,0 +1,59 @@
+#include "analysis/KernelChoice.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace quorl::analysis {
+
+namespace {
+
+double Median(std::vector<double>& values) {
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2), values.end());
+    return values[values.size() / 2];
+}
+
+}  // namespace
+
+double LayoutEvenness(const CoverageGrid& grid) {
+    const std::vector<ValuePoint>& points = grid.Points();
+    std::vector<double> spacing;
+    spacing.reserve(points.size());
+    for (const ValuePoint& p : points)
+        if (const double d = grid.NearestDistance(p.x, p.y, true); std::isfinite(d)) spacing.push_back(d);
+    // About 4,000 cells on a lattice stand for the drawn ones.
+    const GridGeometry& g = grid.Geometry();
+    const int stride = std::max(1, static_cast<int>(std::sqrt(static_cast<double>(g.CellCount()) / 4000.0)));
+    std::vector<double> gaps;
+    for (int row = stride / 2; row < g.rows; row += stride)
+        for (int column = stride / 2; column < g.columns; column += stride)
+            if (const double d = grid.NearestDistance(g.CentreX(column), g.CentreY(row), false); d <= grid.Radius())
+                gaps.push_back(d);
+    if (spacing.empty() || gaps.empty()) return 0;
+    const double typical = Median(spacing);
+    return typical > 0 ? Median(gaps) / typical : 0;
+}
+
+KernelChoice ChooseKernel(const CoverageGrid& grid) {
+    KernelChoice choice;
+    const std::vector<ValuePoint>& points = grid.Points();
+    if (points.size() < kLeastPoints) return choice;
+    choice.evenness = LayoutEvenness(grid);
+    const bool even = choice.evenness > 0 && choice.evenness <= kEvenLayout;
+    const CoverageKernel smooth = even ? CoverageKernel::Even() : CoverageKernel::Scattered();
+    const CoverageKernel noisy = CoverageKernel::Noisy();
+    // Every n-th point, spread over the whole survey in the order taken.
+    const std::size_t step = (points.size() + kSampled - 1) / kSampled;
+    for (std::size_t i = 0; i < points.size(); i += step) {
+        const auto a = grid.EstimateAt(points[i].x, points[i].y, i, smooth);
+        const auto b = grid.EstimateAt(points[i].x, points[i].y, i, noisy);
+        if (!a || !b) continue;
+        choice.smoothError += (*a - points[i].value) * (*a - points[i].value);
+        choice.noisyError += (*b - points[i].value) * (*b - points[i].value);
+        ++choice.sampled;
+    }
+    choice.kernel = choice.noisyError < choice.smoothError ? noisy : smooth;
+    return choice;
+}
+
+}  // namespace quorl::analysis

@@ -1,0 +1,44 @@
+#pragma once
+// Which kernel (analysis/CoverageKernel.h) a survey's map is kriged with,
+// chosen once from the survey itself when the whole map is built:
+//
+//   1. Fewer than kLeastPoints heard points: Scattered, the default.
+//   2. The layout. Evenness is the median distance from a drawn cell to its
+//      nearest point over the median distance from a point to its nearest
+//      other point. Points spread evenly (a walked route, a lattice of taps)
+//      leave no cell much farther from a point than the points are from each
+//      other: evenness at most kEvenLayout. Taps placed at random give about
+//      1, clusters and holes more. Even points get the thin plate as their
+//      smooth candidate, the others the default power law: a thin plate
+//      overshoots in the holes between clusters.
+//   3. The noise. The smooth candidate and Noisy each estimate up to
+//      kSampled of the points from the others (leave-one-out); the smaller
+//      sum of squared errors wins. Noise makes exact kernels chase it, and
+//      that shows there first.
+// Measured on the synthetic floors of bench/bench_interpolation_accuracy.
+
+#include <cstddef>
+
+#include "analysis/CoverageGrid.h"
+#include "analysis/CoverageKernel.h"
+
+namespace quorl::analysis {
+
+struct KernelChoice {
+    CoverageKernel kernel;
+    double evenness = 0;  // 0 when not measured
+    std::size_t sampled = 0;
+    double smoothError = 0, noisyError = 0;  // sums of squared errors, dB^2
+};
+
+inline constexpr std::size_t kLeastPoints = 20;
+inline constexpr double kEvenLayout = 0.85;
+inline constexpr std::size_t kSampled = 300;
+
+// `grid` holds and indexes its points (its cells need not be computed).
+KernelChoice ChooseKernel(const CoverageGrid& grid);
+
+// The evenness of step 2, or 0 with fewer than two places.
+double LayoutEvenness(const CoverageGrid& grid);
+
+}  // namespace quorl::analysis
