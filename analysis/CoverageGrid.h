@@ -141,10 +141,9 @@ private:
     void ComputeCells(int column0, int row0, int column1, int row1);
     // One kriging system, solved for the nearest points to a place.
     struct Local {
-        std::vector<double> x, y, value,
-            alpha;  // value: the mean of the points at (x, y)
-        // The drift: mean + slopeX * (qx - originX) / R + slopeY * (qy - originY) /
-        // R.
+        // value: the mean of the points at (x, y).
+        std::vector<double> x, y, value, alpha;
+        // The drift, a plane in radii from (originX, originY).
         double mean = 0, slopeX = 0, slopeY = 0, originX = 0, originY = 0;
         double Drift(double qx, double qy, double radius) const {
             return mean + (slopeX * (qx - originX) + slopeY * (qy - originY)) / radius;

@@ -11,7 +11,8 @@
 // ordinary kriging (bench/interpolation_reference.py) and their scores are
 // counters of the same run; without it they are left out.
 //
-// The time measured is the map's own: the whole grid from the points.
+// The time measured is the map's own: the whole grid from the points,
+// choosing its kernel; the label names the kernel each floor took.
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -184,15 +185,18 @@ void BM_InterpolationAccuracy(benchmark::State& state) {
     std::vector<double> rmse(4, 0), p95(4, 0);
     bool references = true;
     constexpr int kFloors = 3;
+    std::string kernels;
     for (auto _ : state) {
         std::fill(rmse.begin(), rmse.end(), 0);
         std::fill(p95.begin(), p95.end(), 0);
+        kernels.clear();
         for (unsigned seed = 1; seed <= kFloors; ++seed) {
             const Floor floor(seed);
             const auto points = Sample(floor, pattern, noise, seed * 7);
             CoverageGrid grid(geometry, DefaultRadius(points, geometry));
             grid.Build(points);
             benchmark::DoNotOptimize(grid.Values().data());
+            kernels += std::string(kernels.empty() ? "" : " ") + grid.Kernel().Name();
 
             state.PauseTiming();
             std::vector<std::pair<double, double>> cells;
@@ -231,7 +235,7 @@ void BM_InterpolationAccuracy(benchmark::State& state) {
             state.counters[std::string(names[m]) + "_p95"] = p95[m + 1];
         }
     state.SetLabel(std::string(pattern == kWalked ? "walked" : "random") + ", noise " + std::to_string(int(noise)) +
-                   " dB" + (references ? "" : ", no scipy: reference methods left out"));
+                   " dB, kernels " + kernels + (references ? "" : ", no scipy: reference methods left out"));
 }
 BENCHMARK(BM_InterpolationAccuracy)
     ->ArgsProduct({{kWalked, kRandom}, {0, 3}})

@@ -132,9 +132,9 @@ TEST(CoverageGrid, SmoothFieldsComeBackCloseAndWithoutSeams) {
     struct Field {
         const char* name;
         double (*level)(double x, double y);
-        double noise;             // dB, on every point
-        double rms, worst, step;  // dB; the worst cells are at the plan's edge,
-                                  // beyond the outer points
+        double noise;  // dB, on every point
+        // dB; the worst cells are at the plan's edge, beyond the outer points.
+        double rms, worst, step;
         std::optional<CoverageKernel> kernel = std::nullopt;
     };
     auto plane = [](double x, double y) { return -40 - 0.05 * x - 0.03 * y; };
@@ -142,8 +142,8 @@ TEST(CoverageGrid, SmoothFieldsComeBackCloseAndWithoutSeams) {
     const Field fields[] = {
         {"plane", plane, 0, 0.1, 1.0, 0.6},
         {"waves", waves, 0, 0.3, 2.5, 2.5},
-        // Noisy neighbours are smoothed, not followed: well under the noise (2.35
-        // dB without a nugget).
+        // Noisy neighbours are smoothed, not followed: well under the noise
+        // (2.35 dB without a nugget).
         {"waves, 3 dB noise", waves, 3, 2.3, 10, 7},
         // The thin plate's drift carries a plane exactly; only the edge is
         // clamped to the points' range.
