@@ -3,14 +3,15 @@
 // choose from. Distances are in radii (d / R), so one kernel serves any
 // plan scale; only the shape matters to the weights.
 //
-//   - Scattered (the default): power law (d / R)^1.5, a nugget fitted per
-//     system from its own points, 24 neighbours.
+//   - Scattered (the default): power law (d / R)^1.5, 24 neighbours, no
+//     nugget: it follows the points (noise is the Noisy kernel's part).
 //   - Even: thin plate, d^2 log d with a linear drift, 36 neighbours and no
 //     nugget. Smooth and carrying slopes across the gaps; the most accurate
 //     on clean points spread evenly (a walked route), but it overshoots
 //     where points cluster and leave holes, and follows noise.
 //   - Noisy: power law (d / R)^1 (as rough as an exponential variogram near
-//     the origin) with three times the fitted nugget and 32 neighbours:
+//     the origin), a nugget fitted per system from its own points (0.3 of
+//     what the line through its close pairs gives) and 32 neighbours:
 //     smooths measurement noise.
 // Which one a survey gets: analysis/KernelChoice.h.
 
@@ -24,7 +25,7 @@ struct CoverageKernel {
     enum class Shape { Power, ThinPlate };
     Shape shape = Shape::Power;
     double exponent = 1.5;     // Power only: 1 or 1.5
-    double nuggetShare = 0.1;  // of the nugget fitted per system; 0: none
+    double nuggetShare = 0;    // of the nugget fitted per system; 0: none
     bool linearDrift = false;  // a plane beside the constant in each system
     int neighbours = 24;
 
