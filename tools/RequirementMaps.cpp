@@ -89,7 +89,10 @@ bool CheckFloor(const LoadedSurvey& loaded, const std::vector<Requirement>& requ
     }
     MetricOptions signal = DefaultOptions(Metric::Signal);
     signal.filter = filter;
-    if (const CoverageMap* map = mapFor(signal); map && map->error.points > 0) out.error = map->error;
+    if (const CoverageMap* map = mapFor(signal)) {
+        if (map->error.points > 0) out.error = map->error;
+        out.kernel = map->grid.Kernel().Name();
+    }
     return true;
 }
 
@@ -106,6 +109,7 @@ std::string CheckJson(const FloorCheck& check, const PlanScale& scale) {
              ", \"unsurveyed_m2\": " + SquareMetres(r.unsurveyedArea, scale) + "}";
     }
     j += "], \"map_error_db\": " + (check.error ? Fixed(check.error->rms, 2) : std::string("null")) +
+         ", \"kernel\": " + (check.kernel.empty() ? std::string("null") : JsonString(check.kernel)) +
          ", \"points\": " + std::to_string(check.points) + "}\n";
     return j;
 }
@@ -121,7 +125,8 @@ std::string CheckText(const FloorCheck& check, const PlanScale& scale) {
     t += std::string(check.Pass() ? "floor passes" : "floor fails") + ": every requirement needs " +
          Fixed(check.areaPass, 1) + " % of the surveyed area; " + std::to_string(check.points) + " points, radius " +
          DistanceText(check.radius, scale) + ", " +
-         (check.error ? MapErrorText(*check.error, "dB") : std::string("map error unknown")) + "\n";
+         (check.error ? MapErrorText(*check.error, "dB") : std::string("map error unknown")) +
+         (check.kernel.empty() ? std::string() : ", " + check.kernel + " kernel") + "\n";
     return t;
 }
 

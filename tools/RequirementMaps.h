@@ -23,6 +23,7 @@ struct FloorCheck {
     bool radiusGiven = false;
     std::size_t points = 0;                 // measurements on the plan
     std::optional<analysis::MapError> error;  // of the strongest-signal map
+    std::string kernel;                       // that map's kernel, by name
 
     bool Pass() const;
 };
@@ -34,7 +35,7 @@ bool CheckFloor(const LoadedSurvey& loaded, const std::vector<analysis::Requirem
                 const analysis::Filter& filter, std::optional<int> threshold, std::optional<double> radius,
                 double areaPass, FloorCheck& out, std::string& error);
 
-// {"pass": ..., "area_pass": ..., "requirements": [...], "map_error_db": ..., "points": ...};
+// {"pass": ..., "area_pass": ..., "requirements": [...], "map_error_db": ..., "kernel": ..., "points": ...};
 // areas in m² are null without a plan scale.
 std::string CheckJson(const FloorCheck& check, const analysis::PlanScale& scale);
 // One line per requirement: "PASS signal>=-67: 97.5 % of the surveyed area passes, ...".

@@ -99,6 +99,7 @@ std::string ReadJson(Floor& f, const std::string& args) {
                       "num = lambda v: isinstance(v, (int, float)) and not isinstance(v, bool)\n"
                       "assert isinstance(d['pass'], bool) and num(d['points'])\n"
                       "assert d['map_error_db'] is None or num(d['map_error_db'])\n"
+                      "assert d['kernel'] in ('even', 'scattered', 'noisy')\n"
                       "print('pass' if d['pass'] else 'fail', d['points'])\n"
                       "for q in d['requirements']:\n"
                       "    assert all(num(q[k]) for k in ('pass_pct', 'fail_pct', 'unsurveyed_pct'))\n"
