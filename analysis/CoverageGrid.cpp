@@ -597,6 +597,16 @@ double CoverageGrid::NearestDistance(double x, double y, bool elsewhere) const {
     return INFINITY;
 }
 
+std::vector<std::size_t> CoverageGrid::PointsWithin(double x, double y, double distance) const {
+    std::vector<std::uint32_t> found;
+    if (index_ && distance >= 0) {
+        Collector collect(distance * distance, found);
+        const double query[2] = {x, y};
+        index_->tree.findNeighbors(collect, query, nanoflann::SearchParams());
+    }
+    return std::vector<std::size_t>(found.begin(), found.end());
+}
+
 std::optional<double> CoverageGrid::EstimateAt(double x, double y, std::optional<std::size_t> skip,
                                                const CoverageKernel& kernel) const {
     if (!index_) return std::nullopt;

@@ -13,14 +13,18 @@ double Median(std::vector<double>& values) {
     return values[values.size() / 2];
 }
 
+// The median distance from a point to its nearest other point, 0 without.
+double MedianSpacing(const CoverageGrid& grid) {
+    std::vector<double> spacing;
+    spacing.reserve(grid.Points().size());
+    for (const ValuePoint& p : grid.Points())
+        if (const double d = grid.NearestDistance(p.x, p.y, true); std::isfinite(d)) spacing.push_back(d);
+    return spacing.empty() ? 0 : Median(spacing);
+}
+
 }  // namespace
 
 double LayoutEvenness(const CoverageGrid& grid) {
-    const std::vector<ValuePoint>& points = grid.Points();
-    std::vector<double> spacing;
-    spacing.reserve(points.size());
-    for (const ValuePoint& p : points)
-        if (const double d = grid.NearestDistance(p.x, p.y, true); std::isfinite(d)) spacing.push_back(d);
     // About 4,000 cells on a lattice stand for the drawn ones.
     const GridGeometry& g = grid.Geometry();
     const int stride = std::max(1, static_cast<int>(std::sqrt(static_cast<double>(g.CellCount()) / 4000.0)));
@@ -29,9 +33,8 @@ double LayoutEvenness(const CoverageGrid& grid) {
         for (int column = stride / 2; column < g.columns; column += stride)
             if (const double d = grid.NearestDistance(g.CentreX(column), g.CentreY(row), false); d <= grid.Radius())
                 gaps.push_back(d);
-    if (spacing.empty() || gaps.empty()) return 0;
-    const double typical = Median(spacing);
-    return typical > 0 ? Median(gaps) / typical : 0;
+    const double typical = MedianSpacing(grid);
+    return typical > 0 && !gaps.empty() ? Median(gaps) / typical : 0;
 }
 
 KernelChoice ChooseKernel(const CoverageGrid& grid) {
@@ -42,6 +45,18 @@ KernelChoice ChooseKernel(const CoverageGrid& grid) {
     const bool even = choice.evenness > 0 && choice.evenness <= kEvenLayout;
     const CoverageKernel smooth = even ? CoverageKernel::Even() : CoverageKernel::Scattered();
     const CoverageKernel noisy = CoverageKernel::Noisy();
+    std::vector<double> halves;
+    if (const double close = MedianSpacing(grid) / 2; close > 0)
+        for (std::size_t i = 0; i < points.size(); ++i)
+            for (const std::size_t j : grid.PointsWithin(points[i].x, points[i].y, close))
+                if (j > i)  // a place visited twice counts too: its difference is noise alone
+                    halves.push_back(0.5 * (points[i].value - points[j].value) * (points[i].value - points[j].value));
+    choice.closePairs = halves.size();
+    if (halves.size() >= kClosePairs) {
+        choice.closeNugget = Median(halves);
+        choice.kernel = choice.closeNugget > kQuietNugget ? noisy : smooth;
+        return choice;
+    }
     // Every n-th point, spread over the whole survey in the order taken.
     const std::size_t step = (points.size() + kSampled - 1) / kSampled;
     for (std::size_t i = 0; i < points.size(); i += step) {

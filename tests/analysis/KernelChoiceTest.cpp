@@ -15,8 +15,9 @@ namespace {
 enum class Layout { Lattice, Random };
 
 // A smooth field (the same waves as the grid tests) at points laid out on a
-// jittered 20 px lattice or at random over a 400 x 300 plan.
-std::vector<ValuePoint> Survey(Layout layout, double noise, int n = 300) {
+// jittered 20 px lattice or at random over a 400 x 300 plan, each place
+// measured `visits` times.
+std::vector<ValuePoint> Survey(Layout layout, double noise, int n = 300, int visits = 1) {
     std::mt19937 random(3);
     std::uniform_real_distribution<double> jitter(-2, 2), x(0, 400), y(0, 300);
     std::normal_distribution<double> gauss(0, 1);
@@ -25,7 +26,7 @@ std::vector<ValuePoint> Survey(Layout layout, double noise, int n = 300) {
         const double px = layout == Layout::Lattice ? 10 + 20 * (i % 20) + jitter(random) : x(random);
         const double py = layout == Layout::Lattice ? 10 + 20 * (i / 20 % 15) + jitter(random) : y(random);
         const double level = -60 + 8 * std::sin(px / 50) * std::cos(py / 40);
-        points.push_back({px, py, std::round(level + noise * gauss(random))});
+        for (int v = 0; v < visits; ++v) points.push_back({px, py, std::round(level + noise * gauss(random))});
     }
     return points;
 }
@@ -39,16 +40,20 @@ TEST(KernelChoice, FollowsTheLayoutAndTheNoise) {
         std::vector<ValuePoint> points;
         CoverageKernel expected;
         double evenLow, evenHigh;  // 0, 0: not measured
+        bool byClosePairs;         // else by leave-one-out
     };
     // A square lattice: the median distance from a cell to the nearest point
     // is about 0.38 of the spacing; random points: about as far from a cell
     // as from each other.
     const Case cases[] = {
-        {"clean lattice", Survey(Layout::Lattice, 0), CoverageKernel::Even(), 0.3, 0.5},
-        {"noisy lattice", Survey(Layout::Lattice, 4), CoverageKernel::Noisy(), 0.3, 0.5},
-        {"clean random", Survey(Layout::Random, 0), CoverageKernel::Scattered(), 0.85, 1.3},
-        {"noisy random", Survey(Layout::Random, 4), CoverageKernel::Noisy(), 0.85, 1.3},
-        {"too few to choose", Survey(Layout::Random, 4, 19), CoverageKernel::Scattered(), 0, 0},
+        {"clean lattice", Survey(Layout::Lattice, 0), CoverageKernel::Even(), 0.3, 0.5, false},
+        {"noisy lattice", Survey(Layout::Lattice, 4), CoverageKernel::Noisy(), 0.3, 0.5, false},
+        {"clean lattice, each place twice", Survey(Layout::Lattice, 0, 600, 2), CoverageKernel::Even(), 0.3, 0.5, true},
+        {"noisy lattice, each place twice", Survey(Layout::Lattice, 2, 600, 2), CoverageKernel::Noisy(), 0.3, 0.5,
+         true},
+        {"clean random", Survey(Layout::Random, 0), CoverageKernel::Scattered(), 0.85, 1.3, true},
+        {"noisy random", Survey(Layout::Random, 4), CoverageKernel::Noisy(), 0.85, 1.3, true},
+        {"too few to choose", Survey(Layout::Random, 4, 19), CoverageKernel::Scattered(), 0, 0, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -56,12 +61,14 @@ TEST(KernelChoice, FollowsTheLayoutAndTheNoise) {
         grid.Build(c.points);
         const KernelChoice choice = ChooseKernel(grid);
         EXPECT_EQ(choice.kernel.Name(), std::string(c.expected.Name()))
-            << "evenness " << choice.evenness << ", errors " << choice.smoothError << " / " << choice.noisyError;
+            << "evenness " << choice.evenness << ", close pairs " << choice.closePairs << " at " << choice.closeNugget
+            << ", errors " << choice.smoothError << " / " << choice.noisyError;
         EXPECT_EQ(grid.Kernel(), c.expected);
         if (c.evenHigh > 0) {
             EXPECT_GT(choice.evenness, c.evenLow);
             EXPECT_LT(choice.evenness, c.evenHigh);
-            EXPECT_EQ(choice.sampled, c.points.size());
+            EXPECT_EQ(choice.closePairs >= kClosePairs, c.byClosePairs);
+            EXPECT_EQ(choice.sampled, c.byClosePairs ? 0u : c.points.size());
         } else {
             EXPECT_EQ(choice.sampled, 0u);
         }
