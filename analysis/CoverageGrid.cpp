@@ -597,14 +597,14 @@ double CoverageGrid::NearestDistance(double x, double y, bool elsewhere) const {
     return INFINITY;
 }
 
-std::vector<std::size_t> CoverageGrid::PointsWithin(double x, double y, double distance) const {
-    std::vector<std::uint32_t> found;
-    if (index_ && distance >= 0) {
-        Collector collect(distance * distance, found);
-        const double query[2] = {x, y};
-        index_->tree.findNeighbors(collect, query, nanoflann::SearchParams());
-    }
-    return std::vector<std::size_t>(found.begin(), found.end());
+std::vector<std::size_t> CoverageGrid::NearestWithin(double x, double y, double distance, std::size_t most) const {
+    if (!index_ || !(distance >= 0) || most == 0) return {};
+    std::vector<std::uint32_t> found(most);
+    std::vector<double> squared(most);
+    BoundedKnn nearest(most, distance * distance, found.data(), squared.data());
+    const double query[2] = {x, y};
+    index_->tree.findNeighbors(nearest, query, nanoflann::SearchParams());
+    return std::vector<std::size_t>(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(nearest.size()));
 }
 
 std::optional<double> CoverageGrid::EstimateAt(double x, double y, std::optional<std::size_t> skip,

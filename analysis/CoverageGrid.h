@@ -132,8 +132,9 @@ public:
     // The distance to the nearest heard point, at another place than (x, y)
     // if `elsewhere`; infinity without one.
     double NearestDistance(double x, double y, bool elsewhere) const;
-    // The heard points within `distance` of (x, y), by index into Points().
-    std::vector<std::size_t> PointsWithin(double x, double y, double distance) const;
+    // The `most` heard points nearest to (x, y) within `distance`, nearest
+    // first, by index into Points().
+    std::vector<std::size_t> NearestWithin(double x, double y, double distance, std::size_t most) const;
 
 private:
     struct Index;

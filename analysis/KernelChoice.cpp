@@ -48,7 +48,7 @@ KernelChoice ChooseKernel(const CoverageGrid& grid) {
     std::vector<double> halves;
     if (const double close = MedianSpacing(grid) / 2; close > 0)
         for (std::size_t i = 0; i < points.size(); ++i)
-            for (const std::size_t j : grid.PointsWithin(points[i].x, points[i].y, close))
+            for (const std::size_t j : grid.NearestWithin(points[i].x, points[i].y, close, kPartners))
                 if (j > i)  // a place visited twice counts too: its difference is noise alone
                     halves.push_back(0.5 * (points[i].value - points[j].value) * (points[i].value - points[j].value));
     choice.closePairs = halves.size();

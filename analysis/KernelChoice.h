@@ -13,8 +13,10 @@
 //      overshoots in the holes between clusters.
 //   3. The noise. Pairs of points closer than half the median spacing (or
 //      at one place) see next to no change of the field, so their
-//      differences are measurement noise (the nugget). With at least kClosePairs of them, the survey is
-//      noisy when the median of half their squared differences exceeds
+//      differences are measurement noise (the nugget). Each point pairs with
+//      at most kPartners of its nearest, so a place visited thousands of
+//      times costs no more than others. With at least kClosePairs pairs, the
+//      survey is noisy when the median of half their squared differences exceeds
 //      kQuietNugget: close points typically a whole dB step apart or more
 //      (the unit reports whole dB; the median shrugs off a pair across a
 //      wall). Routes and lattices have no such pairs; there the smooth
@@ -43,6 +45,7 @@ inline constexpr std::size_t kLeastPoints = 20;
 inline constexpr double kEvenLayout = 0.85;
 inline constexpr std::size_t kSampled = 300;
 inline constexpr std::size_t kClosePairs = 10;
+inline constexpr std::size_t kPartners = 4;
 inline constexpr double kQuietNugget = 0.5;
 
 // `grid` holds and indexes its points (its cells need not be computed).

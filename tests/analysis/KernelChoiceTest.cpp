@@ -75,6 +75,19 @@ TEST(KernelChoice, FollowsTheLayoutAndTheNoise) {
     }
 }
 
+TEST(KernelChoice, APlaceVisitedThousandsOfTimesCostsNoMoreThanOthers) {
+    // Every pair of 3,000 visits would be 4.5 million; each visit pairs with a few.
+    auto points = Survey(Layout::Random, 0, 100);
+    for (int i = 0; i < 3000; ++i) points.push_back({200, 150, -50.0 - i % 7});
+    const GridGeometry geometry = GridGeometry::WithCellSize(400, 300, 2);
+    CoverageGrid grid(geometry, DefaultRadius(points, geometry));
+    grid.Build(points);
+    const KernelChoice choice = ChooseKernel(grid);
+    EXPECT_GE(choice.closePairs, 3000u);
+    EXPECT_LE(choice.closePairs, kPartners * points.size());
+    EXPECT_EQ(choice.kernel, CoverageKernel::Noisy());  // one place, levels 6 dB apart
+}
+
 TEST(KernelChoice, LogarithmOfTheThinPlateMatchesTheLibrary) {
     for (const double x : {1e-12, 0.001, 0.5, 0.7071, 0.70711, 1.0, 1.41421, 1.41422, 3.7, 1e6})
         EXPECT_NEAR(CoverageKernel::Log(x), std::log(x), 2e-9) << x;
