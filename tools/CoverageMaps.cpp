@@ -110,7 +110,8 @@ bool BuildMap(const LoadedSurvey& loaded, const MetricOptions& options, std::opt
 }
 
 std::string MapErrorLine(const CoverageMap& map) {
-    return MapErrorText(map.error, IsCount(map.options.metric) ? "access points" : "dB");
+    return MapErrorText(map.error, IsCount(map.options.metric) ? "access points" : "dB") + ", " +
+           map.grid.Kernel().Name() + " kernel";
 }
 
 coverage::ColourScale ScaleFor(Metric metric, double min, double max, bool classes) {

@@ -68,7 +68,8 @@ coverage::ColourScale ScaleFor(analysis::Metric metric, double min, double max, 
 QImage RenderMap(const LoadedSurvey& loaded, const CoverageMap& map, const coverage::ColourScale& scale,
                  int maxWidth = 0);
 
-// "map error about ±3.1 dB from 84 points" (counts: "access points").
+// "map error about ±3.1 dB from 84 points, even kernel" (counts: "access
+// points"); the kernel the map was kriged with, by name.
 std::string MapErrorLine(const CoverageMap& map);
 
 // "map 62.5 % of the plan, not heard 3.1 %": the cells with a value and

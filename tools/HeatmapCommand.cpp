@@ -146,7 +146,7 @@ int Run(const std::vector<std::string>& args) {
                 s.offPlan, DistanceText(map.grid.Radius(), loaded.scale).c_str(), map.grid.CellsWithData(),
                 map.grid.Geometry().CellCount(), AreaText(CoveredSquarePixels(map.grid), loaded.scale).c_str(),
                 map.grid.CellsNotHeard());
-    std::printf("%s, %s kernel\n", MapErrorLine(map).c_str(), map.grid.Kernel().Name());
+    std::printf("%s\n", MapErrorLine(map).c_str());
     return 0;
 }
 
