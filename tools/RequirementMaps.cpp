@@ -41,6 +41,12 @@ std::string SquareMetres(double squarePixels, const PlanScale& scale) {
     return Fixed(squarePixels * scale.metresPerPixel * scale.metresPerPixel, 1);
 }
 
+// "map error about ±1.5 dB from 85 points, scattered kernel", as the maps say it.
+std::string ErrorAndKernel(const FloorCheck& check) {
+    return (check.error ? MapErrorText(*check.error, "dB") : std::string("map error unknown")) +
+           (check.kernel.empty() ? std::string() : ", " + check.kernel + " kernel");
+}
+
 }  // namespace
 
 bool FloorCheck::Pass() const {
@@ -125,8 +131,7 @@ std::string CheckText(const FloorCheck& check, const PlanScale& scale) {
     t += std::string(check.Pass() ? "floor passes" : "floor fails") + ": every requirement needs " +
          Fixed(check.areaPass, 1) + " % of the surveyed area; " + std::to_string(check.points) + " points, radius " +
          DistanceText(check.radius, scale) + ", " +
-         (check.error ? MapErrorText(*check.error, "dB") : std::string("map error unknown")) +
-         (check.kernel.empty() ? std::string() : ", " + check.kernel + " kernel") + "\n";
+         ErrorAndKernel(check) + "\n";
     return t;
 }
 
@@ -153,7 +158,7 @@ QImage RenderPassFailMap(const LoadedSurvey& loaded, const FloorCheck& check, st
                  .arg(check.radiusGiven ? "" : " (from the spacing)")
           << (loaded.scale.Known() ? QStringLiteral("1 px = %1 m").arg(loaded.scale.metresPerPixel, 0, 'g', 3)
                                    : QStringLiteral("no plan scale: areas in plan pixels"))
-          << QString::fromStdString(check.error ? MapErrorText(*check.error, "dB") : "map error unknown");
+          << QString::fromStdString(ErrorAndKernel(check));
     if (IsCount(r.requirement.metric))
         lines << QStringLiteral("counted at or above %1 dBm").arg(check.options.at(which).threshold);
     else
