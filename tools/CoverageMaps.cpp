@@ -12,8 +12,8 @@
 #include "common/UserMessages.h"
 #include "coverage/CoverageImage.h"
 #include "coverage/Legend.h"
-#include "coverage/ScaleBar.h"
 #include "survey/PendingFile.h"
+#include "tools/MapPicture.h"
 
 namespace quorl::tools {
 
@@ -141,13 +141,9 @@ QString MetricTitle(const MetricOptions& options) {
 
 QImage RenderMap(const LoadedSurvey& loaded, const CoverageMap& map, const coverage::ColourScale& scale,
                  int maxWidth) {
-    const QImage& plan = loaded.planImage;
-    const double s = maxWidth > 0 && plan.width() > maxWidth ? double(maxWidth) / plan.width() : 1.0;
-    const int planW = std::max(1, static_cast<int>(std::lround(plan.width() * s)));
-    const int planH = std::max(1, static_cast<int>(std::lround(plan.height() * s)));
-
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(std::clamp(planH / 40, 11, 16));
+    MapPicture picture(loaded.planImage, maxWidth);
+    const double s = picture.Scale();
+    const QFont& font = picture.Font();
     coverage::LegendText text;
     text.title = MetricTitle(map.options);
     text.lines << QString::fromStdString(map.options.filter.Describe())
@@ -163,24 +159,13 @@ QImage RenderMap(const LoadedSurvey& loaded, const CoverageMap& map, const cover
     if (map.notHeard > 0) text.lines << QStringLiteral("%1 points heard nothing of it").arg(map.notHeard);
     text.lines << QString::fromStdString(MapErrorLine(map));
     text.notHeard = map.grid.CellsNotHeard() > 0;
-    const QSize legend = coverage::LegendSize(scale, text, font);
-    const int margin = 8;
-    QImage image(planW + legend.width() + 2 * margin, std::max(planH, legend.height() + 2 * margin),
-                 QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    painter.drawImage(QRect(0, 0, planW, planH), plan);
-
-    painter.save();
-    painter.scale(s, s);
-    painter.setClipRect(QRectF(0, 0, plan.width(), plan.height()));
-    coverage::DrawCoverage(painter, coverage::GridImage(map.grid, scale, 170), map.grid.Geometry(), !scale.Discrete());
-    painter.restore();
+    QPainter& painter = picture.Start(loaded.planImage, coverage::LegendSize(scale, text, font),
+                                      coverage::GridImage(map.grid, scale, 170), map.grid.Geometry(),
+                                      !scale.Discrete());
 
     // Survey points: white dots where the metric has a value, grey rings where not.
     painter.setRenderHint(QPainter::Antialiasing, true);
-    const double r = std::clamp(planW / 250.0, 2.0, 4.0);
+    const double r = std::clamp(picture.PlanWidth() / 250.0, 2.0, 4.0);
     for (const SurveyPoint& p : loaded.survey.points) {
         const bool sample = PointValue(p, map.options).has_value();
         painter.setPen(QPen(sample ? QColor(0, 0, 0) : QColor(110, 110, 110), 1));
@@ -188,11 +173,8 @@ QImage RenderMap(const LoadedSurvey& loaded, const CoverageMap& map, const cover
         painter.drawEllipse(QPointF(p.x * s, p.y * s), r, r);
     }
     painter.setRenderHint(QPainter::Antialiasing, false);
-    if (loaded.scale.Known())
-        coverage::DrawScaleBar(painter, QRect(0, 0, planW, planH), loaded.scale.metresPerPixel / s, font);
-    coverage::DrawLegend(painter, QPoint(planW + margin, margin), scale, text, font);
-    painter.end();
-    return image;
+    coverage::DrawLegend(painter, picture.LegendAt(), scale, text, font);
+    return picture.Finish(loaded.scale);
 }
 
 bool SavePng(const QImage& image, const std::string& path, const std::vector<std::string>& inputs,

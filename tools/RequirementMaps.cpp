@@ -5,9 +5,8 @@
 #include <cstdio>
 #include <map>
 
-#include "coverage/CoverageImage.h"
 #include "coverage/PassFailImage.h"
-#include "coverage/ScaleBar.h"
+#include "tools/MapPicture.h"
 
 namespace quorl::tools {
 
@@ -137,13 +136,9 @@ std::string CheckText(const FloorCheck& check, const PlanScale& scale) {
 
 QImage RenderPassFailMap(const LoadedSurvey& loaded, const FloorCheck& check, std::size_t which, int maxWidth) {
     const RequirementShares& r = check.results.at(which);
-    const QImage& plan = loaded.planImage;
-    const double s = maxWidth > 0 && plan.width() > maxWidth ? double(maxWidth) / plan.width() : 1.0;
-    const int planW = std::max(1, static_cast<int>(std::lround(plan.width() * s)));
-    const int planH = std::max(1, static_cast<int>(std::lround(plan.height() * s)));
-
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(std::clamp(planH / 40, 11, 16));
+    MapPicture picture(loaded.planImage, maxWidth);
+    const double s = picture.Scale();
+    const QFont& font = picture.Font();
     const bool pass = r.Passes(check.areaPass);
     const QString title = QStringLiteral("%1: %2").arg(QString::fromStdString(r.requirement.Text()),
                                                        pass ? QStringLiteral("PASS") : QStringLiteral("FAIL"));
@@ -163,32 +158,18 @@ QImage RenderPassFailMap(const LoadedSurvey& loaded, const FloorCheck& check, st
         lines << QStringLiteral("counted at or above %1 dBm").arg(check.options.at(which).threshold);
     else
         lines << QStringLiteral("not heard counts as failing");
-    const QSize legend = coverage::PassFailLegendSize(title, lines, font);
-    const int margin = 8;
-    QImage image(planW + legend.width() + 2 * margin, std::max(planH, legend.height() + 2 * margin),
-                 QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    painter.drawImage(QRect(0, 0, planW, planH), plan);
-    painter.save();
-    painter.scale(s, s);
-    painter.setClipRect(QRectF(0, 0, plan.width(), plan.height()));
     const GridGeometry& g = check.geometry;
-    coverage::DrawCoverage(painter, coverage::PassFailImage(r.cells, g.columns, g.rows), g, false);
-    painter.restore();
+    QPainter& painter = picture.Start(loaded.planImage, coverage::PassFailLegendSize(title, lines, font),
+                                      coverage::PassFailImage(r.cells, g.columns, g.rows), g, false);
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setPen(QPen(Qt::black, 1));
     painter.setBrush(Qt::white);
-    const double dot = std::clamp(planW / 300.0, 1.5, 3.0);
+    const double dot = std::clamp(picture.PlanWidth() / 300.0, 1.5, 3.0);
     for (const SurveyPoint& p : loaded.survey.points)
         if (IsMeasurement(p)) painter.drawEllipse(QPointF(p.x * s, p.y * s), dot, dot);
     painter.setRenderHint(QPainter::Antialiasing, false);
-    if (loaded.scale.Known())
-        coverage::DrawScaleBar(painter, QRect(0, 0, planW, planH), loaded.scale.metresPerPixel / s, font);
-    coverage::DrawPassFailLegend(painter, QPoint(planW + margin, margin), title, lines, font);
-    painter.end();
-    return image;
+    coverage::DrawPassFailLegend(painter, picture.LegendAt(), title, lines, font);
+    return picture.Finish(loaded.scale);
 }
 
 std::string NumberedPath(const std::string& path, std::size_t n, std::size_t count) {
