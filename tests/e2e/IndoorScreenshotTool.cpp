@@ -18,6 +18,7 @@
 #include "common/RecordingUserMessages.h"
 #include "common/Timing.h"
 #include "shell/MainFrame.h"
+#include "../shell/ScreenshotSupport.h"
 #include "shell/ProgramObjects.h"
 #include "sim/SimulatedDriver.h"
 #include "siteview/SiteView.h"
@@ -27,19 +28,11 @@
 #include "survey/SitePlan.h"
 
 using namespace quorl;
+using screenshots::GrabScreen;
 
 namespace {
 
 constexpr double kScale = 2.5;
-
-bool GrabScreen(const QString& path) {
-    const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
-    if (shot.isNull() || !shot.save(path)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    return true;
-}
 
 // A linear projection of the demo office drawn kScale times larger.
 bool WriteFloor(const QString& bitmap, const std::string& path) {
@@ -84,10 +77,7 @@ int main(int argc, char** argv) {
     RecordingUserMessages messages;
     ProgramObjects objects(std::make_unique<sim::SimulatedDriver>(), messages);
     CMainFrame frame(objects.engine, objects.session, messages, objects.Views());
-    frame.showMaximized();
-    // No window manager under Xvfb: fill the screen by hand.
-    frame.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
-    if (!QTest::qWaitForWindowExposed(&frame)) return 1;
+    if (!screenshots::ShowOverTheScreen(frame)) return 1;
     QTest::qWait(2500);
     frame.SwitchView(ViewKind::Site);
     auto& site = *static_cast<CSiteView*>(frame.View(ViewKind::Site));

@@ -15,22 +15,16 @@
 #include "common/Timing.h"
 #include "dialogs/ChannelList.h"
 #include "dialogs/Info.h"
+#include "ScreenshotSupport.h"
 #include "shell/MainFrame.h"
 #include "shell/ProgramObjects.h"
 #include "shell/QtUserMessages.h"
 #include "sim/SimulatedDriver.h"
 
 using namespace quorl;
+using screenshots::Save;
 
 namespace {
-
-bool Save(const QPixmap& shot, const QString& path) {
-    if (shot.isNull() || !shot.save(path)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    return true;
-}
 
 bool GrabDialog(QDialog& dialog, const QString& path) {
     dialog.show();

@@ -13,25 +13,14 @@
 #include <QToolBar>
 #include <cstdio>
 
+#include "ScreenshotSupport.h"
 #include "shell/MainFrame.h"
 #include "shell/ProgramObjects.h"
 #include "shell/QtUserMessages.h"
 #include "sim/SimulatedDriver.h"
 
 using namespace quorl;
-
-namespace {
-
-bool GrabScreen(const QString& path) {
-    const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
-    if (shot.isNull() || !shot.save(path)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
+using screenshots::GrabScreen;
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -44,10 +33,7 @@ int main(int argc, char** argv) {
     ProgramObjects objects(std::make_unique<sim::SimulatedDriver>(), messages);
     CMainFrame frame(objects.engine, objects.session, messages, objects.Views());
     messages.SetParentWindow(&frame);
-    frame.showMaximized();
-    // No window manager under Xvfb: fill the screen by hand.
-    frame.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
-    if (!QTest::qWaitForWindowExposed(&frame)) return 1;
+    if (!screenshots::ShowOverTheScreen(frame)) return 1;
     frame.StartDevice();
     // The unit has told its firmware and serial number by the end of the start-up.
     if (!QTest::qWaitFor([&] { return objects.session.StartedUp(); }, 10000)) return 1;
