@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "coverage/TextBox.h"
+
 namespace quorl::coverage {
 
 namespace {
@@ -58,24 +60,10 @@ QSize LegendSize(const ColourScale& scale, const LegendText& text, const QFont& 
 void DrawLegend(QPainter& painter, QPoint at, const ColourScale& scale, const LegendText& text, const QFont& font) {
     const Layout l = Measure(scale, text, font);
     painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(QColor(80, 80, 80));
-    painter.setBrush(QColor(255, 255, 255, 235));
-    painter.drawRect(QRect(at, QSize(l.width - 1, l.height - 1)));
-
-    QFont bold = font;
-    bold.setBold(true);
-    const QFontMetrics fm(font), fb(bold);
-    int x = at.x() + l.padding, y = at.y() + l.padding;
-    painter.setPen(Qt::black);
-    painter.setFont(bold);
-    painter.drawText(x, y + fb.ascent(), text.title);
-    y += fb.height();
-    painter.setFont(font);
-    for (const QString& line : text.lines) {
-        painter.drawText(x, y + fm.ascent(), line);
-        y += l.lineHeight;
-    }
+    const QFontMetrics fm(font);
+    const int x = at.x() + l.padding;
+    int y = DrawTextBox(painter, QRect(at, QSize(l.width - 1, l.height - 1)), QColor(255, 255, 255, 235), l.padding,
+                        l.lineHeight, text.title, text.lines, font);
     y += l.padding;
     const auto entries = scale.Entries();
     if (scale.Discrete()) {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "coverage/TextBox.h"
+
 namespace quorl::coverage {
 
 namespace {
@@ -58,26 +60,12 @@ QSize PassFailLegendSize(const QString& title, const QStringList& lines, const Q
 
 void DrawPassFailLegend(QPainter& painter, QPoint at, const QString& title, const QStringList& lines,
                         const QFont& font) {
-    QFont bold = font;
-    bold.setBold(true);
-    const QFontMetrics fm(font), fb(bold);
+    const QFontMetrics fm(font);
     const int pad = fm.height() / 2;
     const QSize size = PassFailLegendSize(title, lines, font);
     painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(QColor(80, 80, 80));
-    painter.setBrush(Qt::white);
-    painter.drawRect(at.x(), at.y(), size.width() - 1, size.height() - 1);
-    int y = at.y() + pad;
-    painter.setPen(Qt::black);
-    painter.setFont(bold);
-    painter.drawText(at.x() + pad, y + fb.ascent(), title);
-    y += fb.height();
-    painter.setFont(font);
-    for (const QString& line : lines) {
-        painter.drawText(at.x() + pad, y + fm.ascent(), line);
-        y += fm.height();
-    }
+    int y = DrawTextBox(painter, QRect(at, QSize(size.width() - 1, size.height() - 1)), Qt::white, pad, fm.height(),
+                        title, lines, font);
     y += pad;
     const int swatch = fm.height();
     for (const auto& [colour, label] : kSwatches) {

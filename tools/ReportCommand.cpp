@@ -20,6 +20,7 @@
 #include "analysis/RadioGroups.h"
 #include "analysis/SurveySummary.h"
 #include "coverage/ScaleBar.h"
+#include "coverage/TextBox.h"
 #include "engine/Engine.h"
 #include "common/UserMessages.h"
 #include "survey/OutputTarget.h"
@@ -81,20 +82,8 @@ void DrawKey(QPainter& painter, QPoint at, const QString& title, const QStringLi
     const int pad = 6;
     const int height = fb.height() + fm.height() * int(lines.size() + swatches.size()) + pad / 2;
     painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(QColor(80, 80, 80));
-    painter.setBrush(Qt::white);
-    painter.drawRect(at.x(), at.y(), width + 2 * pad, height + 2 * pad);
-    int y = at.y() + pad;
-    painter.setPen(Qt::black);
-    painter.setFont(bold);
-    painter.drawText(at.x() + pad, y + fb.ascent(), title);
-    y += fb.height();
-    painter.setFont(font);
-    for (const QString& line : lines) {
-        painter.drawText(at.x() + pad, y + fm.ascent(), line);
-        y += fm.height();
-    }
+    int y = coverage::DrawTextBox(painter, QRect(at, QSize(width + 2 * pad, height + 2 * pad)), Qt::white, pad,
+                                  fm.height(), title, lines, font);
     y += pad / 2;
     for (const auto& [colour, label] : swatches) {
         painter.setPen(Qt::black);
