@@ -22,9 +22,8 @@ double MedianSpacing(const CoverageGrid& grid) {
     return spacing.empty() ? 0 : Median(spacing);
 }
 
-}  // namespace
-
-double LayoutEvenness(const CoverageGrid& grid) {
+// The evenness of step 2 (KernelChoice.h) for a median spacing; 0 without one.
+double Evenness(const CoverageGrid& grid, double spacing) {
     // About 4,000 cells on a lattice stand for the drawn ones.
     const GridGeometry& g = grid.Geometry();
     const int stride = std::max(1, static_cast<int>(std::sqrt(static_cast<double>(g.CellCount()) / 4000.0)));
@@ -33,20 +32,22 @@ double LayoutEvenness(const CoverageGrid& grid) {
         for (int column = stride / 2; column < g.columns; column += stride)
             if (const double d = grid.NearestDistance(g.CentreX(column), g.CentreY(row), false); d <= grid.Radius())
                 gaps.push_back(d);
-    const double typical = MedianSpacing(grid);
-    return typical > 0 && !gaps.empty() ? Median(gaps) / typical : 0;
+    return spacing > 0 && !gaps.empty() ? Median(gaps) / spacing : 0;
 }
+
+}  // namespace
 
 KernelChoice ChooseKernel(const CoverageGrid& grid) {
     KernelChoice choice;
     const std::vector<ValuePoint>& points = grid.Points();
     if (points.size() < kLeastPoints) return choice;
-    choice.evenness = LayoutEvenness(grid);
+    const double spacing = MedianSpacing(grid);
+    choice.evenness = Evenness(grid, spacing);
     const bool even = choice.evenness > 0 && choice.evenness <= kEvenLayout;
     const CoverageKernel smooth = even ? CoverageKernel::Even() : CoverageKernel::Scattered();
     const CoverageKernel noisy = CoverageKernel::Noisy();
     std::vector<double> halves;
-    if (const double close = MedianSpacing(grid) / 2; close > 0)
+    if (const double close = spacing / 2; close > 0)
         for (std::size_t i = 0; i < points.size(); ++i)
             for (const std::size_t j : grid.NearestWithin(points[i].x, points[i].y, close, kPartners))
                 if (j > i)  // a place visited twice counts too: its difference is noise alone

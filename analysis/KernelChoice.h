@@ -51,7 +51,4 @@ inline constexpr double kQuietNugget = 0.5;
 // `grid` holds and indexes its points (its cells need not be computed).
 KernelChoice ChooseKernel(const CoverageGrid& grid);
 
-// The evenness of step 2, or 0 with fewer than two places.
-double LayoutEvenness(const CoverageGrid& grid);
-
 }  // namespace quorl::analysis
