@@ -51,4 +51,8 @@ std::string MapErrorText(const MapError& error, const std::string& unit) {
     return text;
 }
 
+std::string MapErrorText(const MapError& error, const std::string& unit, const CoverageKernel& kernel) {
+    return MapErrorText(error, unit) + ", " + kernel.Name() + " kernel";
+}
+
 }  // namespace quorl::analysis

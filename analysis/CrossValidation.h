@@ -26,5 +26,8 @@ MapError LeaveOneOut(const CoverageGrid& grid);
 // "map error about ±3.1 dB from 84 points", or "map error unknown (no
 // point has another within the radius)".
 std::string MapErrorText(const MapError& error, const std::string& unit);
+// The same, naming the map's kernel: "map error about ±3.1 dB from 84
+// points, scattered kernel".
+std::string MapErrorText(const MapError& error, const std::string& unit, const CoverageKernel& kernel);
 
 }  // namespace quorl::analysis

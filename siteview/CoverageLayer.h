@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/PlanScale.h"
 #include "coverage/ColourScale.h"
 #include "coverage/Legend.h"
 #include "survey/SiteData.h"
@@ -22,6 +23,9 @@ struct CoverageRequest {
     int planHeight = 0;
     // The requirement profile the gaps layer marks failures of ("" for none).
     std::string profile;
+    // Metres per plan pixel, when the plan's scale is known: the legend
+    // then gives the radius in metres and areas in m².
+    analysis::PlanScale scale;
     std::uint64_t generation = 0;
     // The generation that first asked for this collection and plan: a
     // layer computed for an older context is dropped.

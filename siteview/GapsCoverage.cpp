@@ -4,6 +4,7 @@
 #include <QString>
 #include <cmath>
 
+#include "analysis/PlanScale.h"
 #include "analysis/Requirement.h"
 #include "coverage/CoverageImage.h"
 
@@ -43,7 +44,12 @@ CoverageLayer GapsCoverage::Compute(const CoverageRequest& request) {
     }
     layer.planRect = coverage::GridPlanRect(g);
     layer.legend.title = QStringLiteral("Survey gaps");
-    layer.legend.lines = {QStringLiteral("Surveyed = ") + Percent(map.SurveyedPercent())};
+    QString surveyed = QStringLiteral("Surveyed = ") + Percent(map.SurveyedPercent());
+    // The surveyed ground itself, where the plan's scale gives it.
+    if (request.scale.Known())
+        surveyed += QStringLiteral(" (%1)").arg(QString::fromStdString(
+            analysis::AreaText(map.surveyedArea, request.scale)));
+    layer.legend.lines = {surveyed};
     if (map.withRequirements)
         layer.legend.lines << QStringLiteral("Passing %1 = %2 of surveyed")
                                   .arg(QString::fromStdString(request.profile), Percent(map.PassPercent()));

@@ -6,6 +6,19 @@
 
 namespace quorl {
 
+const analysis::MapError& SignalCoverage::CurrentMapError() {
+    const analysis::CoverageGrid& grid = live_->Grid();
+    const std::size_t points = grid.Points().size();
+    const bool due = !mapErrorValid_ || live_->LastWasRebuild() || points <= kMapErrorEveryPoint ||
+                     points < mapErrorFrom_ || points * 20 >= mapErrorFrom_ * 21;
+    if (due) {
+        mapError_ = analysis::LeaveOneOut(grid);
+        mapErrorFrom_ = points;
+        mapErrorValid_ = true;
+    }
+    return mapError_;
+}
+
 CoverageLayer SignalCoverage::Compute(const CoverageRequest& request) {
     if (request.planWidth <= 0 || request.planHeight <= 0) return CoverageLayer{};
     if (!live_ || collection_ != request.collectionName || planWidth_ != request.planWidth ||
@@ -14,6 +27,7 @@ CoverageLayer SignalCoverage::Compute(const CoverageRequest& request) {
         collection_ = request.collectionName;
         planWidth_ = request.planWidth;
         planHeight_ = request.planHeight;
+        mapErrorValid_ = false;
     }
     live_->Update(request.points);
     const analysis::CoverageGrid& grid = live_->Grid();
@@ -26,7 +40,12 @@ CoverageLayer SignalCoverage::Compute(const CoverageRequest& request) {
     layer.planRect = coverage::GridPlanRect(grid.Geometry());
     layer.legend.title = QStringLiteral("signal (dBm)");
     layer.legend.lines = {QStringLiteral("all networks"), QString::fromStdString(collection_),
-                          QStringLiteral("%1 points").arg(grid.Points().size())};
+                          QStringLiteral("%1 points").arg(grid.Points().size()),
+                          QStringLiteral("radius %1").arg(
+                              QString::fromStdString(analysis::DistanceText(grid.Radius(), request.scale))),
+                          request.scale.Known() ? QStringLiteral("1 px = %1 m").arg(request.scale.metresPerPixel, 0, 'g', 3)
+                                                : QStringLiteral("no plan scale: distances in plan pixels"),
+                          QString::fromStdString(analysis::MapErrorText(CurrentMapError(), "dB", grid.Kernel()))};
     layer.legend.notHeard = grid.CellsNotHeard() > 0;
     return layer;
 }

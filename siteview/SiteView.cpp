@@ -17,7 +17,9 @@
 #include "dialogs/ChannelList.h"
 #include "dialogs/Info.h"
 #include "res/ResourcePaths.h"
+#include "analysis/PlanSource.h"
 #include "coverage/Legend.h"
+#include "coverage/ScaleBar.h"
 #include "siteview/CellText.h"
 #include "siteview/CoverageSource.h"
 #include "siteview/CoverageWorker.h"
@@ -202,6 +204,7 @@ void CSiteView::LoadPlan(const std::string& path) {
     // goes before the new one is read, so the two are never both in memory.
     planImage_ = QImage();
     planLevels_.clear();
+    groundScale_ = analysis::PlanScale{};
     PlanImageFailure failure;
     QImage image = ReadPlanImage(survey_.projection.ImagePath(), failure);
     if (image.isNull()) {
@@ -216,6 +219,15 @@ void CSiteView::LoadPlan(const std::string& path) {
         return;
     }
     planImage_ = std::move(image);
+    analysis::PlanSource source;
+    source.kind = survey_.projection.Kind();
+    source.transform = survey_.projection.Transform();
+    source.width = planImage_.width();
+    source.height = planImage_.height();
+    // A scale file made for another plan only costs the metres: the legend
+    // then says the plan has no scale.
+    std::string scaleWarning;
+    groundScale_ = analysis::ScaleOfPlan(survey_.projection.Path(), source, scaleWarning);
     for (const QImage* level = &planImage_; level->width() >= 2 * kSmallestLevel && level->height() >= 2 * kSmallestLevel;
          level = &planLevels_.back())
         planLevels_.push_back(level->scaled(level->width() / 2, level->height() / 2, Qt::IgnoreAspectRatio,
@@ -483,6 +495,7 @@ void CSiteView::RefreshCoverage(bool force) {
     request.collectionName = survey_.data.FileName();
     request.planWidth = planImage_.width();
     request.planHeight = planImage_.height();
+    request.scale = groundScale_;
     request.generation = coverageGeneration_;
     request.context = coverageContext_;
     coverageWorker_->Request(std::move(request));
@@ -556,6 +569,7 @@ void CSiteView::RefreshGaps(bool force) {
     request.collectionName = survey_.data.FileName();
     request.planWidth = planImage_.width();
     request.planHeight = planImage_.height();
+    request.scale = groundScale_;
     request.profile = gapsProfile_;
     request.generation = gaps_.generation;
     request.context = gaps_.context;
@@ -761,8 +775,14 @@ void CSiteView::PaintScene(QPainter& painter, const std::vector<CSiteData::_tap>
     }
     if (workflow_.WalkingMode()) PaintWalkedPath(painter, area);
     if (survey_.data.NoAccessPoint()) overlays.AlertBanner();
-    // Legends from the bottom-left corner up: coverage, then gaps.
+    // The scale bar in the bottom-left corner, at the shown zoom; the
+    // legends above it: coverage, then gaps.
     double legendBottom = client.Height() - kLegendMargin;
+    if (groundScale_.Known()) {
+        const QRect bar = coverage::DrawScaleBar(painter, ToQRect(area),
+                                                 groundScale_.metresPerPixel / plan.ScaleFactor(), painter.font());
+        if (!bar.isEmpty()) legendBottom = bar.top() - kLegendMargin;
+    }
     for (const QImage* image : {&coverageLegend_, &gaps_.legend}) {
         if (image->isNull() || (image == &coverageLegend_ && !coverageOn_) || (image == &gaps_.legend && !gapsOn_))
             continue;

@@ -85,6 +85,11 @@ public:
     static QFont PaintFont();
 
     bool PlanLoaded() const { return planLoaded_; }
+    // Metres per plan pixel of the loaded plan: a GPS projection's own, a
+    // linear projection's from its scale file; unknown without either.
+    // Known, the view shows a scale bar and the layers' legends speak
+    // metres.
+    const analysis::PlanScale& GroundScale() const { return groundScale_; }
     const QImage& PlanImage() const { return planImage_; }
     // The client area (the viewport), from (0, 0).
     PlanRect ClientRect() const;
@@ -232,6 +237,7 @@ private:
     // speckle of dropping most of its pixels.
     std::vector<QImage> planLevels_;
     bool planLoaded_ = false;
+    analysis::PlanScale groundScale_;
     QTimer timer_;
     // The off-screen image, kept from paint to paint while the client size
     // stays, with what it was last composed from.

@@ -110,8 +110,7 @@ bool BuildMap(const LoadedSurvey& loaded, const MetricOptions& options, std::opt
 }
 
 std::string MapErrorLine(const CoverageMap& map) {
-    return MapErrorText(map.error, IsCount(map.options.metric) ? "access points" : "dB") + ", " +
-           map.grid.Kernel().Name() + " kernel";
+    return MapErrorText(map.error, IsCount(map.options.metric) ? "access points" : "dB", map.grid.Kernel());
 }
 
 coverage::ColourScale ScaleFor(Metric metric, double min, double max, bool classes) {

@@ -1,7 +1,8 @@
 // The coverage layer of the site view: command 32779 toggles it, it lies
 // under the markers with its legend in the bottom-left corner, it follows
 // a stored point, a layer of an earlier collection never shows, and with
-// the layer off the picture is what it was.
+// the layer off the picture is what it was. Where the plan has a scale, a
+// scale bar stands in the corner and the legends speak metres.
 
 #include <QSignalSpy>
 #include <QTest>
@@ -9,6 +10,7 @@
 #include <mutex>
 
 #include "SiteViewTestSupport.h"
+#include "analysis/PlanScale.h"
 #include "common/Timing.h"
 #include "siteview/CoverageSource.h"
 #include "tests/engine/EngineTestSupport.h"
@@ -128,7 +130,53 @@ private slots:
         Deliver(f.engine, kMsgFrameRecord, Record({0, 1, 2, 3, 4, 5}, -50, {Ssid("Net"), Ds(6)}));
         QVERIFY(f.data.RecordPoint());
         QVERIFY(WaitFor(*view, [&] { return At(view->ComposeFrame(), there.x() + 25, there.y()) != Rgb(kGrey); }));
-        QCOMPARE(view->Coverage().legend.lines.back(), QString("3 points"));
+        QVERIFY(view->Coverage().legend.lines.contains(QString("3 points")));
+    }
+
+    void speaksMetresWhereThePlanHasAScale() {
+        const struct {
+            const char* name;
+            std::uint8_t kind;
+            double sideFile;  // metres per pixel written beside it; 0 none
+            analysis::PlanScale::From from;
+        } plans[] = {{"plain.lpf", CSiteProjection::kLinearProjection, 0, analysis::PlanScale::From::None},
+                     {"measured.lpf", CSiteProjection::kLinearProjection, 0.05, analysis::PlanScale::From::SideFile},
+                     {"site.gpf", CSiteProjection::kGpsProjection, 0, analysis::PlanScale::From::Transform}};
+        for (const auto& c : plans) {
+            SiteFixture f;
+            auto view = f.MakeView(640, 480);
+            const std::string path = f.WriteProjection(c.name, SiteFixture::Bitmap(kPlan), c.kind);
+            std::string error;
+            if (c.sideFile > 0) QVERIFY(!analysis::WriteScaleFile(path, c.sideFile, 800, 600, error).empty());
+            f.messages.QueueFile(path);
+            view->RunCommand(command::kLoadProjection);
+            const analysis::PlanScale& scale = view->GroundScale();
+            QCOMPARE(scale.from, c.from);
+            if (c.sideFile > 0) QCOMPARE(scale.metresPerPixel, c.sideFile);
+            const bool known = scale.Known();
+            QVERIFY(!known || scale.metresPerPixel > 0);
+
+            // The scale bar: black and white parts in the bottom-left corner.
+            const QRect corner(0, 480 - 40, 200, 40);
+            const int dark = Count(view->ComposeFrame(), corner, [](QRgb p) { return IsDark(p); });
+            QVERIFY2(known ? dark > 50 : dark == 0, c.name);
+
+            f.UsePoints({{CSiteData::kPlanTap, 80, 80, {-40}}, {CSiteData::kPlanTap, 120, 90, {-60}},
+                         {CSiteData::kPlanTap, 100, 130, {-80}}, {CSiteData::kPlanTap, 140, 140, {-70}}});
+            view->RunCommand(command::kCoverage);
+            view->RunCommand(command::kSurveyGaps);
+            QVERIFY(WaitFor(*view, [&] { return !view->Coverage().image.isNull(); }));
+            QVERIFY(QTest::qWaitFor([&] { return !view->Gaps().image.isNull(); }, 20000));
+            const QStringList lines = view->Coverage().legend.lines;
+            QCOMPARE(lines.size(), 6);
+            QVERIFY2(lines[3].startsWith("radius ") && lines[3].endsWith(known ? " m" : " px"), qPrintable(lines[3]));
+            QCOMPARE(lines[4], known ? QString("1 px = %1 m").arg(scale.metresPerPixel, 0, 'g', 3)
+                                     : QString("no plan scale: distances in plan pixels"));
+            QVERIFY2(lines[5].startsWith(QString("map error about \u00B1")) && lines[5].endsWith("from 4 points, scattered kernel"),
+                     qPrintable(lines[5]));
+            const QString surveyed = view->Gaps().legend.lines.front();
+            QVERIFY2(surveyed.startsWith("Surveyed = ") && surveyed.endsWith(" m\u00B2)") == known, qPrintable(surveyed));
+        }
     }
 
     void aLayerOfAnotherCollectionNeverShows() {
