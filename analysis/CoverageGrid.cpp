@@ -637,9 +637,9 @@ std::size_t CoverageGrid::CellsNotHeard() const {
     return static_cast<std::size_t>(std::count_if(values_.begin(), values_.end(), IsNotHeard));
 }
 
-double DefaultRadius(const std::vector<ValuePoint>& points, const GridGeometry& geometry) {
+double DefaultRadius(const std::vector<ValuePoint>& points, const GridGeometry& geometry, double cap) {
     const double longest = std::max(geometry.planWidth, geometry.planHeight);
-    const double lower = 2.0 * geometry.cellSize, upper = std::max(lower, longest / 2.0);
+    const double lower = 2.0 * geometry.cellSize, upper = std::max(lower, std::min(cap, longest / 2.0));
     std::vector<ValuePoint> distinct;
     distinct.reserve(points.size());
     for (const ValuePoint& p : points)

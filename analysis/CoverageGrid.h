@@ -78,8 +78,11 @@ struct ValuePoint {
 // distance from a point to its fourth-nearest neighbour (fewer when there
 // are fewer points; points at one place count once), kept between two
 // cells and half the plan's longer side. A lone point gets a tenth of the
-// longer side.
-double DefaultRadius(const std::vector<ValuePoint>& points, const GridGeometry& geometry);
+// longer side. `cap` limits it further (never below two cells): on a plan
+// of known scale, sparse points must not claim ground they never measured
+// (DefaultRadiusCap).
+double DefaultRadius(const std::vector<ValuePoint>& points, const GridGeometry& geometry,
+                     double cap = std::numeric_limits<double>::infinity());
 
 class CoverageGrid {
 public:

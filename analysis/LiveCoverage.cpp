@@ -7,11 +7,13 @@
 
 namespace quorl::analysis {
 
-LiveCoverage::LiveCoverage(int planWidth, int planHeight, std::optional<double> radius, Metric metric)
+LiveCoverage::LiveCoverage(int planWidth, int planHeight, std::optional<double> radius, Metric metric,
+                           double radiusCap)
     : geometry_(GridGeometry::ForPlan(planWidth, planHeight)),
       fixedRadius_(radius),
+      radiusCap_(radiusCap),
       metric_(metric),
-      grid_(geometry_, radius.value_or(DefaultRadius({}, geometry_))) {}
+      grid_(geometry_, radius.value_or(DefaultRadius({}, geometry_, radiusCap))) {}
 
 std::optional<double> LiveCoverage::ValueOf(const CSiteData::_tap& point, Metric metric) {
     const bool surveyPoint = point.kind == CSiteData::kGpsPoint || point.kind == CSiteData::kProjectedTap ||
@@ -30,7 +32,7 @@ void LiveCoverage::Rebuild(const std::vector<CSiteData::_tap>& points) {
     values_.clear();
     for (const CSiteData::_tap& p : points)
         if (auto v = ValueOf(p, metric_)) values_.push_back(ValuePoint{double(p.x), double(p.y), *v});
-    grid_ = CoverageGrid(geometry_, fixedRadius_.value_or(DefaultRadius(values_, geometry_)));
+    grid_ = CoverageGrid(geometry_, fixedRadius_.value_or(DefaultRadius(values_, geometry_, radiusCap_)));
     grid_.Build(values_);
     chosenAt_ = grid_.Points().size();
     lastRebuild_ = true;
@@ -53,7 +55,7 @@ bool LiveCoverage::Update(const std::vector<CSiteData::_tap>& points) {
     if (added.empty()) return false;
     values_.insert(values_.end(), added.begin(), added.end());
     if (!fixedRadius_) {
-        const double radius = DefaultRadius(values_, geometry_);
+        const double radius = DefaultRadius(values_, geometry_, radiusCap_);
         if (std::abs(radius - grid_.Radius()) > kRebuildDrift * grid_.Radius()) {
             Rebuild(points);
             return true;

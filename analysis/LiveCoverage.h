@@ -19,6 +19,7 @@
 //   live.Update(siteData.Points());   // after every stored point
 //   draw(live.Grid());
 
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -33,9 +34,10 @@ public:
     // Radius drift that makes an update rebuild the grid.
     static constexpr double kRebuildDrift = 0.25;
 
-    // `radius` fixes the radius; without it the default rule applies.
+    // `radius` fixes the radius; without it the default rule applies,
+    // capped at `radiusCap` plan pixels (DefaultRadiusCap of the plan).
     LiveCoverage(int planWidth, int planHeight, std::optional<double> radius = std::nullopt,
-                 Metric metric = Metric::Signal);
+                 Metric metric = Metric::Signal, double radiusCap = std::numeric_limits<double>::infinity());
 
     // Brings the grid up to `points`. True when the grid changed.
     bool Update(const std::vector<CSiteData::_tap>& points);
@@ -51,6 +53,7 @@ private:
 
     GridGeometry geometry_;
     std::optional<double> fixedRadius_;
+    double radiusCap_;
     Metric metric_;
     CoverageGrid grid_;
     std::vector<CSiteData::_tap> seen_;  // the list as of the last update

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <numbers>
 #include <sstream>
 
@@ -163,6 +164,11 @@ PlanScale ScaleOfPlan(const std::string& projectionPath, const PlanSource& plan,
         if (!why.empty() && warning.empty()) warning = why;
     }
     return s;
+}
+
+double DefaultRadiusCap(const PlanScale& scale) {
+    if (!scale.Known() || !(scale.metresPerPixel > 0)) return std::numeric_limits<double>::infinity();
+    return kLongestDefaultRadiusMetres / scale.metresPerPixel;
 }
 
 std::optional<Distance> ParseDistance(const std::string& text) {

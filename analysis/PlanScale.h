@@ -66,6 +66,12 @@ struct Distance {
 };
 std::optional<Distance> ParseDistance(const std::string& text);
 
+// The longest default radius a map takes on a plan of known scale: a
+// survey point says little about the ground 15 m away, behind walls the map
+// does not know. Infinite (no cap) without a scale.
+inline constexpr double kLongestDefaultRadiusMetres = 15.0;
+double DefaultRadiusCap(const PlanScale& scale);
+
 // Plan pixels of a distance; nothing for metres without a scale.
 std::optional<double> ToPixels(const Distance& d, const PlanScale& scale);
 

@@ -19,6 +19,7 @@
 //   map.SurveyedPercent();
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -48,8 +49,10 @@ struct GapsMap {
 
 class LiveGaps {
 public:
-    // `radius` fixes the map's radius; without it the default rule applies.
-    LiveGaps(int planWidth, int planHeight, std::optional<double> radius = std::nullopt);
+    // `radius` fixes the map's radius; without it the default rule applies,
+    // capped at `radiusCap` plan pixels (DefaultRadiusCap of the plan).
+    LiveGaps(int planWidth, int planHeight, std::optional<double> radius = std::nullopt,
+             double radiusCap = std::numeric_limits<double>::infinity());
 
     const GapsMap& Update(const std::vector<CSiteData::_tap>& points, const std::vector<Requirement>& requirements);
     const GapsMap& Map() const { return map_; }

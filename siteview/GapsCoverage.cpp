@@ -19,8 +19,9 @@ QString Percent(double value) { return QString::number(std::lround(value)) + QSt
 CoverageLayer GapsCoverage::Compute(const CoverageRequest& request) {
     if (request.planWidth <= 0 || request.planHeight <= 0) return CoverageLayer{};
     if (!live_ || collection_ != request.collectionName || planWidth_ != request.planWidth ||
-        planHeight_ != request.planHeight) {
-        live_.emplace(request.planWidth, request.planHeight);
+        planHeight_ != request.planHeight || radiusCap_ != analysis::DefaultRadiusCap(request.scale)) {
+        radiusCap_ = analysis::DefaultRadiusCap(request.scale);
+        live_.emplace(request.planWidth, request.planHeight, std::nullopt, radiusCap_);
         collection_ = request.collectionName;
         planWidth_ = request.planWidth;
         planHeight_ = request.planHeight;

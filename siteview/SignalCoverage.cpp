@@ -22,8 +22,9 @@ const analysis::MapError& SignalCoverage::CurrentMapError() {
 CoverageLayer SignalCoverage::Compute(const CoverageRequest& request) {
     if (request.planWidth <= 0 || request.planHeight <= 0) return CoverageLayer{};
     if (!live_ || collection_ != request.collectionName || planWidth_ != request.planWidth ||
-        planHeight_ != request.planHeight) {
-        live_.emplace(request.planWidth, request.planHeight);
+        planHeight_ != request.planHeight || radiusCap_ != analysis::DefaultRadiusCap(request.scale)) {
+        radiusCap_ = analysis::DefaultRadiusCap(request.scale);
+        live_.emplace(request.planWidth, request.planHeight, std::nullopt, analysis::Metric::Signal, radiusCap_);
         collection_ = request.collectionName;
         planWidth_ = request.planWidth;
         planHeight_ = request.planHeight;

@@ -38,6 +38,7 @@ private:
     std::string collection_;
     int planWidth_ = 0;
     int planHeight_ = 0;
+    double radiusCap_ = 0;  // of the plan the grid was made for
 };
 
 }  // namespace quorl

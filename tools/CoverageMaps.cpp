@@ -103,10 +103,24 @@ bool BuildMap(const LoadedSurvey& loaded, const MetricOptions& options, std::opt
     out.samples = heard;
     out.notHeard = points.size() - heard;
     out.radiusGiven = radius.has_value();
-    out.grid = CoverageGrid(geometry, radius ? *radius : DefaultRadius(points, geometry));
+    double chosen = 0;
+    if (radius) {
+        chosen = *radius;
+    } else {
+        chosen = DefaultRadius(points, geometry, DefaultRadiusCap(loaded.scale));
+        out.radiusCapped = chosen < DefaultRadius(points, geometry);
+    }
+    out.grid = CoverageGrid(geometry, chosen);
     out.grid.Build(std::move(points));
     out.error = LeaveOneOut(out.grid);
     return true;
+}
+
+QString RadiusLine(double radius, bool given, bool capped, const PlanScale& scale) {
+    QString line = QStringLiteral("radius ") + QString::fromStdString(DistanceText(radius, scale));
+    if (given) return line;
+    if (!capped) return line + QStringLiteral(" (from the spacing)");
+    return line + QStringLiteral(" (from the spacing, at most %1 m)").arg(kLongestDefaultRadiusMetres);
 }
 
 std::string MapErrorLine(const CoverageMap& map) {
@@ -149,9 +163,7 @@ QImage RenderMap(const LoadedSurvey& loaded, const CoverageMap& map, const cover
                << QStringLiteral("survey %1").arg(QString::fromStdString(loaded.survey.name))
                << QStringLiteral("plan %1").arg(QString::fromStdString(loaded.plan.name))
                << QStringLiteral("%1 points with a value").arg(map.samples)
-               << QStringLiteral("radius %1%2")
-                      .arg(QString::fromStdString(DistanceText(map.grid.Radius(), loaded.scale)))
-                      .arg(map.radiusGiven ? "" : " (from the spacing)")
+               << RadiusLine(map.grid.Radius(), map.radiusGiven, map.radiusCapped, loaded.scale)
                << (loaded.scale.Known() ? QStringLiteral("1 px = %1 m").arg(loaded.scale.metresPerPixel, 0, 'g', 3)
                                         : QStringLiteral("no plan scale: distances in plan pixels"))
                << QStringLiteral("scale %1").arg(scale.Name());

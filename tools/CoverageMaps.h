@@ -43,6 +43,7 @@ struct CoverageMap {
     std::size_t samples = 0;   // survey points with a value
     std::size_t notHeard = 0;  // survey points that heard nothing of it
     bool radiusGiven = false;
+    bool radiusCapped = false;  // the default from the spacing was longer than the plan's cap
     analysis::MapError error;  // leave-one-out over its heard points
 };
 
@@ -67,6 +68,10 @@ coverage::ColourScale ScaleFor(analysis::Metric metric, double min, double max, 
 // right, the legend. `maxWidth` > 0 scales a larger plan down.
 QImage RenderMap(const LoadedSurvey& loaded, const CoverageMap& map, const coverage::ColourScale& scale,
                  int maxWidth = 0);
+
+// "radius 13 m (from the spacing)", "radius 15 m (from the spacing, at most
+// 15 m)", "radius 120 px" (given), as the legends say it.
+QString RadiusLine(double radius, bool given, bool capped, const analysis::PlanScale& scale);
 
 // "map error about ±3.1 dB from 84 points, even kernel" (counts: "access
 // points"); the kernel the map was kriged with, by name.

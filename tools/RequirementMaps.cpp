@@ -91,6 +91,7 @@ bool CheckFloor(const LoadedSurvey& loaded, const std::vector<Requirement>& requ
         out.geometry = map->grid.Geometry();
         out.radius = map->grid.Radius();
         out.radiusGiven = map->radiusGiven;
+        out.radiusCapped = map->radiusCapped;
     }
     MetricOptions signal = DefaultOptions(Metric::Signal);
     signal.filter = filter;
@@ -148,9 +149,7 @@ QImage RenderPassFailMap(const LoadedSurvey& loaded, const FloorCheck& check, st
           << QStringLiteral("not surveyed: %1 % of the plan").arg(r.UnsurveyedPercent(), 0, 'f', 1)
           << QString::fromStdString(check.options.at(which).filter.Describe())
           << QStringLiteral("survey %1").arg(QString::fromStdString(loaded.survey.name))
-          << QStringLiteral("radius %1%2")
-                 .arg(QString::fromStdString(DistanceText(check.radius, loaded.scale)))
-                 .arg(check.radiusGiven ? "" : " (from the spacing)")
+          << RadiusLine(check.radius, check.radiusGiven, check.radiusCapped, loaded.scale)
           << (loaded.scale.Known() ? QStringLiteral("1 px = %1 m").arg(loaded.scale.metresPerPixel, 0, 'g', 3)
                                    : QStringLiteral("no plan scale: areas in plan pixels"))
           << QString::fromStdString(ErrorAndKernel(check));

@@ -21,6 +21,7 @@ struct FloorCheck {
     analysis::GridGeometry geometry;
     double radius = 0;
     bool radiusGiven = false;
+    bool radiusCapped = false;
     std::size_t points = 0;                 // measurements on the plan
     std::optional<analysis::MapError> error;  // of the strongest-signal map
     std::string kernel;                       // that map's kernel, by name

@@ -292,6 +292,11 @@ TEST(CoverageGrid, GeometryAndDefaultRadiusFollowThePlanAndTheSpacing) {
     EXPECT_DOUBLE_EQ(DefaultRadius({{0, 0, 1}, {999, 999, 1}}, g), 500);
     EXPECT_DOUBLE_EQ(DefaultRadius({{5, 5, 1}}, g), 100);
     EXPECT_DOUBLE_EQ(DefaultRadius({}, g), 100);
+    // A plan's cap shortens a long radius, leaves a short one and never goes below two cells.
+    EXPECT_DOUBLE_EQ(DefaultRadius({{0, 0, 1}, {999, 999, 1}}, g, 120), 120);
+    EXPECT_DOUBLE_EQ(DefaultRadius({{5, 5, 1}}, g, 60), 60);
+    EXPECT_DOUBLE_EQ(DefaultRadius(lattice, g, 120), 40);
+    EXPECT_DOUBLE_EQ(DefaultRadius(lattice, g, 2), 8);
 }
 
 TEST(LiveCoverage, FollowsAGrowingPointListAndStartsOverWhenItChanges) {

@@ -1,6 +1,6 @@
 // Map options through the built program: quorl proj scale writes its side
 // file and nothing else, heatmap's --radius in metres is the same map as
-// the radius in pixels, the scale bar is as long as it says, and --radio
+// the radius in pixels (and a default radius stops at 15 m), the scale bar is as long as it says, and --radio
 // picks the networks of one radio.
 
 #include <gtest/gtest.h>
@@ -89,6 +89,12 @@ TEST(MapOptionsCommands, RadiusInMetresIsTheRadiusInPixelsOfTheScale) {
     const std::string csv(metres.begin(), metres.end());
     EXPECT_NE(csv.find(",\n"), std::string::npos);
     EXPECT_NE(csv.find(",-"), std::string::npos);
+
+    // At 0.5 m a pixel the spacing would give 84 m: the default stops at 15 m.
+    ASSERT_EQ(Quorl("proj scale " + (dir / "site.lpf") + " --points \"0,0;100,0\" --metres 50", dir).status, 0);
+    r = Quorl(heatmap + "-o " + (dir / "d.png"), dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("radius 15 m,"), std::string::npos) << r.out;
 }
 
 TEST(MapOptionsCommands, ScaleBarIsAsLongAsItsLabelSays) {

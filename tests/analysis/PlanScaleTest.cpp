@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <optional>
 
 #include "analysis/PlanScale.h"
@@ -152,6 +153,9 @@ TEST(PlanScaleTest, DistancesAreasAndBarsInMetresOrPixels) {
     EXPECT_EQ(DistanceText(9, half), "4.5 m");
     EXPECT_EQ(AreaText(40000, none), "40000 px\u00B2");
     EXPECT_EQ(AreaText(40000, half), "10000 m\u00B2");
+    // The default radius stops at 15 m where metres are known, nowhere else.
+    EXPECT_DOUBLE_EQ(DefaultRadiusCap(half), 30);
+    EXPECT_EQ(DefaultRadiusCap(none), std::numeric_limits<double>::infinity());
 
     struct Bar {
         double metresPerPixel, maxPixels, metres;

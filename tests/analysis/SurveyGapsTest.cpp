@@ -40,6 +40,15 @@ TEST(SurveyGaps, ALonePointReachesADiscOfATenthOfThePlan) {
     EXPECT_EQ(map.At(0, 0), GapCell::Unsurveyed);
     EXPECT_FALSE(map.withRequirements);
     EXPECT_DOUBLE_EQ(map.passArea, map.surveyedArea);
+
+    // A plan of known scale caps the default: a disc of radius 60, and the
+    // cap holds as the survey grows to two far-apart points.
+    LiveGaps capped(1000, 1000, std::nullopt, 60);
+    EXPECT_NEAR(capped.Update({Tap(500, 500, {-50})}, {}).SurveyedPercent(), 100.0 * std::numbers::pi * 60 * 60 / 1e6,
+                0.05);
+    EXPECT_NEAR(capped.Update({Tap(500, 500, {-50}), Tap(100, 100, {-60})}, {}).SurveyedPercent(),
+                2 * 100.0 * std::numbers::pi * 60 * 60 / 1e6, 0.1);
+    EXPECT_DOUBLE_EQ(capped.SignalGrid().Radius(), 60);
 }
 
 TEST(SurveyGaps, AProfileFailsOnlyWhereItsNearestPointFailsIt) {
