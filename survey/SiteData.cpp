@@ -291,7 +291,7 @@ bool CSiteData::Repair(const FileHandle& file, Walked& w, std::string& report) {
         report += "\nNo readable survey point in " + Bytes(w.skipped[i].length) + " from offset " +
                   std::to_string(w.skipped[i].offset) + ": passed over and left in the file as they are.";
     if (w.skipped.size() > kListed)
-        report += "\n" + std::to_string(w.skipped.size() - kListed) + " more such stretches were passed over.";
+        report += '\n' + std::to_string(w.skipped.size() - kListed) + " more such stretches were passed over.";
     for (std::size_t i = 0; i < w.recounted.size() && i < kListed; ++i) {
         const collection::WalkedGroup& g = w.recounted[i];
         report += "\nThe survey point at offset " + std::to_string(g.offset) + " said it had " +
@@ -299,7 +299,7 @@ bool CSiteData::Repair(const FileHandle& file, Walked& w, std::string& report) {
                   "; its count was corrected. The old count is kept in " + FileNameOf(saved[i]) + ".";
     }
     if (w.recounted.size() > kListed)
-        report += "\n" + std::to_string(w.recounted.size() - kListed) + " more counts were corrected, the old ones kept beside the file.";
+        report += '\n' + std::to_string(w.recounted.size() - kListed) + " more counts were corrected, the old ones kept beside the file.";
     if (w.tail.length > 0)
         report += "\nThe unfinished survey point at its end (" + Bytes(w.tail.length) + " from offset " +
                   std::to_string(w.tail.offset) + ": the program stopped while storing it) was cut off; its bytes "

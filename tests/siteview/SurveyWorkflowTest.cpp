@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 
@@ -111,7 +112,8 @@ public:
         if (::geteuid() == 0) dropped_ = ::seteuid(65534) == 0;
     }
     ~ReadOnlyScope() {
-        if (dropped_) (void)::seteuid(0);
+        // The rest of the run needs root back; without it nothing after is sound.
+        if (dropped_ && ::seteuid(0) != 0) std::abort();
     }
     ReadOnlyScope(const ReadOnlyScope&) = delete;
     ReadOnlyScope& operator=(const ReadOnlyScope&) = delete;
