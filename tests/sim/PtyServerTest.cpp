@@ -74,9 +74,12 @@ TEST(PtyServer, ServesTheProgramThroughTheSerialDriverAndDropsBacklogBetweenClie
         session.Shutdown();
     }
 
-    // Ten seconds of unit time with nobody listening, then a new client: it
-    // gets its answer, not the reports of those ten seconds.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // A hundred seconds of unit time with nobody listening (a GPS report a
+    // second), then a new client: it gets its answer, not the reports of
+    // those hundred seconds. A few fresh reports may come first, more on a
+    // loaded machine where the server thread waits for its turn, but never
+    // anything near the backlog.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     const int fd = ::open(server.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(fd, 0);
     EXPECT_TRUE(::isatty(fd));
@@ -103,7 +106,7 @@ TEST(PtyServer, ServesTheProgramThroughTheSerialDriverAndDropsBacklogBetweenClie
         if (f.type == kMsgGpsReport) ++gpsBefore;
     }
     EXPECT_TRUE(answered);
-    EXPECT_LE(gpsBefore, 3);
+    EXPECT_LE(gpsBefore, 30);
 
     stop = true;
     serving.join();
