@@ -7,8 +7,7 @@
 
 namespace quorl::analysis {
 
-LiveCoverage::LiveCoverage(int planWidth, int planHeight, std::optional<double> radius, Metric metric,
-                           double radiusCap)
+LiveCoverage::LiveCoverage(int planWidth, int planHeight, std::optional<double> radius, Metric metric, double radiusCap)
     : geometry_(GridGeometry::ForPlan(planWidth, planHeight)),
       fixedRadius_(radius),
       radiusCap_(radiusCap),

@@ -12,7 +12,9 @@ double GapsMap::SurveyedPercent() const { return planArea > 0 ? 100.0 * surveyed
 double GapsMap::PassPercent() const { return surveyedArea > 0 ? 100.0 * passArea / surveyedArea : 0.0; }
 
 LiveGaps::LiveGaps(int planWidth, int planHeight, std::optional<double> radius, double radiusCap)
-    : planWidth_(planWidth), planHeight_(planHeight), signal_(planWidth, planHeight, radius, Metric::Signal, radiusCap) {}
+    : planWidth_(planWidth),
+      planHeight_(planHeight),
+      signal_(planWidth, planHeight, radius, Metric::Signal, radiusCap) {}
 
 const GapsMap& LiveGaps::Update(const std::vector<CSiteData::_tap>& points,
                                 const std::vector<Requirement>& requirements) {

@@ -48,8 +48,8 @@ CoverageLayer GapsCoverage::Compute(const CoverageRequest& request) {
     QString surveyed = QStringLiteral("Surveyed = ") + Percent(map.SurveyedPercent());
     // The surveyed ground itself, where the plan's scale gives it.
     if (request.scale.Known())
-        surveyed += QStringLiteral(" (%1)").arg(QString::fromStdString(
-            analysis::AreaText(map.surveyedArea, request.scale)));
+        surveyed +=
+            QStringLiteral(" (%1)").arg(QString::fromStdString(analysis::AreaText(map.surveyedArea, request.scale)));
     layer.legend.lines = {surveyed};
     if (map.withRequirements)
         layer.legend.lines << QStringLiteral("Passing %1 = %2 of surveyed")

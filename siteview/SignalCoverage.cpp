@@ -40,13 +40,14 @@ CoverageLayer SignalCoverage::Compute(const CoverageRequest& request) {
     layer.image = coverage::GridImage(grid, layer.scale, kAlpha);
     layer.planRect = coverage::GridPlanRect(grid.Geometry());
     layer.legend.title = QStringLiteral("signal (dBm)");
-    layer.legend.lines = {QStringLiteral("all networks"), QString::fromStdString(collection_),
-                          QStringLiteral("%1 points").arg(grid.Points().size()),
-                          QStringLiteral("radius %1").arg(
-                              QString::fromStdString(analysis::DistanceText(grid.Radius(), request.scale))),
-                          request.scale.Known() ? QStringLiteral("1 px = %1 m").arg(request.scale.metresPerPixel, 0, 'g', 3)
-                                                : QStringLiteral("no plan scale: distances in plan pixels"),
-                          QString::fromStdString(analysis::MapErrorText(CurrentMapError(), "dB", grid.Kernel()))};
+    layer.legend.lines = {
+        QStringLiteral("all networks"),
+        QString::fromStdString(collection_),
+        QStringLiteral("%1 points").arg(grid.Points().size()),
+        QStringLiteral("radius %1").arg(QString::fromStdString(analysis::DistanceText(grid.Radius(), request.scale))),
+        request.scale.Known() ? QStringLiteral("1 px = %1 m").arg(request.scale.metresPerPixel, 0, 'g', 3)
+                              : QStringLiteral("no plan scale: distances in plan pixels"),
+        QString::fromStdString(analysis::MapErrorText(CurrentMapError(), "dB", grid.Kernel()))};
     layer.legend.notHeard = grid.CellsNotHeard() > 0;
     return layer;
 }

@@ -299,7 +299,8 @@ bool CSiteData::Repair(const FileHandle& file, Walked& w, std::string& report) {
                   "; its count was corrected. The old count is kept in " + FileNameOf(saved[i]) + ".";
     }
     if (w.recounted.size() > kListed)
-        report += '\n' + std::to_string(w.recounted.size() - kListed) + " more counts were corrected, the old ones kept beside the file.";
+        report += '\n' + std::to_string(w.recounted.size() - kListed) +
+                  " more counts were corrected, the old ones kept beside the file.";
     if (w.tail.length > 0)
         report += "\nThe unfinished survey point at its end (" + Bytes(w.tail.length) + " from offset " +
                   std::to_string(w.tail.offset) + ": the program stopped while storing it) was cut off; its bytes "

@@ -161,8 +161,10 @@ private slots:
             const int dark = Count(view->ComposeFrame(), corner, [](QRgb p) { return IsDark(p); });
             QVERIFY2(known ? dark > 50 : dark == 0, c.name);
 
-            f.UsePoints({{CSiteData::kPlanTap, 80, 80, {-40}}, {CSiteData::kPlanTap, 120, 90, {-60}},
-                         {CSiteData::kPlanTap, 100, 130, {-80}}, {CSiteData::kPlanTap, 140, 140, {-70}}});
+            f.UsePoints({{CSiteData::kPlanTap, 80, 80, {-40}},
+                         {CSiteData::kPlanTap, 120, 90, {-60}},
+                         {CSiteData::kPlanTap, 100, 130, {-80}},
+                         {CSiteData::kPlanTap, 140, 140, {-70}}});
             view->RunCommand(command::kCoverage);
             view->RunCommand(command::kSurveyGaps);
             QVERIFY(WaitFor(*view, [&] { return !view->Coverage().image.isNull(); }));
@@ -172,10 +174,12 @@ private slots:
             QVERIFY2(lines[3].startsWith("radius ") && lines[3].endsWith(known ? " m" : " px"), qPrintable(lines[3]));
             QCOMPARE(lines[4], known ? QString("1 px = %1 m").arg(scale.metresPerPixel, 0, 'g', 3)
                                      : QString("no plan scale: distances in plan pixels"));
-            QVERIFY2(lines[5].startsWith(QString("map error about \u00B1")) && lines[5].endsWith("from 4 points, scattered kernel"),
+            QVERIFY2(lines[5].startsWith(QString("map error about \u00B1")) &&
+                         lines[5].endsWith("from 4 points, scattered kernel"),
                      qPrintable(lines[5]));
             const QString surveyed = view->Gaps().legend.lines.front();
-            QVERIFY2(surveyed.startsWith("Surveyed = ") && surveyed.endsWith(" m\u00B2)") == known, qPrintable(surveyed));
+            QVERIFY2(surveyed.startsWith("Surveyed = ") && surveyed.endsWith(" m\u00B2)") == known,
+                     qPrintable(surveyed));
         }
     }
 
