@@ -455,67 +455,76 @@ QRegion CSiteView::StaleRegion() const {
 }
 
 void CSiteView::UseCoverageSource(std::unique_ptr<ICoverageSource> source) {
-    coverageWorker_ = std::make_unique<CoverageWorker>(std::move(source));
-    connect(coverageWorker_.get(), &CoverageWorker::LayerReady, this, &CSiteView::TakeCoverage);
+    coverage_.worker = std::make_unique<CoverageWorker>(std::move(source));
+    connect(coverage_.worker.get(), &CoverageWorker::LayerReady, this, &CSiteView::TakeCoverage);
     if (coverageOn_) RefreshCoverage(true);
 }
 
 void CSiteView::ToggleCoverage() {
     coverageOn_ = !coverageOn_;
     if (coverageOn_) {
-        if (!coverageWorker_) UseCoverageSource(std::make_unique<SignalCoverage>());
+        if (!coverage_.worker) UseCoverageSource(std::make_unique<SignalCoverage>());
         RefreshCoverage(true);
     } else {
         // Layers still on their way are dropped when they arrive.
-        coverage_ = CoverageLayer{};
-        coverageLegend_ = QImage();
+        coverage_.layer = CoverageLayer{};
+        coverage_.legend = QImage();
     }
     viewport()->update();
 }
 
-void CSiteView::RefreshCoverage(bool force) {
+void CSiteView::RequestLayer(LayerState& state, const std::string& profile, bool force) {
     const std::string& collection = survey_.data.CollectionPath();
     const qint64 plan = planLoaded_ ? planImage_.cacheKey() : 0;
     std::vector<CSiteData::_tap> points = survey_.data.Points();
-    const bool otherContext = collection != requestedCollection_ || plan != requestedPlan_;
-    if (!force && !otherContext && points == requestedPoints_) return;
-    if (otherContext && !coverage_.image.isNull()) {
+    const bool otherContext = collection != state.requestedCollection || plan != state.requestedPlan;
+    if (!force && !otherContext && points == state.requestedPoints && profile == state.requestedProfile) return;
+    if (otherContext && !state.layer.image.isNull()) {
         // The layer shown belongs to another collection or plan.
-        coverage_ = CoverageLayer{};
-        coverageLegend_ = QImage();
+        state.layer = CoverageLayer{};
+        state.legend = QImage();
     }
-    requestedCollection_ = collection;
-    requestedPlan_ = plan;
-    requestedPoints_ = std::move(points);
-    ++coverageGeneration_;
-    if (otherContext) coverageContext_ = coverageGeneration_;
+    state.requestedCollection = collection;
+    state.requestedPlan = plan;
+    state.requestedPoints = std::move(points);
+    state.requestedProfile = profile;
+    ++state.generation;
+    if (otherContext) state.context = state.generation;
     if (plan == 0 || collection.empty()) return;
     CoverageRequest request;
-    request.points = requestedPoints_;
+    request.points = state.requestedPoints;
     request.collectionName = survey_.data.FileName();
     request.planWidth = planImage_.width();
     request.planHeight = planImage_.height();
     request.scale = groundScale_;
-    request.generation = coverageGeneration_;
-    request.context = coverageContext_;
-    coverageWorker_->Request(std::move(request));
+    request.profile = profile;
+    request.generation = state.generation;
+    request.context = state.context;
+    state.worker->Request(std::move(request));
+}
+
+void CSiteView::TakeLayer(LayerState& state, bool on, const CoverageLayer& layer, bool gapsLegend) {
+    if (!on || layer.generation < state.context || layer.generation < state.layer.generation) return;
+    state.layer = layer;
+    state.legend = QImage();
+    if (!layer.image.isNull()) {
+        const qreal ratio = viewport()->devicePixelRatioF();
+        const QSize size = gapsLegend ? GapsLegendSize(layer.legend, PaintFont())
+                                      : coverage::LegendSize(layer.scale, layer.legend, PaintFont());
+        state.legend = QImage(size * ratio, QImage::Format_ARGB32_Premultiplied);
+        state.legend.setDevicePixelRatio(ratio);
+        state.legend.fill(Qt::transparent);
+        QPainter painter(&state.legend);
+        if (gapsLegend)
+            DrawGapsLegend(painter, QPoint(0, 0), layer.legend, PaintFont());
+        else
+            coverage::DrawLegend(painter, QPoint(0, 0), layer.scale, layer.legend, PaintFont());
+    }
+    viewport()->update();
 }
 
 void CSiteView::TakeCoverage(const CoverageLayer& layer) {
-    if (coverageOn_ && layer.generation >= coverageContext_ && layer.generation >= coverage_.generation) {
-        coverage_ = layer;
-        coverageLegend_ = QImage();
-        if (!layer.image.isNull()) {
-            const qreal ratio = viewport()->devicePixelRatioF();
-            const QSize size = coverage::LegendSize(layer.scale, layer.legend, PaintFont());
-            coverageLegend_ = QImage(size * ratio, QImage::Format_ARGB32_Premultiplied);
-            coverageLegend_.setDevicePixelRatio(ratio);
-            coverageLegend_.fill(Qt::transparent);
-            QPainter painter(&coverageLegend_);
-            coverage::DrawLegend(painter, QPoint(0, 0), layer.scale, layer.legend, PaintFont());
-        }
-        viewport()->update();
-    }
+    TakeLayer(coverage_, coverageOn_, layer, false);
     emit CoverageUpdated();
 }
 
@@ -547,50 +556,8 @@ void CSiteView::ChooseGapsProfile(int id) {
     if (gapsOn_) RefreshGaps(false);
 }
 
-void CSiteView::RefreshGaps(bool force) {
-    const std::string& collection = survey_.data.CollectionPath();
-    const qint64 plan = planLoaded_ ? planImage_.cacheKey() : 0;
-    std::vector<CSiteData::_tap> points = survey_.data.Points();
-    const bool otherContext = collection != gaps_.requestedCollection || plan != gaps_.requestedPlan;
-    if (!force && !otherContext && points == gaps_.requestedPoints && gapsProfile_ == gaps_.requestedProfile) return;
-    if (otherContext && !gaps_.layer.image.isNull()) {
-        gaps_.layer = CoverageLayer{};
-        gaps_.legend = QImage();
-    }
-    gaps_.requestedCollection = collection;
-    gaps_.requestedPlan = plan;
-    gaps_.requestedPoints = std::move(points);
-    gaps_.requestedProfile = gapsProfile_;
-    ++gaps_.generation;
-    if (otherContext) gaps_.context = gaps_.generation;
-    if (plan == 0 || collection.empty()) return;
-    CoverageRequest request;
-    request.points = gaps_.requestedPoints;
-    request.collectionName = survey_.data.FileName();
-    request.planWidth = planImage_.width();
-    request.planHeight = planImage_.height();
-    request.scale = groundScale_;
-    request.profile = gapsProfile_;
-    request.generation = gaps_.generation;
-    request.context = gaps_.context;
-    gaps_.worker->Request(std::move(request));
-}
-
 void CSiteView::TakeGaps(const CoverageLayer& layer) {
-    if (gapsOn_ && layer.generation >= gaps_.context && layer.generation >= gaps_.layer.generation) {
-        gaps_.layer = layer;
-        gaps_.legend = QImage();
-        if (!layer.image.isNull()) {
-            const qreal ratio = viewport()->devicePixelRatioF();
-            const QSize size = GapsLegendSize(layer.legend, PaintFont());
-            gaps_.legend = QImage(size * ratio, QImage::Format_ARGB32_Premultiplied);
-            gaps_.legend.setDevicePixelRatio(ratio);
-            gaps_.legend.fill(Qt::transparent);
-            QPainter painter(&gaps_.legend);
-            DrawGapsLegend(painter, QPoint(0, 0), layer.legend, PaintFont());
-        }
-        viewport()->update();
-    }
+    TakeLayer(gaps_, gapsOn_, layer, true);
     emit GapsUpdated();
 }
 
@@ -623,9 +590,9 @@ CSiteView::SceneKey CSiteView::CurrentSceneKey() const {
     key.lines = plan.LineOption();
     key.markers = plan.MarkerOption();
     key.noAccessPoint = survey_.data.NoAccessPoint();
-    if (coverageOn_ && !coverage_.image.isNull()) {
-        key.coverageImage = coverage_.image.cacheKey();
-        key.legendImage = coverageLegend_.cacheKey();
+    if (coverageOn_ && !coverage_.layer.image.isNull()) {
+        key.coverageImage = coverage_.layer.image.cacheKey();
+        key.legendImage = coverage_.legend.cacheKey();
     }
     if (gapsOn_ && !gaps_.layer.image.isNull()) {
         key.gapsImage = gaps_.layer.image.cacheKey();
@@ -720,7 +687,7 @@ void CSiteView::PaintBackground(QPainter& painter) const {
     }
     for (const QRect& strip : uncovered) painter.fillRect(strip, QColor(colour::kOffPlan));
     // The gaps over the coverage: grey and red tint the colours beneath.
-    if (coverageOn_ && !coverage_.image.isNull()) PaintCoverage(painter, area, coverage_);
+    if (coverageOn_ && !coverage_.layer.image.isNull()) PaintCoverage(painter, area, coverage_.layer);
     if (gapsOn_ && !gaps_.layer.image.isNull()) PaintCoverage(painter, area, gaps_.layer);
 }
 
@@ -783,8 +750,8 @@ void CSiteView::PaintScene(QPainter& painter, const std::vector<CSiteData::_tap>
                                                  groundScale_.metresPerPixel / plan.ScaleFactor(), painter.font());
         if (!bar.isEmpty()) legendBottom = bar.top() - kLegendMargin;
     }
-    for (const QImage* image : {&coverageLegend_, &gaps_.legend}) {
-        if (image->isNull() || (image == &coverageLegend_ && !coverageOn_) || (image == &gaps_.legend && !gapsOn_))
+    for (const QImage* image : {&coverage_.legend, &gaps_.legend}) {
+        if (image->isNull() || (image == &coverage_.legend && !coverageOn_) || (image == &gaps_.legend && !gapsOn_))
             continue;
         const QSizeF size = image->deviceIndependentSize();
         const QRectF legend(QPointF(kLegendMargin, legendBottom - size.height()), size);

@@ -110,10 +110,10 @@ public:
 
     bool CoverageOn() const { return coverageOn_; }
     // The layer shown while the coverage is on (a null image: none yet).
-    const CoverageLayer& Coverage() const { return coverage_; }
+    const CoverageLayer& Coverage() const { return coverage_.layer; }
     // Layers asked for so far (each change of the points, collection or
     // plan while the layer is on asks for one).
-    std::uint64_t CoverageRequests() const { return coverageGeneration_; }
+    std::uint64_t CoverageRequests() const { return coverage_.generation; }
     // Replaces what computes the layer (the `signal` map of the collection
     // by default); a layer being computed is waited for.
     void UseCoverageSource(std::unique_ptr<ICoverageSource> source);
@@ -177,14 +177,12 @@ private:
 
     // Command 32779.
     void ToggleCoverage();
-    // Asks for a new layer when the points, the collection or the plan
-    // changed since the last request (or `force`).
-    void RefreshCoverage(bool force);
+    void RefreshCoverage(bool force) { RequestLayer(coverage_, "", force); }
     void TakeCoverage(const CoverageLayer& layer);
     // Command 32782 and the profile commands.
     void ToggleGaps();
     void ChooseGapsProfile(int id);
-    void RefreshGaps(bool force);
+    void RefreshGaps(bool force) { RequestLayer(gaps_, gapsProfile_, force); }
     void TakeGaps(const CoverageLayer& layer);
 
     // What the plan, layer and points are drawn from, but the points.
@@ -261,32 +259,32 @@ private:
     mutable QImage background_;
     mutable std::optional<BackgroundKey> backgroundKey_;
 
-    bool coverageOn_ = false;
-    CoverageLayer coverage_;
-    QImage coverageLegend_;
-    std::unique_ptr<CoverageWorker> coverageWorker_;
-    std::uint64_t coverageGeneration_ = 0;
-    // Layers of requests before this one belong to another collection or
-    // plan.
-    std::uint64_t coverageContext_ = 0;
-    std::vector<CSiteData::_tap> requestedPoints_;
-    std::string requestedCollection_;
-    qint64 requestedPlan_ = 0;
-    // The gaps layer's own hand-off, as the coverage layer's above.
-    struct GapsState {
+    // A layer computed on a worker of its own: the layer shown, its legend
+    // drawn once, and what was last asked for.
+    struct LayerState {
         CoverageLayer layer;
         QImage legend;
         std::unique_ptr<CoverageWorker> worker;
         std::uint64_t generation = 0;
+        // Layers of requests before this one belong to another collection
+        // or plan.
         std::uint64_t context = 0;
         std::vector<CSiteData::_tap> requestedPoints;
         std::string requestedCollection;
         qint64 requestedPlan = 0;
         std::string requestedProfile;
     };
+    // Asks `state`'s worker for a new layer when the points, the collection,
+    // the plan or the profile changed since the last request (or `force`).
+    void RequestLayer(LayerState& state, const std::string& profile, bool force);
+    // Shows a finished layer unless it is stale or the layer is off.
+    void TakeLayer(LayerState& state, bool on, const CoverageLayer& layer, bool gapsLegend);
+
+    bool coverageOn_ = false;
+    LayerState coverage_;
     bool gapsOn_ = false;
     std::string gapsProfile_;
-    GapsState gaps_;
+    LayerState gaps_;
     // Bitmap 133 at 1x, 2x and 4x.
     std::array<QImage, 3> centreMarks_;
 };
