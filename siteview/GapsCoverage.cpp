@@ -18,14 +18,8 @@ QString Percent(double value) { return QString::number(std::lround(value)) + QSt
 
 CoverageLayer GapsCoverage::Compute(const CoverageRequest& request) {
     if (request.planWidth <= 0 || request.planHeight <= 0) return CoverageLayer{};
-    if (!live_ || collection_ != request.collectionName || planWidth_ != request.planWidth ||
-        planHeight_ != request.planHeight || radiusCap_ != analysis::DefaultRadiusCap(request.scale)) {
-        radiusCap_ = analysis::DefaultRadiusCap(request.scale);
-        live_.emplace(request.planWidth, request.planHeight, std::nullopt, radiusCap_);
-        collection_ = request.collectionName;
-        planWidth_ = request.planWidth;
-        planHeight_ = request.planHeight;
-    }
+    if (context_.Follow(request) || !live_)
+        live_.emplace(request.planWidth, request.planHeight, std::nullopt, context_.radiusCap);
     const std::vector<analysis::Requirement> requirements =
         analysis::ProfileRequirements(request.profile).value_or(std::vector<analysis::Requirement>{});
     const analysis::GapsMap& map = live_->Update(request.points, requirements);

@@ -9,10 +9,10 @@
 
 #include <QRgb>
 #include <optional>
-#include <string>
 
 #include "analysis/SurveyGaps.h"
 #include "siteview/CoverageSource.h"
+#include "siteview/LayerContext.h"
 
 namespace quorl {
 
@@ -26,10 +26,7 @@ public:
 
 private:
     std::optional<analysis::LiveGaps> live_;
-    std::string collection_;
-    int planWidth_ = 0;
-    int planHeight_ = 0;
-    double radiusCap_ = 0;  // of the plan the grid was made for
+    LayerContext context_;
 };
 
 }  // namespace quorl

@@ -21,13 +21,9 @@ const analysis::MapError& SignalCoverage::CurrentMapError() {
 
 CoverageLayer SignalCoverage::Compute(const CoverageRequest& request) {
     if (request.planWidth <= 0 || request.planHeight <= 0) return CoverageLayer{};
-    if (!live_ || collection_ != request.collectionName || planWidth_ != request.planWidth ||
-        planHeight_ != request.planHeight || radiusCap_ != analysis::DefaultRadiusCap(request.scale)) {
-        radiusCap_ = analysis::DefaultRadiusCap(request.scale);
-        live_.emplace(request.planWidth, request.planHeight, std::nullopt, analysis::Metric::Signal, radiusCap_);
-        collection_ = request.collectionName;
-        planWidth_ = request.planWidth;
-        planHeight_ = request.planHeight;
+    if (context_.Follow(request) || !live_) {
+        live_.emplace(request.planWidth, request.planHeight, std::nullopt, analysis::Metric::Signal,
+                      context_.radiusCap);
         mapErrorValid_ = false;
     }
     live_->Update(request.points);
@@ -42,7 +38,7 @@ CoverageLayer SignalCoverage::Compute(const CoverageRequest& request) {
     layer.legend.title = QStringLiteral("signal (dBm)");
     layer.legend.lines = {
         QStringLiteral("all networks"),
-        QString::fromStdString(collection_),
+        QString::fromStdString(context_.collection),
         QStringLiteral("%1 points").arg(grid.Points().size()),
         QStringLiteral("radius %1").arg(QString::fromStdString(analysis::DistanceText(grid.Radius(), request.scale))),
         request.scale.Known() ? QStringLiteral("1 px = %1 m").arg(request.scale.metresPerPixel, 0, 'g', 3)

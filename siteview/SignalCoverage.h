@@ -8,11 +8,11 @@
 // each point out in turn.
 
 #include <optional>
-#include <string>
 
 #include "analysis/CrossValidation.h"
 #include "analysis/LiveCoverage.h"
 #include "siteview/CoverageSource.h"
+#include "siteview/LayerContext.h"
 
 namespace quorl {
 
@@ -35,10 +35,7 @@ private:
     std::size_t mapErrorFrom_ = 0;  // heard points when it was computed
     bool mapErrorValid_ = false;
     std::optional<analysis::LiveCoverage> live_;
-    std::string collection_;
-    int planWidth_ = 0;
-    int planHeight_ = 0;
-    double radiusCap_ = 0;  // of the plan the grid was made for
+    LayerContext context_;
 };
 
 }  // namespace quorl
