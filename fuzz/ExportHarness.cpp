@@ -205,7 +205,7 @@ private:
         const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
         ::dup2(null, STDERR_FILENO);
         ::close(null);
-        const int status = tools::RunSsdExport({in, "--format", format, "-o", out});
+        const int status = tools::RunSsdExport({{in}, format, out, {}, false});
         std::fflush(stderr);
         ::dup2(saved, STDERR_FILENO);
         ::close(saved);

@@ -10,6 +10,7 @@ packages=(
   x11-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev
+  libcli11-dev
   libnanoflann-dev
   libsqlite3-dev sqlite3 libxml2-utils desktop-file-utils dpkg-dev python3
   libexpat1-dev

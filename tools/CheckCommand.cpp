@@ -7,9 +7,11 @@
 
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/RadioGroups.h"
@@ -46,66 +48,62 @@ bool LooksLikeRequirement(const std::string& word) {
     return !word.empty() && word[0] != '-' && word.find_first_of("<>=") != std::string::npos;
 }
 
-int Run(const std::vector<std::string>& args) {
+struct CheckArgs {
     std::vector<std::string> surveys;
-    std::string projectionPath, out;
+    std::string projection, out;
+    // --require and --profile in the order given: the results and maps keep it.
+    std::vector<std::pair<bool, std::string>> requirements;  // (profile?, text)
+    std::optional<std::string> ssid, radio, band, threshold, radius, areaPass;
+    bool json = false;
+};
+
+int Run(const CheckArgs& args) {
+    const std::vector<std::string>& surveys = args.surveys;
+    const std::string& projectionPath = args.projection;
+    const std::string& out = args.out;
     std::vector<Requirement> requirements;
     Filter filter;
     std::optional<int> threshold;
     std::optional<Distance> radius;
     double areaPass = 95;
-    bool json = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--json") {
-            json = true;
-            continue;
-        }
-        const bool hasValue = i + 1 < args.size();
-        if (a.size() > 1 && a[0] == '-' && !hasValue) return Usage(a + " needs a value");
-        if (a == "--projection") {
-            projectionPath = args[++i];
-        } else if (a == "--require") {
-            do {
-                std::string why;
-                const auto r = ParseRequirement(args[++i], why);
-                if (!r) return Usage(why);
-                requirements.push_back(*r);
-            } while (i + 1 < args.size() && LooksLikeRequirement(args[i + 1]));
-        } else if (a == "--profile") {
-            const auto profile = ProfileRequirements(args[++i]);
-            if (!profile) return Usage("--profile takes voice, data or basic");
-            requirements.insert(requirements.end(), profile->begin(), profile->end());
-        } else if (a == "--ssid") {
-            filter.ssid = args[++i];
-        } else if (a == "--radio") {
-            MacAddress mac;
-            if (!ParseMac(args[++i], mac)) return Usage("--radio takes six hex pairs, as 00-0A-1B-2C-3D-01");
-            filter.radio = mac;
-        } else if (a == "--band") {
-            const std::string& v = args[++i];
-            if (v == "2.4") filter.band = Band::Ghz24;
-            else if (v == "5") filter.band = Band::Ghz5;
-            else return Usage("--band takes 2.4 or 5");
-        } else if (a == "--threshold") {
-            const auto v = NumberArgument(args[++i]);
-            if (!v || *v < -128 || *v > 0) return Usage("--threshold takes a level in dBm (-128 to 0)");
-            threshold = static_cast<int>(std::lround(*v));
-        } else if (a == "--radius") {
-            radius = ParseDistance(args[++i]);
-            if (!radius || radius->value > 100000)
-                return Usage("--radius takes a distance above 0: plan pixels (120 or 120px) or metres (5m)");
-        } else if (a == "--area-pass") {
-            const auto v = NumberArgument(args[++i]);
-            if (!v || *v < 0 || *v > 100) return Usage("--area-pass takes a percentage from 0 to 100");
-            areaPass = *v;
-        } else if (a == "-o" || a == "--output") {
-            out = args[++i];
-        } else if (!a.empty() && a[0] != '-') {
-            surveys.push_back(a);
+    const bool json = args.json;
+    for (const auto& [profile, text] : args.requirements) {
+        if (profile) {
+            const auto p = ProfileRequirements(text);
+            if (!p) return Usage("--profile takes voice, data or basic");
+            requirements.insert(requirements.end(), p->begin(), p->end());
         } else {
-            return Usage("unexpected argument '" + a + "'");
+            std::string why;
+            const auto r = ParseRequirement(text, why);
+            if (!r) return Usage(why);
+            requirements.push_back(*r);
         }
+    }
+    if (args.ssid) filter.ssid = *args.ssid;
+    if (args.radio) {
+        MacAddress mac;
+        if (!ParseMac(*args.radio, mac)) return Usage("--radio takes six hex pairs, as 00-0A-1B-2C-3D-01");
+        filter.radio = mac;
+    }
+    if (args.band) {
+        if (*args.band == "2.4") filter.band = Band::Ghz24;
+        else if (*args.band == "5") filter.band = Band::Ghz5;
+        else return Usage("--band takes 2.4 or 5");
+    }
+    if (args.threshold) {
+        const auto v = NumberArgument(*args.threshold);
+        if (!v || *v < -128 || *v > 0) return Usage("--threshold takes a level in dBm (-128 to 0)");
+        threshold = static_cast<int>(std::lround(*v));
+    }
+    if (args.radius) {
+        radius = ParseDistance(*args.radius);
+        if (!radius || radius->value > 100000)
+            return Usage("--radius takes a distance above 0: plan pixels (120 or 120px) or metres (5m)");
+    }
+    if (args.areaPass) {
+        const auto v = NumberArgument(*args.areaPass);
+        if (!v || *v < 0 || *v > 100) return Usage("--area-pass takes a percentage from 0 to 100");
+        areaPass = *v;
     }
     if (surveys.empty() || projectionPath.empty()) return Usage("a survey and --projection are needed");
     if (requirements.empty()) return Usage("nothing to check: give --require EXPR or --profile");
@@ -153,9 +151,26 @@ int Run(const std::vector<std::string>& args) {
     return check.Pass() ? 0 : 1;
 }
 
-const RegisterCommand kRegistration("check",
-                                    "check SURVEY.ssd... --projection SITE --require EXPR...    does the floor pass?",
-                                    Run);
+void Define(Command& c) {
+    auto a = std::make_shared<CheckArgs>();
+    c.Positionals("SURVEY.ssd...", a->surveys, "collection files of one floor");
+    c.Option("--projection", a->projection, "SITE.gpf|.lpf", "projection file of the plan (required)");
+    c.Words("--require", "EXPR...", "requirements, as signal>=-67 ap-count>=2", LooksLikeRequirement,
+            [a](const std::string& v) { a->requirements.emplace_back(false, v); });
+    c.Each("--profile", "voice|data|basic", "a named set of requirements",
+           [a](const std::string& v) { a->requirements.emplace_back(true, v); });
+    c.Option("--ssid", a->ssid, "NAME", "only access points of this network");
+    c.Option("--band", a->band, "2.4|5", "only this band");
+    c.Option("--radio", a->radio, "MAC", "only the networks of this radio (any of its addresses)");
+    c.Option("--threshold", a->threshold, "DBM", "level the counts count at");
+    c.Option("--radius", a->radius, "PX|Nm", "how far a point reaches: plan pixels, or metres as 5m");
+    c.Option("--area-pass", a->areaPass, "PCT", "share of the surveyed area each requirement must pass on (95)");
+    c.Flag("--json", a->json, "the verdict as JSON");
+    c.Option("-o,--output", a->out, "MAP.png", "pass/fail map (MAP-1.png, MAP-2.png ... for several requirements)");
+    c.Does([a] { return Run(*a); });
+}
+
+const RegisterCommand kRegistration("check", "does the floor meet its requirements?", kUsage, Define);
 
 }  // namespace
 

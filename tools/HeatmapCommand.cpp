@@ -4,9 +4,11 @@
 
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "analysis/RadioGroups.h"
@@ -38,67 +40,66 @@ int Usage(const std::string& why) {
 }
 
 
-int Run(const std::vector<std::string>& args) {
-    std::string surveyPath, projectionPath, out, values;
+struct HeatmapArgs {
+    std::string survey, projection, out, values;
+    std::optional<std::string> metric, ssid, mac, radio, band, channel, threshold, min, max, radius, scale;
+};
+
+int Run(const HeatmapArgs& args) {
+    const std::string& surveyPath = args.survey;
+    const std::string& projectionPath = args.projection;
+    const std::string& out = args.out;
+    const std::string& values = args.values;
     MetricOptions options = DefaultOptions(Metric::Signal);
     std::optional<int> threshold;
     std::optional<Distance> radius;
     double min = coverage::ColourScale::kDefaultMin, max = coverage::ColourScale::kDefaultMax;
     bool classes = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (a.size() > 1 && a[0] == '-' && !hasValue) return Usage(a + " needs a value");
-        if (a == "--projection") {
-            projectionPath = args[++i];
-        } else if (a == "--metric") {
-            const auto m = ParseMetric(args[++i]);
-            if (!m) return Usage("unknown metric '" + args[i] + "'");
-            options.metric = *m;
-        } else if (a == "--ssid") {
-            options.filter.ssid = args[++i];
-        } else if (a == "--mac") {
-            MacAddress mac;
-            if (!ParseMac(args[++i], mac)) return Usage("--mac takes six hex pairs, as 00-0A-1B-2C-3D-01");
-            options.filter.mac = mac;
-        } else if (a == "--radio") {
-            MacAddress mac;
-            if (!ParseMac(args[++i], mac)) return Usage("--radio takes six hex pairs, as 00-0A-1B-2C-3D-01");
-            options.filter.radio = mac;
-        } else if (a == "--band") {
-            const std::string& v = args[++i];
-            if (v == "2.4") options.filter.band = Band::Ghz24;
-            else if (v == "5") options.filter.band = Band::Ghz5;
-            else return Usage("--band takes 2.4 or 5");
-        } else if (a == "--channel") {
-            const auto v = NumberArgument(args[++i]);
-            if (!v || *v < 1 || *v > 255 || *v != std::floor(*v)) return Usage("--channel takes a channel number");
-            options.filter.channel = static_cast<int>(*v);
-        } else if (a == "--threshold") {
-            const auto v = NumberArgument(args[++i]);
-            if (!v || *v < -128 || *v > 0) return Usage("--threshold takes a level in dBm (-128 to 0)");
-            threshold = static_cast<int>(std::lround(*v));
-        } else if (a == "--min" || a == "--max") {
-            const auto v = NumberArgument(args[++i]);
-            if (!v || *v < -150 || *v > 50) return Usage(a + " takes a level in dBm");
-            (a == "--min" ? min : max) = *v;
-        } else if (a == "--radius") {
-            radius = ParseDistance(args[++i]);
-            if (!radius || radius->value > 100000)
-                return Usage("--radius takes a distance above 0: plan pixels (120 or 120px) or metres (5m)");
-        } else if (a == "--scale") {
-            const std::string& v = args[++i];
-            if (v == "classes") classes = true;
-            else if (v != "viridis") return Usage("--scale takes viridis or classes");
-        } else if (a == "-o" || a == "--output") {
-            out = args[++i];
-        } else if (a == "--values") {
-            values = args[++i];
-        } else if (!a.empty() && a[0] != '-' && surveyPath.empty()) {
-            surveyPath = a;
-        } else {
-            return Usage("unexpected argument '" + a + "'");
-        }
+    if (args.metric) {
+        const auto m = ParseMetric(*args.metric);
+        if (!m) return Usage("unknown metric '" + *args.metric + "'");
+        options.metric = *m;
+    }
+    if (args.ssid) options.filter.ssid = *args.ssid;
+    if (args.mac) {
+        MacAddress mac;
+        if (!ParseMac(*args.mac, mac)) return Usage("--mac takes six hex pairs, as 00-0A-1B-2C-3D-01");
+        options.filter.mac = mac;
+    }
+    if (args.radio) {
+        MacAddress mac;
+        if (!ParseMac(*args.radio, mac)) return Usage("--radio takes six hex pairs, as 00-0A-1B-2C-3D-01");
+        options.filter.radio = mac;
+    }
+    if (args.band) {
+        if (*args.band == "2.4") options.filter.band = Band::Ghz24;
+        else if (*args.band == "5") options.filter.band = Band::Ghz5;
+        else return Usage("--band takes 2.4 or 5");
+    }
+    if (args.channel) {
+        const auto v = NumberArgument(*args.channel);
+        if (!v || *v < 1 || *v > 255 || *v != std::floor(*v)) return Usage("--channel takes a channel number");
+        options.filter.channel = static_cast<int>(*v);
+    }
+    if (args.threshold) {
+        const auto v = NumberArgument(*args.threshold);
+        if (!v || *v < -128 || *v > 0) return Usage("--threshold takes a level in dBm (-128 to 0)");
+        threshold = static_cast<int>(std::lround(*v));
+    }
+    for (const auto& [name, text, into] : {std::tuple{"--min", &args.min, &min}, std::tuple{"--max", &args.max, &max}}) {
+        if (!*text) continue;
+        const auto v = NumberArgument(**text);
+        if (!v || *v < -150 || *v > 50) return Usage(std::string(name) + " takes a level in dBm");
+        *into = *v;
+    }
+    if (args.radius) {
+        radius = ParseDistance(*args.radius);
+        if (!radius || radius->value > 100000)
+            return Usage("--radius takes a distance above 0: plan pixels (120 or 120px) or metres (5m)");
+    }
+    if (args.scale) {
+        if (*args.scale == "classes") classes = true;
+        else if (*args.scale != "viridis") return Usage("--scale takes viridis or classes");
     }
     if (surveyPath.empty() || projectionPath.empty() || out.empty())
         return Usage("a survey, --projection and -o are needed");
@@ -150,9 +151,27 @@ int Run(const std::vector<std::string>& args) {
     return 0;
 }
 
-const RegisterCommand kRegistration("heatmap",
-                                    "heatmap SURVEY.ssd --projection SITE --metric M ... -o OUT.png    coverage map",
-                                    Run);
+void Define(Command& c) {
+    auto a = std::make_shared<HeatmapArgs>();
+    c.Positional("SURVEY.ssd", a->survey, "collection file");
+    c.Option("--projection", a->projection, "SITE.gpf|.lpf", "projection file of the plan (required)");
+    c.Option("--metric", a->metric, "M", "signal (default), secondary, ap-count or co-channel");
+    c.Option("--ssid", a->ssid, "NAME", "only access points of this network");
+    c.Option("--mac", a->mac, "MAC", "only this access point");
+    c.Option("--radio", a->radio, "MAC", "only the networks of this radio (any of its addresses)");
+    c.Option("--band", a->band, "2.4|5", "only this band");
+    c.Option("--channel", a->channel, "N", "only this channel");
+    c.Option("--threshold", a->threshold, "DBM", "level the counts count at");
+    c.Option("--min", a->min, "DBM", "bottom of the colour scale");
+    c.Option("--max", a->max, "DBM", "top of the colour scale");
+    c.Option("--radius", a->radius, "PX|Nm", "how far a point reaches: plan pixels, or metres as 5m");
+    c.Option("--scale", a->scale, "viridis|classes", "colour scale");
+    c.Option("-o,--output", a->out, "OUT.png", "the map to write (required)");
+    c.Option("--values", a->values, "OUT.csv", "the interpolated grid as CSV: x,y,value");
+    c.Does([a] { return Run(*a); });
+}
+
+const RegisterCommand kRegistration("heatmap", "coverage map of a survey over its plan", kUsage, Define);
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -166,40 +167,36 @@ bool ReadWhole(const std::string& path, std::vector<std::uint8_t>& bytes) {
     return true;
 }
 
-int Make(const std::vector<std::string>& args) {
+struct MakeArgs {
+    std::string kind, transform, calibrate, image, out;
+};
+
+int Make(const Command& command, const MakeArgs& args) {
     std::optional<std::uint8_t> kind;
     std::optional<AffineTransform> transform;
-    std::string image, out;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (a == "--kind" && hasValue) {
-            const std::string& v = args[++i];
-            if (v == "gps") kind = 0;
-            else if (v == "linear") kind = 1;
-            else return Fail("--kind takes gps or linear, not '" + v + "'");
-        } else if (a == "--transform" && hasValue) {
-            const auto v = Numbers(args[++i], ',', 6);
-            if (!v) return Fail("--transform takes six numbers A,B,C,D,E,F");
-            transform = AffineTransform{(*v)[0], (*v)[1], (*v)[2], (*v)[3], (*v)[4], (*v)[5]};
-        } else if (a == "--calibrate" && hasValue) {
-            transform = Calibration(args[++i]);
-            if (!transform)
-                return Fail("--calibrate takes three points \"px,py,lat,lon;px,py,lat,lon;px,py,lat,lon\" "
-                            "that do not lie on one line");
-        } else if (a == "--image" && hasValue) {
-            image = args[++i];
-        } else if (!a.empty() && a[0] != '-' && out.empty()) {
-            out = a;
-        } else {
-            std::fputs(kUsage, stderr);
-            return 2;
-        }
+    const std::string& image = args.image;
+    const std::string& out = args.out;
+    if (!args.kind.empty()) {
+        if (args.kind == "gps") kind = 0;
+        else if (args.kind == "linear") kind = 1;
+        else return Fail("--kind takes gps or linear, not '" + args.kind + "'");
     }
-    if (!kind || !transform || image.empty() || out.empty()) {
-        std::fputs(kUsage, stderr);
-        return 2;
+    if (!args.transform.empty() && !args.calibrate.empty())
+        return command.UsageError("--transform or --calibrate, not both");
+    if (!args.transform.empty()) {
+        const auto v = Numbers(args.transform, ',', 6);
+        if (!v) return Fail("--transform takes six numbers A,B,C,D,E,F");
+        transform = AffineTransform{(*v)[0], (*v)[1], (*v)[2], (*v)[3], (*v)[4], (*v)[5]};
+    } else if (!args.calibrate.empty()) {
+        transform = Calibration(args.calibrate);
+        if (!transform)
+            return Fail("--calibrate takes three points \"px,py,lat,lon;px,py,lat,lon;px,py,lat,lon\" "
+                        "that do not lie on one line");
     }
+    if (!kind) return command.UsageError("--kind is needed");
+    if (!transform) return command.UsageError("--transform or --calibrate is needed");
+    if (image.empty()) return command.UsageError("--image is needed");
+    if (out.empty()) return command.UsageError("the projection file to write is needed");
     if (*kind == 0 && !transform->Invertible())
         return Fail("a GPS projection needs a transform that can be inverted");
 
@@ -221,26 +218,16 @@ int Make(const std::vector<std::string>& args) {
 
 // Without --points: the scale the tools use. With them: a linear plan's
 // scale from one measured distance, kept in a side file (never in FILE).
-int Scale(const std::vector<std::string>& args) {
-    std::string path, points, metresText;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (a == "--points" && hasValue) {
-            points = args[++i];
-        } else if (a == "--metres" && hasValue) {
-            metresText = args[++i];
-        } else if (!a.empty() && a[0] != '-' && path.empty()) {
-            path = a;
-        } else {
-            std::fputs(kUsage, stderr);
-            return 2;
-        }
-    }
-    if (path.empty() || points.empty() != metresText.empty()) {
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
+struct ScaleArgs {
+    std::string path, points, metres;
+};
+
+int Scale(const Command& command, const ScaleArgs& args) {
+    const std::string& path = args.path;
+    const std::string& points = args.points;
+    const std::string& metresText = args.metres;
+    if (path.empty()) return command.UsageError("a projection file is needed");
+    if (points.empty() != metresText.empty()) return command.UsageError("--points and --metres go together");
     analysis::PlanSource plan;
     std::string error;
     if (!analysis::LoadPlanSource(path, plan, error)) return Fail(error);
@@ -279,17 +266,47 @@ int Scale(const std::vector<std::string>& args) {
     return 0;
 }
 
-int Run(const std::vector<std::string>& args) {
-    if (!args.empty() && args[0] == "scale") return Scale(args);
-    if (args.size() == 2 && args[0] == "info") return Info(args[1]);
-    if (args.size() == 3 && args[0] == "decode") return Decode(args[1], args[2]);
-    if (!args.empty() && args[0] == "make") return Make(args);
-    std::fputs(kUsage, stderr);
-    return 2;
+void Define(Command& c) {
+    struct Files {
+        std::string file, out;
+    };
+    auto files = std::make_shared<Files>();
+    Command& info = c.Sub("info", "kind, transform and image block of a projection file", "usage: quorl proj info FILE\n");
+    info.Positional("FILE", files->file, "projection file (.gpf, .lpf)");
+    info.Does([&info, files] {
+        return files->file.empty() ? info.UsageError("a projection file is needed") : Info(files->file);
+    });
+
+    Command& decode = c.Sub("decode", "write the plan image (a bitmap) as a load decodes it",
+                            "usage: quorl proj decode FILE OUT\n");
+    decode.Positional("FILE", files->file, "projection file (.gpf, .lpf)");
+    decode.Positional("OUT", files->out, "the bitmap to write");
+    decode.Does([&decode, files] {
+        return files->out.empty() ? decode.UsageError("a projection file and the bitmap to write are needed")
+                                  : Decode(files->file, files->out);
+    });
+
+    auto make = std::make_shared<MakeArgs>();
+    Command& m = c.Sub("make", "make a projection file from a bitmap and a transform",
+                       "usage: quorl proj make --kind gps|linear (--transform A,B,C,D,E,F | --calibrate \"px,py,lat,lon;...\")\n"
+                       "                       --image IMAGE.bmp OUT\n");
+    m.Positional("OUT", make->out, "the projection file to write");
+    m.Option("--kind", make->kind, "gps|linear", "GPS projection (kind 0) or linear projection (kind 1)");
+    m.Option("--transform", make->transform, "A,B,C,D,E,F", "plan x = A*lat + B*lon + E, plan y = C*lat + D*lon + F");
+    m.Option("--calibrate", make->calibrate, "\"px,py,lat,lon;...\"", "reference points: plan pixel and position");
+    m.Option("--image", make->image, "IMAGE.bmp", "the plan, a bitmap (BMP)");
+    m.Does([&m, make] { return Make(m, *make); });
+
+    auto scale = std::make_shared<ScaleArgs>();
+    Command& sc = c.Sub("scale", "metres per plan pixel: show it, or measure it on a linear plan",
+                        "usage: quorl proj scale FILE [--points \"x1,y1;x2,y2\" --metres D]\n");
+    sc.Positional("FILE", scale->path, "projection file (.gpf, .lpf)");
+    sc.Option("--points", scale->points, "\"x1,y1;x2,y2\"", "two plan pixels a measured distance apart");
+    sc.Option("--metres", scale->metres, "D", "the distance between them in metres");
+    sc.Does([&sc, scale] { return Scale(sc, *scale); });
 }
 
-const RegisterCommand kRegistration("proj", "proj info|decode|make|scale ...    inspect, decode, make or scale a projection file",
-                                    Run);
+const RegisterCommand kRegistration("proj", "inspect, decode, make or scale a projection file", kUsage, Define);
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 // document. Frames the program writes in reply are recorded, not sent.
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -80,27 +81,14 @@ nlohmann::ordered_json Describe(const CEngine& engine, const ReplayDriver& drive
     return doc;
 }
 
-int Replay(const std::vector<std::string>& args) {
+struct ReplayArgs {
     std::string path;
     bool scan = false;
-    for (const std::string& arg : args) {
-        if (arg == "--scan") {
-            scan = true;
-        } else if (!arg.empty() && arg[0] == '-') {
-            std::fprintf(stderr, "quorl replay: unknown option '%s'\nusage: quorl replay FILE [--scan]\n", arg.c_str());
-            return 2;
-        } else if (path.empty()) {
-            path = arg;
-        } else {
-            std::fprintf(stderr, "quorl replay: one capture file at a time\nusage: quorl replay FILE [--scan]\n");
-            return 2;
-        }
-    }
-    if (path.empty()) {
-        std::fprintf(stderr, "usage: quorl replay FILE [--scan]\n");
-        return 2;
-    }
+};
 
+int Replay(const Command& command, const ReplayArgs& args) {
+    const std::string& path = args.path;
+    if (path.empty()) return command.UsageError("a capture file is needed");
     ReplayDriver driver(path);
     if (!driver.Good()) {
         std::fprintf(stderr, "quorl replay: %s: cannot be read: %s\n", path.c_str(),
@@ -116,7 +104,7 @@ int Replay(const std::vector<std::string>& args) {
     CReaderThread reader(driver, [&engine](const std::uint8_t* body, std::uint8_t type, std::uint32_t length) {
         engine.HandleFrame(body, type, length);
     });
-    if (scan) engine.StartScan();
+    if (args.scan) engine.StartScan();
     // The reader's own loop, without its pauses: status, read, decode,
     // until the capture is used up.
     while (!driver.Exhausted()) {
@@ -129,8 +117,13 @@ int Replay(const std::vector<std::string>& args) {
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
-const RegisterCommand kRegister("replay", "replay FILE [--scan]   decode a captured byte stream, print JSON",
-                                Replay);
+const RegisterCommand kRegister("replay", "decode a captured byte stream, print JSON",
+                                "usage: quorl replay FILE [--scan]\n", [](Command& c) {
+                                    auto args = std::make_shared<ReplayArgs>();
+                                    c.Positional("FILE", args->path, "captured unit-to-tablet bytes");
+                                    c.Flag("--scan", args->scan, "start a sweep first, as the Scan button does");
+                                    c.Does([&c, args] { return Replay(c, *args); });
+                                });
 
 }  // namespace
 

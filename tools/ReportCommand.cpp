@@ -14,7 +14,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/RadioGroups.h"
@@ -230,50 +233,43 @@ bool RequirementsSection(const LoadedSurvey& loaded, const std::vector<Requireme
     return true;
 }
 
-int Run(const std::vector<std::string>& args) {
-    std::string surveyPath, projectionPath, dir;
+struct ReportArgs {
+    std::string survey, projection, dir;
+    std::vector<std::pair<bool, std::string>> requirements;  // (profile?, text), in the order given
+    std::optional<std::string> areaPass;
+};
+
+// A word after --require that is another requirement rather than the survey.
+bool LooksLikeRequirement(const std::string& word) {
+    return !word.empty() && word[0] != '-' && word.find_first_of("<>=") != std::string::npos;
+}
+
+int Run(const Command& command, const ReportArgs& args) {
+    const std::string& surveyPath = args.survey;
+    const std::string& projectionPath = args.projection;
+    const std::string& dir = args.dir;
     std::vector<Requirement> requirements;
     double areaPass = 95;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if ((a == "--projection" || a == "-o") && i + 1 < args.size()) {
-            (a == "-o" ? dir : projectionPath) = args[++i];
-        } else if (a == "--require" && i + 1 < args.size()) {
-            do {
-                std::string why;
-                const auto r = ParseRequirement(args[++i], why);
-                if (!r) {
-                    std::fprintf(stderr, "quorl report: %s\n%s", why.c_str(), kUsage);
-                    return 2;
-                }
-                requirements.push_back(*r);
-            } while (i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '-' &&
-                     args[i + 1].find_first_of("<>=") != std::string::npos);
-        } else if (a == "--profile" && i + 1 < args.size()) {
-            const auto profile = ProfileRequirements(args[++i]);
-            if (!profile) {
-                std::fprintf(stderr, "quorl report: --profile takes voice, data or basic\n%s", kUsage);
-                return 2;
-            }
-            requirements.insert(requirements.end(), profile->begin(), profile->end());
-        } else if (a == "--area-pass" && i + 1 < args.size()) {
-            char* end = nullptr;
-            areaPass = std::strtod(args[++i].c_str(), &end);
-            if (args[i].empty() || *end != '\0' || !(areaPass >= 0 && areaPass <= 100)) {
-                std::fprintf(stderr, "quorl report: --area-pass takes a percentage from 0 to 100\n%s", kUsage);
-                return 2;
-            }
-        } else if (!a.empty() && a[0] != '-' && surveyPath.empty()) {
-            surveyPath = a;
+    for (const auto& [profile, text] : args.requirements) {
+        if (profile) {
+            const auto p = ProfileRequirements(text);
+            if (!p) return command.UsageError("--profile takes voice, data or basic");
+            requirements.insert(requirements.end(), p->begin(), p->end());
         } else {
-            std::fputs(kUsage, stderr);
-            return 2;
+            std::string why;
+            const auto r = ParseRequirement(text, why);
+            if (!r) return command.UsageError(why);
+            requirements.push_back(*r);
         }
     }
-    if (surveyPath.empty() || projectionPath.empty() || dir.empty()) {
-        std::fputs(kUsage, stderr);
-        return 2;
+    if (args.areaPass) {
+        char* end = nullptr;
+        areaPass = std::strtod(args.areaPass->c_str(), &end);
+        if (args.areaPass->empty() || *end != '\0' || !(areaPass >= 0 && areaPass <= 100))
+            return command.UsageError("--area-pass takes a percentage from 0 to 100");
     }
+    if (surveyPath.empty() || projectionPath.empty() || dir.empty())
+        return command.UsageError("a survey, --projection and -o are needed");
 
     // Every file the page may have, checked before any work.
     const std::vector<std::string> inputs{surveyPath, projectionPath};
@@ -437,8 +433,20 @@ int Run(const std::vector<std::string>& args) {
     return 0;
 }
 
-const RegisterCommand kRegistration("report", "report SURVEY.ssd --projection SITE -o DIR    HTML coverage report",
-                                    Run);
+void Define(Command& c) {
+    auto a = std::make_shared<ReportArgs>();
+    c.Positional("SURVEY.ssd", a->survey, "collection file");
+    c.Option("--projection", a->projection, "SITE.gpf|.lpf", "projection file of the plan (required)");
+    c.Option("-o,--output", a->dir, "DIR", "folder for index.html and its pictures (required)");
+    c.Words("--require", "EXPR...", "requirements for the page's pass/fail section, as signal>=-67",
+            LooksLikeRequirement, [a](const std::string& v) { a->requirements.emplace_back(false, v); });
+    c.Each("--profile", "voice|data|basic", "a named set of requirements",
+           [a](const std::string& v) { a->requirements.emplace_back(true, v); });
+    c.Option("--area-pass", a->areaPass, "PCT", "share of the surveyed area each requirement must pass on (95)");
+    c.Does([&c, a] { return Run(c, *a); });
+}
+
+const RegisterCommand kRegistration("report", "HTML coverage report for a customer", kUsage, Define);
 
 }  // namespace
 

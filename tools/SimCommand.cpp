@@ -5,6 +5,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,20 +23,7 @@ static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler sets i
 
 void OnSignal(int) { g_stop.store(true); }
 
-int Sim(const std::vector<std::string>& args) {
-    constexpr const char* kUsage = "usage: quorl sim [--scenario FILE]\n";
-    std::string scenarioPath;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--scenario" && i + 1 < args.size()) {
-            scenarioPath = args[++i];
-        } else if (args[i].rfind("--scenario=", 0) == 0) {
-            scenarioPath = args[i].substr(11);
-        } else {
-            std::fprintf(stderr, "quorl sim: unexpected argument '%s'\n%s", args[i].c_str(), kUsage);
-            return 2;
-        }
-    }
-
+int Sim(const std::string& scenarioPath) {
     sim::Scenario scenario;
     if (scenarioPath.empty()) {
         scenario = sim::DefaultScenario();
@@ -72,7 +60,13 @@ int Sim(const std::vector<std::string>& args) {
     return 0;
 }
 
-const RegisterCommand kRegister("sim", "sim [--scenario FILE]  serve the simulated unit on a pseudo-terminal", Sim);
+const RegisterCommand kRegister("sim", "serve the simulated unit on a pseudo-terminal",
+                                "usage: quorl sim [--scenario FILE]\n", [](Command& c) {
+                                    auto scenario = std::make_shared<std::string>();
+                                    c.Option("--scenario", *scenario, "FILE",
+                                             "scenario to play (JSON); the built-in demo walk without it");
+                                    c.Does([scenario] { return Sim(*scenario); });
+                                });
 
 }  // namespace
 

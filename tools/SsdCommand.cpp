@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
+#include <memory>
 #include <ctime>
 #include <map>
 #include <string>
@@ -101,17 +102,30 @@ int Dump(const std::string& path) {
     return ok ? 0 : 1;
 }
 
-int Run(const std::vector<std::string>& args) {
-    if (!args.empty() && args[0] == "export") return RunSsdExport({args.begin() + 1, args.end()});
-    if (args.size() != 2 || (args[0] != "info" && args[0] != "dump")) {
-        std::fprintf(stderr, "usage: quorl ssd info|dump FILE\n%s", kSsdExportUsage);
-        return 2;
-    }
-    return args[0] == "info" ? Info(args[1]) : Dump(args[1]);
+void DefineExport(Command& c) {
+    auto o = std::make_shared<ExportOptions>();
+    c.Positionals("FILE.ssd...", o->files, "collection files, in order");
+    c.Option("--format", o->format, "FORMAT", "csv, geojson, kml, sqlite, gpkg or wigle");
+    c.Option("-o,--output", o->output, "OUT", "the file to write");
+    c.Option("--projection", o->projection, "SITE", "projection file: plan points get a position from its transform");
+    c.Flag("--spreadsheet", o->spreadsheet, "csv only: text that starts with = + - @ gets a leading '");
+    c.Does([o] { return RunSsdExport(*o); });
 }
 
-const RegisterCommand kRegistration("ssd", "ssd info|dump FILE    summary or CSV of a collection file (.ssd)\n"
-                                          "  ssd export FILE.ssd... --format csv|geojson|kml|sqlite|gpkg|wigle -o OUT [--projection SITE]", Run);
+void Define(Command& c) {
+    auto file = std::make_shared<std::string>();
+    Command& info = c.Sub("info", "summary of a collection file", "usage: quorl ssd info FILE\n");
+    info.Positional("FILE", *file, "collection file (.ssd)");
+    info.Does([&info, file] { return file->empty() ? info.UsageError("a collection file is needed") : Info(*file); });
+    Command& dump = c.Sub("dump", "every access point record as CSV on standard output", "usage: quorl ssd dump FILE\n");
+    dump.Positional("FILE", *file, "collection file (.ssd)");
+    dump.Does([&dump, file] { return file->empty() ? dump.UsageError("a collection file is needed") : Dump(*file); });
+    DefineExport(c.Sub("export", "collection files to CSV, GeoJSON, KML, WiGLE CSV, SQLite or GeoPackage",
+                          kSsdExportUsage));
+}
+
+const RegisterCommand kRegistration("ssd", "summary, CSV or export of collection files (.ssd)",
+                                    std::string("usage: quorl ssd info|dump FILE\n       ") + (kSsdExportUsage + 7), Define);
 
 }  // namespace
 

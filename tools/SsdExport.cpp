@@ -34,47 +34,16 @@ namespace {
 
 using namespace quorl::exports;
 
-struct ExportOptions {
-    std::vector<std::string> files;
-    std::string format;
-    std::string output;
-    std::string projection;
-    bool spreadsheet = false;
-};
-
-bool Parse(const std::vector<std::string>& args, ExportOptions& o) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& into) {
-            if (i + 1 >= args.size() || args[i + 1].empty()) return false;
-            into = args[++i];
-            return true;
-        };
-        if (a == "--format") {
-            if (!value(o.format)) return false;
-        } else if (a.rfind("--format=", 0) == 0) {
-            o.format = a.substr(9);
-        } else if (a == "-o" || a == "--output") {
-            if (!value(o.output)) return false;
-        } else if (a.rfind("--output=", 0) == 0) {
-            o.output = a.substr(9);
-        } else if (a == "--projection") {
-            if (!value(o.projection)) return false;
-        } else if (a.rfind("--projection=", 0) == 0) {
-            o.projection = a.substr(13);
-        } else if (a == "--spreadsheet") {
-            o.spreadsheet = true;
-        } else if (a.rfind("-", 0) == 0 && a != "-") {
-            return false;
-        } else {
-            o.files.push_back(a);
-        }
-    }
-    if (o.spreadsheet && o.format != "csv") return false;
-    return !o.files.empty() && !o.output.empty() &&
-           (o.format == "csv" || o.format == "geojson" || o.format == "kml" || o.format == "sqlite" ||
-            o.format == "gpkg" ||
-            o.format == "wigle");
+// What is wrong with the arguments, or nothing.
+std::string Problem(const ExportOptions& o) {
+    if (o.files.empty()) return "a collection file is needed";
+    if (o.format.empty()) return "--format is needed";
+    if (o.format != "csv" && o.format != "geojson" && o.format != "kml" && o.format != "sqlite" &&
+        o.format != "gpkg" && o.format != "wigle")
+        return "--format takes csv, geojson, kml, sqlite, gpkg or wigle, not '" + o.format + "'";
+    if (o.output.empty()) return "-o is needed";
+    if (o.spreadsheet && o.format != "csv") return "--spreadsheet is for --format csv only";
+    return {};
 }
 
 void Say(ExportProgress& progress, const std::string& text) {
@@ -256,10 +225,9 @@ int ExportText(const ExportOptions& o, const AffineTransform* projection) {
 
 }  // namespace
 
-int RunSsdExport(const std::vector<std::string>& args) {
-    ExportOptions o;
-    if (!Parse(args, o)) {
-        std::fputs(kSsdExportUsage, stderr);
+int RunSsdExport(const ExportOptions& o) {
+    if (const std::string why = Problem(o); !why.empty()) {
+        std::fprintf(stderr, "quorl ssd export: %s\n%s", why.c_str(), kSsdExportUsage);
         return 2;
     }
     std::optional<AffineTransform> transform;

@@ -6,8 +6,16 @@
 
 namespace quorl::tools {
 
-// The arguments after "export"; the exit status.
-int RunSsdExport(const std::vector<std::string>& args);
+struct ExportOptions {
+    std::vector<std::string> files;
+    std::string format;
+    std::string output;
+    std::string projection;
+    bool spreadsheet = false;
+};
+
+// The exit status; arguments that make no sense get the usage (status 2).
+int RunSsdExport(const ExportOptions& options);
 
 inline constexpr const char* kSsdExportUsage =
     "usage: quorl ssd export FILE.ssd... --format csv|geojson|kml|sqlite|gpkg|wigle -o OUT [--projection SITE]\n"

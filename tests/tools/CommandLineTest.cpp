@@ -1,0 +1,195 @@
+// The command line every `quorl` command shares: help in its three forms,
+// usage errors, and --opt=value meaning what --opt value means.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/survey/SurveyTestSupport.h"
+
+namespace {
+
+using namespace quorl::test;
+
+// Every command and subcommand with the options its help must name. Written
+// here by hand: the help is checked against what users are told exists.
+const std::map<std::string, std::vector<std::string>> kCommands = {
+    {"sim", {"--scenario"}},
+    {"replay", {"--scan"}},
+    {"ssd", {}},
+    {"ssd info", {}},
+    {"ssd dump", {}},
+    {"ssd export", {"--format", "--output", "--projection", "--spreadsheet"}},
+    {"proj", {}},
+    {"proj info", {}},
+    {"proj decode", {}},
+    {"proj make", {"--kind", "--transform", "--calibrate", "--image"}},
+    {"proj scale", {"--points", "--metres"}},
+#if QUORL_TOOL_HAS_MAPS
+    {"heatmap", {"--projection", "--metric", "--ssid", "--mac", "--radio", "--band", "--channel", "--threshold",
+                 "--min", "--max", "--radius", "--scale", "--output", "--values"}},
+    {"check", {"--projection", "--require", "--profile", "--ssid", "--band", "--radio", "--threshold", "--radius",
+               "--area-pass", "--json", "--output"}},
+    {"report", {"--projection", "--output", "--require", "--profile", "--area-pass"}},
+#endif
+};
+
+std::vector<std::string> Words(const std::string& text) {
+    std::vector<std::string> words;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find(' ', start)) != std::string::npos; start = end + 1)
+        words.push_back(text.substr(start, end - start));
+    words.push_back(text.substr(start));
+    return words;
+}
+
+std::vector<std::string> Plus(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+TEST(CommandLine, EveryCommandAnswersHelpInEachFormOnStandardOutput) {
+    TempDir dir;
+    for (const auto& [path, options] : kCommands) {
+        const std::vector<std::string> words = Words(path);
+        for (const auto& args : {Plus(words, {"--help"}), Plus(words, {"-h"}), Plus({"help"}, words),
+                                 // Help wins over whatever else is on the line.
+                                 Plus(words, {"--no-such-option", "--help"})}) {
+            std::string line;
+            for (const auto& a : args) line += a + " ";
+            SCOPED_TRACE(line);
+            const Outcome o = Quorl(dir, args);
+            EXPECT_EQ(o.status, 0);
+            EXPECT_EQ(o.err, "");
+            EXPECT_EQ(o.out.rfind("usage: quorl " + words.front(), 0), 0u) << o.out;
+            for (const std::string& option : options) EXPECT_NE(o.out.find(option), std::string::npos) << option;
+            // A command with subcommands lists each of them.
+            for (const auto& [other, unused] : kCommands)
+                if (other.size() > path.size() && other.rfind(path + " ", 0) == 0) {
+                    EXPECT_NE(o.out.find("  " + other.substr(path.size() + 1) + " "), std::string::npos) << other;
+                }
+        }
+    }
+    for (const auto& args : {std::vector<std::string>{"--help"}, {"-h"}, {"help"}}) {
+        const Outcome o = Quorl(dir, args);
+        EXPECT_EQ(o.status, 0);
+        for (const auto& [path, unused] : kCommands)
+            if (path.find(' ') == std::string::npos) {
+                EXPECT_NE(o.out.find("  " + path + " "), std::string::npos) << path;
+            }
+    }
+}
+
+TEST(CommandLine, UsageErrorsGoToStandardErrorWithStatusTwo) {
+    TempDir dir;
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;  // a piece of standard error
+        int status = 2;
+    };
+    std::vector<Case> cases = {
+        {{}, "usage: quorl COMMAND"},
+        {{"no-such-command"}, "unknown command 'no-such-command'"},
+        {{"help", "no-such-command"}, "unknown command 'no-such-command'"},
+        {{"help", "ssd", "no-such"}, "no such command 'no-such'"},
+        {{"ssd"}, "which one? info, dump, export"},
+        {{"proj"}, "which one?"},
+        {{"ssd", "info"}, "a collection file is needed"},
+        {{"ssd", "info", "a.ssd", "b.ssd"}, "unexpected argument 'b.ssd'"},
+        {{"ssd", "export", "a.ssd", "--format"}, "--format needs a value"},
+        {{"ssd", "export", "a.ssd", "--format", "xml", "-o", "x"}, "--format takes csv, geojson"},
+        {{"ssd", "export", "a.ssd", "--format", "kml", "-o", "x", "--spreadsheet"}, "--format csv only"},
+        {{"proj", "decode", "a.gpf"}, "usage: quorl proj decode"},
+        {{"proj", "make", "--kind", "gps", "--image", "a.bmp", "out"}, "--transform or --calibrate is needed"},
+        {{"proj", "scale", "a.gpf", "--points", "0,0;1,1"}, "--points and --metres go together"},
+        {{"replay"}, "a capture file is needed"},
+        {{"sim", "extra"}, "unexpected argument 'extra'"},
+        // Not usage errors: after "--" a name may start with a dash, and values may too.
+        {{"ssd", "info", "--", "-x.ssd"}, "cannot open -x.ssd", 1},
+        {{"proj", "make", "--kind", "gps", "--transform", "-1,0,0,1,0,0", "--image", "-x.bmp", "o"}, "-x.bmp", 1},
+    };
+    for (const auto& [path, unused] : kCommands) cases.push_back({Plus(Words(path), {"--frobnicate=1"}), "unexpected argument '--frobnicate=1'"});
+#if QUORL_TOOL_HAS_MAPS
+    cases.push_back({{"heatmap", "a.ssd", "--projection"}, "--projection needs a value"});
+    cases.push_back({{"check", "a.ssd", "--projection", "p.gpf", "--require", "signal>>3"}, "quorl check:"});
+    cases.push_back({{"report", "a.ssd", "--projection", "p.gpf", "-o", "d", "--profile", "video"}, "--profile takes"});
+#endif
+    for (const Case& c : cases) {
+        std::string line;
+        for (const auto& a : c.args) line += a + " ";
+        SCOPED_TRACE(line);
+        const Outcome o = Quorl(dir, c.args);
+        EXPECT_EQ(o.status, c.status);
+        EXPECT_EQ(o.out, "");
+        EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
+        EXPECT_EQ(o.err.find("usage: quorl") != std::string::npos, c.status == 2) << o.err;
+    }
+}
+
+#ifdef QUORL_DEMO_DIR
+// Each case is written in the --opt=value form; the other form splits every
+// "--opt=value" word in two. Both run in folders of their own holding the
+// demo files, and must agree on status, both outputs and the files written.
+TEST(CommandLine, EqualsFormMeansTheSameAsSeparateValue) {
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<std::string> outputs;
+    } cases[] = {
+        {{"ssd", "export", "demo.ssd", "--format=geojson", "--output=out.json", "--projection=demo.gpf"}, {"out.json"}},
+        {{"ssd", "export", "demo.ssd", "--format=csv", "--spreadsheet", "--output=out.csv"}, {"out.csv"}},
+        {{"proj", "make", "--kind=linear", "--transform=1,0,0,1,0,0", "--image=demo.bmp", "out.lpf"}, {"out.lpf"}},
+        {{"proj", "scale", "--points=0,0;100,0", "out.lpf", "--metres=25"}, {}},
+        {{"sim", "--scenario=missing.json"}, {}},
+        {{"replay", "--scan", "missing.bin"}, {}},
+#if QUORL_TOOL_HAS_MAPS
+        {{"heatmap", "demo.ssd", "--projection=demo.gpf", "--metric=ap-count", "--threshold=-75", "--min=-95",
+          "--output=map.png", "--values=grid.csv"},
+         {"map.png", "grid.csv"}},
+        // The words after --require's value are requirements too, in either form.
+        {{"check", "demo.ssd", "--require=signal>=-80", "ap-count>=1", "--projection=demo.gpf", "--profile=data",
+          "--area-pass=50", "--json"},
+         {}},
+#endif
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> split;
+        std::string line;
+        for (const std::string& a : c.args) {
+            line += a + " ";
+            const std::size_t eq = a.find('=');
+            if (a.rfind("--", 0) == 0 && eq != std::string::npos) {
+                split.push_back(a.substr(0, eq));
+                split.push_back(a.substr(eq + 1));
+            } else {
+                split.push_back(a);
+            }
+        }
+        SCOPED_TRACE(line);
+        std::vector<Outcome> outcomes;
+        std::vector<std::vector<Bytes>> written;
+        for (const auto& args : {c.args, split}) {
+            TempDir dir;
+            for (const char* name : {"demo.ssd", "demo.gpf", "demo.bmp", "demo.lpf"})
+                std::filesystem::copy_file(std::string(QUORL_DEMO_DIR) + "/" + name, dir / name);
+            std::filesystem::copy_file(dir / "demo.lpf", dir / "out.lpf");
+            std::string command = "cd " + Quote(dir.Path().string()) + " && " + Quote(QUORL_TOOL);
+            for (const auto& a : args) command += " " + Quote(a);
+            outcomes.push_back(RunCommandLine(command, dir));
+            written.emplace_back();
+            for (const std::string& name : c.outputs) {
+                EXPECT_TRUE(std::filesystem::exists(dir / name)) << name;
+                written.back().push_back(ReadBytes(dir / name));
+            }
+        }
+        EXPECT_EQ(outcomes[0].status, outcomes[1].status);
+        EXPECT_EQ(outcomes[0].out, outcomes[1].out);
+        EXPECT_EQ(outcomes[0].err, outcomes[1].err);
+        EXPECT_EQ(written[0], written[1]);
+        EXPECT_NE(outcomes[0].status, 2) << outcomes[0].err;
+    }
+}
+#endif
+
+}  // namespace
