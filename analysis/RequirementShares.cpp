@@ -24,20 +24,29 @@ bool RequirementShares::Passes(double areaPass) const {
     return passArea + failArea > 0 && PassPercent() >= areaPass;
 }
 
-RequirementShares Evaluate(const Requirement& requirement, const CoverageGrid& grid) {
+FloorVerdict RequirementShares::VerdictOf(double areaPass, double maxUnsurveyed) const {
+    return JudgeShares(passArea, failArea, unsurveyedArea, areaPass, maxUnsurveyed);
+}
+
+RequirementShares Evaluate(const Requirement& requirement, const CoverageGrid& grid,
+                           const std::vector<double>* cellAreas) {
     const GridGeometry& g = grid.Geometry();
     RequirementShares out;
     out.requirement = requirement;
     out.cells.resize(g.CellCount(), Verdict::Unsurveyed);
+    const bool given = cellAreas && cellAreas->size() == g.CellCount();
     for (int row = 0; row < g.rows; ++row) {
         const int h = std::min(g.cellSize, g.planHeight - row * g.cellSize);
         for (int column = 0; column < g.columns; ++column) {
+            const std::size_t i =
+                static_cast<std::size_t>(row) * static_cast<std::size_t>(g.columns) + static_cast<std::size_t>(column);
             const int w = std::min(g.cellSize, g.planWidth - column * g.cellSize);
-            const double area = w > 0 && h > 0 ? double(w) * h : 0.0;
+            const double area = given ? (*cellAreas)[i] : w > 0 && h > 0 ? double(w) * h : 0.0;
             const float v = grid.At(column, row);
-            Verdict& verdict = out.cells[static_cast<std::size_t>(row) * static_cast<std::size_t>(g.columns) +
-                                         static_cast<std::size_t>(column)];
-            if (CoverageGrid::IsNoData(v)) {
+            Verdict& verdict = out.cells[i];
+            if (given && area <= 0) {
+                verdict = Verdict::Outside;
+            } else if (CoverageGrid::IsNoData(v)) {
                 out.unsurveyedArea += area;
             } else if (requirement.Met(v)) {
                 verdict = Verdict::Pass;

@@ -40,6 +40,7 @@ QImage PassFailImage(const std::vector<analysis::Verdict>& cells, int columns, i
             case analysis::Verdict::Unsurveyed:
                 if ((column + row) % 4 == 0) line[column] = hatch;
                 break;
+            case analysis::Verdict::Outside: break;  // not part of the floor: the plan as it is
             }
         }
     }

@@ -29,7 +29,8 @@ inline const QColor kUnsurveyedColour{0x80, 0x80, 0x80};
 
 // One pixel per cell, ARGB32 premultiplied; `alpha` is the opacity of
 // pass and fail cells. Unsurveyed cells are grey on every fourth diagonal,
-// clear between, so the plan shows through.
+// clear between, so the plan shows through. Cells outside the part of the
+// plan that counts are left clear.
 QImage PassFailImage(const std::vector<analysis::Verdict>& cells, int columns, int rows, int alpha = 170);
 
 // A white framed box: bold title, lines, and the three swatches.

@@ -4,6 +4,7 @@
 #include <QString>
 #include <cmath>
 
+#include "analysis/FloorVerdict.h"
 #include "analysis/PlanScale.h"
 #include "analysis/Requirement.h"
 #include "coverage/CoverageImage.h"
@@ -45,9 +46,18 @@ CoverageLayer GapsCoverage::Compute(const CoverageRequest& request) {
         surveyed +=
             QStringLiteral(" (%1)").arg(QString::fromStdString(analysis::AreaText(map.surveyedArea, request.scale)));
     layer.legend.lines = {surveyed};
+    // As quorl check grades it by default: too much not surveyed to pass.
+    const double unsurveyed = 100.0 - map.SurveyedPercent();
+    if (unsurveyed > analysis::kDefaultMaxUnsurveyed)
+        layer.legend.lines << QStringLiteral("Incomplete: %1 of the plan not surveyed, at most %2 allowed")
+                                  .arg(std::lround(unsurveyed) > analysis::kDefaultMaxUnsurveyed
+                                           ? Percent(unsurveyed)
+                                           : QString::number(std::ceil(unsurveyed * 10) / 10) + QStringLiteral("%"),
+                                       Percent(analysis::kDefaultMaxUnsurveyed));
     if (map.withRequirements)
-        layer.legend.lines << QStringLiteral("Passing %1 = %2 of surveyed")
-                                  .arg(QString::fromStdString(request.profile), Percent(map.PassPercent()));
+        layer.legend.lines << QString::fromLatin1(kPassingPrefix) +
+                                  QStringLiteral("%1 = %2 of surveyed")
+                                      .arg(QString::fromStdString(request.profile), Percent(map.PassPercent()));
     return layer;
 }
 

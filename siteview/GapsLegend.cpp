@@ -22,8 +22,10 @@ struct Row {
 QList<Row> RowsOf(const coverage::LegendText& text) {
     QList<Row> rows;
     rows.append({QStringLiteral("not reached yet"), GapsCoverage::kUnsurveyed});
-    // A second line is the profile's passing share.
-    if (text.lines.size() > 1) rows.append({QStringLiteral("fails the profile"), GapsCoverage::kFails});
+    const bool profile = std::any_of(text.lines.begin(), text.lines.end(), [](const QString& line) {
+        return line.startsWith(QLatin1String(GapsCoverage::kPassingPrefix));
+    });
+    if (profile) rows.append({QStringLiteral("fails the profile"), GapsCoverage::kFails});
     for (const QString& line : text.lines) rows.append({line, 0});
     return rows;
 }

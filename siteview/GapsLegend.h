@@ -1,7 +1,8 @@
 #pragma once
 // The survey gaps layer's legend: its title, a grey swatch for the parts
 // no point reaches, a red one for a failing profile when the text has a
-// passing line, and the shares, on a white box with a thin frame.
+// passing line (GapsCoverage::kPassingPrefix), and the shares, on a white
+// box with a thin frame.
 
 #include <QFont>
 #include <QPoint>

@@ -1,7 +1,8 @@
 // quorl check SURVEY.ssd... --projection SITE --require EXPR... | --profile P:
 // does the floor meet its requirements? Exit 0 when every requirement
-// passes on at least --area-pass percent of the surveyed area, 1 when one
-// does not, 2 for anything that prevents an answer (bad arguments, a
+// passes on at least --area-pass percent of the surveyed area with at most
+// --max-unsurveyed percent of the plan not surveyed, 1 when one fails or
+// is incomplete, 2 for anything that prevents an answer (bad arguments, a
 // survey that cannot be read or does not belong to the plan, a map that
 // cannot be written): 1 is only ever a verdict.
 
@@ -17,6 +18,7 @@
 #include "analysis/RadioGroups.h"
 #include "common/UserMessages.h"
 #include "survey/OutputTarget.h"
+#include "tools/AreaMask.h"
 #include "tools/CommandRegistry.h"
 #include "tools/RequirementMaps.h"
 
@@ -29,7 +31,7 @@ using namespace quorl::analysis;
 constexpr const char* kUsage =
     "usage: quorl check SURVEY.ssd... --projection SITE.gpf|.lpf --require EXPR... [--profile voice|data|basic]\n"
     "                   [--ssid NAME] [--band 2.4|5] [--radio MAC] [--threshold DBM] [--radius PX|Nm]\n"
-    "                   [--area-pass PCT] [--json] [-o MAP.png]\n"
+    "                   [--area-pass PCT] [--max-unsurveyed PCT] [--area MASK.png] [--json] [-o MAP.png]\n"
     "       EXPR: signal>=-67, secondary>=-67, ap-count>=2, co-channel<=2 (operators >= <= > < =)\n";
 
 int Error(const std::string& text) {
@@ -50,10 +52,10 @@ bool LooksLikeRequirement(const std::string& word) {
 
 struct CheckArgs {
     std::vector<std::string> surveys;
-    std::string projection, out;
+    std::string projection, out, area;
     // --require and --profile in the order given: the results and maps keep it.
     std::vector<std::pair<bool, std::string>> requirements;  // (profile?, text)
-    std::optional<std::string> ssid, radio, band, threshold, radius, areaPass;
+    std::optional<std::string> ssid, radio, band, threshold, radius, areaPass, maxUnsurveyed;
     bool json = false;
 };
 
@@ -66,6 +68,7 @@ int Run(const CheckArgs& args) {
     std::optional<int> threshold;
     std::optional<Distance> radius;
     double areaPass = 95;
+    double maxUnsurveyed = kDefaultMaxUnsurveyed;
     const bool json = args.json;
     for (const auto& [profile, text] : args.requirements) {
         if (profile) {
@@ -105,12 +108,18 @@ int Run(const CheckArgs& args) {
         if (!v || *v < 0 || *v > 100) return Usage("--area-pass takes a percentage from 0 to 100");
         areaPass = *v;
     }
+    if (args.maxUnsurveyed) {
+        const auto v = NumberArgument(*args.maxUnsurveyed);
+        if (!v || *v < 0 || *v > 100) return Usage("--max-unsurveyed takes a percentage from 0 to 100");
+        maxUnsurveyed = *v;
+    }
     if (surveys.empty() || projectionPath.empty()) return Usage("a survey and --projection are needed");
     if (requirements.empty()) return Usage("nothing to check: give --require EXPR or --profile");
 
     // Every map this run may write is refused before any work, as heatmap's -o is.
     std::vector<std::string> inputs = surveys;
     inputs.push_back(projectionPath);
+    if (!args.area.empty()) inputs.push_back(args.area);
     if (!out.empty())
         for (std::size_t i = 0; i < requirements.size(); ++i) {
             const std::string path = NumberedPath(out, i, requirements.size());
@@ -124,6 +133,7 @@ int Run(const CheckArgs& args) {
     std::string error;
     if (!LoadSurveysOnPlan(surveys, projectionPath, loaded, error)) return Error(error);
     if (!loaded.scaleWarning.empty()) std::fprintf(stderr, "quorl check: %s\n", loaded.scaleWarning.c_str());
+    if (!args.area.empty() && !LoadAreaMask(args.area, loaded, error)) return Error(error);
     if (filter.radio) {
         filter.radioMembers = RadioMembers(loaded.survey, *filter.radio);
         if (filter.radioMembers.empty())
@@ -139,6 +149,7 @@ int Run(const CheckArgs& args) {
         if (*radiusPixels > 100000) return Usage("--radius is more than 100000 plan pixels");
     }
     FloorCheck check;
+    check.maxUnsurveyed = maxUnsurveyed;
     if (!CheckFloor(loaded, requirements, filter, threshold, radiusPixels, areaPass, check, error)) return Error(error);
     if (!out.empty()) {
         for (std::size_t i = 0; i < check.results.size(); ++i) {
@@ -165,6 +176,9 @@ void Define(Command& c) {
     c.Option("--threshold", a->threshold, "DBM", "level the counts count at");
     c.Option("--radius", a->radius, "PX|Nm", "how far a point reaches: plan pixels, or metres as 5m");
     c.Option("--area-pass", a->areaPass, "PCT", "share of the surveyed area each requirement must pass on (95)");
+    c.Option("--max-unsurveyed", a->maxUnsurveyed, "PCT",
+             "share of the plan that may stay unsurveyed; more is incomplete (10)");
+    c.Option("--area", a->area, "MASK.png", "only the white part of this mask of the plan counts");
     c.Flag("--json", a->json, "the verdict as JSON");
     c.Option("-o,--output", a->out, "MAP.png", "pass/fail map (MAP-1.png, MAP-2.png ... for several requirements)");
     c.Does([a] { return Run(*a); });

@@ -208,13 +208,19 @@ bool SaveText(const std::string& text, const std::string& path, const std::vecto
     return true;
 }
 
-std::string GridCsv(const CoverageGrid& grid, bool counts) {
+std::vector<double> CellAreasOf(const LoadedSurvey& loaded, const GridGeometry& geometry) {
+    return CellAreas(geometry, loaded.area ? &*loaded.area : nullptr);
+}
+
+std::string GridCsv(const CoverageGrid& grid, bool counts, const std::vector<double>* cellAreas) {
     const GridGeometry& g = grid.Geometry();
+    const bool skip = cellAreas && cellAreas->size() == g.CellCount();
     std::string out = "x,y,value\n";
     out.reserve(out.size() + g.CellCount() * 16);
     char buffer[64];
     for (int row = 0; row < g.rows; ++row) {
         for (int column = 0; column < g.columns; ++column) {
+            if (skip && (*cellAreas)[std::size_t(row) * std::size_t(g.columns) + std::size_t(column)] <= 0) continue;
             char* end = buffer;
             end = std::to_chars(end, buffer + sizeof buffer, g.CentreX(column)).ptr;
             *end++ = ',';

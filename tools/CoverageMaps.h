@@ -11,6 +11,7 @@
 #include "analysis/CoverageGrid.h"
 #include "analysis/CrossValidation.h"
 #include "analysis/Metrics.h"
+#include "analysis/PlanMask.h"
 #include "analysis/PlanScale.h"
 #include "analysis/PlanSource.h"
 #include "analysis/SurveyPoints.h"
@@ -31,7 +32,13 @@ struct LoadedSurvey {
     analysis::Survey survey;
     analysis::PlanScale scale;  // metres per plan pixel, where known
     std::string scaleWarning;   // a side file there but unusable
+    std::optional<analysis::PlanMask> area;  // --area: the part of the plan that counts
+    std::string areaName;                    // its file
 };
+
+// The area of each cell of `geometry` that counts: on the plan, and in the
+// --area mask where one was given.
+std::vector<double> CellAreasOf(const LoadedSurvey& loaded, const analysis::GridGeometry& geometry);
 
 // False with `error` set for a file that cannot be used.
 bool LoadSurveyOnPlan(const std::string& surveyPath, const std::string& projectionPath, LoadedSurvey& out,
@@ -92,7 +99,8 @@ bool SaveText(const std::string& text, const std::string& path, const std::vecto
               std::string& error);
 
 // The grid as CSV: "x,y,value", one row per cell (cell centre in plan
-// pixels, value empty for no data, "not heard" where nothing was).
-std::string GridCsv(const analysis::CoverageGrid& grid, bool counts);
+// pixels, value empty for no data, "not heard" where nothing was); with
+// `cellAreas`, cells of no area (outside the --area mask) are left out.
+std::string GridCsv(const analysis::CoverageGrid& grid, bool counts, const std::vector<double>* cellAreas = nullptr);
 
 }  // namespace quorl::tools

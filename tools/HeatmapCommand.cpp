@@ -1,6 +1,7 @@
 // quorl heatmap SURVEY.ssd --projection SITE --metric M [filters] ... -o OUT.png
-// [--values OUT.csv]: one coverage map of a survey over its plan, and the
-// interpolated grid as numbers.
+// [--values OUT.csv] [--area MASK.png]: one coverage map of a survey over its
+// plan, the interpolated grid as numbers, and the plan in three parts that
+// add up to it (a value, not heard, not surveyed).
 
 #include <cmath>
 #include <cstdio>
@@ -11,9 +12,11 @@
 #include <tuple>
 #include <vector>
 
+#include "analysis/PlanAreas.h"
 #include "analysis/RadioGroups.h"
 #include "common/UserMessages.h"
 #include "survey/OutputTarget.h"
+#include "tools/AreaMask.h"
 #include "tools/CommandRegistry.h"
 #include "tools/CoverageMaps.h"
 
@@ -27,7 +30,7 @@ constexpr const char* kUsage =
     "usage: quorl heatmap SURVEY.ssd --projection SITE.gpf|.lpf [--metric signal|secondary|ap-count|co-channel]\n"
     "                     [--ssid NAME] [--mac MAC] [--radio MAC] [--band 2.4|5] [--channel N] [--threshold DBM]\n"
     "                     [--min DBM] [--max DBM] [--radius PX|Nm] [--scale viridis|classes]\n"
-    "                     -o OUT.png [--values OUT.csv]\n";
+    "                     -o OUT.png [--values OUT.csv] [--area MASK.png]\n";
 
 int Fail(const std::string& text) {
     std::fprintf(stderr, "quorl heatmap: %s\n", text.c_str());
@@ -41,7 +44,7 @@ int Usage(const std::string& why) {
 
 
 struct HeatmapArgs {
-    std::string survey, projection, out, values;
+    std::string survey, projection, out, values, area;
     std::optional<std::string> metric, ssid, mac, radio, band, channel, threshold, min, max, radius, scale;
 };
 
@@ -108,7 +111,8 @@ int Run(const HeatmapArgs& args) {
     options.threshold = threshold.value_or(DefaultThreshold(options.metric));
 
     // Refused before any work, so that a wrong -o costs nothing and writes nothing.
-    const std::vector<std::string> inputs{surveyPath, projectionPath};
+    std::vector<std::string> inputs{surveyPath, projectionPath};
+    if (!args.area.empty()) inputs.push_back(args.area);
     if (!values.empty() && SameOutput(out, values)) return Usage("-o and --values must name different files");
     for (const std::string* target : {&out, &values})
         if (!target->empty())
@@ -120,6 +124,7 @@ int Run(const HeatmapArgs& args) {
     std::string error;
     if (!LoadSurveyOnPlan(surveyPath, projectionPath, loaded, error)) return Fail(error);
     if (!loaded.scaleWarning.empty()) std::fprintf(stderr, "quorl heatmap: %s\n", loaded.scaleWarning.c_str());
+    if (!args.area.empty() && !LoadAreaMask(args.area, loaded, error)) return Fail(error);
     if (options.filter.radio) {
         options.filter.radioMembers = RadioMembers(loaded.survey, *options.filter.radio);
         if (options.filter.radioMembers.empty())
@@ -138,15 +143,21 @@ int Run(const HeatmapArgs& args) {
     if (!BuildMap(loaded, options, radiusPixels, map, error)) return Fail(error);
     const coverage::ColourScale scale = ScaleFor(options.metric, min, max, classes);
     if (!SavePng(RenderMap(loaded, map, scale), out, inputs, error)) return Fail(error);
-    if (!values.empty() && !SaveText(GridCsv(map.grid, IsCount(options.metric)), values, inputs, error)) return Fail(error);
+    const std::vector<double> areas = CellAreasOf(loaded, map.grid.Geometry());
+    if (!values.empty() && !SaveText(GridCsv(map.grid, IsCount(options.metric), &areas), values, inputs, error))
+        return Fail(error);
 
     const Survey& s = loaded.survey;
+    const PlanAreas parts = SplitPlan(map.grid, areas);
+    auto area = [&](double squarePixels) { return AreaText(squarePixels, loaded.scale); };
+    const std::string whole = loaded.area ? " in the area of " + loaded.areaName : std::string();
     std::printf("%s: %s of %zu points (%zu heard nothing, %u deleted, %u without a position, %u off the plan), "
-                "radius %s, %zu of %zu cells with data (%s), %zu not heard\n",
+                "radius %s, of %zu cells (%s)%s: %zu with a value (%s), %zu not heard (%s), %zu not surveyed (%s)\n",
                 out.c_str(), MetricName(options.metric), map.samples, map.notHeard, s.deleted, s.withoutPosition,
-                s.offPlan, DistanceText(map.grid.Radius(), loaded.scale).c_str(), map.grid.CellsWithData(),
-                map.grid.Geometry().CellCount(), AreaText(CoveredSquarePixels(map.grid), loaded.scale).c_str(),
-                map.grid.CellsNotHeard());
+                s.offPlan, DistanceText(map.grid.Radius(), loaded.scale).c_str(), parts.Cells(),
+                area(parts.Area()).c_str(), whole.c_str(), parts.valueCells, area(parts.valueArea).c_str(),
+                parts.notHeardCells, area(parts.notHeardArea).c_str(), parts.unsurveyedCells,
+                area(parts.unsurveyedArea).c_str());
     std::printf("%s\n", MapErrorLine(map).c_str());
     return 0;
 }
@@ -168,6 +179,7 @@ void Define(Command& c) {
     c.Option("--scale", a->scale, "viridis|classes", "colour scale");
     c.Option("-o,--output", a->out, "OUT.png", "the map to write (required)");
     c.Option("--values", a->values, "OUT.csv", "the interpolated grid as CSV: x,y,value");
+    c.Option("--area", a->area, "MASK.png", "only the white part of this mask of the plan counts");
     c.Does([a] { return Run(*a); });
 }
 

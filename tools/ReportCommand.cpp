@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/PlanAreas.h"
 #include "analysis/RadioGroups.h"
 #include "analysis/SurveySummary.h"
 #include "coverage/ScaleBar.h"
@@ -28,6 +29,7 @@
 #include "common/UserMessages.h"
 #include "survey/OutputTarget.h"
 #include "export/TextEscape.h"
+#include "tools/AreaMask.h"
 #include "tools/CommandRegistry.h"
 #include "tools/CoverageMaps.h"
 #include "tools/RequirementMaps.h"
@@ -40,7 +42,8 @@ using namespace quorl::analysis;
 
 constexpr const char* kUsage =
     "usage: quorl report SURVEY.ssd --projection SITE.gpf|.lpf -o DIR\n"
-    "                    [--require EXPR... | --profile voice|data|basic] [--area-pass PCT]\n";
+    "                    [--require EXPR... | --profile voice|data|basic] [--area-pass PCT]\n"
+    "                    [--max-unsurveyed PCT] [--area MASK.png]\n";
 // Pictures on the page are at most this wide.
 constexpr int kPageImageWidth = 1000;
 // A page with a map for every one of hundreds of networks helps nobody.
@@ -201,20 +204,34 @@ const char* KindName(int kind) {
 
 // The page's section on the requirements: a table and one map each.
 bool RequirementsSection(const LoadedSurvey& loaded, const std::vector<Requirement>& requirements, double areaPass,
-                         const QDir& out, const std::vector<std::string>& inputs, std::string& html,
-                         std::string& error) {
+                         double maxUnsurveyed, const QDir& out, const std::vector<std::string>& inputs,
+                         std::string& html, std::string& error) {
     FloorCheck check;
+    check.maxUnsurveyed = maxUnsurveyed;
     if (!CheckFloor(loaded, requirements, Filter{}, std::nullopt, std::nullopt, areaPass, check, error)) return false;
     const PlanScale& scale = loaded.scale;
-    html += "<h2>Requirements</h2>\n<p>The floor " + std::string(check.Pass() ? "passes" : "does not pass") +
+    std::string verdict = "passes";
+    if (check.Verdict() == FloorVerdict::Fail) verdict = "does not pass";
+    if (check.Verdict() == FloorVerdict::Incomplete) {
+        // The requirement least surveyed says how far the survey fell short.
+        std::size_t least = 0;
+        for (std::size_t i = 0; i < check.results.size(); ++i)
+            if (check.results[i].unsurveyedArea > check.results[least].unsurveyedArea) least = i;
+        verdict = "is incomplete (" + IncompleteText(check, least) + ")";
+    }
+    html += "<h2>Requirements</h2>\n<p>The floor " + verdict +
             ": each requirement must hold on at least " + Format("%.1f", areaPass, 0) +
             " % of the surveyed area (the part of the plan within the radius of a survey point, " +
             Html(DistanceText(check.radius, scale)) + "). The part not surveyed is stated apart and never counts as "
-            "passing. Where the network was not heard, signal and secondary fail; counts are 0 there.</p>\n";
+            "passing; where more than " + Format("%g", maxUnsurveyed, 0) + " % of the plan" +
+            (check.areaName.empty() ? std::string() : " (the part of it in " + Html(check.areaName) + ")") +
+            " was not surveyed, a requirement that holds where surveyed is incomplete. Where the network was not "
+            "heard, signal and secondary fail; counts are 0 there.</p>\n";
     html += "<table>\n<tr><th>Requirement</th><th>Verdict</th><th>Passes (% of surveyed)</th><th>Passes (area)</th>"
             "<th>Fails (% of surveyed)</th><th>Not surveyed (% of plan)</th></tr>\n";
-    for (const RequirementShares& r : check.results) {
-        html += "<tr><td>" + Html(r.requirement.Text()) + "</td><td>" + (r.Passes(areaPass) ? "PASS" : "FAIL") +
+    for (std::size_t i = 0; i < check.results.size(); ++i) {
+        const RequirementShares& r = check.results[i];
+        html += "<tr><td>" + Html(r.requirement.Text()) + "</td><td>" + VerdictLabel(check.VerdictOf(i)) +
                 "</td><td class=\"n\">" + Format("%.1f", r.PassPercent(), 0) + "</td><td class=\"n\">" +
                 Html(AreaText(r.passArea, scale)) + "</td><td class=\"n\">" + Format("%.1f", r.FailPercent(), 0) +
                 "</td><td class=\"n\">" + Format("%.1f", r.UnsurveyedPercent(), 0) + "</td></tr>\n";
@@ -234,9 +251,9 @@ bool RequirementsSection(const LoadedSurvey& loaded, const std::vector<Requireme
 }
 
 struct ReportArgs {
-    std::string survey, projection, dir;
+    std::string survey, projection, dir, area;
     std::vector<std::pair<bool, std::string>> requirements;  // (profile?, text), in the order given
-    std::optional<std::string> areaPass;
+    std::optional<std::string> areaPass, maxUnsurveyed;
 };
 
 // A word after --require that is another requirement rather than the survey.
@@ -250,6 +267,7 @@ int Run(const Command& command, const ReportArgs& args) {
     const std::string& dir = args.dir;
     std::vector<Requirement> requirements;
     double areaPass = 95;
+    double maxUnsurveyed = kDefaultMaxUnsurveyed;
     for (const auto& [profile, text] : args.requirements) {
         if (profile) {
             const auto p = ProfileRequirements(text);
@@ -268,11 +286,17 @@ int Run(const Command& command, const ReportArgs& args) {
         if (args.areaPass->empty() || *end != '\0' || !(areaPass >= 0 && areaPass <= 100))
             return command.UsageError("--area-pass takes a percentage from 0 to 100");
     }
+    if (args.maxUnsurveyed) {
+        const auto v = NumberArgument(*args.maxUnsurveyed);
+        if (!v || *v < 0 || *v > 100) return command.UsageError("--max-unsurveyed takes a percentage from 0 to 100");
+        maxUnsurveyed = *v;
+    }
     if (surveyPath.empty() || projectionPath.empty() || dir.empty())
         return command.UsageError("a survey, --projection and -o are needed");
 
     // Every file the page may have, checked before any work.
-    const std::vector<std::string> inputs{surveyPath, projectionPath};
+    std::vector<std::string> inputs{surveyPath, projectionPath};
+    if (!args.area.empty()) inputs.push_back(args.area);
     struct stat folder {};
     if (::stat(dir.c_str(), &folder) == 0 && !S_ISDIR(folder.st_mode))
         return Fail("cannot write into " + dir + ": " + SystemErrorText(ENOTDIR));
@@ -289,6 +313,7 @@ int Run(const Command& command, const ReportArgs& args) {
     std::string error;
     if (!LoadSurveyOnPlan(surveyPath, projectionPath, loaded, error)) return Fail(error);
     if (!loaded.scaleWarning.empty()) std::fprintf(stderr, "quorl report: %s\n", loaded.scaleWarning.c_str());
+    if (!args.area.empty() && !LoadAreaMask(args.area, loaded, error)) return Fail(error);
     CoverageMap signal;
     if (!BuildMap(loaded, DefaultOptions(Metric::Signal), std::nullopt, signal, error)) return Fail(error);
     if (!QDir().mkpath(QString::fromStdString(dir))) return Fail("cannot create the folder " + dir);
@@ -360,13 +385,16 @@ int Run(const Command& command, const ReportArgs& args) {
     row("Collection file", survey.name);
     row("Projection file", loaded.plan.name + (loaded.plan.kind == 0 ? " (GPS projection)" : " (linear projection)"));
     row("Plan", std::to_string(loaded.planImage.width()) + " x " + std::to_string(loaded.planImage.height()) + " pixels");
-    const double planSquarePixels = double(loaded.planImage.width()) * loaded.planImage.height();
+    // With --area, the plan's area is the part of it that counts.
+    const PlanAreas parts = SplitPlan(signal.grid, CellAreasOf(loaded, signal.grid.Geometry()));
+    const double planSquarePixels = std::max(1.0, parts.Area());
     row("Plan scale", !loaded.scale.Known() ? std::string("none: distances and areas in plan pixels (quorl proj scale gives a linear plan one)")
                       : "1 px = " + QString::number(loaded.scale.metresPerPixel, 'g', 4).toStdString() + " m" +
                             (loaded.scale.from == PlanScale::From::Transform ? " (from the GPS transform at the plan's centre)"
                                                                               : " (measured with quorl proj scale)"));
-    row("Plan area", AreaText(planSquarePixels, loaded.scale));
-    const double covered = CoveredSquarePixels(signal.grid);
+    if (loaded.area) row("Area mask", loaded.areaName + ": only its white part of the plan counts");
+    row(loaded.area ? "Plan area within the mask" : "Plan area", AreaText(planSquarePixels, loaded.scale));
+    const double covered = parts.valueArea + parts.notHeardArea;
     row("Area within the radius of a survey point (strongest-signal map)",
         AreaText(covered, loaded.scale) + " (" + std::to_string(std::lround(100.0 * covered / planSquarePixels)) + " % of the plan)");
     row("Records in the file", std::to_string(survey.groups));
@@ -385,7 +413,9 @@ int Run(const Command& command, const ReportArgs& args) {
          "points: every point is left out in turn and estimated from the others; the typical (root mean square) "
          "difference is given as \"map error about \u00B1N dB from M points\".</p>\n";
     h += maps;
-    if (!requirements.empty() && !RequirementsSection(loaded, requirements, areaPass, out, inputs, h, error)) return Fail(error);
+    if (!requirements.empty() &&
+        !RequirementsSection(loaded, requirements, areaPass, maxUnsurveyed, out, inputs, h, error))
+        return Fail(error);
     // Networks of one radio together, under the radio's address block.
     const std::vector<RadioGroup> radios = GroupByRadio(summary.accessPoints, survey);
     std::vector<std::string> radioOf(summary.accessPoints.size());
@@ -443,6 +473,9 @@ void Define(Command& c) {
     c.Each("--profile", "voice|data|basic", "a named set of requirements",
            [a](const std::string& v) { a->requirements.emplace_back(true, v); });
     c.Option("--area-pass", a->areaPass, "PCT", "share of the surveyed area each requirement must pass on (95)");
+    c.Option("--max-unsurveyed", a->maxUnsurveyed, "PCT",
+             "share of the plan that may stay unsurveyed; more is incomplete (10)");
+    c.Option("--area", a->area, "MASK.png", "only the white part of this mask of the plan counts");
     c.Does([&c, a] { return Run(c, *a); });
 }
 

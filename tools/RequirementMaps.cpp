@@ -20,6 +20,12 @@ std::string Fixed(double v, int decimals) {
     return text;
 }
 
+// "38", "10.5": as few decimals as the number needs, at most one.
+std::string Number(double v) {
+    const double tenths = std::round(v * 10) / 10;
+    return tenths == std::round(tenths) ? Fixed(tenths, 0) : Fixed(tenths, 1);
+}
+
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
     for (char c : text) {
@@ -48,17 +54,33 @@ std::string ErrorAndKernel(const FloorCheck& check) {
 
 }  // namespace
 
-bool FloorCheck::Pass() const {
-    for (const RequirementShares& r : results)
-        if (!r.Passes(areaPass)) return false;
-    return !results.empty();
+FloorVerdict FloorCheck::VerdictOf(std::size_t which) const {
+    return results.at(which).VerdictOf(areaPass, maxUnsurveyed);
+}
+
+FloorVerdict FloorCheck::Verdict() const {
+    if (results.empty()) return FloorVerdict::Fail;
+    FloorVerdict worst = FloorVerdict::Pass;
+    for (std::size_t i = 0; i < results.size(); ++i) worst = Worse(worst, VerdictOf(i));
+    return worst;
+}
+
+std::string IncompleteText(const FloorCheck& check, std::size_t which) {
+    // Whole percent, unless that would read "10 %, at most 10 %" for 10.4 %.
+    const double share = check.results.at(which).UnsurveyedPercent();
+    const double shown = std::round(share) > check.maxUnsurveyed ? std::round(share) : std::ceil(share * 10) / 10;
+    return "incomplete: " + Number(shown) + " % of the plan not surveyed, at most " + Number(check.maxUnsurveyed) +
+           " % allowed";
 }
 
 bool CheckFloor(const LoadedSurvey& loaded, const std::vector<Requirement>& requirements, const Filter& filter,
                 std::optional<int> threshold, std::optional<double> radius, double areaPass, FloorCheck& out,
                 std::string& error) {
+    const double maxUnsurveyed = out.maxUnsurveyed;
     out = FloorCheck{};
     out.areaPass = areaPass;
+    out.maxUnsurveyed = maxUnsurveyed;
+    out.areaName = loaded.area ? loaded.areaName : std::string();
     for (const SurveyPoint& p : loaded.survey.points) out.points += IsMeasurement(p) ? 1 : 0;
     if (out.points == 0) {
         error = loaded.survey.name + " holds no survey point on the plan to check.";
@@ -80,13 +102,15 @@ bool CheckFloor(const LoadedSurvey& loaded, const std::vector<Requirement>& requ
         }
         return &it->second;
     };
+    std::vector<double> areas;  // every map has the plan's grid
     for (const Requirement& r : requirements) {
         MetricOptions options = DefaultOptions(r.metric);
         options.filter = filter;
         options.threshold = threshold && IsCount(r.metric) ? *threshold : DefaultThreshold(r.metric);
         const CoverageMap* map = mapFor(options);
         if (!map) return false;
-        out.results.push_back(Evaluate(r, map->grid));
+        if (areas.size() != map->grid.Geometry().CellCount()) areas = CellAreasOf(loaded, map->grid.Geometry());
+        out.results.push_back(Evaluate(r, map->grid, &areas));
         out.options.push_back(options);
         out.geometry = map->grid.Geometry();
         out.radius = map->grid.Radius();
@@ -103,12 +127,16 @@ bool CheckFloor(const LoadedSurvey& loaded, const std::vector<Requirement>& requ
 }
 
 std::string CheckJson(const FloorCheck& check, const PlanScale& scale) {
-    std::string j = "{\"pass\": " + std::string(check.Pass() ? "true" : "false") +
-                    ", \"area_pass\": " + Fixed(check.areaPass, 2) + ", \"requirements\": [";
+    std::string j = "{\"verdict\": \"" + std::string(VerdictName(check.Verdict())) +
+                    "\", \"pass\": " + std::string(check.Pass() ? "true" : "false") +
+                    ", \"area_pass\": " + Fixed(check.areaPass, 2) +
+                    ", \"max_unsurveyed\": " + Fixed(check.maxUnsurveyed, 2) + ", \"requirements\": [";
     for (std::size_t i = 0; i < check.results.size(); ++i) {
         const RequirementShares& r = check.results[i];
+        const FloorVerdict verdict = check.VerdictOf(i);
         j += std::string(i ? ", " : "") + "{\"expr\": " + JsonString(r.requirement.Text()) +
-             ", \"pass\": " + (r.Passes(check.areaPass) ? "true" : "false") +
+             ", \"verdict\": \"" + VerdictName(verdict) + "\", \"pass\": " +
+             (verdict == FloorVerdict::Pass ? "true" : "false") +
              ", \"pass_pct\": " + Fixed(r.PassPercent(), 2) + ", \"fail_pct\": " + Fixed(r.FailPercent(), 2) +
              ", \"unsurveyed_pct\": " + Fixed(r.UnsurveyedPercent(), 2) +
              ", \"pass_m2\": " + SquareMetres(r.passArea, scale) + ", \"fail_m2\": " + SquareMetres(r.failArea, scale) +
@@ -122,14 +150,26 @@ std::string CheckJson(const FloorCheck& check, const PlanScale& scale) {
 
 std::string CheckText(const FloorCheck& check, const PlanScale& scale) {
     std::string t;
-    for (const RequirementShares& r : check.results) {
-        t += std::string(r.Passes(check.areaPass) ? "PASS " : "FAIL ") + r.requirement.Text() + ": passes on " +
+    std::optional<std::size_t> leastSurveyed;  // the incomplete requirement with the largest unsurveyed share
+    for (std::size_t i = 0; i < check.results.size(); ++i) {
+        const RequirementShares& r = check.results[i];
+        const FloorVerdict verdict = check.VerdictOf(i);
+        if (verdict == FloorVerdict::Incomplete &&
+            (!leastSurveyed || r.unsurveyedArea > check.results[*leastSurveyed].unsurveyedArea))
+            leastSurveyed = i;
+        t += std::string(VerdictLabel(verdict)) + " " + r.requirement.Text() + ": passes on " +
              Fixed(r.PassPercent(), 1) + " % of the surveyed area (" + AreaText(r.passArea, scale) + "), fails on " +
              Fixed(r.FailPercent(), 1) + " % (" + AreaText(r.failArea, scale) + "); not surveyed " +
              Fixed(r.UnsurveyedPercent(), 1) + " % of the plan (" + AreaText(r.unsurveyedArea, scale) + ")\n";
     }
-    t += std::string(check.Pass() ? "floor passes" : "floor fails") + ": every requirement needs " +
-         Fixed(check.areaPass, 1) + " % of the surveyed area; " + std::to_string(check.points) + " points, radius " +
+    const FloorVerdict verdict = check.Verdict();
+    t += verdict == FloorVerdict::Pass ? std::string("floor passes")
+         : verdict == FloorVerdict::Fail ? std::string("floor fails")
+         : "floor " + (leastSurveyed ? IncompleteText(check, *leastSurveyed) : std::string("incomplete"));
+    t += std::string(verdict == FloorVerdict::Incomplete ? "; " : ": ") + "every requirement needs " +
+         Fixed(check.areaPass, 1) + " % of the surveyed area";
+    if (!check.areaName.empty()) t += ", within the area of " + check.areaName;
+    t += "; " + std::to_string(check.points) + " points, radius " +
          DistanceText(check.radius, scale) + ", " +
          ErrorAndKernel(check) + "\n";
     return t;
@@ -140,14 +180,19 @@ QImage RenderPassFailMap(const LoadedSurvey& loaded, const FloorCheck& check, st
     MapPicture picture(loaded.planImage, maxWidth);
     const double s = picture.Scale();
     const QFont& font = picture.Font();
-    const bool pass = r.Passes(check.areaPass);
+    const FloorVerdict verdict = check.VerdictOf(which);
     const QString title = QStringLiteral("%1: %2").arg(QString::fromStdString(r.requirement.Text()),
-                                                       pass ? QStringLiteral("PASS") : QStringLiteral("FAIL"));
+                                                       QString::fromLatin1(VerdictLabel(verdict)));
     QStringList lines;
+    if (verdict == FloorVerdict::Incomplete) lines << QString::fromStdString(IncompleteText(check, which));
     lines << QStringLiteral("passes on %1 % of the surveyed area").arg(r.PassPercent(), 0, 'f', 1)
           << QStringLiteral("(needs %1 %)").arg(check.areaPass, 0, 'f', 1)
-          << QStringLiteral("not surveyed: %1 % of the plan").arg(r.UnsurveyedPercent(), 0, 'f', 1)
-          << QString::fromStdString(check.options.at(which).filter.Describe())
+          << QStringLiteral("not surveyed: %1 % of the plan (at most %2 %)")
+                 .arg(r.UnsurveyedPercent(), 0, 'f', 1)
+                 .arg(QString::fromStdString(Number(check.maxUnsurveyed)));
+    if (!check.areaName.empty())
+        lines << QStringLiteral("plan counted within %1").arg(QString::fromStdString(check.areaName));
+    lines << QString::fromStdString(check.options.at(which).filter.Describe())
           << QStringLiteral("survey %1").arg(QString::fromStdString(loaded.survey.name))
           << RadiusLine(check.radius, check.radiusGiven, check.radiusCapped, loaded.scale)
           << (loaded.scale.Known() ? QStringLiteral("1 px = %1 m").arg(loaded.scale.metresPerPixel, 0, 'g', 3)

@@ -9,6 +9,7 @@
 #include "SiteViewTestSupport.h"
 #include "common/Timing.h"
 #include "siteview/GapsCoverage.h"
+#include "siteview/GapsLegend.h"
 #include "tests/engine/EngineTestSupport.h"
 
 using namespace quorl;
@@ -88,8 +89,17 @@ private slots:
         QCOMPARE(Count(on, plan, Reddened), 0);
         // pi 80^2 of 800 x 600.
         const double share = 100 * M_PI * 80 * 80 / (800.0 * 600.0);
+        // So little surveyed is incomplete, as quorl check would grade it.
         QCOMPARE(view->Gaps().legend.lines,
-                 QStringList{QStringLiteral("Surveyed = %1%").arg(std::lround(share))});
+                 (QStringList{QStringLiteral("Surveyed = %1%").arg(std::lround(share)),
+                              QStringLiteral("Incomplete: %1% of the plan not surveyed, at most 10% allowed")
+                                  .arg(std::lround(100 - share))}));
+        // Two lines without a profile: no "fails the profile" swatch, one row less than with one.
+        const QFont font;
+        coverage::LegendText incomplete{QStringLiteral("Survey gaps"), view->Gaps().legend.lines};
+        coverage::LegendText profile{QStringLiteral("Survey gaps"),
+                                     {incomplete.lines.front(), QStringLiteral("Passing voice = 50% of surveyed")}};
+        QVERIFY(GapsLegendSize(incomplete, font).height() < GapsLegendSize(profile, font).height());
         // The legend in the bottom-left corner, on white.
         const QRect corner(10, 480 - 20, 40, 10);
         QVERIFY(Count(on, corner, [](QRgb c) { return Rgb(c) == 0xFFFFFF; }) > 0);
@@ -114,8 +124,8 @@ private slots:
         for (const Case c : {Case{command::kGapsProfileNone, false}, Case{command::kGapsProfileBasic, false},
                              Case{command::kGapsProfileVoice, true}, Case{command::kGapsProfileData, true}}) {
             view->RunCommand(c.command);
-            // A profile adds the passing line.
-            const qsizetype lines = c.command == command::kGapsProfileNone ? 1 : 2;
+            // Surveyed and incomplete; a profile adds the passing line.
+            const qsizetype lines = c.command == command::kGapsProfileNone ? 2 : 3;
             const QImage on = FrameWhen(*view, [&] { return view->Gaps().legend.lines.size() == lines; });
             QVERIFY(!on.isNull());
             QCOMPARE(At(on, left.x(), left.y()), At(off, left.x(), left.y()));
