@@ -66,9 +66,10 @@ FloorVerdict FloorCheck::Verdict() const {
 }
 
 std::string IncompleteText(const FloorCheck& check, std::size_t which) {
-    // Whole percent, unless that would read "10 %, at most 10 %" for 10.4 %.
+    // To a tenth, as the shares are shown, but never "10 %, at most 10 %" for 10.04 %.
     const double share = check.results.at(which).UnsurveyedPercent();
-    const double shown = std::round(share) > check.maxUnsurveyed ? std::round(share) : std::ceil(share * 10) / 10;
+    const double tenths = std::round(share * 10) / 10;
+    const double shown = tenths > check.maxUnsurveyed ? tenths : std::ceil(share * 10) / 10;
     return "incomplete: " + Number(shown) + " % of the plan not surveyed, at most " + Number(check.maxUnsurveyed) +
            " % allowed";
 }

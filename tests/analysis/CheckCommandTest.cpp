@@ -140,9 +140,9 @@ TEST(CheckCommand, TheVerdictLineSaysWhichAndWhy) {
     };
     const Case cases[] = {
         {f.left + " --require signal\\>=-67", "INCOMPLETE signal>=-67: passes on 100.0 %",
-         "floor incomplete: 49 % of the plan not surveyed, at most 10 % allowed; every requirement needs 95.0 %"},
+         "floor incomplete: 49", " % of the plan not surveyed, at most 10 % allowed; every requirement needs 95.0 %"},
         {f.left + " --require signal\\>=-67 --max-unsurveyed 49.5", "PASS signal>=-67", "floor passes: "},
-        // Not "49 %, at most 49 %": a tenth of a percent where the whole would hide the difference.
+        // Never "49 %, at most 49 %" for 49.05 %.
         {f.left + " --require signal\\>=-67 --max-unsurveyed 49", "INCOMPLETE signal>=-67", "floor incomplete: 49.",
          " % of the plan not surveyed, at most 49 % allowed;"},
         {f.left + " --require signal\\>=-67 --area " + f.leftHalf, "PASS signal>=-67",
