@@ -29,10 +29,10 @@ const std::map<std::string, std::vector<std::string>> kCommands = {
     {"proj scale", {"--points", "--metres"}},
 #if QUORL_TOOL_HAS_MAPS
     {"heatmap", {"--projection", "--metric", "--ssid", "--mac", "--radio", "--band", "--channel", "--threshold",
-                 "--min", "--max", "--radius", "--scale", "--output", "--values"}},
+                 "--min", "--max", "--radius", "--scale", "--output", "--values", "--area"}},
     {"check", {"--projection", "--require", "--profile", "--ssid", "--band", "--radio", "--threshold", "--radius",
-               "--area-pass", "--json", "--output"}},
-    {"report", {"--projection", "--output", "--require", "--profile", "--area-pass"}},
+               "--area-pass", "--max-unsurveyed", "--area", "--json", "--output"}},
+    {"report", {"--projection", "--output", "--require", "--profile", "--area-pass", "--max-unsurveyed", "--area"}},
 #endif
 };
 
@@ -149,7 +149,7 @@ TEST(CommandLine, EqualsFormMeansTheSameAsSeparateValue) {
          {"map.png", "grid.csv"}},
         // The words after --require's value are requirements too, in either form.
         {{"check", "demo.ssd", "--require=signal>=-80", "ap-count>=1", "--projection=demo.gpf", "--profile=data",
-          "--area-pass=50", "--json"},
+          "--area-pass=50", "--max-unsurveyed=100", "--json"},
          {}},
 #endif
     };
