@@ -1,7 +1,7 @@
 // quorl proj info FILE | decode FILE OUT | make ...: inspect a projection
 // file, decode its plan image exactly as a projection load does, or make a
-// projection file from a bitmap and a transform (given, or solved from three
-// reference points). quorl proj scale SITE [--points ... --metres D]: show or
+// projection file from a bitmap and a transform (given, or fitted to three
+// or more reference points). quorl proj scale SITE [--points ... --metres D]: show or
 // measure how many metres a plan pixel spans.
 
 #include <fcntl.h>
@@ -26,6 +26,7 @@
 #include "survey/PendingFile.h"
 #include "survey/PlanEncoder.h"
 #include "survey/ProjectionFormat.h"
+#include "survey/ReferenceFit.h"
 #include "tools/CommandRegistry.h"
 
 namespace quorl::tools {
@@ -130,18 +131,28 @@ std::optional<std::vector<double>> Numbers(const std::string& text, char separat
     return values;
 }
 
-std::optional<AffineTransform> Calibration(const std::string& text) {
-    std::array<AffineTransform::Reference, 3> refs;
+// "px,py,lat,lon;..." as reference points; nothing for text of another shape.
+std::optional<std::vector<AffineTransform::Reference>> ReferencePoints(const std::string& text) {
+    std::vector<AffineTransform::Reference> refs;
     std::size_t start = 0;
-    for (int i = 0; i < 3; ++i) {
+    for (;;) {
         const std::size_t end = text.find(';', start);
-        if ((i < 2) != (end != std::string::npos)) return std::nullopt;
         const auto v = Numbers(text.substr(start, end == std::string::npos ? std::string::npos : end - start), ',', 4);
         if (!v) return std::nullopt;
-        refs[i] = {(*v)[0], (*v)[1], (*v)[2], (*v)[3]};
+        refs.push_back({(*v)[0], (*v)[1], (*v)[2], (*v)[3]});
+        if (end == std::string::npos) return refs;
         start = end + 1;
     }
-    return AffineTransform::Solve(refs);
+}
+
+// Each reference point against the fitted transform, on standard output.
+void PrintResiduals(const std::vector<AffineTransform::Reference>& refs, const ReferenceFit& fit) {
+    std::printf("calibration from %zu reference points%s:\n", refs.size(),
+                refs.size() == 3 ? " (exact through three: no residual to measure)" : " (least squares)");
+    for (std::size_t i = 0; i < refs.size(); ++i)
+        std::printf("  point %zu (%g,%g): residual %.2f px, %.2f m\n", i + 1, refs[i].px, refs[i].py,
+                    fit.residuals[i].pixels, fit.residuals[i].metres);
+    std::printf("  root mean square: %.2f px, %.2f m\n", fit.rmsPixels, fit.rmsMetres);
 }
 
 bool ReadWhole(const std::string& path, std::vector<std::uint8_t>& bytes) {
@@ -174,6 +185,8 @@ struct MakeArgs {
 int Make(const Command& command, const MakeArgs& args) {
     std::optional<std::uint8_t> kind;
     std::optional<AffineTransform> transform;
+    std::optional<ReferenceFit> fit;
+    std::vector<AffineTransform::Reference> refs;
     const std::string& image = args.image;
     const std::string& out = args.out;
     if (!args.kind.empty()) {
@@ -188,10 +201,14 @@ int Make(const Command& command, const MakeArgs& args) {
         if (!v) return Fail("--transform takes six numbers A,B,C,D,E,F");
         transform = AffineTransform{(*v)[0], (*v)[1], (*v)[2], (*v)[3], (*v)[4], (*v)[5]};
     } else if (!args.calibrate.empty()) {
-        transform = Calibration(args.calibrate);
-        if (!transform)
-            return Fail("--calibrate takes three points \"px,py,lat,lon;px,py,lat,lon;px,py,lat,lon\" "
-                        "that do not lie on one line");
+        const auto points = ReferencePoints(args.calibrate);
+        if (!points)
+            return Fail("--calibrate takes three or more reference points \"px,py,lat,lon;px,py,lat,lon;...\"");
+        refs = *points;
+        std::string why;
+        fit = FitReferences(refs, why);
+        if (!fit) return Fail("--calibrate: " + why);
+        transform = fit->transform;
     }
     if (!kind) return command.UsageError("--kind is needed");
     if (!transform) return command.UsageError("--transform or --calibrate is needed");
@@ -213,6 +230,7 @@ int Make(const Command& command, const MakeArgs& args) {
         return Fail("cannot write " + out + ": " + SystemErrorText(why));
     std::printf("%s: %s projection, image %zu bytes, block %zu bytes\n", out.c_str(), *kind == 0 ? "GPS" : "linear",
                 bytes.size(), block->size());
+    if (fit) PrintResiduals(refs, *fit);
     return 0;
 }
 

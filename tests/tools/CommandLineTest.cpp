@@ -109,6 +109,11 @@ TEST(CommandLine, UsageErrorsGoToStandardErrorWithStatusTwo) {
         // Not usage errors: after "--" a name may start with a dash, and values may too.
         {{"ssd", "info", "--", "-x.ssd"}, "cannot open -x.ssd", 1},
         {{"proj", "make", "--kind", "gps", "--transform", "-1,0,0,1,0,0", "--image", "-x.bmp", "o"}, "-x.bmp", 1},
+        {{"proj", "make", "--kind", "gps", "--calibrate", "0,0,47,8;10,10,47.1,8.1", "--image", "a.bmp", "o"},
+         "at least three reference points", 1},
+        {{"proj", "make", "--kind", "gps", "--calibrate=0,0,47,8;10,10,47.1,8;20,20,47.2,8;30,30,47.3,8.2",
+          "--image", "a.bmp", "o"},
+         "one line on the plan", 1},
     };
     for (const auto& [path, unused] : kCommands) cases.push_back({Plus(Words(path), {"--frobnicate=1"}), "unexpected argument '--frobnicate=1'"});
 #if QUORL_TOOL_HAS_MAPS
@@ -141,6 +146,9 @@ TEST(CommandLine, EqualsFormMeansTheSameAsSeparateValue) {
         {{"ssd", "export", "demo.ssd", "--format=csv", "--spreadsheet", "--output=out.csv"}, {"out.csv"}},
         {{"proj", "make", "--kind=linear", "--transform=1,0,0,1,0,0", "--image=demo.bmp", "out.lpf"}, {"out.lpf"}},
         {{"proj", "scale", "--points=0,0;100,0", "out.lpf", "--metres=25"}, {}},
+        {{"proj", "make", "--kind=gps", "--image=demo.bmp", "cal.gpf",
+          "--calibrate=0,0,47.3773,8.541;800,0,47.3773,8.5418;0,600,47.3769,8.541;800,600,47.3769,8.5418"},
+         {"cal.gpf"}},
         {{"sim", "--scenario=missing.json"}, {}},
         {{"replay", "--scan", "missing.bin"}, {}},
 #if QUORL_TOOL_HAS_MAPS
@@ -188,6 +196,12 @@ TEST(CommandLine, EqualsFormMeansTheSameAsSeparateValue) {
         EXPECT_EQ(outcomes[0].err, outcomes[1].err);
         EXPECT_EQ(written[0], written[1]);
         EXPECT_NE(outcomes[0].status, 2) << outcomes[0].err;
+        if (line.find("--calibrate") != std::string::npos) {
+            // Four points of one affine transform: each residual printed, and none left.
+            EXPECT_EQ(outcomes[0].status, 0) << outcomes[0].err;
+            EXPECT_NE(outcomes[0].out.find("point 4 (800,600): residual 0.00 px, 0.00 m"), std::string::npos)
+                << outcomes[0].out;
+        }
     }
 }
 #endif
