@@ -2,6 +2,11 @@
 
 #include <QImage>
 #include <QImageReader>
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "common/UserMessages.h"
 
 namespace quorl::tools {
 
@@ -12,6 +17,16 @@ std::string SizeText(QSize size) { return std::to_string(size.width()) + " x " +
 }  // namespace
 
 bool LoadAreaMask(const std::string& path, LoadedSurvey& loaded, std::string& error) {
+    // A FIFO or a device would keep the reader waiting, or reading, for ever.
+    struct stat file {};
+    if (::stat(path.c_str(), &file) != 0) {
+        error = "cannot read the area mask " + path + ": " + SystemErrorText(errno);
+        return false;
+    }
+    if (!S_ISREG(file.st_mode)) {
+        error = "the area mask " + path + " is no file: --area takes a picture of the plan's size";
+        return false;
+    }
     QImageReader reader(QString::fromStdString(path));
     const QSize plan = loaded.planImage.size();
     // The size from the header: a picture of any other size is refused before it costs memory.

@@ -9,6 +9,7 @@
 // (read by Python's json), the verdict line and the maps.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <QImage>
@@ -80,6 +81,7 @@ TEST(CheckCommand, ExitStatusIsTheVerdictOrBadInput) {
     Mask(f.dir / "small.png", 400, 400, 300);
     Mask(f.dir / "black.png", 0);
     quorl::test::WriteBytes(f.dir / "text.png", {'n', 'o', 't', ' ', 'a', ' ', 'p', 'n', 'g'});
+    ASSERT_EQ(::mkfifo((f.dir / "fifo.png").c_str(), 0600), 0);
     const Case cases[] = {
         {f.left + " --require signal\\>=-67", 1},  // passes where surveyed: incomplete
         {f.left + " --require signal\\>=-67 --max-unsurveyed 49", 1},
@@ -99,6 +101,8 @@ TEST(CheckCommand, ExitStatusIsTheVerdictOrBadInput) {
         {f.left + " --require signal\\>=-67 --area " + (f.dir / "black.png"), 2},  // nothing counts
         {f.left + " --require signal\\>=-67 --area " + (f.dir / "text.png"), 2},
         {f.left + " --require signal\\>=-67 --area " + (f.dir / "missing.png"), 2},
+        {f.left + " --require signal\\>=-67 --area " + f.dir.Path().string(), 2},  // a folder
+        {f.left + " --require signal\\>=-67 --area " + (f.dir / "fifo.png"), 2},  // never opened: it would wait
         {f.left + " --require signal\\>=-67 --area " + f.leftHalf + " -o " + f.leftHalf, 2},  // an input
         {f.left + " " + f.right + " --require signal\\>=-67 --area-pass 45", 0},
         {f.left + " " + f.right + " --require signal\\>=-67 --area-pass 55", 1},
