@@ -66,6 +66,8 @@ FloorVerdict FloorCheck::Verdict() const {
 }
 
 std::string IncompleteText(const FloorCheck& check, std::size_t which) {
+    const RequirementShares& r = check.results.at(which);
+    if (r.passArea + r.failArea <= 0) return "incomplete: nothing of the plan surveyed";
     // To a tenth, as the shares are shown, but never "10 %, at most 10 %" for 10.04 %.
     const double share = check.results.at(which).UnsurveyedPercent();
     const double tenths = std::round(share * 10) / 10;
@@ -131,7 +133,9 @@ std::string CheckJson(const FloorCheck& check, const PlanScale& scale) {
     std::string j = "{\"verdict\": \"" + std::string(VerdictName(check.Verdict())) +
                     "\", \"pass\": " + std::string(check.Pass() ? "true" : "false") +
                     ", \"area_pass\": " + Fixed(check.areaPass, 2) +
-                    ", \"max_unsurveyed\": " + Fixed(check.maxUnsurveyed, 2) + ", \"requirements\": [";
+                    ", \"max_unsurveyed\": " + Fixed(check.maxUnsurveyed, 2) +
+                    ", \"area\": " + (check.areaName.empty() ? std::string("null") : JsonString(check.areaName)) +
+                    ", \"requirements\": [";
     for (std::size_t i = 0; i < check.results.size(); ++i) {
         const RequirementShares& r = check.results[i];
         const FloorVerdict verdict = check.VerdictOf(i);

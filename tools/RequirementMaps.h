@@ -44,7 +44,7 @@ bool CheckFloor(const LoadedSurvey& loaded, const std::vector<analysis::Requirem
                 const analysis::Filter& filter, std::optional<int> threshold, std::optional<double> radius,
                 double areaPass, FloorCheck& out, std::string& error);
 
-// {"verdict": ..., "pass": ..., "area_pass": ..., "max_unsurveyed": ..., "requirements": [...],
+// {"verdict": ..., "pass": ..., "area_pass": ..., "max_unsurveyed": ..., "area": MASK or null, "requirements": [...],
 //  "map_error_db": ..., "kernel": ..., "points": ...};
 // areas in m² are null without a plan scale.
 std::string CheckJson(const FloorCheck& check, const analysis::PlanScale& scale);

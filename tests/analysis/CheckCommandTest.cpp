@@ -38,12 +38,12 @@ void Lattice(const std::string& path, int x0, int x1, int level) {
     quorl::test::WriteBytes(path, survey.Get());
 }
 
-// A mask of the plan's size (or another): white counts left of `white`.
-void Mask(const std::string& path, int white, int width = 800, int height = 600) {
+// A mask of the plan's size (or another): white counts from `from` to left of `white`.
+void Mask(const std::string& path, int white, int width = 800, int height = 600, int from = 0) {
     QImage mask(width, height, QImage::Format_RGB32);
     mask.fill(Qt::black);
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < std::min(white, width); ++x) mask.setPixel(x, y, qRgb(255, 255, 255));
+        for (int x = from; x < std::min(white, width); ++x) mask.setPixel(x, y, qRgb(255, 255, 255));
     ASSERT_TRUE(mask.save(QString::fromStdString(path), "PNG"));
 }
 
@@ -152,7 +152,11 @@ TEST(CheckCommand, TheVerdictLineSaysWhichAndWhy) {
         {f.left + " --require signal\\>=-67 --area " + f.leftHalf, "PASS signal>=-67",
          "floor passes: every requirement needs 95.0 % of the surveyed area, within the area of " + f.leftHalf},
         {f.left + " --require signal\\>=-90 signal\\>=-50", "INCOMPLETE signal>=-90", "floor fails: "},
+        // Only the unsurveyed half counts: nothing surveyed, whatever may be left out.
+        {f.left + " --require signal\\>=-67 --max-unsurveyed 100 --area " + (f.dir / "right.png"),
+         "INCOMPLETE signal>=-67", "floor incomplete: nothing of the plan surveyed; "},
     };
+    Mask(f.dir / "right.png", 800, 800, 600, 440);
     for (const Case& c : cases) {
         const Ran r = f.Check(c.args);
         EXPECT_EQ(r.out.substr(0, c.requirementLine.size()), c.requirementLine) << c.args << "\n" << r.out;
@@ -173,6 +177,7 @@ std::string ReadJson(Floor& f, const std::string& args) {
                       "num = lambda v: isinstance(v, (int, float)) and not isinstance(v, bool)\n"
                       "assert isinstance(d['pass'], bool) and num(d['points'])\n"
                       "assert d['pass'] == (d['verdict'] == 'pass') and num(d['max_unsurveyed'])\n"
+                      "assert d['area'] is None or d['area'].endswith('.png')\n"
                       "worst = max((q['verdict'] for q in d['requirements']), key=['pass', 'incomplete', 'fail'].index)\n"
                       "assert d['verdict'] == worst, d\n"
                       "assert d['map_error_db'] is None or num(d['map_error_db'])\n"
@@ -206,6 +211,11 @@ TEST(CheckCommand, JsonGivesTheSharesOfTheSurveyedAreaAndOfThePlan) {
     EXPECT_STREQ(m2, "null");  // no plan scale
 
     // One requirement of two fails: the network has no second access point.
+    std::istringstream masked(ReadJson(f, f.left + " --require signal\\>=-67 --area " + f.leftHalf));
+    masked >> judged >> points >> expr >> passPct >> failPct >> unsurveyed >> m2;
+    EXPECT_STREQ(judged, "pass");
+    EXPECT_DOUBLE_EQ(unsurveyed, 0);
+
     std::istringstream two(ReadJson(f, f.left + " --profile voice"));  // fail outranks incomplete
     std::string line;
     std::getline(two, line);
