@@ -21,6 +21,7 @@
 #include "tools/AreaMask.h"
 #include "tools/CommandRegistry.h"
 #include "tools/RequirementMaps.h"
+#include "tools/StandardStreams.h"
 
 namespace quorl::tools {
 
@@ -60,7 +61,7 @@ struct CheckArgs {
 };
 
 int Run(const CheckArgs& args) {
-    const std::vector<std::string>& surveys = args.surveys;
+    std::vector<std::string> surveys = args.surveys;
     const std::string& projectionPath = args.projection;
     const std::string& out = args.out;
     std::vector<Requirement> requirements;
@@ -115,6 +116,12 @@ int Run(const CheckArgs& args) {
     }
     if (surveys.empty() || projectionPath.empty()) return Usage("a survey and --projection are needed");
     if (requirements.empty()) return Usage("nothing to check: give --require EXPR or --profile");
+    if (IsStandardStream(out))
+        return Usage("the maps are PNG files: -o names them (--json sends the verdict to standard output)");
+    std::string error;
+    std::vector<std::string*> surveyPaths;
+    for (std::string& s : surveys) surveyPaths.push_back(&s);
+    if (!ReadStandardInputAsFile(surveyPaths, error)) return Error(error);
 
     // Every map this run may write is refused before any work, as heatmap's -o is.
     std::vector<std::string> inputs = surveys;
@@ -130,7 +137,6 @@ int Run(const CheckArgs& args) {
     // Fonts for the maps need the application; a verdict alone does not.
     if (!out.empty()) StartPictureApp();
     LoadedSurvey loaded;
-    std::string error;
     if (!LoadSurveysOnPlan(surveys, projectionPath, loaded, error)) return Error(error);
     if (!loaded.scaleWarning.empty()) std::fprintf(stderr, "quorl check: %s\n", loaded.scaleWarning.c_str());
     if (!args.area.empty() && !LoadAreaMask(args.area, loaded, error)) return Error(error);
@@ -164,7 +170,7 @@ int Run(const CheckArgs& args) {
 
 void Define(Command& c) {
     auto a = std::make_shared<CheckArgs>();
-    c.Positionals("SURVEY.ssd...", a->surveys, "collection files of one floor");
+    c.Positionals("SURVEY.ssd...", a->surveys, "collection files of one floor (- for standard input)");
     c.Option("--projection", a->projection, "SITE.gpf|.lpf", "projection file of the plan (required)");
     c.Words("--require", "EXPR...", "requirements, as signal>=-67 ap-count>=2", LooksLikeRequirement,
             [a](const std::string& v) { a->requirements.emplace_back(false, v); });

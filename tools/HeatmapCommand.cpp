@@ -19,6 +19,7 @@
 #include "tools/AreaMask.h"
 #include "tools/CommandRegistry.h"
 #include "tools/CoverageMaps.h"
+#include "tools/StandardStreams.h"
 
 namespace quorl::tools {
 
@@ -49,7 +50,7 @@ struct HeatmapArgs {
 };
 
 int Run(const HeatmapArgs& args) {
-    const std::string& surveyPath = args.survey;
+    std::string surveyPath = args.survey;
     const std::string& projectionPath = args.projection;
     const std::string& out = args.out;
     const std::string& values = args.values;
@@ -110,18 +111,23 @@ int Run(const HeatmapArgs& args) {
     // Each count has its own documented threshold; the signal default (0) is no level to count at.
     options.threshold = threshold.value_or(DefaultThreshold(options.metric));
 
+    if (IsStandardStream(out))
+        return Usage("the map is a PNG file: -o names it (--values - sends the grid to standard output)");
+    const bool valuesOut = IsStandardStream(values);
+    std::string error;
+    if (!ReadStandardInputAsFile({&surveyPath}, error)) return Fail(error);
+
     // Refused before any work, so that a wrong -o costs nothing and writes nothing.
     std::vector<std::string> inputs{surveyPath, projectionPath};
     if (!args.area.empty()) inputs.push_back(args.area);
     if (!values.empty() && SameOutput(out, values)) return Usage("-o and --values must name different files");
     for (const std::string* target : {&out, &values})
-        if (!target->empty())
+        if (!target->empty() && !IsStandardStream(*target))
             if (const int why = RefusedOutput(*target, inputs))
                 return Fail("cannot write " + *target + ": " + SystemErrorText(why));
 
     StartPictureApp();
     LoadedSurvey loaded;
-    std::string error;
     if (!LoadSurveyOnPlan(surveyPath, projectionPath, loaded, error)) return Fail(error);
     if (!loaded.scaleWarning.empty()) std::fprintf(stderr, "quorl heatmap: %s\n", loaded.scaleWarning.c_str());
     if (!args.area.empty() && !LoadAreaMask(args.area, loaded, error)) return Fail(error);
@@ -144,27 +150,30 @@ int Run(const HeatmapArgs& args) {
     const coverage::ColourScale scale = ScaleFor(options.metric, min, max, classes);
     if (!SavePng(RenderMap(loaded, map, scale), out, inputs, error)) return Fail(error);
     const std::vector<double> areas = CellAreasOf(loaded, map.grid.Geometry());
-    if (!values.empty() && !SaveText(GridCsv(map.grid, IsCount(options.metric), &areas), values, inputs, error))
+    if (valuesOut ? !WriteStandardOutput(GridCsv(map.grid, IsCount(options.metric), &areas), error)
+                  : !values.empty() && !SaveText(GridCsv(map.grid, IsCount(options.metric), &areas), values, inputs, error))
         return Fail(error);
 
+    // With the grid on standard output, what was done goes to standard error.
+    std::FILE* said = valuesOut ? stderr : stdout;
     const Survey& s = loaded.survey;
     const PlanAreas parts = SplitPlan(map.grid, areas);
     auto area = [&](double squarePixels) { return AreaText(squarePixels, loaded.scale); };
     const std::string whole = loaded.area ? " in the area of " + loaded.areaName : std::string();
-    std::printf("%s: %s of %zu points (%zu heard nothing, %u deleted, %u without a position, %u off the plan), "
+    std::fprintf(said, "%s: %s of %zu points (%zu heard nothing, %u deleted, %u without a position, %u off the plan), "
                 "radius %s, of %zu cells (%s)%s: %zu with a value (%s), %zu not heard (%s), %zu not surveyed (%s)\n",
                 out.c_str(), MetricName(options.metric), map.samples, map.notHeard, s.deleted, s.withoutPosition,
                 s.offPlan, DistanceText(map.grid.Radius(), loaded.scale).c_str(), parts.Cells(),
                 area(parts.Area()).c_str(), whole.c_str(), parts.valueCells, area(parts.valueArea).c_str(),
                 parts.notHeardCells, area(parts.notHeardArea).c_str(), parts.unsurveyedCells,
                 area(parts.unsurveyedArea).c_str());
-    std::printf("%s\n", MapErrorLine(map).c_str());
+    std::fprintf(said, "%s\n", MapErrorLine(map).c_str());
     return 0;
 }
 
 void Define(Command& c) {
     auto a = std::make_shared<HeatmapArgs>();
-    c.Positional("SURVEY.ssd", a->survey, "collection file");
+    c.Positional("SURVEY.ssd", a->survey, "collection file (- for standard input)");
     c.Option("--projection", a->projection, "SITE.gpf|.lpf", "projection file of the plan (required)");
     c.Option("--metric", a->metric, "M", "signal (default), secondary, ap-count or co-channel");
     c.Option("--ssid", a->ssid, "NAME", "only access points of this network");
@@ -178,7 +187,7 @@ void Define(Command& c) {
     c.Option("--radius", a->radius, "PX|Nm", "how far a point reaches: plan pixels, or metres as 5m");
     c.Option("--scale", a->scale, "viridis|classes", "colour scale");
     c.Option("-o,--output", a->out, "OUT.png", "the map to write (required)");
-    c.Option("--values", a->values, "OUT.csv", "the interpolated grid as CSV: x,y,value");
+    c.Option("--values", a->values, "OUT.csv", "the interpolated grid as CSV: x,y,value (- for standard output)");
     c.Option("--area", a->area, "MASK.png", "only the white part of this mask of the plan counts");
     c.Does([a] { return Run(*a); });
 }

@@ -28,6 +28,7 @@
 #include "survey/ProjectionFormat.h"
 #include "survey/ReferenceFit.h"
 #include "tools/CommandRegistry.h"
+#include "tools/StandardStreams.h"
 
 namespace quorl::tools {
 
@@ -214,6 +215,7 @@ int Make(const Command& command, const MakeArgs& args) {
     if (!transform) return command.UsageError("--transform or --calibrate is needed");
     if (image.empty()) return command.UsageError("--image is needed");
     if (out.empty()) return command.UsageError("the projection file to write is needed");
+    if (IsStandardStream(out)) return command.UsageError("OUT names the projection file to write");
     if (*kind == 0 && !transform->Invertible())
         return Fail("a GPS projection needs a transform that can be inverted");
 
@@ -300,8 +302,9 @@ void Define(Command& c) {
     decode.Positional("FILE", files->file, "projection file (.gpf, .lpf)");
     decode.Positional("OUT", files->out, "the bitmap to write");
     decode.Does([&decode, files] {
-        return files->out.empty() ? decode.UsageError("a projection file and the bitmap to write are needed")
-                                  : Decode(files->file, files->out);
+        if (files->out.empty()) return decode.UsageError("a projection file and the bitmap to write are needed");
+        if (IsStandardStream(files->out)) return decode.UsageError("OUT names the bitmap file to write");
+        return Decode(files->file, files->out);
     });
 
     auto make = std::make_shared<MakeArgs>();

@@ -33,6 +33,7 @@
 #include "tools/CommandRegistry.h"
 #include "tools/CoverageMaps.h"
 #include "tools/RequirementMaps.h"
+#include "tools/StandardStreams.h"
 
 namespace quorl::tools {
 
@@ -262,7 +263,7 @@ bool LooksLikeRequirement(const std::string& word) {
 }
 
 int Run(const Command& command, const ReportArgs& args) {
-    const std::string& surveyPath = args.survey;
+    std::string surveyPath = args.survey;
     const std::string& projectionPath = args.projection;
     const std::string& dir = args.dir;
     std::vector<Requirement> requirements;
@@ -293,6 +294,11 @@ int Run(const Command& command, const ReportArgs& args) {
     }
     if (surveyPath.empty() || projectionPath.empty() || dir.empty())
         return command.UsageError("a survey, --projection and -o are needed");
+    if (IsStandardStream(dir)) return command.UsageError("the report is a folder of files: -o names it");
+    {
+        std::string error;
+        if (!ReadStandardInputAsFile({&surveyPath}, error)) return Fail(error);
+    }
 
     // Every file the page may have, checked before any work.
     std::vector<std::string> inputs{surveyPath, projectionPath};
@@ -465,7 +471,7 @@ int Run(const Command& command, const ReportArgs& args) {
 
 void Define(Command& c) {
     auto a = std::make_shared<ReportArgs>();
-    c.Positional("SURVEY.ssd", a->survey, "collection file");
+    c.Positional("SURVEY.ssd", a->survey, "collection file (- for standard input)");
     c.Option("--projection", a->projection, "SITE.gpf|.lpf", "projection file of the plan (required)");
     c.Option("-o,--output", a->dir, "DIR", "folder for index.html and its pictures (required)");
     c.Words("--require", "EXPR...", "requirements for the page's pass/fail section, as signal>=-67",

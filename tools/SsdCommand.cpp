@@ -20,6 +20,7 @@
 #include "export/SurveyScan.h"
 #include "tools/CommandRegistry.h"
 #include "tools/SsdExport.h"
+#include "tools/StandardStreams.h"
 
 namespace quorl::tools {
 
@@ -102,11 +103,21 @@ int Dump(const std::string& path) {
     return ok ? 0 : 1;
 }
 
+// "-" reads standard input.
+int FromInput(std::string path, int (*run)(const std::string&)) {
+    std::string error;
+    if (!ReadStandardInputAsFile({&path}, error)) {
+        std::fprintf(stderr, "quorl ssd: %s\n", error.c_str());
+        return 1;
+    }
+    return run(path);
+}
+
 void DefineExport(Command& c) {
     auto o = std::make_shared<ExportOptions>();
-    c.Positionals("FILE.ssd...", o->files, "collection files, in order");
+    c.Positionals("FILE.ssd...", o->files, "collection files, in order (- for standard input)");
     c.Option("--format", o->format, "FORMAT", "csv, geojson, kml, sqlite, gpkg or wigle");
-    c.Option("-o,--output", o->output, "OUT", "the file to write");
+    c.Option("-o,--output", o->output, "OUT", "the file to write (- for standard output, but not a database)");
     c.Option("--projection", o->projection, "SITE", "projection file: plan points get a position from its transform");
     c.Flag("--spreadsheet", o->spreadsheet, "csv only: text that starts with = + - @ gets a leading '");
     c.Does([o] { return RunSsdExport(*o); });
@@ -115,11 +126,11 @@ void DefineExport(Command& c) {
 void Define(Command& c) {
     auto file = std::make_shared<std::string>();
     Command& info = c.Sub("info", "summary of a collection file", "usage: quorl ssd info FILE\n");
-    info.Positional("FILE", *file, "collection file (.ssd)");
-    info.Does([&info, file] { return file->empty() ? info.UsageError("a collection file is needed") : Info(*file); });
+    info.Positional("FILE", *file, "collection file (.ssd; - for standard input)");
+    info.Does([&info, file] { return file->empty() ? info.UsageError("a collection file is needed") : FromInput(*file, Info); });
     Command& dump = c.Sub("dump", "every access point record as CSV on standard output", "usage: quorl ssd dump FILE\n");
-    dump.Positional("FILE", *file, "collection file (.ssd)");
-    dump.Does([&dump, file] { return file->empty() ? dump.UsageError("a collection file is needed") : Dump(*file); });
+    dump.Positional("FILE", *file, "collection file (.ssd; - for standard input)");
+    dump.Does([&dump, file] { return file->empty() ? dump.UsageError("a collection file is needed") : FromInput(*file, Dump); });
     DefineExport(c.Sub("export", "collection files to CSV, GeoJSON, KML, WiGLE CSV, SQLite or GeoPackage",
                           kSsdExportUsage));
 }

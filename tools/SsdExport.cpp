@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -27,6 +28,7 @@
 #include "survey/PendingFile.h"
 #include "survey/ProjectionFormat.h"
 #include "tools/ExportProgress.h"
+#include "tools/StandardStreams.h"
 
 namespace quorl::tools {
 
@@ -43,6 +45,8 @@ std::string Problem(const ExportOptions& o) {
         return "--format takes csv, geojson, kml, sqlite, gpkg or wigle, not '" + o.format + "'";
     if (o.output.empty()) return "-o is needed";
     if (o.spreadsheet && o.format != "csv") return "--spreadsheet is for --format csv only";
+    if ((o.format == "sqlite" || o.format == "gpkg") && o.output == "-")
+        return "a database is not a stream: -o names the " + o.format + " file to write or add to";
     return {};
 }
 
@@ -134,24 +138,13 @@ std::vector<std::string> Inputs(const ExportOptions& o) {
     return inputs;
 }
 
-int ExportText(const ExportOptions& o, const AffineTransform* projection) {
-    PendingFile pending(o.output, Inputs(o));
-    if (!pending.Created()) {
-        std::fprintf(stderr, "quorl ssd: cannot write %s: %s\n", o.output.c_str(),
-                     SystemErrorText(pending.Error()).c_str());
-        return 1;
-    }
-    FileHandle file = FileHandle::Open(pending.TempPath(), O_WRONLY | O_TRUNC);
-    if (!file.Valid()) {
-        std::fprintf(stderr, "quorl ssd: cannot write %s: %s\n", o.output.c_str(), SystemErrorText(errno).c_str());
-        return 1;
-    }
-    OutputBuffer out(file.Descriptor());
+// Every file in the chosen text format into `out`; false when one was refused.
+bool WriteText(const ExportOptions& o, const AffineTransform* projection, OutputBuffer& out, std::size_t& exported,
+               CsvExport::Text text) {
     ExportProgress progress(o.files.size(), TotalBytes(o.files));
-    std::size_t exported = 0;
     bool ok = true;
     if (o.format == "csv") {
-        CsvExport csv(out, true, projection, o.spreadsheet ? CsvExport::Text::Spreadsheet : CsvExport::Text::Exact);
+        CsvExport csv(out, true, projection, o.spreadsheet ? CsvExport::Text::Spreadsheet : text);
         csv.WriteHeader();
         ok = EachFile(o, progress, [&](SurveyScan& scan) {
             if (!csv.Add(scan, scan.Path())) {
@@ -205,6 +198,42 @@ int ExportText(const ExportOptions& o, const AffineTransform* projection) {
         kml.End();
     }
     progress.Finish();
+    return ok;
+}
+
+// Standard output gets the bytes as they come: there is no rename to wait for.
+int ExportToStandardOutput(const ExportOptions& o, const AffineTransform* projection) {
+    OutputBuffer out(STDOUT_FILENO);
+    std::size_t exported = 0;
+    // SSIDs could drive a terminal (clear it, set its title); a pipe gets the exact bytes.
+    const bool ok = WriteText(o, projection, out, exported,
+                              ::isatty(STDOUT_FILENO) ? CsvExport::Text::Terminal : CsvExport::Text::Exact);
+    if (!out.Flush()) {
+        std::fprintf(stderr, "quorl ssd: cannot write to standard output: %s\n", SystemErrorText(out.Error()).c_str());
+        return 1;
+    }
+    if (exported == 0) {
+        std::fprintf(stderr, "quorl ssd: nothing to export\n");
+        return 1;
+    }
+    return ok ? 0 : 1;
+}
+
+int ExportText(const ExportOptions& o, const AffineTransform* projection) {
+    PendingFile pending(o.output, Inputs(o));
+    if (!pending.Created()) {
+        std::fprintf(stderr, "quorl ssd: cannot write %s: %s\n", o.output.c_str(),
+                     SystemErrorText(pending.Error()).c_str());
+        return 1;
+    }
+    FileHandle file = FileHandle::Open(pending.TempPath(), O_WRONLY | O_TRUNC);
+    if (!file.Valid()) {
+        std::fprintf(stderr, "quorl ssd: cannot write %s: %s\n", o.output.c_str(), SystemErrorText(errno).c_str());
+        return 1;
+    }
+    OutputBuffer out(file.Descriptor());
+    std::size_t exported = 0;
+    const bool ok = WriteText(o, projection, out, exported, CsvExport::Text::Exact);
     if (!out.Flush() || !file.Flush()) {
         std::fprintf(stderr, "quorl ssd: cannot write %s: %s\n", o.output.c_str(),
                      SystemErrorText(out.Error() != 0 ? out.Error() : errno).c_str());
@@ -235,13 +264,23 @@ int RunSsdExport(const ExportOptions& o) {
         transform = LoadTransform(o.projection);
         if (!transform) return 1;
     }
-    // Checked before any work; the text formats check again at the rename.
-    if (const int why = RefusedOutput(o.output, Inputs(o))) {
-        std::fprintf(stderr, "quorl ssd: cannot write %s: %s\n", o.output.c_str(), SystemErrorText(why).c_str());
+    ExportOptions read = o;
+    std::vector<std::string*> files;
+    for (std::string& f : read.files) files.push_back(&f);
+    std::string error;
+    if (!ReadStandardInputAsFile(files, error)) {
+        std::fprintf(stderr, "quorl ssd: %s\n", error.c_str());
         return 1;
     }
     const AffineTransform* projection = transform ? &*transform : nullptr;
-    return o.format == "sqlite" || o.format == "gpkg" ? ExportDatabase(o, projection) : ExportText(o, projection);
+    if (read.output == "-") return ExportToStandardOutput(read, projection);
+    // Checked before any work; the text formats check again at the rename.
+    if (const int why = RefusedOutput(read.output, Inputs(read))) {
+        std::fprintf(stderr, "quorl ssd: cannot write %s: %s\n", read.output.c_str(), SystemErrorText(why).c_str());
+        return 1;
+    }
+    const bool database = read.format == "sqlite" || read.format == "gpkg";
+    return database ? ExportDatabase(read, projection) : ExportText(read, projection);
 }
 
 }  // namespace quorl::tools

@@ -204,6 +204,101 @@ TEST(CommandLine, EqualsFormMeansTheSameAsSeparateValue) {
         }
     }
 }
+
+// A folder with the demo files and a temporary folder of its own, where
+// shell command lines run.
+struct DemoFolder {
+    TempDir dir;
+    DemoFolder() {
+        for (const char* name : {"demo.ssd", "demo.gpf"})
+            std::filesystem::copy_file(std::string(QUORL_DEMO_DIR) + "/" + name, dir / name);
+        std::filesystem::create_directory(dir / "tmp");
+    }
+    Outcome Run(const std::string& line) {
+        return RunCommandLine("cd " + Quote(dir.Path().string()) + " && TMPDIR=" + Quote(dir / "tmp") + " " + line, dir);
+    }
+    std::string Text(const std::string& name) {
+        const Bytes b = ReadBytes(dir / name);
+        return {b.begin(), b.end()};
+    }
+};
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// Every stream format through standard input and output, against the same
+// command on files: the file it writes is the oracle.
+TEST(CommandLine, PipesCarryWhatFilesCarry) {
+    DemoFolder demo;
+    const std::string q = Quote(QUORL_TOOL);
+    const Outcome dumped = demo.Run(q + " ssd dump demo.ssd");
+    ASSERT_EQ(dumped.status, 0) << dumped.err;
+    for (const std::string& line : {q + " ssd dump - < demo.ssd", "cat demo.ssd | " + q + " ssd dump -"}) {
+        SCOPED_TRACE(line);
+        const Outcome o = demo.Run(line);
+        EXPECT_EQ(o.status, 0) << o.err;
+        EXPECT_EQ(o.out, dumped.out);
+    }
+    for (const std::string format : {"csv", "geojson", "kml", "wigle"}) {
+        SCOPED_TRACE(format);
+        const std::string common = " --format " + format + " --projection demo.gpf";
+        ASSERT_EQ(demo.Run(q + " ssd export demo.ssd" + common + " -o out").status, 0);
+        const std::string file = demo.Text("out");
+        const Outcome out = demo.Run(q + " ssd export demo.ssd" + common + " -o -");
+        EXPECT_EQ(out.status, 0) << out.err;
+        EXPECT_EQ(out.out, file);
+        // Read from a pipe, the survey is named by the file it was read through.
+        const Outcome both = demo.Run("cat demo.ssd | " + q + " ssd export -" + common + " --output=-");
+        EXPECT_EQ(both.status, 0) << both.err;
+        EXPECT_EQ(both.out, Replaced(file, "demo.ssd", "/dev/stdin"));
+    }
+#if QUORL_TOOL_HAS_MAPS
+    ASSERT_EQ(demo.Run(q + " heatmap demo.ssd --projection demo.gpf -o a.png --values grid.csv").status, 0);
+    const Outcome grid = demo.Run("cat demo.ssd | " + q + " heatmap - --projection demo.gpf -o b.png --values -");
+    EXPECT_EQ(grid.status, 0) << grid.err;
+    EXPECT_EQ(grid.out, demo.Text("grid.csv"));
+    EXPECT_NE(grid.err.find("b.png: signal of"), std::string::npos) << grid.err;
+    const Outcome verdict = demo.Run(q + " check - --projection demo.gpf --profile data --json < demo.ssd");
+    EXPECT_NE(verdict.out.find("\"requirements\""), std::string::npos) << verdict.err;
+#endif
+    // The copy of a pipe leaves no file behind in the temporary folder (Qt
+    // may leave its runtime folder there).
+    for (const auto& e : std::filesystem::recursive_directory_iterator(demo.dir / "tmp"))
+        EXPECT_FALSE(e.is_regular_file()) << e.path();
+}
+
+TEST(CommandLine, StandardStreamsRefusedWhereTheyCannotServe) {
+    DemoFolder demo;
+    const std::string q = Quote(QUORL_TOOL);
+    const struct {
+        std::string line;
+        int status;
+        std::string message;
+    } cases[] = {
+        {q + " ssd export demo.ssd --format sqlite -o -", 2, "a database is not a stream"},
+        {q + " ssd export demo.ssd --format gpkg -o -", 2, "a database is not a stream"},
+        {"cat demo.ssd | " + q + " ssd export - - --format csv -o out.csv", 1, "read only once"},
+        {q + " proj decode demo.gpf -", 2, "OUT names the bitmap"},
+        {"echo not a survey | " + q + " ssd info -", 1, "/dev/stdin is not a readable collection file"},
+#if QUORL_TOOL_HAS_MAPS
+        {q + " heatmap demo.ssd --projection demo.gpf -o -", 2, "the map is a PNG file"},
+        {q + " check demo.ssd --projection demo.gpf --profile data -o -", 2, "the maps are PNG files"},
+        {q + " report demo.ssd --projection demo.gpf -o -", 2, "the report is a folder"},
+#endif
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const Outcome o = demo.Run(c.line);
+        EXPECT_EQ(o.status, c.status);
+        EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
+        // Never a file named "-", and nothing half written.
+        EXPECT_FALSE(std::filesystem::exists(demo.dir / "-"));
+        EXPECT_FALSE(std::filesystem::exists(demo.dir / "out.csv"));
+    }
+}
 #endif
 
 }  // namespace
