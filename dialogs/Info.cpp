@@ -40,6 +40,7 @@ constexpr int kWidestLine = 50;
 
 CInfo::CInfo(CSiteData& data, IUserMessages& messages, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      data_(data),
       messages_(messages) {
     setWindowTitle(QString::fromLatin1(kCaption));
     setModal(true);
@@ -114,6 +115,7 @@ QStringList CInfo::Lines(CSiteData& data) {
 void CInfo::reject() { done(kKeep); }
 
 void CInfo::AskDelete() {
+    if (!data_.CheckWritable()) return;
     // No leaves the dialog open as it was.
     if (messages_.AskYesNo(kDeleteQuestion)) done(kDelete);
 }

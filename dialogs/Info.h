@@ -46,8 +46,11 @@ protected:
     void reject() override;
 
 private:
+    // A view-only file refuses before the question: no "Delete?" for a
+    // point that cannot be deleted.
     void AskDelete();
 
+    CSiteData& data_;
     IUserMessages& messages_;
     QListWidget* list_ = nullptr;
     QPushButton* keep_ = nullptr;

@@ -19,9 +19,11 @@
 #include "shell/AboutDlg.h"
 #include "shell/AppIcons.h"
 #include "shell/CommandIds.h"
+#include "shell/FileKind.h"
 #include "shell/KeyboardIndicators.h"
 #include "shell/QuorlCollectorTabletView.h"
 #include "siteview/CommandTarget.h"
+#include "siteview/PlanFiles.h"
 #include "siteview/ViewActivation.h"
 
 namespace quorl {
@@ -134,7 +136,8 @@ void CMainFrame::BuildActions() {
     };
     const QList<CommandEntry> entries = {
         {command::kFileNew, "&New", {QKeySequence(Qt::CTRL | Qt::Key_N)}, "Create a new document"},
-        {command::kFileOpen, "&Open...", {QKeySequence(Qt::CTRL | Qt::Key_O)}, "Open an existing document"},
+        {command::kFileOpen, "&Open...", {QKeySequence(Qt::CTRL | Qt::Key_O)},
+         "Open a projection, collection or site file"},
         {command::kFileSave, "&Save", {QKeySequence(Qt::CTRL | Qt::Key_S)}, "Save the active document"},
         {command::kFileSaveAs, "Save &As...", {}, "Save the active document with a new name"},
         {command::kFilePrint, "&Print...", {QKeySequence(Qt::CTRL | Qt::Key_P)}, "Print the start screen"},
@@ -251,6 +254,31 @@ void CMainFrame::BuildActions() {
         action->setStatusTip(QString::fromLatin1(profile.prompt));
         actions_[profile.id] = action;
     }
+    // Zoom from the keyboard, and the legends over the plan.
+    const struct {
+        int id;
+        const char* text;
+        QList<QKeySequence> keys;
+        const char* prompt;
+    } viewCommands[] = {
+        {command::kFitPlan, "&Fit Whole Plan", {QKeySequence(Qt::CTRL | Qt::Key_0)}, "Show the whole site plan"},
+        {command::kActualSize, "&Actual Size", {QKeySequence(Qt::CTRL | Qt::Key_1)},
+         "Show the site plan at 100 %, from its top-left corner"},
+        {command::kLegends, "&Legends", {}, "Show or hide the legends of the coverage and survey gaps layers"},
+    };
+    for (const auto& entry : viewCommands) {
+        auto* action = new QAction(QString::fromLatin1(entry.text), this);
+        action->setData(entry.id);
+        action->setObjectName(QStringLiteral("command%1").arg(entry.id));
+        action->setShortcuts(entry.keys);
+        action->setStatusTip(QString::fromLatin1(entry.prompt));
+        actions_[entry.id] = action;
+    }
+    actions_[command::kLegends]->setCheckable(true);
+    // Ctrl++ is Ctrl+Shift+= on most keyboards: both, and Ctrl+= alone.
+    actions_[command::kZoomIn]->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    actions_[command::kZoomOut]->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Minus)});
     auto* undoPoint = new QAction(QStringLiteral("Undo &Last Point"), this);
     undoPoint->setData(command::kUndoLastPoint);
     undoPoint->setObjectName(QStringLiteral("command%1").arg(command::kUndoLastPoint));
@@ -274,7 +302,7 @@ void CMainFrame::BuildActions() {
     }
 
     handlers_[command::kFileNew] = [this] { FileNew(); };
-    handlers_[command::kFileOpen] = [this] { document_.Open(); };
+    handlers_[command::kFileOpen] = [this] { FileOpen(); };
     handlers_[command::kFileSave] = [this] { document_.Save(); };
     handlers_[command::kFileSaveAs] = [this] { document_.SaveAs(); };
     handlers_[command::kFilePrintSetup] = [this] {
@@ -305,8 +333,9 @@ void CMainFrame::BuildMenus() {
     add(menuBar()->addMenu(QStringLiteral("&Edit")),
         {command::kEditUndo, command::kUndoLastPoint, 0, command::kEditCut, command::kEditCopy, command::kEditPaste});
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    add(view, {command::kViewToolbar, command::kViewStatusBar, 0, command::kCoverage, command::kWalkingSurvey,
-               command::kSurveyGaps});
+    add(view, {command::kViewToolbar, command::kViewStatusBar, 0, command::kZoomIn, command::kZoomOut,
+               command::kFitPlan, command::kActualSize, 0, command::kCoverage, command::kWalkingSurvey,
+               command::kSurveyGaps, command::kLegends});
     QMenu* profiles = view->addMenu(QStringLiteral("Gaps &Profile"));
     profiles->setObjectName(QStringLiteral("gapsProfileMenu"));
     profiles->menuAction()->setStatusTip(QStringLiteral("Choose the requirement profile the survey gaps check"));
@@ -396,7 +425,7 @@ void CMainFrame::UpdateCommandUi() {
             coverage = target->IsCommandChecked(command::kCoverage);
     actions_.at(command::kCoverage)->setChecked(coverage);
     // The gaps layer and its profile likewise stay with the site view.
-    for (int id : {command::kSurveyGaps, command::kGapsProfileNone, command::kGapsProfileVoice,
+    for (int id : {command::kSurveyGaps, command::kLegends, command::kGapsProfileNone, command::kGapsProfileVoice,
                    command::kGapsProfileData, command::kGapsProfileBasic}) {
         bool checked = false;
         for (const auto& [kind, view] : views_)
@@ -416,6 +445,32 @@ QAction* CMainFrame::Action(int id) const {
 void CMainFrame::About() {
     CAboutDlg dialog(this);
     dialog.exec();
+}
+
+void CMainFrame::FileOpen() {
+    if (!document_.Open()) return;
+    const std::string& path = document_.PathName();
+    const FileKind kind = KindOfFile(path);
+    if (kind == FileKind::Unknown) {
+        messages_.ShowPlain(UnknownFileText(path));
+        return;
+    }
+    if (kind == FileKind::Site) {
+        OpenSite(path);
+        return;
+    }
+    // Plans and collections are the site view's.
+    SwitchView(ViewKind::Site);
+    auto* files = dynamic_cast<IPlanFiles*>(View(ViewKind::Site));
+    if (!files) return;
+    if (kind == FileKind::Projection)
+        files->OpenProjectionFile(path);
+    else
+        files->OpenCollectionFile(path, false);
+}
+
+void CMainFrame::OpenSite(const std::string& path) {
+    messages_.ShowPlain(UnknownFileText(path));
 }
 
 void CMainFrame::FileNew() {

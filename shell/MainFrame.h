@@ -99,6 +99,9 @@ private:
     void UpdateIndicators();
     void About();
     void FileNew();
+    // File > Open: the picked file by its kind.
+    void FileOpen();
+    void OpenSite(const std::string& path);
 
     CEngine& engine_;
     DeviceSession& session_;

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "common/RegularFile.h"
+#include "shell/FileKind.h"
 #include "survey/PendingFile.h"
 
 namespace quorl {
@@ -21,12 +22,13 @@ void CQuorlCollectorTabletDoc::OnNewDocument() {
 bool CQuorlCollectorTabletDoc::Open() {
     FileDialogRequest request;
     request.open = true;
-    request.filter = kFilter;
+    request.filter = kOpenFilter;
     request.mustExist = true;
     const auto chosen = messages_.ChooseFile(request);
     if (!chosen) return false;
-    // The document stores nothing, so the file is only opened and closed;
-    // an unreadable file still gets the system's reason.
+    // The document stores nothing: the file is only opened and closed, so
+    // an unreadable file gets the system's reason before the main window
+    // hands it on by its kind.
     const int fd = OpenRegularFile(*chosen, O_RDONLY);
     if (fd < 0) {
         messages_.ShowPlain("Cannot open " + *chosen + ".\n" + SystemErrorText(errno));

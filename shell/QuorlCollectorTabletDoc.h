@@ -20,8 +20,10 @@ public:
 
     // File New: the document starts again with no path.
     void OnNewDocument();
-    // File Open: asks for a file and reads it, taking nothing from it. False
-    // when cancelled or the file cannot be read (the user is told why).
+    // File Open: asks for a projection, collection or site file and opens
+    // it, taking nothing from it (the main window hands it to the view by
+    // its kind). False when cancelled or the file cannot be read (the user
+    // is told why).
     bool Open();
     // File Save: asks for a name the first time, then writes the empty file.
     // A file that was opened, not saved, is never overwritten without asking:

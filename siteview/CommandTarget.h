@@ -30,6 +30,12 @@ inline constexpr int kGapsProfileNone = 32783;
 inline constexpr int kGapsProfileVoice = 32784;
 inline constexpr int kGapsProfileData = 32785;
 inline constexpr int kGapsProfileBasic = 32786;
+// Keyboard zoom beside Zoom In and Out: the whole plan, and 100 % from the
+// plan's corner (View menu).
+inline constexpr int kFitPlan = 32787;
+inline constexpr int kActualSize = 32788;
+// The coverage and gaps legends shown or hidden (View menu).
+inline constexpr int kLegends = 32789;
 }  // namespace command
 
 class ICommandTarget {

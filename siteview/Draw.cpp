@@ -39,10 +39,27 @@ void CDraw::Picture(QPainter& target, int w, int h) const {
     const double scaleY = std::max(std::abs(t.m22()), ratio);
     const QPixmap picture = SplashFor(w * scaleX, h * scaleY);
     if (picture.isNull()) return;
+    // One scale on both axes, so the artwork's circles stay round; the
+    // margins continue the picture's edge columns (rows), which are plain
+    // bands of its colours.
+    const double scale = std::min(double(w) / res::kSplashWidth, double(h) / res::kSplashHeight);
+    const QSizeF shown(res::kSplashWidth * scale, res::kSplashHeight * scale);
+    const QRectF place(QPointF((w - shown.width()) / 2, (h - shown.height()) / 2), shown);
+    const QRectF all(picture.rect());
     target.save();
     target.setRenderHint(QPainter::SmoothPixmapTransform);
     target.setCompositionMode(QPainter::CompositionMode_Source);
-    target.drawPixmap(QRectF(0, 0, w, h), picture, QRectF(picture.rect()));
+    target.setClipRect(QRect(0, 0, w, h));
+    if (place.left() > 0) {
+        target.drawPixmap(QRectF(0, 0, place.left(), h), picture, QRectF(all.left(), all.top(), 1, all.height()));
+        target.drawPixmap(QRectF(place.right(), 0, w - place.right(), h), picture,
+                          QRectF(all.right() - 1, all.top(), 1, all.height()));
+    } else if (place.top() > 0) {
+        target.drawPixmap(QRectF(0, 0, w, place.top()), picture, QRectF(all.left(), all.top(), all.width(), 1));
+        target.drawPixmap(QRectF(0, place.bottom(), w, h - place.bottom()), picture,
+                          QRectF(all.left(), all.bottom() - 1, all.width(), 1));
+    }
+    target.drawPixmap(place, picture, all);
     target.restore();
 }
 

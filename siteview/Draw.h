@@ -1,6 +1,6 @@
 #pragma once
-// CDraw: stretches the splash picture (bitmap 136) over a rectangle, for the
-// start view's drawing.
+// CDraw: the splash picture (bitmap 136) over a rectangle, for the start
+// view's drawing.
 
 class QPainter;
 
@@ -8,8 +8,9 @@ namespace quorl {
 
 class CDraw {
 public:
-    // Stretches the whole splash picture over (0, 0) to (w, h) of `target`,
-    // proportions not kept. Draws nothing when the picture cannot be loaded.
+    // The whole splash picture as large as fits (0, 0) to (w, h) of
+    // `target`, centred, proportions kept; its edge columns (rows) stretched
+    // over the margins. Draws nothing when the picture cannot be loaded.
     void Picture(QPainter& target, int w, int h) const;
 };
 

@@ -25,6 +25,7 @@
 #include "siteview/CoverageWorker.h"
 #include "siteview/GapsCoverage.h"
 #include "siteview/GapsLegend.h"
+#include "siteview/LegendPlacement.h"
 #include "siteview/PlanImage.h"
 #include "siteview/SignalCoverage.h"
 #include "siteview/SiteColours.h"
@@ -44,6 +45,16 @@ std::int32_t PageStepOf(const CSitePlan& plan, std::int32_t viewPixels) {
 }
 
 QRect ToQRect(const PlanRect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
+
+// Where the plan's corner (plan point 0, 0) is drawn. At a whole-number
+// zoom a view of odd size puts plan pixel edges on view pixel middles; a
+// tap there takes the plan pixel on the right (below), so the plan is drawn
+// half a pixel up and left to match, never rounded the other way.
+QPointF PlanOrigin(const CSitePlan& plan, const PlanRect& area) {
+    QPointF origin(plan.ScreenXOf(0, area), plan.ScreenYOf(0, area));
+    if (plan.Scale().den == 1) origin = QPointF(std::ceil(origin.x() - 0.5), std::ceil(origin.y() - 0.5));
+    return origin;
+}
 
 // The no-plan text stands with its top this far above the middle.
 constexpr int kNoPlanTextRise = 25;
@@ -127,7 +138,7 @@ bool CSiteView::HandlesCommand(int id) const {
     // The eight survey buttons of the tool bar, and the coverage layer.
     return (id >= command::kLoadProjection && id <= command::kPointInformation) || id == command::kCoverage ||
            id == command::kWalkingSurvey || id == command::kUndoLastPoint ||
-           (id >= command::kSurveyGaps && id <= command::kGapsProfileBasic);
+           (id >= command::kSurveyGaps && id <= command::kLegends);
 }
 
 void CSiteView::RunCommand(int id) {
@@ -139,6 +150,12 @@ void CSiteView::RunCommand(int id) {
         case command::kChannelList: ShowChannelList(); break;
         case command::kZoomIn: ZoomIn(); break;
         case command::kZoomOut: ZoomOut(); break;
+        case command::kFitPlan: AfterZoom(planLoaded_ && survey_.plan.FitWholePlan()); break;
+        case command::kActualSize: AfterZoom(planLoaded_ && survey_.plan.ShowActualSize()); break;
+        case command::kLegends:
+            legendsOn_ = !legendsOn_;
+            viewport()->update();
+            break;
         case command::kPointInformation:
             workflow_.EnterInformationMode();
             viewport()->update();
@@ -166,7 +183,7 @@ bool CSiteView::IsCommandChecked(int id) const {
            (id == command::kSurveyGaps && gapsOn_) || (id == command::kGapsProfileNone && gapsProfile_.empty()) ||
            (id == command::kGapsProfileVoice && gapsProfile_ == "voice") ||
            (id == command::kGapsProfileData && gapsProfile_ == "data") ||
-           (id == command::kGapsProfileBasic && gapsProfile_ == "basic");
+           (id == command::kGapsProfileBasic && gapsProfile_ == "basic") || (id == command::kLegends && legendsOn_);
 }
 
 QFont CSiteView::PaintFont() {
@@ -187,6 +204,11 @@ PlanRect CSiteView::PlanArea() const {
 }
 
 void CSiteView::LoadProjection() {
+    // The walk's points are placed on the plan it began on.
+    if (workflow_.Walk().Sweeping()) {
+        survey_.messages.ShowPlain(SurveyWorkflow::kWalkBusyText);
+        return;
+    }
     if (const auto path = survey_.messages.ChooseFile(ProjectionDialog())) {
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         LoadPlan(*path);
@@ -195,10 +217,29 @@ void CSiteView::LoadProjection() {
     viewport()->repaint();
 }
 
-void CSiteView::LoadPlan(const std::string& path) {
+bool CSiteView::OpenProjectionFile(const std::string& path) {
+    if (workflow_.Walk().Sweeping()) {
+        survey_.messages.ShowPlain(SurveyWorkflow::kWalkBusyText);
+        return false;
+    }
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool loaded = LoadPlan(path);
+    QGuiApplication::restoreOverrideCursor();
+    viewport()->update();
+    return loaded;
+}
+
+bool CSiteView::OpenCollectionFile(const std::string& path, bool create) {
+    const bool opened = workflow_.OpenCollection(path, create, planLoaded_);
+    viewport()->update();
+    return opened;
+}
+
+bool CSiteView::LoadPlan(const std::string& path) {
     // A projection that does not load has been reported and left the
     // earlier one in place: so is the earlier plan.
-    if (!survey_.projection.Load(path)) return;
+    if (!survey_.projection.Load(path)) return false;
+    workflow_.ForgetWalkedPath();
 
     // The earlier picture no longer belongs to the loaded projection; it
     // goes before the new one is read, so the two are never both in memory.
@@ -216,7 +257,7 @@ void CSiteView::LoadPlan(const std::string& path) {
         const std::string text = "Error: " + std::to_string(failure.errorNumber) + ": " +
                                  SystemErrorText(failure.errorNumber) + " (" + failure.detail + ")";
         survey_.messages.ShowPlain(text);
-        return;
+        return false;
     }
     planImage_ = std::move(image);
     analysis::PlanSource source;
@@ -232,12 +273,14 @@ void CSiteView::LoadPlan(const std::string& path) {
          level = &planLevels_.back())
         planLevels_.push_back(level->scaled(level->width() / 2, level->height() / 2, Qt::IgnoreAspectRatio,
                                             Qt::SmoothTransformation));
+    // A new plan shows whole: the surveyor sees where they are before
+    // zooming in.
     survey_.plan.ResetView(PlanArea(), planImage_.width(), planImage_.height());
-    verticalScrollBar()->setRange(0, planImage_.height());
-    horizontalScrollBar()->setRange(0, planImage_.width());
+    survey_.plan.FitWholePlan();
     SyncVerticalBar();
     SyncHorizontalBar();
     planLoaded_ = true;
+    return true;
 }
 
 void CSiteView::ZoomIn() {
@@ -342,9 +385,29 @@ void CSiteView::mouseReleaseEvent(QMouseEvent* event) {
 
 void CSiteView::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
 
-void CSiteView::SyncHorizontalBar() { horizontalScrollBar()->setValue(survey_.plan.CentreX()); }
+void CSiteView::SyncHorizontalBar() {
+    SyncBar(*horizontalScrollBar(), survey_.plan.MaxX() - survey_.plan.MinX(), PlanArea().Width(),
+            survey_.plan.CentreX());
+}
 
-void CSiteView::SyncVerticalBar() { verticalScrollBar()->setValue(survey_.plan.CentreY()); }
+void CSiteView::SyncVerticalBar() {
+    SyncBar(*verticalScrollBar(), survey_.plan.MaxY() - survey_.plan.MinY(), PlanArea().Height(),
+            survey_.plan.CentreY());
+}
+
+void CSiteView::SyncBar(QScrollBar& bar, std::int32_t planSize, std::int32_t viewPixels, std::int32_t centre) {
+    // A page is what the view shows, in plan pixels, and the range is where
+    // the centre goes while the view stays on the plan: the thumb is the
+    // visible share of the plan. A centre past that (a tap near the edge)
+    // puts the thumb at the end.
+    const std::int32_t page = PageStepOf(survey_.plan, viewPixels);
+    if (page >= planSize)
+        bar.setRange(centre, centre);
+    else
+        bar.setRange(page / 2, planSize - (page - page / 2));
+    bar.setPageStep(page);
+    bar.setValue(centre);
+}
 
 void CSiteView::OnHorizontalAction(int action) {
     QScrollBar* bar = horizontalScrollBar();
@@ -423,8 +486,6 @@ void CSiteView::resizeEvent(QResizeEvent* /*event*/) {
     survey_.plan.SetViewSize(area.Width(), area.Height());
     SyncHorizontalBar();
     SyncVerticalBar();
-    horizontalScrollBar()->setPageStep(std::max(client.Width(), 1));
-    verticalScrollBar()->setPageStep(std::max(client.Height(), 1));
 }
 
 void CSiteView::OnTimer() {
@@ -590,6 +651,7 @@ CSiteView::SceneKey CSiteView::CurrentSceneKey() const {
     key.lines = plan.LineOption();
     key.markers = plan.MarkerOption();
     key.noAccessPoint = survey_.data.NoAccessPoint();
+    key.legends = legendsOn_;
     if (coverageOn_ && !coverage_.layer.image.isNull()) {
         key.coverageImage = coverage_.layer.image.cacheKey();
         key.legendImage = coverage_.legend.cacheKey();
@@ -675,9 +737,10 @@ void CSiteView::PaintBackground(QPainter& painter) const {
                        source->rect();
     QRegion uncovered(ToQRect(client));
     if (!from.isEmpty()) {
-        const QRectF target(QPointF(plan.ScreenXOf(from.left() * rx, area), plan.ScreenYOf(from.top() * ry, area)),
-                            QPointF(plan.ScreenXOf((from.left() + from.width()) * rx, area),
-                                    plan.ScreenYOf((from.top() + from.height()) * ry, area)));
+        const QPointF origin = PlanOrigin(plan, area);
+        const double k = plan.ScaleFactor();
+        const QRectF target(origin + QPointF(from.left() * rx, from.top() * ry) * k,
+                            origin + QPointF((from.left() + from.width()) * rx, (from.top() + from.height()) * ry) * k);
         painter.drawImage(target, *source, from);
         // Only what the plan covers whole: a part-covered edge pixel gets
         // the fill over the plan's edge, never stale pixels.
@@ -750,15 +813,39 @@ void CSiteView::PaintScene(QPainter& painter, const std::vector<CSiteData::_tap>
                                                  groundScale_.metresPerPixel / plan.ScaleFactor(), painter.font());
         if (!bar.isEmpty()) legendBottom = bar.top() - kLegendMargin;
     }
-    for (const QImage* image : {&coverage_.legend, &gaps_.legend}) {
-        if (image->isNull() || (image == &coverage_.legend && !coverageOn_) || (image == &gaps_.legend && !gapsOn_))
-            continue;
-        const QSizeF size = image->deviceIndependentSize();
-        const QRectF legend(QPointF(kLegendMargin, legendBottom - size.height()), size);
-        // On white: markers do not show through the legend's box.
-        painter.fillRect(legend, QColor(colour::kWhite));
-        painter.drawImage(legend.topLeft(), *image);
-        legendBottom = legend.top() - kLegendMargin;
+    // The legends, coverage below gaps, in the corner where they hide the
+    // fewest points.
+    std::vector<const QImage*> legends;
+    if (legendsOn_) {
+        if (coverageOn_ && !coverage_.legend.isNull()) legends.push_back(&coverage_.legend);
+        if (gapsOn_ && !gaps_.legend.isNull()) legends.push_back(&gaps_.legend);
+    }
+    if (!legends.empty()) {
+        LegendPlacementInput place;
+        place.area = area;
+        place.margin = kLegendMargin;
+        place.bottomLeftLimit = static_cast<int>(legendBottom);
+        place.markerRadius = overlays.Radius();
+        for (const QImage* image : legends) {
+            const QSize size = image->deviceIndependentSize().toSize();
+            place.width = std::max(place.width, size.width());
+            place.height += size.height() + (place.height > 0 ? kLegendMargin : 0);
+        }
+        for (const CSiteData::_tap& point : points) {
+            PlanPoint at;
+            if (point.kind != CSiteData::kDeleted && plan.PlanToScreen(point.x, point.y, area, at))
+                place.markers.push_back(at);
+        }
+        const PlanRect box = PlaceLegends(place);
+        double bottom = box.bottom;
+        for (const QImage* image : legends) {
+            const QSizeF size = image->deviceIndependentSize();
+            const QRectF legend(QPointF(box.left, bottom - size.height()), size);
+            // On white: markers do not show through the legend's box.
+            painter.fillRect(legend, QColor(colour::kWhite));
+            painter.drawImage(legend.topLeft(), *image);
+            bottom = legend.top() - kLegendMargin;
+        }
     }
     overlays.CentreMark(CentreMarkFor(painter.device()->devicePixelRatioF()));
 }
@@ -805,7 +892,7 @@ void CSiteView::PaintCoverage(QPainter& painter, const PlanRect& area, const Cov
     // Plan pixels to view pixels, as the plan itself is placed.
     const double k = survey_.plan.ScaleFactor();
     QTransform toClient;
-    toClient.translate(survey_.plan.ScreenXOf(0, area), survey_.plan.ScreenYOf(0, area));
+    toClient.translate(PlanOrigin(survey_.plan, area).x(), PlanOrigin(survey_.plan, area).y());
     toClient.scale(k, k);
     const QRectF target = toClient.mapRect(cellsOnPlan);
     QImage part = image.copy(cells);

@@ -50,6 +50,7 @@
 
 #include "siteview/CommandTarget.h"
 #include "siteview/CoverageLayer.h"
+#include "siteview/PlanFiles.h"
 #include "siteview/SiteLayout.h"
 #include "siteview/StatusPanel.h"
 #include "siteview/SurveyContext.h"
@@ -60,12 +61,14 @@
 #include "survey/SiteData.h"
 #include "survey/SitePlan.h"
 
+class QScrollBar;
+
 namespace quorl {
 
 class CoverageWorker;
 class ICoverageSource;
 
-class CSiteView : public QAbstractScrollArea, public IViewActivation, public ICommandTarget {
+class CSiteView : public QAbstractScrollArea, public IViewActivation, public ICommandTarget, public IPlanFiles {
     Q_OBJECT
 public:
     // Scroll bar line and arrow key step, in plan pixels at every zoom.
@@ -80,6 +83,9 @@ public:
     void RunCommand(int id) override;
     // Point information mode while it waits for its tap; the coverage layer.
     bool IsCommandChecked(int id) const override;
+
+    bool OpenProjectionFile(const std::string& path) override;
+    bool OpenCollectionFile(const std::string& path, bool create) override;
 
     // The paint's font: 8 points, the platform's plain sans face.
     static QFont PaintFont();
@@ -155,7 +161,7 @@ private:
     void LoadProjection();
     // Takes the projection at `path` and its plan image; on failure the view
     // keeps the earlier plan or falls back to the no-plan display.
-    void LoadPlan(const std::string& path);
+    bool LoadPlan(const std::string& path);
     void ZoomIn();
     void ZoomOut();
     // A zoom about view point `at` changed the plan: bars and picture follow.
@@ -171,6 +177,7 @@ private:
     void OnVerticalAction(int action);
     void SyncHorizontalBar();
     void SyncVerticalBar();
+    void SyncBar(QScrollBar& bar, std::int32_t planSize, std::int32_t viewPixels, std::int32_t centre);
 
     // One tick of the view's timer.
     void OnTimer();
@@ -196,6 +203,7 @@ private:
         bool lines = false;
         bool markers = false;
         bool noAccessPoint = false;
+        bool legends = true;
         qint64 coverageImage = 0;
         qint64 legendImage = 0;
         qint64 gapsImage = 0;
@@ -281,6 +289,8 @@ private:
     void TakeLayer(LayerState& state, bool on, const CoverageLayer& layer, bool gapsLegend);
 
     bool coverageOn_ = false;
+    // View > Legends: the layers' legends over the plan.
+    bool legendsOn_ = true;
     LayerState coverage_;
     bool gapsOn_ = false;
     std::string gapsProfile_;

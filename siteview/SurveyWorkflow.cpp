@@ -40,7 +40,6 @@ SurveyWorkflow::State SurveyWorkflow::CurrentState() const {
 
 bool SurveyWorkflow::ChooseCollection(bool planShown) {
     IUserMessages& messages = survey_.messages;
-    CSiteData& data = survey_.data;
     if (!planShown) {
         messages.ShowPlain(kLoadProjectionText);
         return true;
@@ -60,15 +59,38 @@ bool SurveyWorkflow::ChooseCollection(bool planShown) {
         CloseCollection();
         return false;
     }
-    data.SetCollectionPath(*path);
+    UseCollection(*path, !open);
+    return true;
+}
+
+bool SurveyWorkflow::UseCollection(const std::string& path, bool create) {
+    CSiteData& data = survey_.data;
+    walk_.ClearPath();
+    data.SetCollectionPath(path);
     // A file that cannot be read or made has been reported; taps then ask
     // for a file rather than sweeping for a point that cannot be stored.
-    if (open ? data.LoadCollection() : data.CreateCollection()) {
+    if (create ? data.CreateCollection() : data.LoadCollection()) {
         collectionOpen_ = true;
         pointsAtOpen_ = data.Points().size();
-    } else
-        CloseCollection();
-    return true;
+        return true;
+    }
+    CloseCollection();
+    return false;
+}
+
+bool SurveyWorkflow::Busy(bool tell) const {
+    const char* why = walk_.Sweeping() ? kWalkBusyText : !collectionIdle_ ? kPointBusyText : nullptr;
+    if (why && tell) survey_.messages.ShowPlain(why);
+    return why != nullptr;
+}
+
+bool SurveyWorkflow::OpenCollection(const std::string& path, bool create, bool planShown) {
+    if (!planShown) {
+        survey_.messages.ShowPlain(kLoadProjectionText);
+        return false;
+    }
+    if (Busy(true)) return false;
+    return UseCollection(path, create);
 }
 
 bool SurveyWorkflow::CollectionOpen() const { return collectionOpen_ && !survey_.data.CollectionPath().empty(); }
@@ -161,8 +183,13 @@ bool SurveyWorkflow::UndoLastPoint() {
         messages.ShowPlain(kNothingToUndoText);
         return false;
     }
+    // A view-only file says so before the question, not after it.
+    if (!data.CheckWritable()) return false;
     if (messages.Ask(kUndoQuestion) != IUserMessages::Answer::Yes) return false;
-    return data.SelectPointAt(index - 1) && data.DeleteSelectedPoint();
+    // Done as asked: news, not a warning.
+    if (!data.SelectPointAt(index - 1) || !data.DeleteSelectedPointQuietly()) return false;
+    messages.ShowInfo(kDeletedText);
+    return true;
 }
 
 bool SurveyWorkflow::SelectPoint(const PlanRect& client, std::int32_t sx, std::int32_t sy) {

@@ -62,6 +62,7 @@ public:
     static constexpr const char* kWalkBusyText = "Please press Stop Scanning to end the walk first.";
     static constexpr const char* kNothingToUndoText = "No survey point has been taken since the collection was opened.";
     static constexpr const char* kUndoQuestion = "Delete the last survey point taken?";
+    static constexpr const char* kDeletedText = "Deleted.";
 
     static constexpr const char* kCollectionExtension = "ssd";
     static constexpr const char* kCollectionInitialName = "Data";
@@ -75,6 +76,13 @@ public:
     // Escape on the first question leaves everything as it was; the new-file
     // dialog asks before it replaces a file.
     bool ChooseCollection(bool planShown);
+    // Opens (`create`: makes) the collection at `path` without asking, as
+    // the chooser does after its dialog. Refused with a message, nothing
+    // changed, while a point or a walk is under way or no plan is shown.
+    bool OpenCollection(const std::string& path, bool create, bool planShown);
+    // A point being swept or a walk under way: the plan and the collection
+    // must stay as they are. Tells the user so when `tell`.
+    bool Busy(bool tell) const;
     // Command 32773.
     void StartAutomatic();
     // Command 32774: honoured when the current sweep ends.
@@ -84,6 +92,9 @@ public:
     void ToggleWalking();
     bool WalkingMode() const { return walk_.On(); }
     const WalkingSurvey& Walk() const { return walk_; }
+    // A new plan or collection: the walked path drawn so far belongs to the
+    // old one. False while a walk is sweeping (nothing may change then).
+    bool ForgetWalkedPath() { return walk_.ClearPath(); }
     // For tests: the walk's clock.
     void UseWalkClock(WalkingSurvey::Clock clock) { walk_.UseClock(std::move(clock)); }
     // Undo last point: after one question, the most recent live point taken
@@ -126,6 +137,8 @@ private:
     void FinishCollecting();
     // Tells the user about a point the file refused; collecting stops.
     void ReportStoreFailure(const std::string& failure);
+    // Takes the file as the collection; a failure has been reported.
+    bool UseCollection(const std::string& path, bool create);
     // No collection file: nothing drawn, counted or selectable.
     void CloseCollection();
     // The end-of-sweep step of a sweep the view drives: scanning off and the

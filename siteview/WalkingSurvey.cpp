@@ -45,6 +45,13 @@ bool WalkingSurvey::Leave() {
     return true;
 }
 
+bool WalkingSurvey::ClearPath() {
+    if (Sweeping()) return false;
+    path_.Clear();
+    stored_.clear();
+    return true;
+}
+
 bool WalkingSurvey::Tap(PlanPoint at, std::string& failure) {
     switch (phase_) {
         case Phase::Placing:

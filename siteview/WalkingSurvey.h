@@ -55,6 +55,10 @@ public:
     // sweeping.
     void Enter();
     bool Leave();
+    // The path and the sweeps stored along it forgotten, the mode kept: they
+    // belong to the plan and collection they were walked on. False (nothing
+    // forgotten) while sweeping.
+    bool ClearPath();
     // A tap at plan point `at`: the start while placing (a second tap moves
     // it), a turn while walking. Ignored while stopping. False and `failure`
     // set when a waiting sweep could not be stored.

@@ -521,6 +521,12 @@ bool CSiteData::StillTheSelectedPoint(const collection::PointRecord& record) con
 }
 
 bool CSiteData::DeleteSelectedPoint() {
+    if (!DeleteSelectedPointQuietly()) return false;
+    messages_.ShowPlain("Deleted.");
+    return true;
+}
+
+bool CSiteData::DeleteSelectedPointQuietly() {
     if (selectedIndex_ < 0) return false;
     FileHandle file;
     if (!OpenCollection(file, Access::Write)) return false;
@@ -546,7 +552,6 @@ bool CSiteData::DeleteSelectedPoint() {
         if (static_cast<std::size_t>(selectedIndex_) < points_.size()) points_[selectedIndex_].kind = kDeleted;
     }
     --pointCount_;
-    messages_.ShowPlain("Deleted.");
     return true;
 }
 

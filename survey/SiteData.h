@@ -108,6 +108,9 @@ public:
     // Marks the selected point deleted in the list and in the file, then
     // shows "Deleted.". False when nothing was selected or the file failed.
     bool DeleteSelectedPoint();
+    // The same, telling nothing on success: for a caller with its own
+    // confirmation.
+    bool DeleteSelectedPointQuietly();
     // The two lines of the information dialog for access point `index`
     // (1-based) of the selected point; empty when the record cannot be read.
     std::string FormatApLine(std::uint16_t index);

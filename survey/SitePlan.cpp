@@ -91,6 +91,33 @@ void CSitePlan::ResetView(const PlanRect& area, std::int32_t imageWidth, std::in
     NormaliseY();
 }
 
+bool CSitePlan::FitWholePlan() {
+    const PlanScale least = MinScale();
+    const bool fitted = Less(least, PlanScale{});
+    const std::int32_t x = centreX_, y = centreY_;
+    const bool rescaled = !(scale_ == least) || fitted_ != fitted;
+    scale_ = least;
+    fitted_ = fitted;
+    centreX_ = Clamp32((std::int64_t{minX_} + maxX_) / 2);
+    centreY_ = Clamp32((std::int64_t{minY_} + maxY_) / 2);
+    NormaliseX();
+    NormaliseY();
+    return rescaled || x != centreX_ || y != centreY_;
+}
+
+bool CSitePlan::ShowActualSize() {
+    const std::int32_t x = centreX_, y = centreY_;
+    const bool rescaled = !(scale_ == PlanScale{}) || fitted_;
+    scale_ = PlanScale{};
+    fitted_ = false;
+    // The same corner placement as a freshly reset view.
+    centreX_ = Clamp32(minX_ + FloorDiv(Wide{viewWidth_}, 2));
+    centreY_ = Clamp32(minY_ + FloorDiv(Wide{viewHeight_}, 2));
+    NormaliseX();
+    NormaliseY();
+    return rescaled || x != centreX_ || y != centreY_;
+}
+
 void CSitePlan::SetViewSize(std::int32_t width, std::int32_t height) {
     viewWidth_ = std::max(width, 0);
     viewHeight_ = std::max(height, 0);

@@ -65,6 +65,13 @@ public:
     // again).
     void SetViewSize(std::int32_t width, std::int32_t height);
 
+    // The whole plan in view, centred: the fitted zoom, or 100 % for a plan
+    // that fits at that. True when the view changed.
+    bool FitWholePlan();
+    // 100 %, the plan's top-left corner at the view's as far as the plan
+    // allows (as a plan is placed by ResetView). True when the view changed.
+    bool ShowActualSize();
+
     bool CanZoomIn() const;
     bool CanZoomOut() const;
     // About the centre.

@@ -84,6 +84,7 @@ int main(int argc, char** argv) {
 
     messages.QueueFile(floor);
     frame.RunCommand(command::kLoadProjection);
+    frame.RunCommand(command::kActualSize);
     messages.QueueAnswer(false);
     messages.QueueFile(dir.filePath(QStringLiteral("floor-walk.ssd")).toStdString());
     frame.RunCommand(command::kCollectionFile);

@@ -128,6 +128,7 @@ struct Program {
         messages.QueueFile(path);
         Command(command::kLoadProjection);
         QVERIFY(Site().PlanLoaded());
+        Command(command::kActualSize);
     }
     void NewCollection(const std::string& path) {
         messages.QueueAnswer(false);

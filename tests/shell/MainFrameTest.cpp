@@ -19,6 +19,7 @@
 #include <QToolTip>
 #include <QHelpEvent>
 #include <atomic>
+#include <fstream>
 #include <future>
 #include <map>
 #include <memory>
@@ -30,6 +31,7 @@
 #include "link/Protocol.h"
 #include "shell/AboutDlg.h"
 #include "shell/CommandIds.h"
+#include "shell/FileKind.h"
 #include "shell/MainFrame.h"
 #include "shell/QuorlCollectorTabletView.h"
 #include "ShellTestSupport.h"
@@ -40,7 +42,8 @@ using quorl::test::CountingView;
 namespace {
 
 const std::set<int> kSurveyCommands = {32771, 32772, 32773, 32774, 32775, 32776, 32777, 32778,
-                                       32779, 32780, 32781, 32782, 32783, 32784, 32785, 32786};
+                                       32779, 32780, 32781, 32782, 32783, 32784, 32785, 32786,
+                                       32787, 32788, 32789};
 
 // The objects a main window needs, made the way the program makes them,
 // with views the test can watch.
@@ -271,8 +274,10 @@ private slots:
         QList<int> viewIds;
         for (QAction* a : frame.menuBar()->actions()[2]->menu()->actions())
             viewIds << (a->isSeparator() ? 0 : a->menu() ? -1 : a->data().toInt());
-        QCOMPARE(viewIds, (QList<int>{59392, 59393, 0, command::kCoverage, command::kWalkingSurvey,
-                                      command::kSurveyGaps, -1}));
+        QCOMPARE(viewIds, (QList<int>{59392, 59393, 0, command::kZoomIn, command::kZoomOut, command::kFitPlan,
+                                      command::kActualSize, 0, command::kCoverage, command::kWalkingSurvey,
+                                      command::kSurveyGaps, command::kLegends, -1}));
+        QVERIFY(frame.Action(command::kLegends)->isCheckable());
         QVERIFY(frame.Action(command::kWalkingSurvey)->isCheckable());
         QVERIFY(!frame.Action(command::kWalkingSurvey)->toolTip().isEmpty());
         QVERIFY(!frame.Action(command::kWalkingSurvey)->statusTip().isEmpty());
@@ -318,6 +323,73 @@ private slots:
                            rig->views[ViewKind::Site]->commandsRun.end(), command::kGapsProfileVoice) == 1);
     }
 
+    // Zoom from the keyboard reaches the site view; Ctrl+= is Ctrl++
+    // without reaching for Shift.
+    void zoomKeysReachTheSiteView() {
+        auto rig = NoUnitRig();
+        CMainFrame& frame = *rig->frame;
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        frame.SwitchView(ViewKind::Site);
+        const struct {
+            Qt::Key key;
+            Qt::KeyboardModifiers modifiers;
+            int id;
+        } keys[] = {
+            {Qt::Key_Plus, Qt::ControlModifier, command::kZoomIn},
+            {Qt::Key_Equal, Qt::ControlModifier, command::kZoomIn},
+            {Qt::Key_Minus, Qt::ControlModifier, command::kZoomOut},
+            {Qt::Key_0, Qt::ControlModifier, command::kFitPlan},
+            {Qt::Key_1, Qt::ControlModifier, command::kActualSize},
+        };
+        std::vector<int>& run = rig->views[ViewKind::Site]->commandsRun;
+        QVERIFY(frame.Action(command::kZoomIn)->isEnabled());
+        for (const auto& k : keys) {
+            run.clear();
+            QTest::keyClick(rig->views[ViewKind::Site], k.key, k.modifiers);
+            QVERIFY2(run == std::vector<int>{k.id}, qPrintable(QKeySequence(k.key | k.modifiers).toString()));
+        }
+    }
+
+    // File > Open hands the picked file on by its kind; a file of no kind
+    // the collector knows, or one that cannot be read, is named and dropped.
+    void fileOpenHandsTheFileOnByItsKind() {
+        QTemporaryDir dir;
+        const struct {
+            const char* name;
+            const char* opened;  // what the site view got, "" for nothing
+        } cases[] = {
+            {"floor.lpf", "projection"}, {"roof.GPF", "projection"}, {"walk.ssd", "collection"},
+            {"walk.SSD", "collection"},  {"notes.txt", ""},          {"plan.lpf.bak", ""},
+            {".ssd", ""},                {"noextension", ""},
+        };
+        for (const auto& c : cases) {
+            auto rig = NoUnitRig();
+            const std::string path = dir.filePath(QString::fromLatin1(c.name)).toStdString();
+            std::ofstream(path) << "x";
+            rig->messages.QueueFile(path);
+            rig->frame->RunCommand(command::kFileOpen);
+            const std::string want = *c.opened ? std::string(c.opened) + " " + path : "";
+            const auto* site = rig->views.count(ViewKind::Site) ? rig->views[ViewKind::Site] : nullptr;
+            QCOMPARE(site ? site->opened : std::vector<std::string>{},
+                     want.empty() ? std::vector<std::string>{} : std::vector<std::string>{want});
+            if (want.empty()) {
+                QCOMPARE(rig->messages.Texts(), std::vector<std::string>{UnknownFileText(path)});
+            } else {
+                QCOMPARE(rig->frame->ActiveViewKind(), ViewKind::Site);
+                QVERIFY(rig->messages.Texts().empty());
+            }
+            // The dialog offers the kinds first.
+            QCOMPARE(rig->messages.FileRequests().back().filter, std::string(kOpenFilter));
+        }
+        // Unreadable: the document's own message, nothing handed on.
+        auto rig = NoUnitRig();
+        rig->messages.QueueFile(dir.filePath("absent.lpf").toStdString());
+        rig->frame->RunCommand(command::kFileOpen);
+        QVERIFY(!rig->views.count(ViewKind::Site));
+        QCOMPARE(rig->messages.Texts().size(), std::size_t{1});
+    }
+
     void everyButtonAndMenuCommandSaysWhatItDoes() {
         auto rig = NoUnitRig();
         CMainFrame& frame = *rig->frame;
@@ -329,7 +401,7 @@ private slots:
             for (QAction* item : menu->menu()->actions())
                 if (!item->isSeparator()) commands << item;
         }
-        QCOMPARE(commands.size(), 12 + 8 + 5 + 6 + 2);
+        QCOMPARE(commands.size(), 12 + 8 + 5 + 11 + 2);
         for (QAction* action : commands) {
             const QString id = QString::number(action->data().toInt());
             QVERIFY2(!action->toolTip().isEmpty(), qPrintable(id));

@@ -12,7 +12,10 @@
 
 #include "link/FrameCodec.h"
 #include "link/SerialDriver.h"
+#include <string>
+
 #include "siteview/CommandTarget.h"
+#include "siteview/PlanFiles.h"
 #include "siteview/ViewActivation.h"
 
 namespace quorl::test {
@@ -118,7 +121,7 @@ private:
 
 // A view that records its activations and the window events it gets, and
 // handles the commands it is given.
-class CountingView : public QWidget, public IViewActivation, public ICommandTarget {
+class CountingView : public QWidget, public IViewActivation, public ICommandTarget, public IPlanFiles {
 public:
     explicit CountingView(std::set<int> handled = {}) : handled_(std::move(handled)) {}
 
@@ -126,6 +129,17 @@ public:
     bool HandlesCommand(int id) const override { return handled_.count(id) != 0; }
     void RunCommand(int id) override { commandsRun.push_back(id); }
     bool IsCommandChecked(int id) const override { return checked.count(id) != 0; }
+    // What the main window handed over, as "projection PATH" or
+    // "collection PATH" ("new collection PATH" when made).
+    bool OpenProjectionFile(const std::string& path) override {
+        opened.push_back("projection " + path);
+        return true;
+    }
+    bool OpenCollectionFile(const std::string& path, bool create) override {
+        opened.push_back((create ? "new collection " : "collection ") + path);
+        return true;
+    }
+    std::vector<std::string> opened;
 
     void ResetCounts() {
         activations.clear();

@@ -1,10 +1,11 @@
 // The start view: where its lines stand, what they say before and after the
-// unit's handshake, the stretched picture, the tap, the printed page.
+// unit's handshake, the picture, the tap, the printed page.
 
 #include <QPainter>
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <memory>
 
 #include "common/RecordingUserMessages.h"
@@ -140,26 +141,52 @@ private slots:
         QVERIFY(!view.HandlesCommand(command::kFileNew));
     }
 
-    void pictureIsStretchedOverTheWholeRectangle() {
+    // In wide, tall and exact rectangles the picture keeps its shape (one
+    // scale on both axes, so circles stay round), stands centred and as
+    // large as fits, and the margins continue its edge columns or rows.
+    void pictureKeepsItsShapeAndFillsTheRest() {
         QImage source(QString::fromLatin1(res::kSplashPicture) + ".png");
         QCOMPARE(source.size(), QSize(240, 320));
-        // Drawn into a wide, short rectangle: corners match the picture's
-        // corners and the orange rule at 150/320 of the height moves with it.
-        QImage image(480, 200, QImage::Format_RGB32);
-        image.fill(Qt::magenta);
-        {
-            QPainter painter(&image);
-            CDraw().Picture(painter, 480, 200);
-        }
         const auto near = [](QRgb a, QRgb b) {
             return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b)) < 40;
         };
-        QVERIFY(near(image.pixel(0, 0), source.pixel(0, 0)));
-        QVERIFY(near(image.pixel(479, 199), source.pixel(239, 319)));
-        QVERIFY(near(image.pixel(479, 0), source.pixel(239, 0)));
-        const QRgb rule = source.pixel(120, 151);
-        QVERIFY(near(image.pixel(240, 151 * 200 / 320), rule));
-        QVERIFY(!near(image.pixel(240, 151), rule));
+        for (const QSize size : {QSize(480, 200), QSize(1024, 680), QSize(120, 400), QSize(240, 320)}) {
+            QImage image(size, QImage::Format_RGB32);
+            image.fill(Qt::magenta);
+            {
+                QPainter painter(&image);
+                CDraw().Picture(painter, size.width(), size.height());
+            }
+            const double k = std::min(size.width() / 240.0, size.height() / 320.0);
+            const QPointF origin((size.width() - 240 * k) / 2, (size.height() - 320 * k) / 2);
+            const QString where = QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+            // Picture pixels away from sharp edges land at origin + k * p.
+            int matched = 0, sampled = 0;
+            for (int sy = 8; sy < 312; sy += 13)
+                for (int sx = 8; sx < 232; sx += 11) {
+                    const QRgb want = source.pixel(sx, sy);
+                    bool flat = true;  // the 3x3 around it is one colour: a blur cannot move it
+                    for (int dy = -2; dy <= 2 && flat; ++dy)
+                        for (int dx = -2; dx <= 2 && flat; ++dx) flat = near(source.pixel(sx + dx, sy + dy), want);
+                    if (!flat) continue;
+                    ++sampled;
+                    const QPoint at = (origin + QPointF(sx + 0.5, sy + 0.5) * k).toPoint();
+                    if (near(image.pixel(at), want)) ++matched;
+                }
+            QVERIFY2(sampled > 100 && matched >= sampled * 95 / 100, qPrintable(where));
+            // Every pixel drawn; the margins take the nearest edge's colour.
+            int untouched = 0;
+            for (int y = 0; y < size.height(); ++y)
+                for (int x = 0; x < size.width(); ++x) untouched += image.pixel(x, y) == QColor(Qt::magenta).rgb();
+            QCOMPARE(untouched, 0);
+            if (origin.x() >= 2) {
+                for (int y = 4; y < size.height() - 4; y += 17) {
+                    const int sy = std::clamp(int((y - origin.y()) / k), 0, 319);
+                    QVERIFY2(near(image.pixel(0, y), source.pixel(0, sy)), qPrintable(where));
+                    QVERIFY2(near(image.pixel(size.width() - 1, y), source.pixel(239, sy)), qPrintable(where));
+                }
+            }
+        }
         // Nothing outside the rectangle is touched.
         QImage partial(100, 100, QImage::Format_RGB32);
         partial.fill(Qt::magenta);

@@ -113,6 +113,34 @@ private slots:
         QCOMPARE(view->ComposeFrame(), off);
     }
 
+    // The legend stands where it hides no point (here the top left, the
+    // bottom being full of them), and View > Legends takes it away.
+    void theLegendKeepsClearOfThePoints() {
+        SiteFixture f;
+        auto view = f.MakeView(640, 480);
+        f.Load(*view, kPlan);
+        std::vector<TestPoint> points;
+        for (int x = 20; x < 512; x += 30) points.push_back({CSiteData::kPlanTap, std::uint16_t(x), 440, {-60}});
+        f.UsePoints(points);
+        view->RunCommand(command::kCoverage);
+        QVERIFY(WaitFor(*view, [&] { return !view->Coverage().image.isNull(); }));
+        QVERIFY(view->IsCommandChecked(command::kLegends));
+        const QImage on = view->ComposeFrame().copy();
+        view->RunCommand(command::kLegends);
+        QVERIFY(!view->IsCommandChecked(command::kLegends));
+        const QImage hidden = view->ComposeFrame().copy();
+
+        const auto white = [](QRgb c) { return Rgb(c) == 0xFFFFFF; };
+        const QRect topLeft(8, 8, 100, 40), bottom(0, 400, 512, 80);
+        QVERIFY(Count(on, topLeft, white) > topLeft.width() * topLeft.height() / 2);
+        QCOMPARE(Count(hidden, topLeft, white), 0);
+        // Every marker as it is without the legend.
+        for (const TestPoint& p : points) QCOMPARE(At(on, p.x, p.y), At(hidden, p.x, p.y));
+        QCOMPARE(Count(on, bottom, white), Count(hidden, bottom, white));
+        view->RunCommand(command::kLegends);
+        QCOMPARE(view->ComposeFrame(), on);
+    }
+
     void followsAStoredPoint() {
         SiteFixture f;
         auto view = f.MakeView(640, 480);

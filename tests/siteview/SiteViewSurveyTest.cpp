@@ -23,6 +23,7 @@ const QImage kPlan = Solid(800, 600, qRgb(200, 200, 200));
 void LoadGps(SiteFixture& f, CSiteView& view) {
     f.messages.QueueFile(f.WriteProjection("plan.gpf", SiteFixture::Bitmap(kPlan), CSiteProjection::kGpsProjection));
     view.RunCommand(command::kLoadProjection);
+    view.RunCommand(command::kActualSize);
     QVERIFY(view.PlanLoaded());
 }
 
@@ -66,8 +67,9 @@ private slots:
         QCOMPARE(f.switcher.switches, std::vector<ViewKind>{ViewKind::Scan});
         QCOMPARE(f.plan.CentreX(), 600);
         QCOMPARE(f.plan.CentreY(), 100);
-        QCOMPARE(view->horizontalScrollBar()->value(), 600);
-        QCOMPARE(view->verticalScrollBar()->value(), 100);
+        // Past where the view stays on the plan: the thumbs at their ends.
+        QCOMPARE(view->horizontalScrollBar()->value(), view->horizontalScrollBar()->maximum());
+        QCOMPARE(view->verticalScrollBar()->value(), view->verticalScrollBar()->minimum());
         QCOMPARE(f.data.CurrentKind(), CSiteData::kPlanTap);
         QVERIFY(f.engine.ScanRequested());
         QCOMPARE(view->Workflow().CurrentState(), SurveyWorkflow::State::NotCollecting);

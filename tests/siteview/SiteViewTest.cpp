@@ -26,6 +26,19 @@ QImage Checkers(int w, int h) {
     return image;
 }
 
+// A plan whose every pixel differs from its eight neighbours.
+QImage Coded(int w, int h) {
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) image.setPixel(x, y, qRgb(x % 251, y % 241, (x / 251 + 3 * (y / 241)) % 256));
+    return image;
+}
+
+// The share of its range a bar's thumb stands for.
+double ThumbShare(const QScrollBar* bar) {
+    return double(bar->pageStep()) / (bar->maximum() - bar->minimum() + bar->pageStep());
+}
+
 QPoint ThumbCentre(QScrollBar* bar) {
     QStyleOptionSlider option;
     option.initFrom(bar);
@@ -100,8 +113,11 @@ private slots:
         QCOMPARE(f.plan.Window(), (PlanRect{0, 0, 512, 480}));
         QCOMPARE(f.plan.CentreX(), 256);
         QCOMPARE(f.plan.CentreY(), 240);
-        QCOMPARE(view->horizontalScrollBar()->maximum(), 1000);
-        QCOMPARE(view->verticalScrollBar()->maximum(), 800);
+        // The centre's range while the view stays on the plan, a page the view.
+        QCOMPARE(view->horizontalScrollBar()->minimum(), 256);
+        QCOMPARE(view->horizontalScrollBar()->maximum(), 1000 - 256);
+        QCOMPARE(view->verticalScrollBar()->maximum(), 800 - 240);
+        QCOMPARE(view->horizontalScrollBar()->pageStep(), 512);
         QCOMPARE(view->horizontalScrollBar()->value(), 256);
         QCOMPARE(view->verticalScrollBar()->value(), 240);
 
@@ -177,6 +193,80 @@ private slots:
         const QImage read = write(SiteFixture::Bitmap(indexed));
         QCOMPARE(read.format(), QImage::Format_RGB32);
         QCOMPARE(read, indexed.convertToFormat(QImage::Format_RGB32));
+    }
+
+    // At whole-number zooms every plan pixel is drawn exactly on the view
+    // pixels whose taps land on it, the plan's last row and column
+    // included, in views of odd and even size.
+    void planPixelsAreDrawnUnderTheirTaps() {
+        const QSize clients[] = {{640, 480}, {641, 481}, {639, 479}, {801, 600}};
+        const QSize plans[] = {{1000, 800}, {301, 201}, {300, 200}};
+        for (const QSize client : clients)
+            for (const QSize planSize : plans)
+                for (int zoomIns : {0, 1}) {
+                    SiteFixture f;
+                    auto view = f.MakeView(client.width(), client.height());
+                    const QImage plan = Coded(planSize.width(), planSize.height());
+                    f.Load(*view, plan);
+                    for (int i = 0; i < zoomIns; ++i) view->RunCommand(command::kZoomIn);
+                    // The last row and column in view, wherever the plan is.
+                    f.plan.CentreOn(planSize.width(), planSize.height());
+                    const QImage frame = view->ComposeFrame();
+                    const PlanRect area = view->PlanArea();
+                    const PlanRect visible = f.plan.VisiblePlan();
+                    const QPoint middle(area.Width() / 2, area.Height() / 2);
+                    int checked = 0;
+                    const auto check = [&](int px, int py) {
+                        PlanPoint s;
+                        if (!f.plan.PlanToScreen(px, py, area, s)) return;
+                        // Clear of the centre mark.
+                        if (std::abs(s.x - middle.x()) < 24 && std::abs(s.y - middle.y()) < 24) return;
+                        QVERIFY2(At(frame, s.x, s.y) == Rgb(plan.pixel(px, py)),
+                                 qPrintable(QStringLiteral("client %1x%2 plan %3x%4 zoom %5 %: plan (%6, %7)")
+                                                .arg(client.width()).arg(client.height()).arg(planSize.width())
+                                                .arg(planSize.height()).arg(f.plan.ZoomPercent()).arg(px).arg(py)));
+                        ++checked;
+                    };
+                    for (int py = visible.top; py < visible.bottom; py += 7)
+                        for (int px = visible.left; px < visible.right; px += 11) check(px, py);
+                    for (int px = visible.left; px < visible.right; ++px) check(px, visible.bottom - 1);
+                    for (int py = visible.top; py < visible.bottom; ++py) check(visible.right - 1, py);
+                    QVERIFY(checked > 100);
+                    QCOMPARE(visible.bottom, planSize.height());
+                }
+    }
+
+    // A new plan opens whole; the thumbs stand for the share of the plan in
+    // view at every zoom; Ctrl+0's command shows it whole again.
+    void aNewPlanOpensWholeAndTheThumbsShowTheShareInView() {
+        for (const QSize client : {QSize(640, 480), QSize(1280, 800)})
+            for (const QSize planSize : {QSize(1000, 800), QSize(4000, 1000), QSize(300, 200)}) {
+                SiteFixture f;
+                auto view = f.MakeView(client.width(), client.height());
+                f.Load(*view, Checkers(planSize.width(), planSize.height()), "plan.lpf", true);
+                const PlanRect whole{0, 0, planSize.width(), planSize.height()};
+                QCOMPARE(f.plan.VisiblePlan(), whole);
+                QScrollBar* h = view->horizontalScrollBar();
+                QScrollBar* v = view->verticalScrollBar();
+                for (int step = 0; step < 5; ++step) {
+                    const PlanRect window = f.plan.Window();
+                    const double wantX = std::min(1.0, double(window.Width()) / planSize.width());
+                    const double wantY = std::min(1.0, double(window.Height()) / planSize.height());
+                    const QString where = QStringLiteral("client %1 plan %2 zoom %3 %")
+                                              .arg(client.width()).arg(planSize.width()).arg(f.plan.ZoomPercent());
+                    QVERIFY2(std::abs(ThumbShare(h) - wantX) <= 2.0 / planSize.width(), qPrintable(where));
+                    QVERIFY2(std::abs(ThumbShare(v) - wantY) <= 2.0 / planSize.height(), qPrintable(where));
+                    // The bars stand for the centre while it is in their range.
+                    QCOMPARE(h->value(), std::clamp(f.plan.CentreX(), h->minimum(), h->maximum()));
+                    QCOMPARE(v->value(), std::clamp(f.plan.CentreY(), v->minimum(), v->maximum()));
+                    view->RunCommand(command::kZoomIn);
+                }
+                QVERIFY(f.plan.VisiblePlan() != whole);
+                view->RunCommand(command::kFitPlan);
+                QCOMPARE(f.plan.VisiblePlan(), whole);
+                QCOMPARE(ThumbShare(h), 1.0);
+                QCOMPARE(ThumbShare(v), 1.0);
+            }
     }
 
     void zoomStopsAtTheMaximumAndLineStepsStayTenPlanPixels() {

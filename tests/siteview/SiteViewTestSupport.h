@@ -116,10 +116,12 @@ struct SiteFixture {
     }
 
     // Loads `image` through command 32771, answering the dialog with a
-    // projection made from it.
-    void Load(CSiteView& view, const QImage& image, const std::string& name = "plan.lpf") {
+    // projection made from it; then 100 % from the plan's corner, where the
+    // tests place their taps (`fitted`: as it opens, the whole plan).
+    void Load(CSiteView& view, const QImage& image, const std::string& name = "plan.lpf", bool fitted = false) {
         messages.QueueFile(WriteProjection(name, Bitmap(image)));
         view.RunCommand(command::kLoadProjection);
+        if (!fitted) view.RunCommand(command::kActualSize);
     }
 
     // Makes the collection file and reads it into the point list.

@@ -12,6 +12,9 @@
 #include <functional>
 
 #include "SiteViewTestSupport.h"
+#include <QPushButton>
+
+#include "dialogs/Info.h"
 #include "common/ByteOrder.h"
 #include "common/Timing.h"
 #include "siteview/StatusPanel.h"
@@ -590,6 +593,16 @@ private slots:
             write();
             QVERIFY2(r.Texts() == std::vector<std::string>{refusal}, name);
             QCOMPARE(r.workflow.CurrentState(), State::NotCollecting);
+        }
+        // The information dialog's Delete says so before it asks, and the
+        // dialog stays.
+        {
+            r.messages.Clear();
+            CInfo dialog(r.data, r.messages);
+            dialog.show();
+            QTest::mouseClick(dialog.DeleteButton(), Qt::LeftButton);
+            QCOMPARE(r.Texts(), std::vector<std::string>{refusal});
+            QVERIFY(dialog.isVisible());
         }
         QCOMPARE(r.data.Points(), points);
         QCOMPARE(r.data.PointCount(), 2);

@@ -169,6 +169,41 @@ private slots:
         QVERIFY(!w.workflow.WalkingMode());
     }
 
+    // The path drawn belongs to the plan and the collection it was walked
+    // on: another of either starts it afresh, and neither may change while
+    // the walk sweeps.
+    void theWalkedPathGoesWithItsPlanAndCollection() {
+        Walker w(CSiteProjection::kLinearProjection);
+        w.workflow.ToggleWalking();
+        w.TapPlan(300, 300);
+        QCOMPARE(w.workflow.Walk().Path().Size(), std::size_t{1});
+        QVERIFY(w.workflow.OpenCollection(w.PathOf("other.ssd"), true, true));
+        QVERIFY(w.workflow.Walk().Path().Empty());
+        QVERIFY(w.workflow.WalkingMode());
+
+        w.TapPlan(300, 300);
+        w.workflow.StartAutomatic();
+        w.TapPlan(350, 300);
+        const std::size_t walked = w.workflow.Walk().Path().Size();
+        w.messages.Clear();
+        QVERIFY(!w.workflow.OpenCollection(w.PathOf("third.ssd"), true, true));
+        QVERIFY(!w.workflow.ForgetWalkedPath());
+        QCOMPARE(w.messages.Texts(), std::vector<std::string>{SurveyWorkflow::kWalkBusyText});
+        QCOMPARE(w.data.CollectionPath(), w.PathOf("other.ssd"));
+        QCOMPARE(w.workflow.Walk().Path().Size(), walked);
+        QVERIFY(!QFile::exists(QString::fromStdString(w.PathOf("third.ssd"))));
+
+        w.workflow.StopAutomatic();
+        for (int i = 0; i < 400 && w.workflow.Walk().Sweeping(); ++i) w.Tick();
+        QVERIFY(!w.workflow.Walk().Sweeping());
+        QVERIFY(w.workflow.ForgetWalkedPath());
+        QVERIFY(w.workflow.Walk().Path().Empty());
+        // No plan shown: refused before anything is opened.
+        w.messages.Clear();
+        QVERIFY(!w.workflow.OpenCollection(w.PathOf("third.ssd"), true, false));
+        QCOMPARE(w.messages.Texts(), std::vector<std::string>{SurveyWorkflow::kLoadProjectionText});
+    }
+
     void undoDeletesTheLastPointTakenSinceOpening() {
         Walker w(CSiteProjection::kLinearProjection);
         w.workflow.ToggleWalking();
@@ -196,6 +231,9 @@ private slots:
         QCOMPARE(w.messages.Texts(), (std::vector<std::string>{SurveyWorkflow::kUndoQuestion,
                                                                SurveyWorkflow::kUndoQuestion, "Deleted.",
                                                                SurveyWorkflow::kUndoQuestion, "Deleted."}));
+        // Done as asked: an information box, not a warning.
+        for (const auto& entry : w.messages.Entries())
+            if (entry.text == "Deleted.") QCOMPARE(entry.kind, RecordingUserMessages::Kind::Info);
 
         // Opened again, the file's points are out of reach.
         w.messages.Clear();

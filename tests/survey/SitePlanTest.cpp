@@ -123,6 +123,37 @@ TEST(SitePlanTest, ZoomingOutEndsWithTheWholePlanCentredInView) {
     }
 }
 
+// Fit and actual size from any zoom and scroll position land where zooming
+// all the way out, and a freshly loaded plan, do.
+TEST(SitePlanTest, FitAndActualSizeMatchZoomingOutAndAFreshLoad) {
+    const auto same = [](const CSitePlan& a, const CSitePlan& b) {
+        return a.Scale() == b.Scale() && a.Fitted() == b.Fitted() && a.CentreX() == b.CentreX() &&
+               a.CentreY() == b.CentreY() && a.Window() == b.Window();
+    };
+    for (const Shape& shape : kShapes) {
+        CSitePlan zoomedOut = Loaded(shape);
+        while (zoomedOut.ZoomOut()) {
+        }
+        const CSitePlan fresh = Loaded(shape);
+        for (const int zoomIns : {0, 1, 3}) {
+            CSitePlan plan = Loaded(shape);
+            plan.CentreOn(shape.planW - 1, shape.planH / 5);
+            for (int i = 0; i < zoomIns; ++i) plan.ZoomIn();
+            plan.ZoomByAbout(1.37, Area(shape), shape.viewW / 4, shape.viewH / 3);
+            SCOPED_TRACE(Describe(shape, plan));
+            const bool wasFit = same(plan, zoomedOut);
+            EXPECT_EQ(plan.FitWholePlan(), !wasFit);
+            EXPECT_TRUE(same(plan, zoomedOut));
+            EXPECT_EQ(plan.VisiblePlan(), (PlanRect{0, 0, shape.planW, shape.planH}));
+            EXPECT_FALSE(plan.FitWholePlan());
+            EXPECT_EQ(plan.ShowActualSize(), !same(zoomedOut, fresh));
+            EXPECT_TRUE(same(plan, fresh));
+            EXPECT_EQ(plan.ZoomPercent(), 100);
+            EXPECT_FALSE(plan.ShowActualSize());
+        }
+    }
+}
+
 TEST(SitePlanTest, ZoomAboutAPointKeepsThatPointUnderIt) {
     const Shape shape{8000, 6000, 1536, 1050};
     CSitePlan plan = Loaded(shape);
