@@ -175,7 +175,7 @@ void Define(Command& c) {
     auto a = std::make_shared<HeatmapArgs>();
     c.Positional("SURVEY.ssd", a->survey, "collection file (- for standard input)");
     c.Option("--projection", a->projection, "SITE.gpf|.lpf", "projection file of the plan (required)");
-    c.Option("--metric", a->metric, "M", "signal (default), secondary, ap-count or co-channel");
+    c.Option("--metric", a->metric, "signal|secondary|ap-count|co-channel", "what the map shows (signal by default)");
     c.Option("--ssid", a->ssid, "NAME", "only access points of this network");
     c.Option("--mac", a->mac, "MAC", "only this access point");
     c.Option("--radio", a->radio, "MAC", "only the networks of this radio (any of its addresses)");

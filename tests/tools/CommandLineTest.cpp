@@ -27,6 +27,8 @@ const std::map<std::string, std::vector<std::string>> kCommands = {
     {"proj decode", {}},
     {"proj make", {"--kind", "--transform", "--calibrate", "--image"}},
     {"proj scale", {"--points", "--metres"}},
+    {"completion", {}},
+    {"completion bash", {}},
 #if QUORL_TOOL_HAS_MAPS
     {"heatmap", {"--projection", "--metric", "--ssid", "--mac", "--radio", "--band", "--channel", "--threshold",
                  "--min", "--max", "--radius", "--scale", "--output", "--values", "--area"}},
@@ -131,6 +133,46 @@ TEST(CommandLine, UsageErrorsGoToStandardErrorWithStatusTwo) {
         EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
         EXPECT_EQ(o.err.find("usage: quorl") != std::string::npos, c.status == 2) << o.err;
     }
+}
+
+// What bash offers at the cursor (the last word) with the script sourced.
+std::string Completed(const TempDir& dir, const std::string& words) {
+    const std::string script = "source <(" + Quote(QUORL_TOOL) + " completion bash) && COMP_WORDS=(" + words +
+                               ") && COMP_CWORD=$((${#COMP_WORDS[@]} - 1)) && _quorl && echo \"${COMPREPLY[*]}\"";
+    const Outcome o = RunCommandLine("cd " + Quote(dir.Path().string()) + " && bash -c " + Quote(script), dir);
+    EXPECT_EQ(o.status, 0) << o.err;
+    return o.out.empty() ? o.out : o.out.substr(0, o.out.size() - 1);
+}
+
+TEST(CommandLine, BashCompletionKnowsEveryCommandAndOption) {
+    TempDir dir;
+    WriteBytes(dir / "site.gpf", {});
+    // Every command path's options, offered after its words and a dash.
+    for (const auto& [path, options] : kCommands) {
+        SCOPED_TRACE(path);
+        const std::string offered = " " + Completed(dir, "quorl " + path + " --") + " ";
+        for (const std::string& option : options) EXPECT_NE(offered.find(" " + option + " "), std::string::npos) << option;
+        EXPECT_NE(offered.find(" --help "), std::string::npos);
+    }
+    const struct {
+        const char* words;
+        const char* offered;
+    } cases[] = {
+        {"quorl s", "sim ssd"},
+        {"quorl ssd ''", "info dump export"},
+        {"quorl help proj ''", "info decode make scale"},
+        {"quorl ssd export a.ssd --format ''", "csv geojson kml sqlite gpkg wigle"},
+        {"quorl ssd export a.ssd --format g", "geojson gpkg"},
+        {"quorl proj make --kind ''", "gps linear"},
+        {"quorl proj info si", "site.gpf"},
+        {"quorl ssd export a.ssd -o si", "site.gpf"},
+#if QUORL_TOOL_HAS_MAPS
+        {"quorl heatmap a.ssd --metric s", "signal secondary"},
+        {"quorl check a.ssd --profile ''", "voice data basic"},
+        {"quorl heatmap a.ssd --projection si", "site.gpf"},
+#endif
+    };
+    for (const auto& c : cases) EXPECT_EQ(Completed(dir, c.words), c.offered) << c.words;
 }
 
 #ifdef QUORL_DEMO_DIR
