@@ -15,6 +15,7 @@ packages=(
   libsqlite3-dev sqlite3 libxml2-utils desktop-file-utils dpkg-dev python3
   libexpat1-dev
   gdal-bin
+  postgresql postgresql-15-postgis-3
   fonts-dejavu-core
   fonts-liberation2
   lintian
