@@ -47,7 +47,7 @@ bool GeoJsonExport::Add(SurveyScan& scan, const std::string& name) {
         o = f.hasPlan ? PutSigned(o, f.y) : PutLiteral(o, "null");
         o = PutLiteral(o, ",\"time\":");
         char* timeStart = o + 1;
-        char* timeEnd = PutIsoTime(timeStart, p, f.utcTime);
+        char* timeEnd = PutIsoTime(timeStart, p, f.gpsTime);
         if (timeEnd == timeStart) {
             o = PutLiteral(o, "null");
         } else {

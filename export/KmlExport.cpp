@@ -12,7 +12,7 @@ constexpr const char* kClassNames[5] = {"below -90 dBm", "-90 to -71 dBm", "-70 
                                         "above -31 dBm"};
 }  // namespace
 
-KmlExport::KmlExport(OutputBuffer& out) : out_(out) {}
+KmlExport::KmlExport(OutputBuffer& out, const AffineTransform* projection) : out_(out), projection_(projection) {}
 
 int KmlExport::SignalClass(int strongest) {
     if (strongest < -90) return 1;
@@ -25,7 +25,13 @@ int KmlExport::SignalClass(int strongest) {
 void KmlExport::Begin() {
     out_.Append(
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n<name>Quorl survey points</name>\n");
+        "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n<name>Quorl survey points</name>\n"
+        "<Schema name=\"quorl_point\" id=\"quorl_point\">"
+        "<SimpleField name=\"file\" type=\"string\"/><SimpleField name=\"point\" type=\"int\"/>"
+        "<SimpleField name=\"kind\" type=\"string\"/><SimpleField name=\"x\" type=\"int\"/>"
+        "<SimpleField name=\"y\" type=\"int\"/><SimpleField name=\"time\" type=\"string\"/>"
+        "<SimpleField name=\"fix\" type=\"int\"/><SimpleField name=\"strongest\" type=\"int\"/>"
+        "<SimpleField name=\"access_points\" type=\"int\"/></Schema>\n");
     for (int i = 0; i < 5; ++i) {
         out_.Append("<Style id=\"level-" + std::to_string(i + 1) + "\"><IconStyle><color>" + kClassColours[i] +
                     "</color><scale>0.8</scale><Icon><href>http://maps.google.com/mapfiles/kml/shapes/"
@@ -40,10 +46,11 @@ KmlExport::Result KmlExport::Add(SurveyScan& scan, const std::string& name) {
     const std::uint64_t start = out_.Size();
     bool folderOpen = false;
     const std::string folderName = MarkupText(name);
+    const std::string fileData = "<SimpleData name=\"file\">" + folderName + "</SimpleData>";
     const bool ok = scan.ForEachGroup([&](const SurveyGroup& g) {
         const auto& p = g.point;
         if (p.kind == 255) return;
-        const PointFacts f = FactsOf(g, nullptr);
+        const PointFacts f = FactsOf(g, projection_);
         if (!f.hasPosition) return;
         if (!folderOpen) {
             out_.Append("<Folder>\n<name>" + folderName + "</name>\n");
@@ -82,7 +89,7 @@ KmlExport::Result KmlExport::Add(SurveyScan& scan, const std::string& name) {
         o = out_.Room(512);
         o = PutLiteral(o, "</table>]]></description>");
         char when[32];
-        const char* whenEnd = PutIsoTime(when, p, f.utcTime);
+        const char* whenEnd = PutIsoTime(when, p, f.gpsTime);
         if (whenEnd != when) {
             o = PutLiteral(o, "<TimeStamp><when>");
             o = PutText(o, when, static_cast<std::size_t>(whenEnd - when));
@@ -90,7 +97,40 @@ KmlExport::Result KmlExport::Add(SurveyScan& scan, const std::string& name) {
         }
         o = PutLiteral(o, "<styleUrl>#level-");
         *o++ = static_cast<char>('0' + cls);
-        o = PutLiteral(o, "</styleUrl><Point><coordinates>");
+        o = PutLiteral(o, "</styleUrl>");
+        out_.Commit(o);
+        out_.Append("<ExtendedData><SchemaData schemaUrl=\"#quorl_point\">");
+        out_.Append(fileData);
+        o = out_.Room(1024);
+        o = PutLiteral(o, "<SimpleData name=\"point\">");
+        o = PutUnsigned(o, g.number);
+        o = PutLiteral(o, "</SimpleData><SimpleData name=\"kind\">");
+        o = PutText(o, kind, std::char_traits<char>::length(kind));
+        o = PutLiteral(o, "</SimpleData>");
+        if (f.hasPlan) {
+            o = PutLiteral(o, "<SimpleData name=\"x\">");
+            o = PutSigned(o, f.x);
+            o = PutLiteral(o, "</SimpleData><SimpleData name=\"y\">");
+            o = PutSigned(o, f.y);
+            o = PutLiteral(o, "</SimpleData>");
+        }
+        if (whenEnd != when) {
+            o = PutLiteral(o, "<SimpleData name=\"time\">");
+            o = PutText(o, when, static_cast<std::size_t>(whenEnd - when));
+            o = PutLiteral(o, "</SimpleData>");
+        }
+        o = PutLiteral(o, "<SimpleData name=\"fix\">");
+        o = PutUnsigned(o, p.fix);
+        o = PutLiteral(o, "</SimpleData>");
+        if (f.anyAp) {
+            o = PutLiteral(o, "<SimpleData name=\"strongest\">");
+            o = PutSigned(o, f.strongestHeard);
+            o = PutLiteral(o, "</SimpleData>");
+        }
+        o = PutLiteral(o, "<SimpleData name=\"access_points\">");
+        o = PutUnsigned(o, g.aps.size());
+        o = PutLiteral(o, "</SimpleData></SchemaData></ExtendedData>");
+        o = PutLiteral(o, "<Point><coordinates>");
         o = PutDegrees(o, p.longitude);
         *o++ = ',';
         o = PutDegrees(o, p.latitude);

@@ -2,7 +2,11 @@
 // KML 2.2: one Folder per collection file, one Placemark per point with a
 // position on the earth (deleted points left out), styled in the site
 // view's five signal classes by its strongest level; the description lists
-// the access points heard there as an HTML table.
+// the access points heard there as an HTML table. Each Placemark carries the
+// point's attributes as the GeoJSON export names them (file, point, kind,
+// x, y, time, fix, strongest; access_points as a count) in typed
+// ExtendedData of the schema "quorl_point", so GIS tools read them as
+// fields; an attribute without a value is left out.
 
 #include <string>
 
@@ -15,7 +19,8 @@ class KmlExport {
 public:
     enum class Result { Added, ReadFailed, NoPosition };
 
-    explicit KmlExport(OutputBuffer& out);
+    // `projection` (may be null) gives GPS points their plan x and y.
+    explicit KmlExport(OutputBuffer& out, const AffineTransform* projection = nullptr);
     void Begin();
     // A file without a single geolocated point adds nothing (NoPosition);
     // one that fails to read has its folder taken back (ReadFailed).
@@ -28,6 +33,7 @@ public:
 
 private:
     OutputBuffer& out_;
+    const AffineTransform* projection_;
 };
 
 }  // namespace quorl::exports

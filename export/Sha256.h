@@ -1,6 +1,10 @@
 #pragma once
-// SHA-256 (FIPS 180-4): the content hash that tells a survey already in the
-// database from a new one.
+// SHA-256: the content hash that tells a survey already in the database
+// from a new one. Nettle does the hashing (with the processor's SHA
+// instructions where there are any); this keeps its C interface out of the
+// callers.
+
+#include <nettle/sha2.h>
 
 #include <array>
 #include <cstddef>
@@ -18,12 +22,7 @@ public:
     static std::string Hex(const std::array<std::uint8_t, 32>& digest);
 
 private:
-    void Block(const std::uint8_t* block);
-
-    std::array<std::uint32_t, 8> state_;
-    std::array<std::uint8_t, 64> pending_{};
-    std::size_t pendingSize_ = 0;
-    std::uint64_t length_ = 0;
+    sha256_ctx context_;
 };
 
 }  // namespace quorl::exports

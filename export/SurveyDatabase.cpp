@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -15,6 +16,7 @@
 
 #include "common/UserMessages.h"
 #include "export/GeoPackageFormat.h"
+#include "export/GeoPackageGeometry.h"
 #include "export/SurveyIdentity.h"
 #include "export/TextEscape.h"
 #include "export/TextFormat.h"
@@ -68,10 +70,12 @@ CREATE VIEW IF NOT EXISTS strongest_readings AS
 
 // Built after a bulk import rather than kept up to date row by row.
 constexpr const char* kReadingIndexes = R"sql(
+CREATE INDEX IF NOT EXISTS observations_point ON observations(point);
 CREATE INDEX IF NOT EXISTS observations_access_point ON observations(access_point);
 CREATE INDEX IF NOT EXISTS observations_channel ON observations(channel);
 )sql";
 constexpr const char* kDropReadingIndexes = R"sql(
+DROP INDEX IF EXISTS observations_point;
 DROP INDEX IF EXISTS observations_access_point;
 DROP INDEX IF EXISTS observations_channel;
 )sql";
@@ -104,7 +108,7 @@ void SurveyDatabase::Close() {
 }
 
 void SurveyDatabase::FinalizeAll() {
-    for (sqlite3_stmt** s : {&findSurvey_, &addSurvey_, &addPoint_, &findAp_, &addAp_, &addObservation_}) {
+    for (sqlite3_stmt** s : {&findSurvey_, &addSurvey_, &addPoint_, &findAp_, &addAp_, &addObservation_, &addPlanPoint_}) {
         sqlite3_finalize(*s);
         *s = nullptr;
     }
@@ -152,10 +156,11 @@ bool SurveyDatabase::Open(const std::string& path) {
         return Failed("cannot open");
     sqlite3_extended_result_codes(db_, 0);
     sqlite3_busy_timeout(db_, 5000);
+    // Triggers of a GeoPackage's spatial indexes call these, ours and those GDAL or QGIS made.
+    if (!geopackage::RegisterGeometryFunctions(db_)) return Failed("cannot open");
     // A larger page cache keeps the index pages of a big import in memory.
-    // The import makes every reference itself: checking each one again would
-    // cost two lookups per row.
-    if (!Exec("PRAGMA foreign_keys = OFF; PRAGMA cache_size = -65536;")) return Failed("cannot open");
+    // References are checked as rows go in: two primary-key lookups a row.
+    if (!Exec("PRAGMA foreign_keys = ON; PRAGMA cache_size = -65536;")) return Failed("cannot open");
     if (fresh) return Exec("PRAGMA page_size = 16384;") || Failed("cannot open");
     return format_ == Format::GeoPackage ? IsOurGeoPackage() : IsOurs();
 }
@@ -189,7 +194,10 @@ bool SurveyDatabase::IsOurGeoPackage() {
                  ")" + leftAlone;
         return false;
     }
-    if (version >= 1) return true;
+    if (version >= 1) {
+        packageVersion_ = version;
+        return true;
+    }
     error_ = "cannot use " + path_ + ": " +
              (application == geopackage::kApplicationId ? "a GeoPackage that is not a quorl survey database"
                                                         : "not a GeoPackage") +
@@ -229,19 +237,25 @@ bool SurveyDatabase::IsOurs() {
 bool SurveyDatabase::MakeReady() {
     if (ready_) return true;
     if (format_ == Format::GeoPackage) {
-        char* layer = sqlite3_mprintf(
-            "INSERT OR IGNORE INTO gpkg_contents(table_name, data_type, identifier, description, srs_id) "
-            "VALUES('survey_points', 'features', 'survey_points', %Q, 4326);"
+        const bool hadIndex = HasTable("rtree_survey_points_geom");
+        char* marks = sqlite3_mprintf(
+            "UPDATE gpkg_contents SET description = %Q WHERE table_name = 'survey_points';"
             "PRAGMA application_id = %d; PRAGMA user_version = %d;",
             geopackage::LayerDescription().c_str(), geopackage::kApplicationId, geopackage::kUserVersion);
-        const bool made = layer && Exec(geopackage::kSchema) && Exec(layer);
-        sqlite3_free(layer);
+        // Schema 1 had no local_time; its time column stays TEXT (a column's type cannot change in place).
+        const bool made = marks && Exec(geopackage::kSchema) &&
+                          (packageVersion_ != 1 || HasColumn("survey_points", "local_time") ||
+                           Exec("ALTER TABLE survey_points ADD COLUMN local_time TEXT")) &&
+                          Exec(geopackage::PointLayerSql("survey_points", 4326, geopackage::LayerDescription()).c_str()) &&
+                          (hadIndex || FillIndex("survey_points")) && Exec(marks);
+        sqlite3_free(marks);
         if (!made ||
             !Prepare("SELECT id FROM surveys WHERE sha256 = ?1", findSurvey_) ||
             !Prepare("INSERT INTO surveys(path, size, sha256, created, imported) VALUES(?1, ?2, ?3, ?4, ?5)",
                      addSurvey_) ||
             !Prepare("INSERT INTO survey_points(survey, number, kind, x, y, latitude, longitude, time, fix, deleted, "
-                     "strongest, access_points, geom) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)",
+                     "strongest, access_points, geom, local_time) "
+                     "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)",
                      addPoint_) ||
             !Prepare("INSERT INTO readings(point, mac, ssid, ssid_hex, channel, level) VALUES(?1, ?2, ?3, ?4, ?5, ?6)",
                      addObservation_))
@@ -266,6 +280,45 @@ bool SurveyDatabase::MakeReady() {
         return false;
     ready_ = true;
     return true;
+}
+
+bool SurveyDatabase::HasTable(const char* name) {
+    sqlite3_stmt* s = nullptr;
+    const bool found = Prepare("SELECT 1 FROM sqlite_master WHERE name = ?1", s) &&
+                       sqlite3_bind_text(s, 1, name, -1, SQLITE_STATIC) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW;
+    sqlite3_finalize(s);
+    return found;
+}
+
+bool SurveyDatabase::HasColumn(const char* table, const char* column) {
+    sqlite3_stmt* s = nullptr;
+    bool found = false;
+    if (Prepare("SELECT 1 FROM pragma_table_info(?1) WHERE name = ?2", s) &&
+        sqlite3_bind_text(s, 1, table, -1, SQLITE_STATIC) == SQLITE_OK &&
+        sqlite3_bind_text(s, 2, column, -1, SQLITE_STATIC) == SQLITE_OK)
+        found = sqlite3_step(s) == SQLITE_ROW;
+    sqlite3_finalize(s);
+    return found;
+}
+
+bool SurveyDatabase::FillIndex(const std::string& table) {
+    // An index made over rows already there (a package of schema 1).
+    const std::string sql = "INSERT OR REPLACE INTO \"rtree_" + table + "_geom\" SELECT fid, ST_MinX(geom), "
+                            "ST_MaxX(geom), ST_MinY(geom), ST_MaxY(geom) FROM \"" + table +
+                            "\" WHERE geom NOT NULL AND NOT ST_IsEmpty(geom)";
+    return Exec(sql.c_str());
+}
+
+sqlite3_stmt* SurveyDatabase::PlanStatement() {
+    if (addPlanPoint_) return addPlanPoint_;
+    const bool metres = plan_.Metres();
+    const std::string table = metres ? "plan_points" : "plan_points_px";
+    if (!Exec(geopackage::PlanLayerSql(table, PlanSrsId(plan_), metres).c_str())) return nullptr;
+    const std::string insert = "INSERT INTO \"" + table +
+                               "\"(point, survey, number, kind, x, y, strongest, access_points, geom) "
+                               "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)";
+    if (!Prepare(insert.c_str(), addPlanPoint_)) return nullptr;
+    return addPlanPoint_;
 }
 
 bool SurveyDatabase::Finish() {
@@ -342,12 +395,12 @@ bool SurveyDatabase::AddReading(std::int64_t point, const collection::ApRecord& 
     return sqlite3_step(s) == SQLITE_DONE;
 }
 
-bool SurveyDatabase::UpdateExtent(double minLon, double minLat, double maxLon, double maxLat) {
+bool SurveyDatabase::UpdateExtent(const char* table, double minLon, double minLat, double maxLon, double maxLat) {
     sqlite3_stmt* s = nullptr;
     const char* sql = minLon <= maxLon
         ? "UPDATE gpkg_contents SET min_x = min(coalesce(min_x, ?1), ?1), min_y = min(coalesce(min_y, ?2), ?2), "
           "max_x = max(coalesce(max_x, ?3), ?3), max_y = max(coalesce(max_y, ?4), ?4), "
-          "last_change = strftime('%Y-%m-%dT%H:%M:%fZ', 'now') WHERE table_name = 'survey_points'"
+          "last_change = strftime('%Y-%m-%dT%H:%M:%fZ', 'now') WHERE table_name = ?5"
         : "UPDATE gpkg_contents SET last_change = strftime('%Y-%m-%dT%H:%M:%fZ', 'now') "
           "WHERE table_name IN ('survey_points', 'surveys', 'readings')";
     bool ok = sqlite3_prepare_v2(db_, sql, -1, &s, nullptr) == SQLITE_OK;
@@ -356,6 +409,7 @@ bool SurveyDatabase::UpdateExtent(double minLon, double minLat, double maxLon, d
         sqlite3_bind_double(s, 2, minLat);
         sqlite3_bind_double(s, 3, maxLon);
         sqlite3_bind_double(s, 4, maxLat);
+        sqlite3_bind_text(s, 5, table, -1, SQLITE_STATIC);
     }
     ok = ok && sqlite3_step(s) == SQLITE_DONE;
     sqlite3_finalize(s);
@@ -379,8 +433,13 @@ SurveyDatabase::Result SurveyDatabase::Import(SurveyScan& scan, const AffineTran
     // gone, and so are the tables when this transaction made them.
     const bool wasReady = ready_;
     apIds_.clear();
+    // A plan layer this transaction makes is gone again on a rollback: its statement is made anew each import.
+    sqlite3_finalize(addPlanPoint_);
+    addPlanPoint_ = nullptr;
     const auto rollback = [&](Result result) {
         apIds_.clear();
+        sqlite3_finalize(addPlanPoint_);
+        addPlanPoint_ = nullptr;
         Exec("ROLLBACK");
         if (!wasReady) {
             FinalizeAll();
@@ -443,6 +502,7 @@ SurveyDatabase::Result SurveyDatabase::Import(SurveyScan& scan, const AffineTran
     std::uint64_t visited = 0;
     // The GeoPackage layer's extent: of the points given a geometry.
     double minLon = 181, minLat = 91, maxLon = -181, maxLat = -91;
+    double planMinX = HUGE_VAL, planMinY = HUGE_VAL, planMaxX = -HUGE_VAL, planMaxY = -HUGE_VAL;
     const bool read = scan.ForEachGroup([&](const SurveyGroup& g) {
         // Only the groups identified above: a collector may append meanwhile.
         if (writeFailed || visited++ >= identity.groups) return;
@@ -468,11 +528,19 @@ SurveyDatabase::Result SurveyDatabase::Import(SurveyScan& scan, const AffineTran
             sqlite3_bind_null(s, 7);
         }
         char when[32];
-        const char* whenEnd = PutIsoTime(when, p, f.utcTime);
-        if (whenEnd == when)
+        const char* whenEnd = PutIsoTime(when, p, f.gpsTime);
+        // A GeoPackage's DATETIME is UTC: a plan tap's local time goes to local_time.
+        const bool localTime = format_ == Format::GeoPackage && !f.gpsTime;
+        if (whenEnd == when || localTime)
             sqlite3_bind_null(s, 8);
         else
             BindText(s, 8, when, static_cast<std::size_t>(whenEnd - when));
+        if (format_ == Format::GeoPackage) {
+            if (whenEnd == when || !localTime)
+                sqlite3_bind_null(s, 14);
+            else
+                BindText(s, 14, when, static_cast<std::size_t>(whenEnd - when));
+        }
         sqlite3_bind_int(s, 9, p.fix);
         sqlite3_bind_int(s, 10, f.deleted ? 1 : 0);
         if (format_ == Format::GeoPackage) {
@@ -498,6 +566,35 @@ SurveyDatabase::Result SurveyDatabase::Import(SurveyScan& scan, const AffineTran
             return;
         }
         const sqlite3_int64 point = sqlite3_last_insert_rowid(db_);
+        if (format_ == Format::GeoPackage && f.hasPlan && !f.deleted) {
+            sqlite3_stmt* plan = PlanStatement();
+            if (!plan) {
+                writeFailed = true;
+                return;
+            }
+            sqlite3_reset(plan);
+            sqlite3_bind_int64(plan, 1, point);
+            sqlite3_bind_int64(plan, 2, survey);
+            sqlite3_bind_int64(plan, 3, static_cast<sqlite3_int64>(g.number));
+            sqlite3_bind_int(plan, 4, p.kind);
+            sqlite3_bind_int(plan, 5, f.x);
+            sqlite3_bind_int(plan, 6, f.y);
+            if (f.anyAp)
+                sqlite3_bind_int(plan, 7, f.strongestHeard);
+            else
+                sqlite3_bind_null(plan, 7);
+            sqlite3_bind_int64(plan, 8, static_cast<sqlite3_int64>(g.aps.size()));
+            std::uint8_t blob[geopackage::kPointBlobSize];
+            const double px = plan_.X(f.x), py = plan_.Y(f.y);
+            geopackage::PutPointBlob(blob, px, py, PlanSrsId(plan_));
+            sqlite3_bind_blob(plan, 9, blob, sizeof blob, SQLITE_TRANSIENT);
+            if (sqlite3_step(plan) != SQLITE_DONE) {
+                writeFailed = true;
+                return;
+            }
+            planMinX = std::min(planMinX, px), planMaxX = std::max(planMaxX, px);
+            planMinY = std::min(planMinY, py), planMaxY = std::max(planMaxY, py);
+        }
         if (format_ == Format::GeoPackage) {
             for (const auto& ap : g.aps) {
                 if (!AddReading(point, ap)) {
@@ -531,7 +628,10 @@ SurveyDatabase::Result SurveyDatabase::Import(SurveyScan& scan, const AffineTran
         error_ = scan.Error();
         return rollback(Result::Failed);
     }
-    if (!writeFailed && format_ == Format::GeoPackage && !UpdateExtent(minLon, minLat, maxLon, maxLat))
+    if (!writeFailed && format_ == Format::GeoPackage &&
+        (!UpdateExtent("survey_points", minLon, minLat, maxLon, maxLat) ||
+         (planMinX <= planMaxX &&
+          !UpdateExtent(plan_.Metres() ? "plan_points" : "plan_points_px", planMinX, planMinY, planMaxX, planMaxY))))
         writeFailed = true;
     if (writeFailed || (rebuildIndexes && !Exec(kReadingIndexes))) {
         Failed("cannot write");

@@ -27,6 +27,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "export/PlanFrame.h"
 #include "export/SurveyScan.h"
 #include "survey/PendingFile.h"
 
@@ -58,6 +59,8 @@ public:
     bool Open(const std::string& path);
     // `projection` (may be null) gives GPS points their plan x and y.
     Result Import(SurveyScan& scan, const AffineTransform* projection = nullptr);
+    // The plan's system for the GeoPackage's plan layers (pixels unless set).
+    void SetPlanFrame(const PlanFrame& frame) { plan_ = frame; }
     // Closes the database; a new one is put in place when a survey went in.
     // False with Error() set when that failed.
     bool Finish();
@@ -82,7 +85,14 @@ private:
     // A GeoPackage's reading row, and the point layer's extent grown to
     // take the points just added; false on a database error.
     bool AddReading(std::int64_t point, const collection::ApRecord& ap);
-    bool UpdateExtent(double minLon, double minLat, double maxLon, double maxLat);
+    bool UpdateExtent(const char* table, double minLon, double minLat, double maxLon, double maxLat);
+    bool HasTable(const char* name);
+    bool HasColumn(const char* table, const char* column);
+    // Fills a point layer's R-tree made over rows already there.
+    bool FillIndex(const std::string& table);
+    // The insert into the plan layer of plan_'s unit, the layer made when
+    // missing; null on a database error.
+    sqlite3_stmt* PlanStatement();
     // The row of an access point, added when new; -1 on a database error.
     std::int64_t AccessPointId(const collection::ApRecord& ap);
 
@@ -100,6 +110,9 @@ private:
     sqlite3_stmt* findAp_ = nullptr;
     sqlite3_stmt* addAp_ = nullptr;
     sqlite3_stmt* addObservation_ = nullptr;
+    sqlite3_stmt* addPlanPoint_ = nullptr;  // made at the first plan point of each import
+    PlanFrame plan_;
+    int packageVersion_ = 0;                // of a GeoPackage that was there
     // Access point (MAC bytes and SSID bytes) to its row, for this import.
     std::unordered_map<std::string, std::int64_t> apIds_;
     std::string key_;  // kept, so that a lookup allocates nothing

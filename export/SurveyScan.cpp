@@ -16,7 +16,7 @@ PointFacts FactsOf(const SurveyGroup& group, const AffineTransform* projection) 
     const bool gpsKind = p.kind == 0 || p.kind == 1 || (f.deleted && stored);
     f.offEarth = gpsKind && stored && !IsOnEarth(p.latitude, p.longitude);
     f.hasPosition = gpsKind && stored && !f.offEarth;
-    f.utcTime = gpsKind;
+    f.gpsTime = gpsKind;
     if (!gpsKind) {
         f.hasPlan = true;
         f.x = p.x;

@@ -22,7 +22,7 @@ struct PointFacts {
     bool offEarth = false;     // a stored position past ±90 / ±180 degrees: not a place at all
     bool hasPlan = false;      // plan x and y
     std::int32_t x = 0, y = 0;
-    bool utcTime = false;      // GPS time (UTC); else the tablet's local time
+    bool gpsTime = false;      // the unit's GPS time; else the tablet's local time
     bool anyAp = false;
     int strongest = -100;      // as the site view colours it: -100 when nothing stronger
     int strongestHeard = 0;    // the strongest level heard, valid when anyAp

@@ -1,5 +1,7 @@
 #include "export/TextFormat.h"
 
+#include "common/GpsTime.h"
+
 namespace quorl::exports {
 
 namespace {
@@ -46,20 +48,22 @@ bool IsRealTime(const collection::PointRecord& r) {
     return r.day <= kDays[r.month - 1] + (r.month == 2 && leap ? 1u : 0u);
 }
 
-char* PutIsoTime(char* p, const collection::PointRecord& r, bool utc) {
+char* PutIsoTime(char* p, const collection::PointRecord& r, bool gpsTime) {
     if (!IsRealTime(r)) return p;
-    p = PutUnsigned(p, 1980u + r.year);
+    CivilTime t{static_cast<int>(1980u + r.year), r.month, r.day, r.hour, r.minute, r.second};
+    if (gpsTime) t = GpsToUtc(t);
+    p = PutUnsigned(p, static_cast<unsigned>(t.year));
     *p++ = '-';
-    p = PutTwoDigits(p, r.month);
+    p = PutTwoDigits(p, t.month);
     *p++ = '-';
-    p = PutTwoDigits(p, r.day);
+    p = PutTwoDigits(p, t.day);
     *p++ = 'T';
-    p = PutTwoDigits(p, r.hour);
+    p = PutTwoDigits(p, t.hour);
     *p++ = ':';
-    p = PutTwoDigits(p, r.minute);
+    p = PutTwoDigits(p, t.minute);
     *p++ = ':';
-    p = PutTwoDigits(p, r.second);
-    if (utc) *p++ = 'Z';
+    p = PutTwoDigits(p, t.second);
+    if (gpsTime) *p++ = 'Z';
     return p;
 }
 

@@ -36,10 +36,12 @@ char* PutMac(char* p, const std::array<std::uint8_t, 6>& mac);
 // their length, 29 February only in leap years, second 60 for a leap second.
 bool IsRealTime(const collection::PointRecord& point);
 
-// The point's date and time as ISO 8601 ("2024-06-11T09:05:07"), with "Z"
-// when `utc`; nothing written (p returned) when the record's fields are no
-// date (month 0, hour 24, 29 February 2023, ...).
-char* PutIsoTime(char* p, const collection::PointRecord& point, bool utc);
+// The point's date and time as ISO 8601. A GPS point's time is GPS time:
+// with `gpsTime` it is written as UTC ("2024-06-11T09:04:43Z", the leap
+// seconds taken off); else as the record holds it, without a zone (a plan
+// tap's local time). Nothing written (p returned) when the record's fields
+// are no date (month 0, hour 24, 29 February 2023, ...).
+char* PutIsoTime(char* p, const collection::PointRecord& point, bool gpsTime);
 
 // A double in its shortest round-trip form.
 char* PutDouble(char* p, double v);

@@ -43,11 +43,13 @@ std::string UnicodeOf(std::string_view ssid) {
     return out;
 }
 
-// "yyyy-MM-dd HH:mm:ss" from the ISO form; empty when the record holds no date.
+// "yyyy-MM-dd HH:mm:ss" in UTC from the ISO form of the GPS time; empty
+// when the record holds no date.
 char* PutFirstSeen(char* p, const collection::PointRecord& point) {
-    char* end = PutIsoTime(p, point, false);
-    if (end != p) p[10] = ' ';
-    return end;
+    char* end = PutIsoTime(p, point, true);
+    if (end == p) return p;
+    p[10] = ' ';
+    return end - 1;  // no "Z"
 }
 }  // namespace
 
@@ -69,11 +71,17 @@ void WigleExport::WriteHeader() {
 
 WigleExport::Result WigleExport::Add(SurveyScan& scan) {
     const std::uint64_t start = out_.Size();
-    std::uint64_t offEarth = 0;
+    std::uint64_t offEarth = 0, withoutFix = 0, onPlanOnly = 0;
     bool any = false;
     const bool ok = scan.ForEachGroup([&](const SurveyGroup& g) {
         const auto& p = g.point;
+        if (p.kind == 2 || p.kind == 17) ++onPlanOnly;
         if (p.kind != 0 && p.kind != 1) return;
+        // 1: 2D, 2: 3D; without a lock the position is the last one known.
+        if (p.fix != 1 && p.fix != 2) {
+            ++withoutFix;
+            return;
+        }
         const PointFacts f = FactsOf(g, nullptr);
         // A position off the earth is no position, but it is counted.
         if (f.offEarth || std::llabs(p.latitude) > kLatitudeLimit || std::llabs(p.longitude) > kLongitudeLimit) {
@@ -113,6 +121,8 @@ WigleExport::Result WigleExport::Add(SurveyScan& scan) {
         return Result::ReadFailed;
     }
     offEarth_ += offEarth;
+    withoutFix_ += withoutFix;
+    onPlanOnly_ += onPlanOnly;
     return any ? Result::Added : Result::NoPosition;
 }
 

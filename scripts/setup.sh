@@ -12,10 +12,11 @@ packages=(
   nlohmann-json3-dev
   libcli11-dev
   libnanoflann-dev
-  libsqlite3-dev sqlite3 libxml2-utils desktop-file-utils dpkg-dev python3
+  libsqlite3-dev sqlite3 nettle-dev libxml2-utils desktop-file-utils dpkg-dev python3
   libexpat1-dev
-  gdal-bin
+  gdal-bin python3-gdal
   postgresql postgresql-15-postgis-3
+  locales
   fonts-dejavu-core
   fonts-liberation2
   lintian

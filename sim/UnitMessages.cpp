@@ -5,15 +5,14 @@
 #include <limits>
 
 #include "common/ByteOrder.h"
+#include "common/GpsTime.h"
 
 namespace quorl::sim {
 
 namespace {
 
-// 22 August 1999 00:00:00 GPS time in Unix seconds, and GPS time's lead on
-// UTC since 2017.
+// 22 August 1999 00:00:00 GPS time in seconds of the calendar.
 constexpr std::int64_t kWeekEpochUnix = 935280000;
-constexpr std::int64_t kLeapSeconds = 18;
 constexpr std::int64_t kWeekSeconds = 604800;
 
 constexpr MacAddress kBroadcast = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
@@ -62,7 +61,9 @@ void Finish(std::vector<std::uint8_t>& out) { WriteLe16(&out[0], static_cast<std
 }  // namespace
 
 void GpsWeekAndTime(std::int64_t unixMicros, std::uint16_t& week, std::uint32_t& timeOfWeekMs) {
-    const std::int64_t micros = unixMicros + kLeapSeconds * 1000000 - kWeekEpochUnix * 1000000;
+    // GPS time runs ahead of UTC by the leap seconds of the day (13 in 1999, 18 since 2017).
+    const std::int64_t leap = LeapSecondsAtUtc(unixMicros >= 0 ? unixMicros / 1000000 : -1);
+    const std::int64_t micros = unixMicros + leap * 1000000 - kWeekEpochUnix * 1000000;
     const std::int64_t clamped = std::max<std::int64_t>(micros, 0);
     const std::int64_t seconds = clamped / 1000000;
     week = static_cast<std::uint16_t>(seconds / kWeekSeconds);

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QBuffer>
 #include <charconv>
+#include <clocale>
 #include <cstdio>
 #include <cmath>
 #include <cstdlib>
@@ -37,6 +38,9 @@ void StartPictureApp() {
     static char name[] = "quorl", option[] = "-platform", platform[] = "offscreen";
     static char* argv[] = {name, option, platform, nullptr};
     static QGuiApplication app(argc, argv);
+    // Qt takes the whole locale from the environment; numbers in our output
+    // (JSON, CSV, text) keep the decimal point whatever the user's language.
+    std::setlocale(LC_NUMERIC, "C");
 }
 
 bool LoadSurveyOnPlan(const std::string& surveyPath, const std::string& projectionPath, LoadedSurvey& out,

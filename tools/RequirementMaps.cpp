@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <nlohmann/json.hpp>
 
 #include "coverage/PassFailImage.h"
 #include "tools/MapPicture.h"
@@ -24,26 +25,6 @@ std::string Fixed(double v, int decimals) {
 std::string Number(double v) {
     const double tenths = std::round(v * 10) / 10;
     return tenths == std::round(tenths) ? Fixed(tenths, 0) : Fixed(tenths, 1);
-}
-
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
-std::string SquareMetres(double squarePixels, const PlanScale& scale) {
-    if (!scale.Known()) return "null";
-    return Fixed(squarePixels * scale.metresPerPixel * scale.metresPerPixel, 1);
 }
 
 // "map error about ±1.5 dB from 85 points, scattered kernel", as the maps say it.
@@ -130,27 +111,38 @@ bool CheckFloor(const LoadedSurvey& loaded, const std::vector<Requirement>& requ
 }
 
 std::string CheckJson(const FloorCheck& check, const PlanScale& scale) {
-    std::string j = "{\"verdict\": \"" + std::string(VerdictName(check.Verdict())) +
-                    "\", \"pass\": " + std::string(check.Pass() ? "true" : "false") +
-                    ", \"area_pass\": " + Fixed(check.areaPass, 2) +
-                    ", \"max_unsurveyed\": " + Fixed(check.maxUnsurveyed, 2) +
-                    ", \"area\": " + (check.areaName.empty() ? std::string("null") : JsonString(check.areaName)) +
-                    ", \"requirements\": [";
+    // Hundredths as the text shows them; nlohmann writes the shortest form
+    // with a decimal point, whatever the locale.
+    const auto hundredths = [](double v) { return std::round(v * 100) / 100; };
+    const auto squareMetres = [&](double squarePixels) -> nlohmann::ordered_json {
+        if (!scale.Known()) return nullptr;
+        return std::round(squarePixels * scale.metresPerPixel * scale.metresPerPixel * 10) / 10;
+    };
+    nlohmann::ordered_json j;
+    j["verdict"] = VerdictName(check.Verdict());
+    j["pass"] = check.Pass();
+    j["area_pass"] = hundredths(check.areaPass);
+    j["max_unsurveyed"] = hundredths(check.maxUnsurveyed);
+    j["area"] = check.areaName.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(check.areaName);
+    j["requirements"] = nlohmann::ordered_json::array();
     for (std::size_t i = 0; i < check.results.size(); ++i) {
         const RequirementShares& r = check.results[i];
         const FloorVerdict verdict = check.VerdictOf(i);
-        j += std::string(i ? ", " : "") + "{\"expr\": " + JsonString(r.requirement.Text()) +
-             ", \"verdict\": \"" + VerdictName(verdict) + "\", \"pass\": " +
-             (verdict == FloorVerdict::Pass ? "true" : "false") +
-             ", \"pass_pct\": " + Fixed(r.PassPercent(), 2) + ", \"fail_pct\": " + Fixed(r.FailPercent(), 2) +
-             ", \"unsurveyed_pct\": " + Fixed(r.UnsurveyedPercent(), 2) +
-             ", \"pass_m2\": " + SquareMetres(r.passArea, scale) + ", \"fail_m2\": " + SquareMetres(r.failArea, scale) +
-             ", \"unsurveyed_m2\": " + SquareMetres(r.unsurveyedArea, scale) + "}";
+        j["requirements"].push_back({{"expr", r.requirement.Text()},
+                                     {"verdict", VerdictName(verdict)},
+                                     {"pass", verdict == FloorVerdict::Pass},
+                                     {"pass_pct", hundredths(r.PassPercent())},
+                                     {"fail_pct", hundredths(r.FailPercent())},
+                                     {"unsurveyed_pct", hundredths(r.UnsurveyedPercent())},
+                                     {"pass_m2", squareMetres(r.passArea)},
+                                     {"fail_m2", squareMetres(r.failArea)},
+                                     {"unsurveyed_m2", squareMetres(r.unsurveyedArea)}});
     }
-    j += "], \"map_error_db\": " + (check.error ? Fixed(check.error->rms, 2) : std::string("null")) +
-         ", \"kernel\": " + (check.kernel.empty() ? std::string("null") : JsonString(check.kernel)) +
-         ", \"points\": " + std::to_string(check.points) + "}\n";
-    return j;
+    j["map_error_db"] = check.error ? nlohmann::ordered_json(hundredths(check.error->rms)) : nullptr;
+    j["kernel"] = check.kernel.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(check.kernel);
+    j["points"] = check.points;
+    // Invalid UTF-8 in an expression (it echoes the user's text) is replaced, not thrown.
+    return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 std::string CheckText(const FloorCheck& check, const PlanScale& scale) {

@@ -15,6 +15,8 @@
 #include <memory>
 #include <optional>
 
+#include "analysis/PlanScale.h"
+#include "analysis/PlanSource.h"
 #include "common/UserMessages.h"
 #include "export/CsvExport.h"
 #include "export/GeoJsonExport.h"
@@ -74,6 +76,19 @@ std::optional<AffineTransform> LoadTransform(const std::string& path) {
     return projection::TransformOf(place.header);
 }
 
+// The plan's system for plan geometry: metres where the projection's plan
+// has a known scale (a GPS transform, or a side file from `quorl proj scale`).
+PlanFrame FrameOf(const std::string& projectionPath) {
+    PlanFrame frame;
+    analysis::PlanSource plan;
+    std::string error, warning;
+    if (projectionPath.empty() || !analysis::LoadPlanSource(projectionPath, plan, error)) return frame;
+    const analysis::PlanScale scale = analysis::ScaleOfPlan(projectionPath, plan, warning);
+    if (!warning.empty()) std::fprintf(stderr, "quorl ssd: %s\n", warning.c_str());
+    if (scale.Known()) frame.metresPerPixel = scale.metresPerPixel;
+    return frame;
+}
+
 std::uint64_t TotalBytes(const std::vector<std::string>& files) {
     std::uint64_t total = 0;
     for (const auto& f : files) {
@@ -104,6 +119,7 @@ bool EachFile(const ExportOptions& o, ExportProgress& progress, Add&& add) {
 
 int ExportDatabase(const ExportOptions& o, const AffineTransform* projection) {
     SurveyDatabase db(o.format == "gpkg" ? SurveyDatabase::Format::GeoPackage : SurveyDatabase::Format::Sqlite);
+    if (o.format == "gpkg") db.SetPlanFrame(FrameOf(o.projection));
     if (!db.Open(o.output)) {
         std::fprintf(stderr, "quorl ssd: %s\n", db.Error().c_str());
         return 1;
@@ -170,21 +186,29 @@ bool WriteText(const ExportOptions& o, const AffineTransform* projection, Output
         WigleExport wigle(out, QUORL_VERSION);
         wigle.WriteHeader();
         ok = EachFile(o, progress, [&](SurveyScan& scan) {
-            const std::uint64_t offBefore = wigle.OffEarth();
+            const std::uint64_t offBefore = wigle.OffEarth(), noFixBefore = wigle.WithoutFix(),
+                                planBefore = wigle.OnPlanOnly();
             const WigleExport::Result result = wigle.Add(scan);
             if (wigle.OffEarth() != offBefore)
                 Say(progress, scan.Path() + ": " + std::to_string(wigle.OffEarth() - offBefore) +
                                   " point(s) with a position beyond 90 degrees latitude or 180 longitude left out");
+            if (wigle.WithoutFix() != noFixBefore)
+                Say(progress, scan.Path() + ": " + std::to_string(wigle.WithoutFix() - noFixBefore) +
+                                  " GPS point(s) taken without a GPS fix left out");
+            if (wigle.OnPlanOnly() != planBefore)
+                Say(progress, scan.Path() + ": " + std::to_string(wigle.OnPlanOnly() - planBefore) +
+                                  " plan tap(s) and marker(s) left out (a place on the plan, not on the earth)");
             switch (result) {
                 case WigleExport::Result::Added: ++exported; return true;
                 case WigleExport::Result::ReadFailed: Say(progress, scan.Error()); return false;
                 case WigleExport::Result::NoPosition: break;
             }
-            Say(progress, scan.Path() + " has no GPS point with a position on the earth: WiGLE CSV can hold none of it");
+            Say(progress, scan.Path() +
+                              " has no GPS point with a fix and a position on the earth: WiGLE CSV can hold none of it");
             return false;
         });
     } else {
-        KmlExport kml(out);
+        KmlExport kml(out, projection);
         kml.Begin();
         ok = EachFile(o, progress, [&](SurveyScan& scan) {
             switch (kml.Add(scan, scan.Path())) {

@@ -19,6 +19,7 @@
 #include <sstream>
 
 #include "tests/analysis/AnalysisTestSupport.h"
+#include "tests/tools/DecimalCommaLocale.h"
 
 namespace {
 
@@ -235,6 +236,28 @@ TEST(CheckCommand, JsonGivesTheSharesOfTheSurveyedAreaAndOfThePlan) {
     EXPECT_NEAR(passPct + failPct, 100, 0.02);
     EXPECT_DOUBLE_EQ(unsurveyed, 0);
     EXPECT_NEAR(std::stod(m2), 1200 * passPct / 100, 0.5);
+}
+
+// Drawing the map starts Qt, which takes the user's whole locale: the
+// output must not change with it (a German "95,00" is no JSON number).
+TEST(CheckCommand, OutputIsTheSameUnderADecimalCommaLocale) {
+    Floor f;
+    std::string why;
+    const std::string german = quorl::test::DecimalCommaEnvironment(f.dir, why);
+    if (german.empty()) GTEST_SKIP() << why;
+    ASSERT_EQ(Shell(std::string(QUORL_TOOL) + " proj scale " + f.lpf + " --points \"0,0;100,0\" --metres 5", f.dir).status, 0);
+    for (const std::string& extra : {std::string("--json"), std::string(), "--json -o " + (f.dir / "map.png")}) {
+        const std::string args = f.left + " " + f.right + " --profile voice --area-pass 33.3 " + extra;
+        const Ran plain = f.Check(args);
+        const Ran local = Shell(german + QUORL_TOOL + " check --projection " + f.lpf + " --radius 30 " + args, f.dir);
+        EXPECT_EQ(local.status, 1) << local.err;
+        EXPECT_EQ(local.out, plain.out) << extra;
+        EXPECT_NE(plain.out.find("33.3"), std::string::npos) << plain.out;
+        if (extra.empty()) continue;
+        std::ofstream(f.dir / "local.json") << local.out;
+        EXPECT_EQ(Shell("python3 -c 'import json, sys; json.load(open(sys.argv[1]))' " + (f.dir / "local.json"), f.dir).status, 0)
+            << local.out;
+    }
 }
 
 TEST(CheckCommand, MapsArePassFailAndUnsurveyedOneARequirement) {

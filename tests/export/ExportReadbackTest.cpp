@@ -12,6 +12,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "common/ByteOrder.h"
 #include "survey/CollectionFormat.h"
@@ -217,6 +218,21 @@ assert exported == rows(sys.argv[2]) and len(exported) > 10
     const Outcome described = Shell(dir, {"xmllint", "--xpath", "string(//*[local-name()='description'])", dir / "out.kml"});
     EXPECT_NE(described.out.find("<td>&lt;b&gt;&amp;&apos;x&apos;&lt;/b&gt;</td>"), std::string::npos) << described.out;
     EXPECT_NE(described.out.find("<td>]]&gt;</td>"), std::string::npos);
+    // GDAL reads each placemark's attributes as typed fields, the GeoJSON properties of its point.
+    const Outcome converted =
+        Shell(dir, {"ogr2ogr", "-f", "GPKG", "-append", "-nln", "placemarks", dir / "kml.gpkg", dir / "out.kml"});
+    ASSERT_EQ(converted.status, 0) << converted.err;
+    const Outcome fields = Python(dir, R"(import json, sqlite3, sys
+db = sqlite3.connect(sys.argv[1])
+got = []
+for (t,) in db.execute("SELECT table_name FROM gpkg_contents WHERE data_type = 'features'"):
+    got += db.execute('SELECT file, point, kind, x, y, time, fix, strongest, access_points FROM "%s"' % t).fetchall()
+want = [(p['file'], p['point'], p['kind'], p['x'], p['y'], p['time'], p['fix'], p['strongest'], len(p['access_points']))
+        for p in (f['properties'] for f in json.load(open(sys.argv[2]))['features'] if f['geometry'])]
+assert sorted(got, key=repr) == sorted(want, key=repr), (got, want)
+print(len(got))
+)", "kml.gpkg", {dir / "out.geojson"});
+    EXPECT_EQ(fields.out, std::to_string(a.geolocated + b.geolocated) + "\n") << fields.err;
 }
 
 TEST(ExportReadbackTest, RepeatedImportAddsNothingAndADatabaseGrows) {
@@ -249,6 +265,33 @@ print(*(db.execute('SELECT count(*) FROM ' + t).fetchone()[0] for t in ('surveys
     WriteBytes(dir / "changed.ssd", repaired);
     ASSERT_EQ(Export(dir, {"changed.ssd"}, "sqlite", "s.db").status, 0);
     EXPECT_EQ(Python(dir, count, "s.db").out, "3 18 57\n");
+}
+
+// A point's readings come from an index, not a scan; with foreign keys on
+// (as the README tells), deleting a survey takes its points and readings.
+TEST(ExportReadbackTest, TheDatabaseServesAPointAndKeepsItsReferences) {
+    TempDir dir;
+    WriteBytes(dir / "a.ssd", MakeSurvey(1).bytes);
+    WriteBytes(dir / "b.ssd", MakeSurvey(2).bytes);
+    ASSERT_EQ(Export(dir, {"a.ssd", "b.ssd"}, "sqlite", "s.db").status, 0);
+    const Outcome read = Python(dir, R"py(import sqlite3, sys
+db = sqlite3.connect(sys.argv[1])
+plan = ' '.join(r[-1] for r in db.execute('EXPLAIN QUERY PLAN SELECT * FROM readings WHERE point = 3'))
+print('indexed' if 'observations_point' in plan else plan)
+count = lambda: [db.execute('SELECT count(*) FROM ' + t).fetchone()[0] for t in ('points', 'observations')]
+before = count()
+db.execute('PRAGMA foreign_keys = ON')
+try:
+    db.execute('INSERT INTO observations VALUES (999999, 1, 1, -50)')
+    print('unchecked')
+except sqlite3.IntegrityError:
+    print('refused')
+db.execute('DELETE FROM surveys WHERE id = 1')
+db.commit()
+after = count()
+print(before[0] == 2 * after[0], before[1] == 2 * after[1], db.execute('PRAGMA foreign_key_check').fetchall())
+)py", "s.db");
+    EXPECT_EQ(read.out, "indexed\nrefused\nTrue True []\n") << read.err;
 }
 
 // A survey as bytes, `points` GPS points of `aps` access points each.
@@ -369,7 +412,8 @@ for geom, lat, lon, deleted in db.execute('SELECT geom, latitude, longitude, del
 print('located', located, 'readings', db.execute('SELECT count(*) FROM readings JOIN survey_points ON fid = point').fetchone()[0])
 )", "site.gpkg");
     EXPECT_EQ(read.out, "1196444487 10300\n"
-                        "('readings', 'attributes', None) ('survey_points', 'features', 4326) ('surveys', 'attributes', None)\n"
+                        "('plan_points_px', 'features', 990002) ('readings', 'attributes', None) "
+                        "('survey_points', 'features', 4326) ('surveys', 'attributes', None)\n"
                         "('POINT', 4326)\n"
                         "located " + std::to_string(a.geolocated + b.geolocated) + " readings 38\n") << read.err;
 
@@ -388,6 +432,86 @@ print('located', located, 'readings', db.execute('SELECT count(*) FROM readings 
         EXPECT_EQ(ReadBytes(dir / foreign), before) << foreign;
     }
     EXPECT_EQ(Export(dir, {"b.ssd"}, "sqlite", "site.gpkg").status, 1);
+}
+
+// GDAL's GeoPackage validator, where python3-gdal is installed: "" when the
+// file passes or the validator is not there, else what it said.
+std::string GpkgValidatorComplaints(const TempDir& dir, const std::string& file) {
+    // Debian's python3-gdal is for Debian's own Python.
+    const Outcome there = Shell(dir, {"/usr/bin/python3", "-c", "import osgeo_utils.samples.validate_gpkg"});
+    if (there.status != 0) {
+        std::fprintf(stderr, "GDAL's GeoPackage validator is not installed (python3-gdal): not run\n");
+        return "";
+    }
+    const Outcome v = Shell(dir, {"/usr/bin/python3", "-m", "osgeo_utils.samples.validate_gpkg", dir / file});
+    return v.status == 0 ? "" : v.out + v.err;
+}
+
+// The GeoPackage as GIS tools make it: R-tree indexes, DATETIME times, plan
+// taps on the plan; and still ours to append to after GDAL has added its
+// own spatial index (its triggers call ST_IsEmpty, ST_MinX, ...).
+TEST(ExportReadbackTest, GeoPackageKeepsItsIndexesAndTakesMoreAfterGdal) {
+    TempDir dir;
+    const Survey a = MakeSurvey(1), b = MakeSurvey(2), c = MakeSurvey(3);
+    WriteBytes(dir / "a.ssd", a.bytes);
+    WriteBytes(dir / "b.ssd", b.bytes);
+    WriteBytes(dir / "c.ssd", c.bytes);
+    ASSERT_EQ(Export(dir, {"a.ssd"}, "gpkg", "site.gpkg").status, 0);
+    EXPECT_EQ(GpkgValidatorComplaints(dir, "site.gpkg"), "");
+    const auto sql = [&](const std::string& query, const std::string& layer = "") {
+        std::vector<std::string> args = {"ogrinfo", "-ro", "-q", dir / "site.gpkg", "-sql", query};
+        if (!layer.empty()) args.insert(args.begin() + 3, layer);
+        return Shell(dir, args);
+    };
+    // The fields GDAL sees, and the index it finds for each point layer.
+    const Outcome fields = Shell(dir, {"ogrinfo", "-ro", "-so", dir / "site.gpkg", "survey_points"});
+    EXPECT_NE(fields.out.find("time: DateTime"), std::string::npos) << fields.out;
+    EXPECT_NE(fields.out.find("local_time: String"), std::string::npos) << fields.out;
+    for (const std::string layer : {"survey_points", "plan_points_px"}) {
+        const Outcome indexed = sql("SELECT HasSpatialIndex('" + layer + "', 'geom')");
+        EXPECT_NE(indexed.out.find("HasSpatialIndex (Integer) = 1"), std::string::npos) << layer << indexed.out << indexed.err;
+    }
+    // GDAL drops our index and makes its own (same standard triggers); QGIS adds its styles table.
+    ASSERT_EQ(Shell(dir, {"ogrinfo", dir / "site.gpkg", "-sql", "SELECT DisableSpatialIndex('survey_points', 'geom')"}).status, 0);
+    ASSERT_EQ(Shell(dir, {"ogrinfo", dir / "site.gpkg", "-sql", "SELECT CreateSpatialIndex('survey_points', 'geom')"}).status, 0);
+    ASSERT_EQ(Shell(dir, {"ogrinfo", dir / "site.gpkg", "-sql",
+                          "CREATE TABLE layer_styles(id INTEGER PRIMARY KEY, f_table_name TEXT, styleQML TEXT)"}).status, 0);
+    const Outcome more = Export(dir, {"b.ssd", "c.ssd"}, "gpkg", "site.gpkg");
+    ASSERT_EQ(more.status, 0) << more.err;
+    EXPECT_EQ(GpkgValidatorComplaints(dir, "site.gpkg"), "");
+    // Every geometry is in its layer's index, each at its own place; a spatial filter finds them.
+    const Outcome read = Python(dir, R"py(import sqlite3, struct, sys
+db = sqlite3.connect(sys.argv[1])
+for table in ('survey_points', 'plan_points_px'):
+    rows = {fid: struct.unpack('<dd', geom[13:29]) for fid, geom in db.execute(
+        'SELECT fid, geom FROM %s WHERE geom IS NOT NULL' % table)}
+    index = {i: (x0, y0) for i, x0, x1, y0, y1 in db.execute('SELECT * FROM rtree_%s_geom' % table)}
+    assert set(rows) == set(index), (table, rows, index)
+    for fid, (x, y) in rows.items():
+        assert abs(index[fid][0] - x) < 1e-3 and abs(index[fid][1] - y) < 1e-3, (table, fid)
+    print(table, len(rows))
+srs = db.execute("SELECT srs_id, organization, definition FROM gpkg_spatial_ref_sys WHERE srs_id = "
+                 "(SELECT srs_id FROM gpkg_geometry_columns WHERE table_name = 'plan_points_px')").fetchone()
+print(srs[0], srs[1], srs[2].startswith('LOCAL_CS['))
+for kind, x, y, geom, local, time in db.execute(
+        'SELECT p.kind, p.x, p.y, q.geom, s.local_time, s.time FROM plan_points_px q '
+        'JOIN survey_points s ON s.fid = q.point JOIN survey_points p ON p.fid = q.point'):
+    assert struct.unpack('<dd', geom[13:29]) == (x, -y) and local and time is None, (kind, x, y, local, time)
+times = [t for (t,) in db.execute("SELECT time FROM survey_points WHERE kind = 0 AND time IS NOT NULL")]
+assert times and all(t.endswith('Z') for t in times), times
+)py", "site.gpkg");
+    const int located = a.geolocated + b.geolocated + c.geolocated;
+    // Plan taps and markers: two a survey that are not cut short.
+    EXPECT_EQ(read.out, "survey_points " + std::to_string(located) + "\nplan_points_px 6\n990002 QUORL True\n") << read.err;
+    // A spatial filter through the index: every plan point lies at (640, -65535).
+    for (const auto& [box, count] : {std::pair{std::vector<std::string>{"600", "-66000", "700", "-65000"}, 6},
+                                     std::pair{std::vector<std::string>{"0", "-10", "10", "0"}, 0}}) {
+        std::vector<std::string> args = {"ogrinfo", "-ro", "-al", "-so", "-spat"};
+        args.insert(args.end(), box.begin(), box.end());
+        args.insert(args.end(), {dir / "site.gpkg", "plan_points_px"});
+        const Outcome inBox = Shell(dir, args);
+        EXPECT_NE(inBox.out.find("Feature Count: " + std::to_string(count) + "\n"), std::string::npos) << inBox.out;
+    }
 }
 
 TEST(ExportReadbackTest, PositionsOffTheEarthAreNoPlaces) {
@@ -489,12 +613,15 @@ TEST(ExportReadbackTest, WigleCsvHoldsTheGpsReadingsInItsOwnSpelling) {
     TempDir dir;
     WriteBytes(dir / "a.ssd", MakeSurvey(1).bytes);
     WriteBytes(dir / "plan.ssd", MakeSurvey(3, false).bytes);
-    // Three GPS points: latitude beyond 90, longitude beyond -180, and one on the earth at 2024-06-11 09:05:00.
+    // GPS points with a 3D fix: latitude beyond 90, longitude beyond -180, and one on the earth at
+    // 2024-06-11 09:05:00 GPS time; then one on the earth without a fix.
     auto start = collection::MakeNewFileStart(1700000000);
     Bytes far(start.begin(), start.end());
-    for (auto [lat, lon] : {std::pair{91 * 3600000, 0}, std::pair{3600000, -181 * 3600000}, std::pair{-3600000, 3600000}}) {
+    for (auto [lat, lon, fix] : {std::tuple{91 * 3600000, 0, 2}, std::tuple{3600000, -181 * 3600000, 2},
+                                 std::tuple{-3600000, 3600000, 2}, std::tuple{-3600000, 3600000, 0}}) {
         collection::PointRecord p;
         p.latitude = lat, p.longitude = lon, p.apCount = 1, p.month = 6, p.day = 11, p.year = 44, p.hour = 9, p.minute = 5;
+        p.fix = static_cast<std::uint8_t>(fix);
         Bytes g(collection::kPointRecordSize + collection::kApRecordSize);
         collection::EncodePoint(p, g.data());
         collection::EncodeAp(Ap(36, "five"), g.data() + collection::kPointRecordSize);
@@ -505,7 +632,9 @@ TEST(ExportReadbackTest, WigleCsvHoldsTheGpsReadingsInItsOwnSpelling) {
     const Outcome out = Export(dir, {"a.ssd", "far.ssd", "plan.ssd"}, "wigle", "out.csv");
     EXPECT_EQ(out.status, 1);  // plan.ssd has nothing WiGLE can hold
     EXPECT_NE(out.err.find("far.ssd: 2 point(s) with a position beyond"), std::string::npos) << out.err;
-    EXPECT_NE(out.err.find("plan.ssd has no GPS point"), std::string::npos) << out.err;
+    EXPECT_NE(out.err.find("far.ssd: 1 GPS point(s) taken without a GPS fix left out"), std::string::npos) << out.err;
+    EXPECT_NE(out.err.find("a.ssd: 2 plan tap(s) and marker(s) left out"), std::string::npos) << out.err;
+    EXPECT_NE(out.err.find("plan.ssd has no GPS point with a fix"), std::string::npos) << out.err;
     const Outcome wigle = Python(dir, R"(import csv, re, sys
 f = open(sys.argv[1], encoding='utf-8', newline='')
 pre = f.readline().rstrip('\n').split(',')
@@ -525,7 +654,8 @@ for r in rows:
     ASSERT_EQ(wigle.status, 0) << wigle.err;
     // The GPS point with every SSID and the projected tap of a.ssd, then far.ssd's one point on the earth.
     std::multiset<std::string> expected;
-    const std::string where = "|2024-06-11 09:05:01|47.3771003,-8.5414000";  // 170557561 / 3600000
+    // FirstSeen is UTC: the GPS time less 18 leap seconds.
+    const std::string where = "|2024-06-11 09:04:43|47.3771003,-8.5414000";  // 170557561 / 3600000
     // WiGLE files are UTF-8: each byte that starts no character is U+FFFD.
     const std::map<std::string, std::string> unicode = {{"bad\xFF", "bad\uFFFD"},
                                                         {"cut\xE2\x82", "cut\uFFFD\uFFFD"},
@@ -534,8 +664,8 @@ for r in rows:
         const auto it = unicode.find(kSsids[i]);
         expected.insert(Reading(Ap(static_cast<int>(i) + 1, it == unicode.end() ? kSsids[i] : it->second)) + where);
     }
-    expected.insert(Reading(Ap(100, "projected")) + "|2024-06-11 09:05:01|47.3771281,-8.5414000");
-    expected.insert(Reading(Ap(36, "five")) + "|2024-06-11 09:05:00|-1.0000000,1.0000000");
+    expected.insert(Reading(Ap(100, "projected")) + "|2024-06-11 09:04:43|47.3771281,-8.5414000");
+    expected.insert(Reading(Ap(36, "five")) + "|2024-06-11 09:04:42|-1.0000000,1.0000000");
     std::multiset<std::string> found;
     std::istringstream in(wigle.out);
     for (std::string line; std::getline(in, line);) found.insert(line);

@@ -188,9 +188,17 @@ TEST(SimulatedUnit, GpsReportEverySecondFollowsTrackAndLock) {
     std::uint32_t tow;
     GpsWeekAndTime(0, week, tow);  // before the week epoch: clamped, no wrap
     EXPECT_EQ(week, 0);
-    GpsWeekAndTime(935280000LL * 1000000 - 18 * 1000000 + 604800LL * 1000000 + 86400LL * 1000000, week, tow);
+    // In 1999 GPS time ran 13 s ahead of UTC, not today's 18.
+    GpsWeekAndTime(935280000LL * 1000000 - 13 * 1000000 + 604800LL * 1000000 + 86400LL * 1000000, week, tow);
     EXPECT_EQ(week, 1);
     EXPECT_EQ(tow, 86400000u);
+    // Over the leap second of 31 December 2016 one UTC second is two GPS seconds.
+    std::uint16_t weekAfter;
+    std::uint32_t towAfter;
+    GpsWeekAndTime(1483228799LL * 1000000, week, tow);
+    GpsWeekAndTime(1483228800LL * 1000000, weekAfter, towAfter);
+    EXPECT_EQ(weekAfter, week);
+    EXPECT_EQ(towAfter - tow, 2000u);
 }
 
 TEST(SimulatedUnit, HearsTheTunedChannelWhileScanning) {
