@@ -30,7 +30,8 @@ char* CsvExport::PutTextField(char* p, std::string_view text) const {
 
 void CsvExport::WriteHeader() {
     if (fileColumn_) out_.Append("file,");
-    out_.Append("point,offset,kind,x,y,lat,lon,month,day,year,hour,minute,second,fix,channel,mac,level,ssid\n");
+    out_.Append("point,offset,kind,x,y,lat,lon,month,day,year,hour,minute,second,fix,channel,mac,level,ssid");
+    out_.Append(plan_.Metres() ? ",x_m,y_m\n" : "\n");
 }
 
 bool CsvExport::Add(SurveyScan& scan, const std::string& name) {
@@ -44,10 +45,20 @@ bool CsvExport::Add(SurveyScan& scan, const std::string& name) {
     const bool ok = scan.ForEachGroup([&](const SurveyGroup& g) {
         const auto& p = g.point;
         std::int32_t x = p.x, y = p.y;
-        if (projection_) {
-            const PointFacts facts = FactsOf(g, projection_);
-            if (facts.hasPlan) x = facts.x, y = facts.y;
+        const PointFacts facts = FactsOf(g, projection_);
+        if (projection_ && facts.hasPlan) x = facts.x, y = facts.y;
+        // What a point of no GPS kind stores as latitude and longitude is no position.
+        const bool gpsKind = p.kind == 0 || p.kind == 1 || (p.kind == 255 && (p.latitude != 0 || p.longitude != 0));
+        // ",x_m,y_m" after the SSID: the same for every row of the point.
+        char metres[96];
+        char* metresEnd = metres;
+        if (plan_.Metres()) {
+            *metresEnd++ = ',';
+            if (facts.hasPlan) metresEnd = PutFixed(metresEnd, plan_.X(x), 3);
+            *metresEnd++ = ',';
+            if (facts.hasPlan) metresEnd = PutFixed(metresEnd, plan_.Y(y), 3);
         }
+        const std::size_t metresSize = static_cast<std::size_t>(metresEnd - metres);
         char* h = nameEnd;
         h = PutUnsigned(h, g.number);
         *h++ = ',';
@@ -59,9 +70,9 @@ bool CsvExport::Add(SurveyScan& scan, const std::string& name) {
         *h++ = ',';
         h = PutSigned(h, y);
         *h++ = ',';
-        h = PutDegrees(h, p.latitude);
+        if (gpsKind) h = PutDegrees(h, p.latitude);
         *h++ = ',';
-        h = PutDegrees(h, p.longitude);
+        if (gpsKind) h = PutDegrees(h, p.longitude);
         for (unsigned v : {unsigned{p.month}, unsigned{p.day}, 1980u + p.year, unsigned{p.hour}, unsigned{p.minute},
                            unsigned{p.second}, unsigned{p.fix}}) {
             *h++ = ',';
@@ -69,13 +80,16 @@ bool CsvExport::Add(SurveyScan& scan, const std::string& name) {
         }
         const std::size_t headSize = static_cast<std::size_t>(h - head);
         if (g.aps.empty()) {
-            char* o = out_.Room(headSize + 8);
+            char* o = out_.Room(headSize + 8 + metresSize);
             o = PutText(o, head, headSize);
-            out_.Commit(PutLiteral(o, ",,,,\n"));
+            o = PutLiteral(o, ",,,,");
+            o = PutText(o, metres, metresSize);
+            *o++ = '\n';
+            out_.Commit(o);
             return;
         }
         for (const auto& ap : g.aps) {
-            char* o = out_.Room(headSize + kMaxTail);
+            char* o = out_.Room(headSize + kMaxTail + metresSize);
             o = PutText(o, head, headSize);
             *o++ = ',';
             o = PutUnsigned(o, ap.channel);
@@ -87,6 +101,7 @@ bool CsvExport::Add(SurveyScan& scan, const std::string& name) {
             std::size_t n = 0;
             while (n < ap.ssid.size() && ap.ssid[n] != '\0') ++n;
             o = PutTextField(o, std::string_view(ap.ssid.data(), n));
+            o = PutText(o, metres, metresSize);
             *o++ = '\n';
             out_.Commit(o);
         }

@@ -3,11 +3,16 @@
 // without any: point, offset, kind, plan x and y, latitude, longitude, date,
 // time, fix, channel, MAC address, level and SSID. `quorl ssd dump` prints
 // it; the export puts the file's name in front when it joins several.
+// Latitude and longitude are empty for plan taps and markers (they store
+// none; 0,0 would be a place in the ocean). Given a plan scale, two more
+// columns x_m and y_m hold the point's place on the plan in metres, in the
+// plan's own system (PlanFrame.h: y up, so negative on the plan).
 
 #include <string>
 #include <string_view>
 
 #include "export/OutputBuffer.h"
+#include "export/PlanFrame.h"
 #include "export/SurveyScan.h"
 
 namespace quorl::exports {
@@ -22,6 +27,8 @@ public:
     // `projection` (may be null) gives GPS points their plan x and y.
     CsvExport(OutputBuffer& out, bool fileColumn, const AffineTransform* projection = nullptr,
               Text text = Text::Exact);
+    // Adds x_m and y_m when the frame is in metres; call before WriteHeader().
+    void SetPlanFrame(const PlanFrame& frame) { plan_ = frame; }
     void WriteHeader();
     // The rows of one collection, `name` in the file column. False (scan's
     // Error() set) when reading failed; what it wrote is then taken back.
@@ -34,6 +41,7 @@ private:
     bool fileColumn_;
     const AffineTransform* projection_;
     Text text_;
+    PlanFrame plan_;
 };
 
 }  // namespace quorl::exports

@@ -5,8 +5,8 @@
 
 namespace quorl::exports {
 
-GeoJsonExport::GeoJsonExport(OutputBuffer& out, const AffineTransform* projection)
-    : out_(out), projection_(projection) {}
+GeoJsonExport::GeoJsonExport(OutputBuffer& out, const AffineTransform* projection, const PlanFrame* plan)
+    : out_(out), projection_(projection), plan_(plan) {}
 
 void GeoJsonExport::Begin() { out_.Append("{\"type\":\"FeatureCollection\",\"features\":[\n"); }
 
@@ -22,10 +22,17 @@ bool GeoJsonExport::Add(SurveyScan& scan, const std::string& name) {
         const auto& p = g.point;
         if (p.kind == 255) return;
         const PointFacts f = FactsOf(g, projection_);
+        if (plan_ && !f.hasPlan) return;
         char* o = out_.Room(quotedName.size() + 512);
         if (features_++ > 0) o = PutLiteral(o, ",\n");
         o = PutLiteral(o, "{\"type\":\"Feature\",\"geometry\":");
-        if (f.hasPosition) {
+        if (plan_) {
+            o = PutLiteral(o, "{\"type\":\"Point\",\"coordinates\":[");
+            o = PutDouble(o, plan_->X(f.x));
+            *o++ = ',';
+            o = PutDouble(o, plan_->Y(f.y));
+            o = PutLiteral(o, "]}");
+        } else if (f.hasPosition) {
             o = PutLiteral(o, "{\"type\":\"Point\",\"coordinates\":[");
             o = PutDegrees(o, p.longitude);
             *o++ = ',';

@@ -20,7 +20,7 @@ struct PlanFrame {
     bool Metres() const { return metresPerPixel > 0; }
     double Unit() const { return Metres() ? metresPerPixel : 1.0; }
     double X(double planX) const { return planX * Unit(); }
-    double Y(double planY) const { return -planY * Unit(); }
+    double Y(double planY) const { return 0.0 - planY * Unit(); }  // never -0
 };
 
 // The system as GeoPackage srs ids and OGC WKT (1): one for metres, one for

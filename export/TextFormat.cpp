@@ -1,5 +1,7 @@
 #include "export/TextFormat.h"
 
+#include <cmath>
+
 #include "common/GpsTime.h"
 
 namespace quorl::exports {
@@ -68,5 +70,12 @@ char* PutIsoTime(char* p, const collection::PointRecord& r, bool gpsTime) {
 }
 
 char* PutDouble(char* p, double v) { return std::to_chars(p, p + 32, v).ptr; }
+
+char* PutFixed(char* p, double v, int decimals) {
+    // Nothing for what would not fit (an absurd scale): an empty field, never garbage.
+    if (!std::isfinite(v) || std::fabs(v) >= 1e30) return p;
+    const auto r = std::to_chars(p, p + 40, v, std::chars_format::fixed, decimals);
+    return r.ec == std::errc() ? r.ptr : p;
+}
 
 }  // namespace quorl::exports

@@ -45,5 +45,8 @@ char* PutIsoTime(char* p, const collection::PointRecord& point, bool gpsTime);
 
 // A double in its shortest round-trip form.
 char* PutDouble(char* p, double v);
+// A double with `decimals` (at most 8) digits after the point; nothing for
+// one not finite or of 1e30 or more.
+char* PutFixed(char* p, double v, int decimals);
 
 }  // namespace quorl::exports

@@ -20,6 +20,8 @@
 #include "analysis/PlanScale.h"
 #include "analysis/PlanSource.h"
 #include "common/UserMessages.h"
+#include "export/PlanFrame.h"
+#include "export/TextFormat.h"
 #include "survey/AffineTransform.h"
 #include "survey/Compression.h"
 #include "survey/FileHandle.h"
@@ -36,7 +38,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quorl proj info FILE\n"
-    "       quorl proj decode FILE OUT\n"
+    "       quorl proj decode FILE OUT          (and OUT's world file, OUT.wld)\n"
     "       quorl proj make --kind gps|linear (--transform A,B,C,D,E,F | --calibrate \"px,py,lat,lon;...\")\n"
     "                       --image IMAGE.bmp OUT\n"
     "       quorl proj scale FILE [--points \"x1,y1;x2,y2\" --metres D]\n";
@@ -95,6 +97,43 @@ int Info(const std::string& path) {
     return 0;
 }
 
+// OUT with its extension replaced by .wld (or .wld added).
+std::string WorldFilePath(const std::string& image) {
+    const std::size_t slash = image.find_last_of('/');
+    const std::size_t dot = image.find_last_of('.');
+    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+    return (hasExtension ? image.substr(0, dot) : image) + ".wld";
+}
+
+// The world file of a plan: pixel (column, row) of the image to the place of
+// its centre. A plan pixel (x, y) is the point at its top-left corner (where
+// taps are drawn), so a pixel's centre is plan point (x + 0.5, y + 0.5).
+// GPS projection: longitude and latitude through the inverse transform.
+// Linear: the plan's own system (export/PlanFrame.h).
+std::optional<std::string> WorldFileText(const analysis::PlanSource& plan, const exports::PlanFrame& frame) {
+    // X = a col + b row + c, Y = d col + e row + f (pixel centres from col, row = 0.5).
+    double a, b, c, d, e, f;
+    if (plan.kind == 0) {
+        const AffineTransform& t = plan.transform;
+        if (!t.Invertible()) return std::nullopt;
+        const double det = t.Determinant();
+        a = -t.c / det, b = t.a / det, c = (t.c * t.e - t.a * t.f) / det;  // longitude
+        d = t.d / det, e = -t.b / det, f = (t.b * t.f - t.d * t.e) / det;   // latitude
+    } else {
+        a = frame.Unit(), b = 0, c = 0;
+        d = 0, e = -frame.Unit(), f = 0;
+    }
+    const double values[6] = {a, d, b, e, a * 0.5 + b * 0.5 + c, d * 0.5 + e * 0.5 + f};
+    std::string text;
+    for (double v : values) {
+        if (!std::isfinite(v)) return std::nullopt;
+        char number[40];
+        text.append(number, exports::PutDouble(number, v));
+        text += '\n';
+    }
+    return text;
+}
+
 int Decode(const std::string& path, const std::string& out) {
     FileHandle file;
     projection::Inspection place;
@@ -112,6 +151,29 @@ int Decode(const std::string& path, const std::string& out) {
     if (r.padded)
         std::fprintf(stderr, "quorl proj: the code ends early: %" PRIu64 " of %" PRIu64 " bytes decoded, the rest padded\n",
                      r.decoded, r.declaredLength);
+    // The world file that lays the plan under the survey's points in a GIS
+    // (none beside standard output).
+    if (out == "-") return 0;
+    analysis::PlanSource plan;
+    std::string error, warning;
+    // The image itself is written: a plan that places nowhere is said, not a failure.
+    if (!analysis::LoadPlanSource(path, plan, error)) {
+        std::fprintf(stderr, "quorl proj: no world file for %s: %s\n", out.c_str(), error.c_str());
+        return 0;
+    }
+    exports::PlanFrame frame;
+    const analysis::PlanScale scale = analysis::ScaleOfPlan(path, plan, warning);
+    if (!warning.empty()) std::fprintf(stderr, "quorl proj: %s\n", warning.c_str());
+    if (scale.Known()) frame.metresPerPixel = scale.metresPerPixel;
+    const std::optional<std::string> world = WorldFileText(plan, frame);
+    if (!world) {
+        std::fprintf(stderr, "quorl proj: no world file for %s: the projection's transform cannot be inverted\n",
+                     out.c_str());
+        return 0;
+    }
+    const std::string worldPath = WorldFilePath(out);
+    if (const int why = WriteWholeFile(worldPath, world->data(), world->size(), {path, out}))
+        return Fail("cannot write " + worldPath + ": " + SystemErrorText(why));
     return 0;
 }
 
@@ -297,8 +359,8 @@ void Define(Command& c) {
         return files->file.empty() ? info.UsageError("a projection file is needed") : Info(files->file);
     });
 
-    Command& decode = c.Sub("decode", "write the plan image (a bitmap) as a load decodes it",
-                            "usage: quorl proj decode FILE OUT\n");
+    Command& decode = c.Sub("decode", "write the plan image (a bitmap) as a load decodes it, and its world file",
+                            "usage: quorl proj decode FILE OUT   (and OUT's world file, OUT with .wld)\n");
     decode.Positional("FILE", files->file, "projection file (.gpf, .lpf)");
     decode.Positional("OUT", files->out, "the bitmap to write");
     decode.Does([&decode, files] {

@@ -116,7 +116,7 @@ int FromInput(std::string path, int (*run)(const std::string&)) {
 void DefineExport(Command& c) {
     auto o = std::make_shared<ExportOptions>();
     c.Positionals("FILE.ssd...", o->files, "collection files, in order (- for standard input)");
-    c.Option("--format", o->format, "csv|geojson|kml|sqlite|gpkg|wigle", "the format to write");
+    c.Option("--format", o->format, "csv|geojson|plan-geojson|kml|sqlite|gpkg|wigle", "the format to write");
     c.Option("-o,--output", o->output, "OUT", "the file to write (- for standard output, but not a database)");
     c.Option("--projection", o->projection, "SITE", "projection file: plan points get a position from its transform");
     c.Flag("--spreadsheet", o->spreadsheet, "csv only: text that starts with = + - @ gets a leading '");

@@ -42,9 +42,9 @@ using namespace quorl::exports;
 std::string Problem(const ExportOptions& o) {
     if (o.files.empty()) return "a collection file is needed";
     if (o.format.empty()) return "--format is needed";
-    if (o.format != "csv" && o.format != "geojson" && o.format != "kml" && o.format != "sqlite" &&
-        o.format != "gpkg" && o.format != "wigle")
-        return "--format takes csv, geojson, kml, sqlite, gpkg or wigle, not '" + o.format + "'";
+    if (o.format != "csv" && o.format != "geojson" && o.format != "plan-geojson" && o.format != "kml" &&
+        o.format != "sqlite" && o.format != "gpkg" && o.format != "wigle")
+        return "--format takes csv, geojson, plan-geojson, kml, sqlite, gpkg or wigle, not '" + o.format + "'";
     if (o.output.empty()) return "-o is needed";
     if (o.spreadsheet && o.format != "csv") return "--spreadsheet is for --format csv only";
     if ((o.format == "sqlite" || o.format == "gpkg") && o.output == "-")
@@ -161,6 +161,7 @@ bool WriteText(const ExportOptions& o, const AffineTransform* projection, Output
     bool ok = true;
     if (o.format == "csv") {
         CsvExport csv(out, true, projection, o.spreadsheet ? CsvExport::Text::Spreadsheet : text);
+        csv.SetPlanFrame(FrameOf(o.projection));
         csv.WriteHeader();
         ok = EachFile(o, progress, [&](SurveyScan& scan) {
             if (!csv.Add(scan, scan.Path())) {
@@ -170,8 +171,9 @@ bool WriteText(const ExportOptions& o, const AffineTransform* projection, Output
             ++exported;
             return true;
         });
-    } else if (o.format == "geojson") {
-        GeoJsonExport json(out, projection);
+    } else if (o.format == "geojson" || o.format == "plan-geojson") {
+        const PlanFrame frame = FrameOf(o.projection);
+        GeoJsonExport json(out, projection, o.format == "plan-geojson" ? &frame : nullptr);
         json.Begin();
         ok = EachFile(o, progress, [&](SurveyScan& scan) {
             if (!json.Add(scan, scan.Path())) {

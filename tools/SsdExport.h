@@ -1,5 +1,5 @@
 #pragma once
-// quorl ssd export FILE.ssd... --format csv|geojson|kml|sqlite|gpkg|wigle -o OUT [--projection SITE] [--spreadsheet]
+// quorl ssd export FILE.ssd... --format csv|geojson|plan-geojson|kml|sqlite|gpkg|wigle -o OUT [--projection SITE] [--spreadsheet]
 
 #include <string>
 #include <vector>
@@ -18,7 +18,8 @@ struct ExportOptions {
 int RunSsdExport(const ExportOptions& options);
 
 inline constexpr const char* kSsdExportUsage =
-    "usage: quorl ssd export FILE.ssd... --format csv|geojson|kml|sqlite|gpkg|wigle -o OUT [--projection SITE]\n"
+    "usage: quorl ssd export FILE.ssd... --format csv|geojson|plan-geojson|kml|sqlite|gpkg|wigle -o OUT\n"
+    "       [--projection SITE]\n"
     "       --spreadsheet (csv only): text that starts with = + - @ gets a leading ' so that no SSID runs as a formula\n";
 
 }  // namespace quorl::tools

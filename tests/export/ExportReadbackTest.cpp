@@ -514,6 +514,136 @@ assert times and all(t.endswith('Z') for t in times), times
     }
 }
 
+// A 24-bit bitmap of width x height, white.
+Bytes WhiteBitmap(int width, int height) {
+    const int row = (width * 3 + 3) / 4 * 4;
+    Bytes b(54 + static_cast<std::size_t>(row) * height, 0xFF);
+    const auto le32 = [&](std::size_t at, std::uint32_t v) { WriteLe32(b.data() + at, v); };
+    b[0] = 'B', b[1] = 'M';
+    le32(2, static_cast<std::uint32_t>(b.size())), le32(6, 0), le32(10, 54), le32(14, 40);
+    le32(18, static_cast<std::uint32_t>(width)), le32(22, static_cast<std::uint32_t>(height));
+    WriteLe16(b.data() + 26, 1), WriteLe16(b.data() + 28, 24);
+    for (std::size_t at : {30, 34, 38, 42, 46, 50}) le32(at, 0);
+    le32(34, static_cast<std::uint32_t>(row) * static_cast<std::uint32_t>(height));
+    return b;
+}
+
+// Indoor surveys in GIS: plan taps get their place on the plan in every
+// format that can hold it, and the decoded plan's world file puts the image
+// exactly under them. The oracle is what the test wrote: the taps' pixels,
+// the scale it measured and the reference points of the GPS plan.
+TEST(ExportReadbackTest, PlanTapsHaveAPlaceOnThePlanInGisTools) {
+    TempDir dir;
+    WriteBytes(dir / "plan.bmp", WhiteBitmap(200, 100));
+    ASSERT_EQ(Quorl(dir, {"proj", "make", "--kind", "linear", "--transform", "1,0,0,1,0,0", "--image", dir / "plan.bmp",
+                          dir / "plan.lpf"}).status, 0);
+    // 100 px are 5 m: 0.05 m a pixel.
+    ASSERT_EQ(Quorl(dir, {"proj", "scale", dir / "plan.lpf", "--points", "0,0;100,0", "--metres", "5"}).status, 0);
+    const std::vector<std::pair<int, int>> taps = {{10, 20}, {199, 99}, {0, 0}, {150, 40}};
+    const auto start = collection::MakeNewFileStart(1700000000);
+    Bytes b(start.begin(), start.end());
+    for (std::size_t i = 0; i < taps.size(); ++i) {
+        collection::PointRecord p;
+        p.kind = i == 2 ? 17 : 2, p.fix = 3, p.x = static_cast<std::uint16_t>(taps[i].first);
+        p.y = static_cast<std::uint16_t>(taps[i].second), p.apCount = 1;
+        p.month = 6, p.day = 11, p.year = 44, p.hour = 9, p.minute = 5;
+        Bytes g(collection::kPointRecordSize + collection::kApRecordSize);
+        collection::EncodePoint(p, g.data());
+        collection::EncodeAp(Ap(static_cast<int>(i), "net"), g.data() + collection::kPointRecordSize);
+        b.insert(b.end(), g.begin(), g.end());
+    }
+    WriteBytes(dir / "walk.ssd", b);
+    const auto exportOn = [&](const std::string& format, const std::string& out, bool projection = true) {
+        std::vector<std::string> args = {"ssd", "export", dir / "walk.ssd", "--format", format, "-o", dir / out};
+        if (projection) args.insert(args.end(), {"--projection", dir / "plan.lpf"});
+        return Quorl(dir, args);
+    };
+    std::string expected;  // "x_m y_m" of each tap, as the test placed them
+    for (const auto& [x, y] : taps) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%.3f %.3f\n", x * 0.05, -y * 0.05);
+        expected += line;
+    }
+
+    // CSV: no latitude and longitude for a plan tap, its metres with a scale (none without).
+    ASSERT_EQ(exportOn("csv", "walk.csv").status, 0);
+    ASSERT_EQ(exportOn("csv", "bare.csv", false).status, 0);
+    EXPECT_EQ(Python(dir, R"py(import csv, sys
+for path in sys.argv[1:]:
+    rows = list(csv.DictReader(open(path, newline='')))
+    assert all(r['lat'] == '' and r['lon'] == '' for r in rows), rows
+    if 'x_m' in rows[0]:
+        for r in rows: print('%.3f %.3f' % (float(r['x_m']), float(r['y_m'])))
+    else: print('no metres')
+)py", "walk.csv", {dir / "bare.csv"}).out, expected + "no metres\n");
+
+    // GeoJSON on the plan, and the GeoPackage's plan layer through ogr2ogr to FlatGeobuf and Shapefile.
+    ASSERT_EQ(exportOn("plan-geojson", "walk.plan.geojson").status, 0);
+    EXPECT_EQ(Python(dir, R"py(import json, sys
+for f in json.load(open(sys.argv[1]))['features']:
+    print('%.3f %.3f' % tuple(f['geometry']['coordinates']))
+)py", "walk.plan.geojson").out, expected);
+    ASSERT_EQ(exportOn("gpkg", "walk.gpkg").status, 0);
+    EXPECT_EQ(GpkgValidatorComplaints(dir, "walk.gpkg"), "");
+    for (const auto& [driver, out] : {std::pair{"FlatGeobuf", "walk.fgb"}, std::pair{"ESRI Shapefile", "walk.shp"}}) {
+        SCOPED_TRACE(driver);
+        const Outcome converted = Shell(dir, {"ogr2ogr", "-f", driver, dir / out, dir / "walk.gpkg", "plan_points"});
+        ASSERT_EQ(converted.status, 0) << converted.err;
+        const Outcome back = Shell(dir, {"ogr2ogr", "-f", "CSV", "/vsistdout/", dir / out, "-lco", "GEOMETRY=AS_XY"});
+        std::istringstream rows(back.out);
+        std::string line, got;
+        std::getline(rows, line);  // header: X,Y,...
+        while (std::getline(rows, line)) {
+            double x = 0, y = 0;
+            std::sscanf(line.c_str(), "%lf,%lf", &x, &y);
+            char text[64];
+            std::snprintf(text, sizeof text, "%.3f %.3f\n", x, y);
+            got += text;
+        }
+        // FlatGeobuf stores features in the order of its spatial index.
+        const auto sorted = [](const std::string& text) {
+            std::multiset<std::string> lines;
+            std::istringstream in(text);
+            for (std::string l; std::getline(in, l);) lines.insert(l);
+            return lines;
+        };
+        EXPECT_EQ(sorted(got), sorted(expected)) << back.out << back.err;
+        const Outcome info = Shell(dir, {"ogrinfo", "-ro", "-so", "-al", dir / out});
+        EXPECT_NE(info.out.find("quorl plan (metres)"), std::string::npos) << info.out;
+    }
+
+    // The world file: GDAL's place for each tap's pixel is the tap's geometry.
+    ASSERT_EQ(Quorl(dir, {"proj", "decode", dir / "plan.lpf", dir / "decoded.bmp"}).status, 0);
+    std::string pixels;
+    for (const auto& [x, y] : taps) pixels += std::to_string(x) + " " + std::to_string(y) + "\n";
+    std::ofstream(dir / "pixels.txt") << pixels;
+    const auto placed = [&](const std::string& image) {
+        const Outcome o = RunCommandLine("gdaltransform " + Quote(dir / image) + " < " + Quote(dir / "pixels.txt"), dir);
+        std::istringstream in(o.out);
+        std::string text;
+        for (double x, y, z; in >> x >> y >> z;) {
+            char line[96];
+            std::snprintf(line, sizeof line, "%.7f %.7f\n", x, y);
+            text += line;
+        }
+        return text.empty() ? o.err : text;
+    };
+    std::string expectedWide;
+    for (const auto& [x, y] : taps) {
+        char line[96];
+        std::snprintf(line, sizeof line, "%.7f %.7f\n", x * 0.05, -y * 0.05);
+        expectedWide += line;
+    }
+    EXPECT_EQ(placed("decoded.bmp"), expectedWide);
+    // A GPS plan lies in WGS 84: its reference points come back where they were given.
+    ASSERT_EQ(Quorl(dir, {"proj", "make", "--kind", "gps", "--calibrate",
+                          "0,0,47.5,8.25;200,0,47.5,8.2525;0,100,47.499,8.25", "--image", dir / "plan.bmp",
+                          dir / "plan.gpf"}).status, 0);
+    ASSERT_EQ(Quorl(dir, {"proj", "decode", dir / "plan.gpf", dir / "gps.bmp"}).status, 0);
+    std::ofstream(dir / "pixels.txt") << "0 0\n200 0\n0 100\n";
+    EXPECT_EQ(placed("gps.bmp"), "8.2500000 47.5000000\n8.2525000 47.5000000\n8.2500000 47.4990000\n");
+}
+
 TEST(ExportReadbackTest, PositionsOffTheEarthAreNoPlaces) {
     TempDir dir;
     Bytes b = LargeSurvey(4, 1);
