@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -177,6 +178,39 @@ void BM_ImportSmallSurveyIntoMillionReadings(benchmark::State& state) {
     ImportIntoHeldDatabase(state, 50000u * (36 + 20 * 46), 10u * (36 + 20 * 46));
 }
 BENCHMARK(BM_ImportSmallSurveyIntoMillionReadings)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The readings of one point in a database of a million: an index lookup
+// (observations_point), not a scan of the table.
+void BM_ReadingsOfOnePoint(benchmark::State& state) {
+    const std::string& survey = Collection(50000u * (36 + 20 * 46));
+    const std::string db = TempPath("quorl-bench-export-points.db");
+    std::filesystem::remove(db);
+    {
+        exports::SurveyDatabase database;
+        exports::SurveyScan scan;
+        if (!database.Open(db) || !scan.Open(survey) ||
+            database.Import(scan) != exports::SurveyDatabase::Result::Added || !database.Finish())
+            state.SkipWithError("cannot make the database");
+    }
+    sqlite3* handle = nullptr;
+    sqlite3_stmt* query = nullptr;
+    if (sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(handle, "SELECT mac, ssid, channel, level FROM readings WHERE point = ?1", -1, &query,
+                           nullptr) != SQLITE_OK)
+        state.SkipWithError("cannot query");
+    std::int64_t point = 1, rows = 0;
+    for (auto _ : state) {
+        sqlite3_reset(query);
+        sqlite3_bind_int64(query, 1, point);
+        while (sqlite3_step(query) == SQLITE_ROW) ++rows;
+        point = point * 7919 % 50000 + 1;
+    }
+    sqlite3_finalize(query);
+    sqlite3_close(handle);
+    std::filesystem::remove(db);
+    state.counters["rows_per_point"] = static_cast<double>(rows) / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_ReadingsOfOnePoint)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
