@@ -512,6 +512,34 @@ assert times and all(t.endswith('Z') for t in times), times
         const Outcome inBox = Shell(dir, args);
         EXPECT_NE(inBox.out.find("Feature Count: " + std::to_string(count) + "\n"), std::string::npos) << inBox.out;
     }
+    // A package of the first schema (no indexes, no local_time, no plan layer) is brought up to
+    // date when it next takes a survey: its points are indexed too.
+    ASSERT_EQ(Export(dir, {"a.ssd"}, "gpkg", "old.gpkg").status, 0);
+    ASSERT_EQ(Python(dir, R"py(import sqlite3, sys
+db = sqlite3.connect(sys.argv[1])
+for (name,) in db.execute("SELECT name FROM sqlite_master WHERE type = 'trigger'").fetchall():
+    db.execute('DROP TRIGGER "%s"' % name)
+for t in ('rtree_survey_points_geom', 'rtree_plan_points_px_geom', 'plan_points_px'):
+    db.execute('DROP TABLE ' + t)
+db.execute("DELETE FROM gpkg_geometry_columns WHERE table_name = 'plan_points_px'")
+db.execute("DELETE FROM gpkg_contents WHERE table_name = 'plan_points_px'")
+db.execute('DELETE FROM gpkg_extensions')
+db.execute('ALTER TABLE survey_points DROP COLUMN local_time')
+db.execute("UPDATE gpkg_contents SET description = 'quorl survey points, schema 1' WHERE table_name = 'survey_points'")
+db.commit()
+)py", "old.gpkg").status, 0);
+    const Outcome upgraded = Export(dir, {"b.ssd"}, "gpkg", "old.gpkg");
+    ASSERT_EQ(upgraded.status, 0) << upgraded.err;
+    EXPECT_EQ(GpkgValidatorComplaints(dir, "old.gpkg"), "");
+    EXPECT_EQ(Python(dir, R"py(import sqlite3, sys
+db = sqlite3.connect(sys.argv[1])
+print(*(db.execute(q).fetchone()[0] for q in (
+    'SELECT count(*) FROM survey_points WHERE geom IS NOT NULL',
+    'SELECT count(*) FROM rtree_survey_points_geom',
+    "SELECT count(*) FROM pragma_table_info('survey_points') WHERE name = 'local_time'",
+    "SELECT description FROM gpkg_contents WHERE table_name = 'survey_points'")))
+)py", "old.gpkg").out, std::to_string(a.geolocated + b.geolocated) + " " + std::to_string(a.geolocated + b.geolocated) +
+                           " 1 quorl survey points, schema 2\n");
 }
 
 // A 24-bit bitmap of width x height, white.
