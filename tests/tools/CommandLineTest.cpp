@@ -161,7 +161,7 @@ TEST(CommandLine, BashCompletionKnowsEveryCommandAndOption) {
         {"quorl s", "sim ssd"},
         {"quorl ssd ''", "info dump export"},
         {"quorl help proj ''", "info decode make scale"},
-        {"quorl ssd export a.ssd --format ''", "csv geojson kml sqlite gpkg wigle"},
+        {"quorl ssd export a.ssd --format ''", "csv geojson plan-geojson kml sqlite gpkg wigle"},
         {"quorl ssd export a.ssd --format g", "geojson gpkg"},
         {"quorl proj make --kind ''", "gps linear"},
         {"quorl proj info si", "site.gpf"},
