@@ -68,8 +68,9 @@ std::string CommandLineUsage(const std::string& programName) {
            "  --version             print the version and exit\n"
            "  -h, --help            show this help and exit\n\n"
            "With neither --simulate nor --device the survey unit at /dev/quorl-unit (the\n"
-           "link the package's udev rule makes) is used, else the first USB serial adapter;\n"
-           "with none attached the collector runs without a unit.\n";
+           "link 'quorl unit remember' makes) is used, else the first USB serial adapter;\n"
+           "with several of the unit's kind the collector asks which one; with none\n"
+           "attached it runs without a unit.\n";
 }
 
 }  // namespace quorl

@@ -4,6 +4,9 @@
 #include <QScreen>
 
 #include "common/UserMessages.h"
+#include "link/PosixSerialDriver.h"
+#include "link/UnitAdapter.h"
+#include "shell/AdapterQuestion.h"
 #include "shell/AppIcons.h"
 #include "shell/CommandLine.h"
 #include "shell/MainFrame.h"
@@ -25,10 +28,20 @@ bool CQuorlCollectorTabletApp::InitInstance(const std::vector<std::string>& argu
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORL_VERSION));
     QGuiApplication::setWindowIcon(MainIcon());
 
-    const CommandLineOptions options = ParseCommandLine(arguments);
+    CommandLineOptions options = ParseCommandLine(arguments);
     if (!options.error.empty()) {
         error = options.error;
         return false;
+    }
+    // Several adapters with the unit's bridge chip and none remembered: ask,
+    // rather than take whichever sorts first. Cancelled, the first it is.
+    if (options.unit == CommandLineOptions::Unit::FirstAdapter) {
+        const std::vector<std::string> choices = AdapterChoices(PosixSerialDriver::kUnitLink);
+        if (!choices.empty())
+            if (const auto chosen = AskWhichAdapter(choices)) {
+                options.unit = CommandLineOptions::Unit::Device;
+                options.devicePath = *chosen;
+            }
     }
     auto driver = ProgramObjects::MakeDriver(options, error);
     if (!driver) return false;

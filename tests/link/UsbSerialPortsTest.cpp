@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "link/PosixSerialDriver.h"
+#include "link/UnitAdapter.h"
 #include "link/UsbSerialPorts.h"
 
 namespace quorl {
@@ -100,6 +101,34 @@ TEST(UsbSerialPorts, TheBridgePortsComeFirst) {
                                         machine.Dev("ttyUSB0")}));
     // A named port stays the only device.
     EXPECT_EQ(PosixSerialDriver("/dev/pts/7", machine.Roots()).ListDevices(), std::vector<std::string>{"/dev/pts/7"});
+}
+
+TEST(UnitAdapter, AsksOnlyAmongSeveralBridgesWithoutALink) {
+    FakeMachine machine;
+    const std::string byId = machine.Dev("serial/by-id/");
+    const std::string link = machine.Dev("quorl-unit");
+    // Two of the bridge's ports and no link: those two, never the modem or the other make.
+    EXPECT_EQ(AdapterChoices(link, machine.Roots()),
+              (std::vector<std::string>{byId + "usb-FTDI_Survey_X123-if00-port0", byId + "usb-FTDI_Survey_X124-if00-port0"}));
+    // A remembered unit: nothing to ask.
+    fs::create_symlink("ttyUSB2", link);
+    EXPECT_TRUE(AdapterChoices(link, machine.Roots()).empty());
+    fs::remove(link);
+    // One bridge left: it is the unit, as before.
+    fs::remove(byId + "usb-FTDI_Survey_X124-if00-port0");
+    EXPECT_TRUE(AdapterChoices(link, machine.Roots()).empty());
+}
+
+TEST(UnitAdapter, RuleNamesOneSerialNumberAndNothingElse) {
+    const auto rule = UnitRule("A10K1234");
+    ASSERT_TRUE(rule);
+    EXPECT_NE(rule->find("ATTRS{serial}==\"A10K1234\""), std::string::npos);
+    EXPECT_NE(rule->find("SYMLINK+=\"quorl-unit\""), std::string::npos);
+    EXPECT_NE(rule->find("ATTRS{idVendor}==\"0403\""), std::string::npos);
+    EXPECT_TRUE(UnitRule("FT-X_0.1:2"));
+    // What could break out of the quotes or add to the rule is refused.
+    const std::vector<std::string> bad = {"", "A\"B", "A B", "A,B", "A\nSYMLINK+=\"x\"", "A*", "Ä", std::string(65, 'A')};
+    for (const std::string& serial : bad) EXPECT_FALSE(UnitRule(serial)) << serial;
 }
 
 }  // namespace

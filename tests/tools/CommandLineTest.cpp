@@ -28,6 +28,10 @@ const std::map<std::string, std::vector<std::string>> kCommands = {
     {"proj make", {"--kind", "--transform", "--calibrate", "--image"}},
     {"proj scale", {"--points", "--metres"}},
     {"completion", {}},
+    {"unit", {}},
+    {"unit list", {"--link"}},
+    {"unit remember", {"--serial", "--rules"}},
+    {"unit forget", {"--rules"}},
     {"completion bash", {}},
 #if QUORL_TOOL_HAS_MAPS
     {"heatmap", {"--projection", "--metric", "--ssid", "--mac", "--radio", "--band", "--channel", "--threshold",
@@ -173,6 +177,26 @@ TEST(CommandLine, BashCompletionKnowsEveryCommandAndOption) {
 #endif
     };
     for (const auto& c : cases) EXPECT_EQ(Completed(dir, c.words), c.offered) << c.words;
+}
+
+TEST(CommandLine, UnitRememberWritesOneRuleAndForgetRemovesIt) {
+    TempDir dir;
+    const std::string rules = dir / "61-quorl-unit.rules";
+    Outcome o = Quorl(dir, {"unit", "remember", "--serial", "A10K1234", "--rules", rules});
+    EXPECT_EQ(o.status, 0) << o.err;
+    const Bytes written = ReadBytes(rules);
+    const std::string text(written.begin(), written.end());
+    EXPECT_NE(text.find("ATTRS{serial}==\"A10K1234\""), std::string::npos) << text;
+    EXPECT_NE(text.find("SYMLINK+=\"quorl-unit\""), std::string::npos) << text;
+    // A serial number that would break out of the rule, and no unit at all, are refused; the rule stays.
+    EXPECT_EQ(Quorl(dir, {"unit", "remember", "--serial", "X\", SYMLINK+=\"sda", "--rules", rules}).status, 1);
+    EXPECT_EQ(Quorl(dir, {"unit", "remember", "--rules", rules}).status, 2);
+    EXPECT_EQ(Quorl(dir, {"unit", "remember", dir / "no-such-port", "--rules", rules}).status, 1);
+    EXPECT_EQ(ReadBytes(rules), written);
+    o = Quorl(dir, {"unit", "forget", "--rules", rules});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_FALSE(std::filesystem::exists(rules));
+    EXPECT_EQ(Quorl(dir, {"unit", "forget", "--rules", rules}).status, 0);
 }
 
 #ifdef QUORL_DEMO_DIR
