@@ -58,6 +58,7 @@ diff <(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sed 's|^\./||' |
 for f in usr/bin/quorl usr/bin/quorl-collector usr/share/applications/quorl-collector.desktop \
          usr/share/man/man1/quorl.1.gz usr/share/man/man1/quorl-collector.1.gz \
          usr/lib/udev/rules.d/60-quorl-unit.rules usr/share/icons/hicolor/48x48/apps/quorl-collector.png \
+         usr/share/bash-completion/completions/quorl \
          usr/share/quorl-collector/demo/demo.gpf usr/share/quorl-collector/demo/demo.lpf \
          usr/share/quorl-collector/demo/demo.ssd; do
   test -s "$root/$f" || { echo "missing from the package: $f" >&2; exit 1; }
