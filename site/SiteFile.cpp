@@ -1,5 +1,6 @@
 #include "site/SiteFile.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -80,6 +81,14 @@ std::string StoredPath(const std::string& sitePath, const std::string& path) {
     if (ec) return fs::path(path).generic_string();
     const fs::path relative = target.lexically_relative(folder);
     return relative.empty() ? target.generic_string() : relative.generic_string();
+}
+
+bool IsSitePath(const std::string& path) {
+    const std::string ending = ".qsite";
+    if (path.size() <= ending.size()) return false;
+    for (std::size_t i = 0; i < ending.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(path[path.size() - ending.size() + i])) != ending[i]) return false;
+    return true;
 }
 
 std::string OpenPath(const std::string& sitePath, const std::string& stored) {

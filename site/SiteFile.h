@@ -27,6 +27,10 @@ bool SaveSite(const std::string& sitePath, const Site& site, std::string& error)
 // site file at `sitePath` stores it.
 std::string StoredPath(const std::string& sitePath, const std::string& path);
 
+// True for a path naming a site file (ending in .qsite, any case), which
+// the analysing commands take in place of surveys and a projection.
+bool IsSitePath(const std::string& path);
+
 // A stored path as a path to open from the working folder.
 std::string OpenPath(const std::string& sitePath, const std::string& stored);
 

@@ -1,5 +1,6 @@
 // quorl check SURVEY.ssd... --projection SITE --require EXPR... | --profile P:
-// does the floor meet its requirements? Exit 0 when every requirement
+// does the floor meet its requirements? (quorl check BUILDING.qsite: every
+// floor of a site file, see SiteCheck.h.) Exit 0 when every requirement
 // passes on at least --area-pass percent of the surveyed area with at most
 // --max-unsurveyed percent of the plan not surveyed, 1 when one fails or
 // is incomplete, 2 for anything that prevents an answer (bad arguments, a
@@ -20,8 +21,10 @@
 #include "survey/OutputTarget.h"
 #include "tools/AreaMask.h"
 #include "tools/CommandRegistry.h"
+#include "site/SiteFile.h"
 #include "tools/RequirementMaps.h"
 #include "tools/StandardStreams.h"
+#include "tools/SiteCheck.h"
 
 namespace quorl::tools {
 
@@ -31,6 +34,8 @@ using namespace quorl::analysis;
 
 constexpr const char* kUsage =
     "usage: quorl check SURVEY.ssd... --projection SITE.gpf|.lpf --require EXPR... [--profile voice|data|basic]\n"
+    "       quorl check BUILDING.qsite [--require EXPR... | --profile P] (every floor; the site's own requirements\n"
+    "                   where none are given)\n"
     "                   [--ssid NAME] [--band 2.4|5] [--radio MAC] [--threshold DBM] [--radius PX|Nm]\n"
     "                   [--area-pass PCT] [--max-unsurveyed PCT] [--area MASK.png] [--json] [-o MAP.png]\n"
     "       EXPR: signal>=-67, secondary>=-67, ap-count>=2, co-channel<=2 (operators >= <= > < =)\n";
@@ -114,6 +119,14 @@ int Run(const CheckArgs& args) {
         if (!v || *v < 0 || *v > 100) return Usage("--max-unsurveyed takes a percentage from 0 to 100");
         maxUnsurveyed = *v;
     }
+    if (surveys.size() == 1 && site::IsSitePath(surveys.front())) {
+        if (!projectionPath.empty()) return Usage("a site file names each floor's projection: leave out --projection");
+        if (!args.area.empty()) return Usage("--area masks one plan: it is not for a site file");
+        SiteCheckOptions options{requirements, std::nullopt, std::nullopt, filter, threshold, radius, filter.radio};
+        if (args.areaPass) options.areaPass = areaPass;
+        if (args.maxUnsurveyed) options.maxUnsurveyed = maxUnsurveyed;
+        return RunSiteCheck(surveys.front(), options, json, out);
+    }
     if (surveys.empty() || projectionPath.empty()) return Usage("a survey and --projection are needed");
     if (requirements.empty()) return Usage("nothing to check: give --require EXPR or --profile");
     if (IsStandardStream(out))
@@ -170,8 +183,8 @@ int Run(const CheckArgs& args) {
 
 void Define(Command& c) {
     auto a = std::make_shared<CheckArgs>();
-    c.Positionals("SURVEY.ssd...", a->surveys, "collection files of one floor (- for standard input)");
-    c.Option("--projection", a->projection, "SITE.gpf|.lpf", "projection file of the plan (required)");
+    c.Positionals("SURVEY.ssd...", a->surveys, "collection files of one floor (- for standard input), or one site file (.qsite)");
+    c.Option("--projection", a->projection, "SITE.gpf|.lpf", "projection file of the plan (required but with a site file)");
     c.Words("--require", "EXPR...", "requirements, as signal>=-67 ap-count>=2", LooksLikeRequirement,
             [a](const std::string& v) { a->requirements.emplace_back(false, v); });
     c.Each("--profile", "voice|data|basic", "a named set of requirements",

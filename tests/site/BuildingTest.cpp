@@ -1,0 +1,102 @@
+// A building of three floors through the real commands: two linear plans
+// and one GPS plan, one floor left unsurveyed at first. The lattices are
+// those of the one-floor check (40 px apart, radius 30 px), so a floor's
+// shares are known by construction: a full lattice leaves nothing
+// unsurveyed, half of it at -80 dBm fails signal>=-67 on half the area.
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+
+#include "tests/site/SiteTestSupport.h"
+
+namespace {
+
+using Json = nlohmann::json;
+using quorl::test::Outcome;
+using quorl::test::TempDir;
+
+struct Building {
+    TempDir dir;
+    std::string site = dir / "hq.qsite";
+    Building() {
+        std::filesystem::create_directories(dir / "plans");
+        quorl::test::CopyDemo("demo.lpf", dir / "plans/ground.lpf");
+        quorl::test::CopyDemo("demo.lpf", dir / "plans/first.lpf");
+        quorl::test::CopyDemo("demo.gpf", dir / "plans/yard.gpf");
+        quorl::test::WriteBytes(dir / "ground-west.ssd", quorl::test::PlanLattice(20, 380, 40, -60));
+        quorl::test::WriteBytes(dir / "ground-east.ssd", quorl::test::PlanLattice(420, 780, 40, -60));
+        quorl::test::WriteBytes(dir / "first-west.ssd", quorl::test::PlanLattice(20, 380, 40, -60, 3));
+        quorl::test::WriteBytes(dir / "first-east.ssd", quorl::test::PlanLattice(420, 780, 40, -80, 3));
+        quorl::test::WriteBytes(dir / "yard.ssd", quorl::test::GpsLattice(8, -55));
+        Run({"site", "new", site, "--name", "Head office"});
+        Run({"site", "add-floor", site, "--name", "Ground", "--projection", dir / "plans/ground.lpf", "--level", "0"});
+        Run({"site", "add-floor", site, "--name", "First", "--projection", dir / "plans/first.lpf", "--level", "1"});
+        Run({"site", "add-floor", site, "--name", "Yard", "--projection", dir / "plans/yard.gpf", "--level", "-1"});
+        Run({"site", "add-survey", site, "--floor", "Ground", dir / "ground-west.ssd", dir / "ground-east.ssd"});
+        Run({"site", "add-survey", site, "--floor", "First", dir / "first-west.ssd", dir / "first-east.ssd"});
+    }
+    Outcome Quorl(const std::vector<std::string>& args) { return quorl::test::Quorl(dir, args); }
+    void Run(const std::vector<std::string>& args) {
+        const Outcome o = Quorl(args);
+        ASSERT_EQ(o.status, 0) << args.at(0) << " " << args.at(1) << ": " << o.err;
+    }
+};
+
+TEST(Building, CheckAnswersForEveryFloorAndTheBuilding) {
+    Building b;
+    const Outcome unsurveyed = b.Quorl({"check", b.site, "--require", "signal>=-67", "--radius", "30", "--json"});
+    ASSERT_EQ(unsurveyed.status, 1) << unsurveyed.err;
+    const Json j = Json::parse(unsurveyed.out);
+    EXPECT_EQ(j["pass"], false);
+    EXPECT_EQ(j["site"], "Head office");
+    ASSERT_EQ(j["floors"].size(), 3u);
+    const Json& ground = j["floors"][0];
+    EXPECT_EQ(ground["name"], "Ground");
+    EXPECT_EQ(ground["level"], 0);
+    EXPECT_EQ(ground["pass"], true);
+    EXPECT_EQ(ground["points"], 300);
+    EXPECT_DOUBLE_EQ(ground["requirements"][0]["unsurveyed_pct"].get<double>(), 0);
+    const Json& first = j["floors"][1];
+    EXPECT_EQ(first["pass"], false);
+    EXPECT_NEAR(first["requirements"][0]["pass_pct"].get<double>(), 50, 2);
+    const Json& yard = j["floors"][2];
+    EXPECT_EQ(yard["level"], -1);
+    EXPECT_EQ(yard["surveyed"], false);
+    EXPECT_EQ(yard["pass"], false);
+    EXPECT_EQ(j["not_surveyed"], Json::array({"Yard"}));
+
+    // Each floor's entry is what check says of that floor alone.
+    const Outcome alone = b.Quorl({"check", b.dir / "ground-west.ssd", b.dir / "ground-east.ssd", "--projection",
+                                   b.dir / "plans/ground.lpf", "--require", "signal>=-67", "--radius", "30", "--json"});
+    ASSERT_EQ(alone.status, 0) << alone.err;
+    EXPECT_EQ(Json::parse(alone.out)["requirements"], ground["requirements"]);
+
+    // The weak half gone, the yard surveyed, the site's own requirements: the building passes.
+    b.Run({"site", "remove-survey", b.site, "--floor", "First", b.dir / "first-east.ssd"});
+    b.Run({"site", "add-survey", b.site, "--floor", "Yard", b.dir / "yard.ssd"});
+    const auto bytes = quorl::test::ReadBytes(b.site);
+    Json file = Json::parse(std::string(bytes.begin(), bytes.end()));
+    file["requirements"] = {{"require", {"signal>=-67"}}, {"area_pass", 90}};
+    std::ofstream(b.site) << file.dump(2);
+    const std::string maps = b.dir / "map.png";
+    const Outcome passes = b.Quorl({"check", b.site, "--radius", "30", "-o", maps});
+    ASSERT_EQ(passes.status, 0) << passes.err << passes.out;
+    EXPECT_NE(passes.out.find("floor \"Yard\" (level -1) PASS signal>=-67"), std::string::npos) << passes.out;
+    EXPECT_NE(passes.out.find("\nBUILDING PASSES Head office: 3 of 3 floors pass"), std::string::npos) << passes.out;
+    for (const char* floor : {"Ground", "First", "Yard"})
+        EXPECT_TRUE(std::filesystem::exists(b.dir / ("map-" + std::string(floor) + ".png"))) << floor;
+
+    // No answer is exit 2: a survey gone, or requirements nowhere.
+    std::filesystem::remove(b.dir / "yard.ssd");
+    const Outcome gone = b.Quorl({"check", b.site});
+    EXPECT_EQ(gone.status, 2);
+    EXPECT_NE(gone.err.find("floor \"Yard\""), std::string::npos) << gone.err;
+    EXPECT_NE(gone.err.find("yard.ssd"), std::string::npos) << gone.err;
+    EXPECT_EQ(b.Quorl({"check", b.site, "--projection", b.dir / "plans/ground.lpf"}).status, 2);
+}
+
+}  // namespace

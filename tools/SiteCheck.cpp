@@ -1,0 +1,168 @@
+#include "tools/SiteCheck.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cctype>
+#include <cstdio>
+
+#include "analysis/RadioGroups.h"
+#include "site/SiteFile.h"
+
+namespace quorl::tools {
+
+using namespace quorl::analysis;
+
+bool SiteVerdict::Pass() const {
+    if (floors.empty()) return false;
+    for (const FloorVerdict& f : floors)
+        if (!f.surveyed || !f.check.Pass()) return false;
+    return true;
+}
+
+bool SiteRequirementsOr(const site::Site& site, const SiteCheckOptions& options, std::vector<Requirement>& out,
+                        double& areaPass, std::string& error) {
+    areaPass = options.areaPass ? *options.areaPass : site.requirements.areaPass.value_or(95);
+    out = options.requirements;
+    if (!out.empty()) return true;
+    // The site file was checked when it was read; these parse.
+    for (const std::string& name : site.requirements.profiles)
+        if (const auto profile = ProfileRequirements(name)) out.insert(out.end(), profile->begin(), profile->end());
+    for (const std::string& text : site.requirements.require)
+        if (const auto r = ParseRequirement(text, error)) out.push_back(*r);
+    if (out.empty()) {
+        error = "nothing to check: give --require EXPR or --profile, or store requirements in the site file.";
+        return false;
+    }
+    return true;
+}
+
+bool CheckSite(const std::string& sitePath, const site::Site& site, const SiteCheckOptions& options, SiteVerdict& out,
+               std::string& error, const FloorVisit& visit) {
+    out = SiteVerdict{};
+    out.name = site.name;
+    if (!SiteRequirementsOr(site, options, out.requirements, out.areaPass, error)) return false;
+    if (site.floors.empty()) {
+        error = "the site " + site.name + " has no floors: add one with quorl site add-floor.";
+        return false;
+    }
+    for (const site::Floor& floor : site.floors) {
+        FloorVerdict v;
+        v.floor = floor;
+        v.surveyed = !floor.surveys.empty();
+        const std::string where = "floor \"" + floor.name + "\": ";
+        if (!v.surveyed) {
+            v.check.areaPass = out.areaPass;
+            out.floors.push_back(std::move(v));
+            continue;
+        }
+        std::vector<std::string> surveys;
+        for (const std::string& s : floor.surveys) surveys.push_back(site::OpenPath(sitePath, s));
+        LoadedSurvey loaded;
+        if (!LoadSurveysOnPlan(surveys, site::OpenPath(sitePath, floor.projection), loaded, error)) {
+            error = where + error;
+            return false;
+        }
+        v.scale = loaded.scale;
+        v.scaleWarning = loaded.scaleWarning;
+        Filter filter = options.filter;
+        if (options.radio) {
+            filter.radioMembers = RadioMembers(loaded.survey, *options.radio);
+            if (filter.radioMembers.empty()) {
+                error = where + MacText(*options.radio) + " is not heard anywhere in " + loaded.survey.name +
+                        ": --radio takes the address of one of its networks";
+                return false;
+            }
+        }
+        std::optional<double> radiusPixels;
+        if (options.radius) {
+            radiusPixels = ToPixels(*options.radius, loaded.scale);
+            if (!radiusPixels) {
+                error = where + "--radius in metres needs a plan scale, and " + loaded.plan.name +
+                        " has none: give it one with quorl proj scale, or the radius in plan pixels";
+                return false;
+            }
+        }
+        if (!CheckFloor(loaded, out.requirements, filter, options.threshold, radiusPixels, out.areaPass, v.check,
+                        error)) {
+            error = where + error;
+            return false;
+        }
+        if (visit && !visit(v, loaded, error)) return false;
+        out.floors.push_back(std::move(v));
+    }
+    return true;
+}
+
+namespace {
+
+std::string FloorTitle(const FloorVerdict& f) {
+    return "floor \"" + f.floor.name + "\" (level " + std::to_string(f.floor.level) + ")";
+}
+
+}  // namespace
+
+std::string SiteCheckText(const SiteVerdict& verdict) {
+    std::string t;
+    std::size_t passing = 0, failing = 0, unsurveyed = 0;
+    for (const FloorVerdict& f : verdict.floors) {
+        if (!f.surveyed) {
+            ++unsurveyed;
+            t += "NOT SURVEYED " + FloorTitle(f) + ": no survey, so no requirement can pass\n";
+            continue;
+        }
+        ++(f.check.Pass() ? passing : failing);
+        // The floor's own lines, each under its floor.
+        const std::string lines = CheckText(f.check, f.scale);
+        std::size_t start = 0;
+        while (start < lines.size()) {
+            const std::size_t end = lines.find('\n', start);
+            t += FloorTitle(f) + " " + lines.substr(start, end - start) + "\n";
+            if (end == std::string::npos) break;
+            start = end + 1;
+        }
+    }
+    char summary[256];
+    std::snprintf(summary, sizeof summary, ": %zu of %zu floors pass, %zu fail, %zu not surveyed\n", passing,
+                  verdict.floors.size(), failing, unsurveyed);
+    t += std::string(verdict.Pass() ? "BUILDING PASSES " : "BUILDING FAILS ") + verdict.name + summary;
+    return t;
+}
+
+std::string SiteCheckJson(const SiteVerdict& verdict) {
+    using Json = nlohmann::ordered_json;
+    Json j;
+    j["pass"] = verdict.Pass();
+    j["site"] = verdict.name;
+    j["area_pass"] = verdict.areaPass;
+    j["floors"] = Json::array();
+    j["not_surveyed"] = Json::array();
+    for (const FloorVerdict& f : verdict.floors) {
+        Json floor;
+        floor["name"] = f.floor.name;
+        floor["level"] = f.floor.level;
+        floor["surveyed"] = f.surveyed;
+        if (f.surveyed) {
+            // The floor's verdict as `check` gives it for one floor.
+            const Json own = Json::parse(CheckJson(f.check, f.scale));
+            for (const auto& [key, value] : own.items()) floor[key] = value;
+        } else {
+            floor["pass"] = false;
+            floor["area_pass"] = verdict.areaPass;
+            floor["requirements"] = Json::array();
+            floor["map_error_db"] = nullptr;
+            floor["kernel"] = nullptr;
+            floor["points"] = 0;
+            j["not_surveyed"].push_back(f.floor.name);
+        }
+        j["floors"].push_back(std::move(floor));
+    }
+    return j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+std::string FloorSlug(const std::string& floorName) {
+    std::string slug;
+    for (unsigned char c : floorName) slug += std::isalnum(c) || c == '-' || c == '_' ? static_cast<char>(c) : '_';
+    return slug.empty() ? "floor" : slug;
+}
+
+}  // namespace quorl::tools
