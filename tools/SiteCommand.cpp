@@ -9,7 +9,8 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <map>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,44 +37,12 @@ int Error(const std::string& text) {
     return 2;
 }
 
-int Usage(const std::string& why) {
-    std::fprintf(stderr, "quorl site: %s\n%s", why.c_str(), kUsage);
-    return 2;
-}
-
-// The words after the action: options with a value, the flags in
-// `switches`, and the rest in order.
-struct Words {
-    std::map<std::string, std::string> options;
-    std::vector<std::string> flags;
-    std::vector<std::string> rest;
+// What the actions are given; each takes what it declares.
+struct SiteArgs {
+    std::string site, name, projection, level, height, floor;
+    std::vector<std::string> surveys;
+    bool json = false;
 };
-
-bool Split(const std::vector<std::string>& args, const std::vector<std::string>& valued,
-           const std::vector<std::string>& switches, Words& out, std::string& why) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a.size() < 2 || a[0] != '-') {
-            out.rest.push_back(a);
-        } else if (std::find(switches.begin(), switches.end(), a) != switches.end()) {
-            out.flags.push_back(a);
-        } else if (std::find(valued.begin(), valued.end(), a) != valued.end()) {
-            if (i + 1 >= args.size()) {
-                why = a + " needs a value";
-                return false;
-            }
-            if (out.options.count(a)) {
-                why = a + " is given twice";
-                return false;
-            }
-            out.options[a] = args[++i];
-        } else {
-            why = "unexpected argument '" + a + "'";
-            return false;
-        }
-    }
-    return true;
-}
 
 int Save(const std::string& sitePath, const Site& site) {
     std::string error;
@@ -81,14 +50,15 @@ int Save(const std::string& sitePath, const Site& site) {
     return 0;
 }
 
-int New(const std::string& sitePath, const Words& w) {
-    if (!w.options.count("--name") || w.options.at("--name").empty()) return Usage("site new needs --name NAME");
-    if (!w.rest.empty()) return Usage("unexpected argument '" + w.rest.front() + "'");
+int New(const Command& command, const SiteArgs& a) {
+    const std::string& sitePath = a.site;
+    if (sitePath.empty()) return command.UsageError("a site file is needed");
+    if (a.name.empty()) return command.UsageError("site new needs --name NAME");
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(sitePath, ec)))
         return Error(sitePath + " is already there: a new site never replaces a file.");
     Site site;
-    site.name = w.options.at("--name");
+    site.name = a.name;
     return Save(sitePath, site);
 }
 
@@ -102,23 +72,23 @@ std::optional<double> Number(const std::string& text) {
     return std::nullopt;
 }
 
-int AddFloorTo(const std::string& sitePath, Site& site, const Words& w) {
-    if (!w.options.count("--name") || !w.options.count("--projection"))
-        return Usage("site add-floor needs --name FLOOR and --projection P");
-    if (!w.rest.empty()) return Usage("unexpected argument '" + w.rest.front() + "'");
+int AddFloorTo(const Command& command, const std::string& sitePath, Site& site, const SiteArgs& a) {
+    if (a.name.empty() || a.projection.empty())
+        return command.UsageError("site add-floor needs --name FLOOR and --projection P");
     Floor floor;
-    floor.name = w.options.at("--name");
-    if (w.options.count("--level")) {
-        const auto v = Number(w.options.at("--level"));
-        if (!v || *v != std::floor(*v) || std::fabs(*v) > 1000) return Usage("--level takes a whole number from -1000 to 1000");
+    floor.name = a.name;
+    if (!a.level.empty()) {
+        const auto v = Number(a.level);
+        if (!v || *v != std::floor(*v) || std::fabs(*v) > 1000)
+            return command.UsageError("--level takes a whole number from -1000 to 1000");
         floor.level = static_cast<int>(*v);
     }
-    if (w.options.count("--height")) {
-        const auto v = Number(w.options.at("--height"));
-        if (!v || *v <= 0 || *v > 1000) return Usage("--height takes metres above 0 (at most 1000)");
+    if (!a.height.empty()) {
+        const auto v = Number(a.height);
+        if (!v || *v <= 0 || *v > 1000) return command.UsageError("--height takes metres above 0 (at most 1000)");
         floor.heightMetres = *v;
     }
-    const std::string projection = w.options.at("--projection");
+    const std::string& projection = a.projection;
     analysis::PlanSource plan;
     std::string error;
     if (!ReadPlan(projection, plan, error)) return Error(error);
@@ -127,16 +97,16 @@ int AddFloorTo(const std::string& sitePath, Site& site, const Words& w) {
     return Save(sitePath, site);
 }
 
-int ChangeSurveys(const std::string& sitePath, Site& site, const Words& w, bool add) {
-    if (!w.options.count("--floor")) return Usage(std::string("site ") + (add ? "add" : "remove") + "-survey needs --floor FLOOR");
-    if (w.rest.empty()) return Usage("no survey named");
-    const std::string floorName = w.options.at("--floor");
+int ChangeSurveys(const Command& command, const std::string& sitePath, Site& site, const SiteArgs& a, bool add) {
+    if (a.floor.empty()) return command.UsageError("--floor FLOOR is needed");
+    if (a.surveys.empty()) return command.UsageError("no survey named");
+    const std::string& floorName = a.floor;
     std::string error;
     const Floor* floor = site.FindFloor(floorName);
     analysis::PlanSource plan;
     if (add && floor && !ReadPlan(OpenPath(sitePath, floor->projection), plan, error))
         return Error("floor \"" + floorName + "\": " + error);
-    for (const std::string& survey : w.rest) {
+    for (const std::string& survey : a.surveys) {
         if (add && site.FindFloor(floorName)) {
             const SurveyFiles fit = FitSurvey(survey, plan);
             if (!fit.fits) return Error(fit.error);
@@ -254,41 +224,57 @@ int Info(const std::string& sitePath, const Site& site, bool json) {
     return 0;
 }
 
-int Run(const std::vector<std::string>& args) {
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "help")) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    if (args.size() < 2) return Usage("an action and a site file are needed");
-    const std::string& action = args[0];
-    const std::string& sitePath = args[1];
-    const std::vector<std::string> rest(args.begin() + 2, args.end());
-    Words w;
-    std::string why;
-    if (action == "new") {
-        if (!Split(rest, {"--name"}, {}, w, why)) return Usage(why);
-        return New(sitePath, w);
-    }
-    const std::vector<std::string> valued = action == "add-floor" ? std::vector<std::string>{"--name", "--projection", "--level", "--height"}
-                                            : action == "info"    ? std::vector<std::string>{}
-                                                                  : std::vector<std::string>{"--floor"};
-    if (action != "add-floor" && action != "add-survey" && action != "remove-survey" && action != "info")
-        return Usage("unknown action '" + action + "'");
-    if (!Split(rest, valued, action == "info" ? std::vector<std::string>{"--json"} : std::vector<std::string>{}, w, why))
-        return Usage(why);
+// Loads the site, then runs `change` on it; a site that cannot be read is exit 2.
+int WithSite(const Command& command, const SiteArgs& a, const std::function<int(Site&)>& change) {
+    if (a.site.empty()) return command.UsageError("a site file is needed");
     Site site;
     std::string error;
-    if (!LoadSite(sitePath, site, error)) return Error(error);
-    if (action == "add-floor") return AddFloorTo(sitePath, site, w);
-    if (action == "add-survey") return ChangeSurveys(sitePath, site, w, true);
-    if (action == "remove-survey") return ChangeSurveys(sitePath, site, w, false);
-    if (!w.rest.empty()) return Usage("unexpected argument '" + w.rest.front() + "'");
-    return Info(sitePath, site, !w.flags.empty());
+    if (!LoadSite(a.site, site, error)) return Error(error);
+    return change(site);
 }
 
-const RegisterCommand kRegistration("site",
-                                    "site new|add-floor|add-survey|remove-survey|info SITE.qsite ...    a building's floors and surveys",
-                                    Run);
+void Define(Command& c) {
+    auto a = std::make_shared<SiteArgs>();
+    const char* siteHelp = "the site file (.qsite)";
+    Command& make = c.Sub("new", "start a site file for a building", "usage: quorl site new SITE.qsite --name NAME\n");
+    make.Positional("SITE.qsite", a->site, "the site file to make (never over an existing file)");
+    make.Option("--name", a->name, "NAME", "the building's name (required)");
+    make.Does([&make, a] { return New(make, *a); });
+
+    Command& floor = c.Sub("add-floor", "add a floor with the projection of its plan",
+                           "usage: quorl site add-floor SITE.qsite --name FLOOR --projection P.gpf|.lpf [--level N] "
+                           "[--height M]\n");
+    floor.Positional("SITE.qsite", a->site, siteHelp);
+    floor.Option("--name", a->name, "FLOOR", "the floor's name, unique in the site (required)");
+    floor.Option("--projection", a->projection, "P.gpf|.lpf", "the projection of its plan (required)");
+    floor.Option("--level", a->level, "N", "its level, a whole number: 0 the ground floor, -1 below (0)");
+    floor.Option("--height", a->height, "M", "its height in metres");
+    floor.Does([&floor, a] {
+        return WithSite(floor, *a, [&](Site& site) { return AddFloorTo(floor, a->site, site, *a); });
+    });
+
+    for (const bool add : {true, false}) {
+        Command& change = c.Sub(add ? "add-survey" : "remove-survey",
+                                add ? "add surveys to a floor (each must fit its plan)" : "take surveys off a floor",
+                                std::string("usage: quorl site ") + (add ? "add" : "remove") +
+                                    "-survey SITE.qsite --floor FLOOR SURVEY.ssd...\n");
+        change.Positional("SITE.qsite", a->site, siteHelp);
+        change.Positionals("SURVEY.ssd...", a->surveys, "collection files");
+        change.Option("--floor", a->floor, "FLOOR", "the floor (required)");
+        change.Does([&change, a, add] {
+            return WithSite(change, *a, [&](Site& site) { return ChangeSurveys(change, a->site, site, *a, add); });
+        });
+    }
+
+    Command& info = c.Sub("info", "floors, surveys, points, plan scale and what is missing",
+                          "usage: quorl site info SITE.qsite [--json]\n");
+    info.Positional("SITE.qsite", a->site, siteHelp);
+    info.Flag("--json", a->json, "as JSON");
+    info.Does([&info, a] { return WithSite(info, *a, [&](Site& site) { return Info(a->site, site, a->json); }); });
+}
+
+const RegisterCommand kRegistration("site", "a building's site file: its floors and the surveys of each", kUsage,
+                                    Define);
 
 }  // namespace
 

@@ -124,7 +124,7 @@ TEST(SiteCommand, EveryRefusalLeavesTheFileAsItWas) {
         {{"add-survey", b.site, "--floor", "Ground"}, "no survey"},
         {{"remove-survey", b.site, "--floor", "Ground", b.dir / "ground-pm.ssd"}, "not a survey of floor"},
         {{"info", b.site, "--floor", "Ground"}, "unexpected"},
-        {{"rename", b.site}, "unknown action"},
+        {{"rename", b.site}, "unexpected argument 'rename'"},
     };
     const auto before = quorl::test::ReadBytes(b.site);
     for (const Case& c : cases) {
