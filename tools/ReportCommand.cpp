@@ -1,5 +1,6 @@
-// quorl report SURVEY.ssd --projection SITE -o DIR: one HTML page for a
-// customer (DIR/index.html) with its pictures beside it as PNG files. The
+// quorl report SURVEY.ssd... --projection SITE -o DIR: one HTML page for a
+// customer (DIR/index.html) with its pictures beside it as PNG files. With
+// a site file, the building's page (SiteReport.h) and one of these per floor. The
 // page opens from the disk: no script, no network, styles inline. It is
 // also well-formed XML, so tools (and the tests) can parse it.
 
@@ -32,8 +33,10 @@
 #include "tools/AreaMask.h"
 #include "tools/CommandRegistry.h"
 #include "tools/CoverageMaps.h"
+#include "site/SiteFile.h"
 #include "tools/RequirementMaps.h"
 #include "tools/StandardStreams.h"
+#include "tools/SiteReport.h"
 
 namespace quorl::tools {
 
@@ -42,7 +45,8 @@ namespace {
 using namespace quorl::analysis;
 
 constexpr const char* kUsage =
-    "usage: quorl report SURVEY.ssd --projection SITE.gpf|.lpf -o DIR\n"
+    "usage: quorl report SURVEY.ssd... --projection SITE.gpf|.lpf -o DIR\n"
+    "       quorl report BUILDING.qsite -o DIR (every floor; the site's own requirements where none are given)\n"
     "                    [--require EXPR... | --profile voice|data|basic] [--area-pass PCT]\n"
     "                    [--max-unsurveyed PCT] [--area MASK.png]\n";
 // Pictures on the page are at most this wide.
@@ -252,7 +256,8 @@ bool RequirementsSection(const LoadedSurvey& loaded, const std::vector<Requireme
 }
 
 struct ReportArgs {
-    std::string survey, projection, dir, area;
+    std::vector<std::string> surveys;
+    std::string projection, dir, area;
     std::vector<std::pair<bool, std::string>> requirements;  // (profile?, text), in the order given
     std::optional<std::string> areaPass, maxUnsurveyed;
 };
@@ -263,7 +268,7 @@ bool LooksLikeRequirement(const std::string& word) {
 }
 
 int Run(const Command& command, const ReportArgs& args) {
-    std::string surveyPath = args.survey;
+    std::vector<std::string> surveys = args.surveys;
     const std::string& projectionPath = args.projection;
     const std::string& dir = args.dir;
     std::vector<Requirement> requirements;
@@ -292,16 +297,35 @@ int Run(const Command& command, const ReportArgs& args) {
         if (!v || *v < 0 || *v > 100) return command.UsageError("--max-unsurveyed takes a percentage from 0 to 100");
         maxUnsurveyed = *v;
     }
-    if (surveyPath.empty() || projectionPath.empty() || dir.empty())
+    if (surveys.size() == 1 && site::IsSitePath(surveys.front())) {
+        if (!projectionPath.empty()) return command.UsageError("a site file names each floor's projection: leave out --projection");
+        if (dir.empty()) return command.UsageError("-o is needed");
+        // Each floor's report is this command's, run on the floor's files.
+        if (!args.area.empty()) return command.UsageError("--area masks one plan: it is not for a site file");
+        const std::optional<std::string> maxShare = args.maxUnsurveyed;
+        const FloorReport floor = [&command, maxShare](const std::vector<std::string>& floorSurveys, const std::string& projection,
+                                             const std::string& floorDir, const std::vector<std::string>& required,
+                                             const std::string& share) {
+            ReportArgs a{floorSurveys, projection, floorDir, {}, {}, share, maxShare};
+            for (const std::string& r : required) a.requirements.emplace_back(false, r);
+            return Run(command, a);
+        };
+        return RunSiteReport(surveys.front(), dir, requirements, args.areaPass ? std::optional(areaPass) : std::nullopt,
+                             floor);
+    }
+    if (surveys.empty() || projectionPath.empty() || dir.empty())
         return command.UsageError("a survey, --projection and -o are needed");
     if (IsStandardStream(dir)) return command.UsageError("the report is a folder of files: -o names it");
     {
         std::string error;
-        if (!ReadStandardInputAsFile({&surveyPath}, error)) return Fail(error);
+        std::vector<std::string*> surveyPaths;
+        for (std::string& s : surveys) surveyPaths.push_back(&s);
+        if (!ReadStandardInputAsFile(surveyPaths, error)) return Fail(error);
     }
 
     // Every file the page may have, checked before any work.
-    std::vector<std::string> inputs{surveyPath, projectionPath};
+    std::vector<std::string> inputs = surveys;
+    inputs.push_back(projectionPath);
     if (!args.area.empty()) inputs.push_back(args.area);
     struct stat folder {};
     if (::stat(dir.c_str(), &folder) == 0 && !S_ISDIR(folder.st_mode))
@@ -317,7 +341,7 @@ int Run(const Command& command, const ReportArgs& args) {
     StartPictureApp();
     LoadedSurvey loaded;
     std::string error;
-    if (!LoadSurveyOnPlan(surveyPath, projectionPath, loaded, error)) return Fail(error);
+    if (!LoadSurveysOnPlan(surveys, projectionPath, loaded, error)) return Fail(error);
     if (!loaded.scaleWarning.empty()) std::fprintf(stderr, "quorl report: %s\n", loaded.scaleWarning.c_str());
     if (!args.area.empty() && !LoadAreaMask(args.area, loaded, error)) return Fail(error);
     CoverageMap signal;
@@ -471,8 +495,8 @@ int Run(const Command& command, const ReportArgs& args) {
 
 void Define(Command& c) {
     auto a = std::make_shared<ReportArgs>();
-    c.Positional("SURVEY.ssd", a->survey, "collection file (- for standard input)");
-    c.Option("--projection", a->projection, "SITE.gpf|.lpf", "projection file of the plan (required)");
+    c.Positionals("SURVEY.ssd...", a->surveys, "collection files of one floor (- for standard input), or one site file (.qsite)");
+    c.Option("--projection", a->projection, "SITE.gpf|.lpf", "projection file of the plan (required but with a site file)");
     c.Option("-o,--output", a->dir, "DIR", "folder for index.html and its pictures (required)");
     c.Words("--require", "EXPR...", "requirements for the page's pass/fail section, as signal>=-67",
             LooksLikeRequirement, [a](const std::string& v) { a->requirements.emplace_back(false, v); });

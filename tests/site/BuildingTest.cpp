@@ -99,4 +99,49 @@ TEST(Building, CheckAnswersForEveryFloorAndTheBuilding) {
     EXPECT_EQ(b.Quorl({"check", b.site, "--projection", b.dir / "plans/ground.lpf"}).status, 2);
 }
 
+std::string ReadText(const std::string& path) {
+    const auto bytes = quorl::test::ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+TEST(Building, ReportOpensWithTheBuildingThenEachFloor) {
+    Building b;
+    const std::string dir = b.dir / "report";
+    const Outcome r = b.Quorl({"report", b.site, "-o", dir, "--require", "signal>=-67"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string html = ReadText(dir + "/index.html");
+    // Well-formed, as every page quorl writes.
+    const Outcome xml = quorl::test::Shell(
+        b.dir, {"python3", "-c", "import sys, xml.dom.minidom as m; m.parse(sys.argv[1])", dir + "/index.html"});
+    EXPECT_EQ(xml.status, 0) << xml.err;
+    const auto at = [&](const std::string& text) { return html.find(text); };
+    ASSERT_NE(at("<h2>Building</h2>"), std::string::npos) << html;
+    EXPECT_LT(at("<h2>Building</h2>"), at("<h2>Access points</h2>"));
+    EXPECT_LT(at("<h2>Access points</h2>"), at("<h2>Floor Ground (level 0)</h2>"));
+    EXPECT_LT(at("<h2>Floor Ground (level 0)</h2>"), at("<h2>Floor First (level 1)</h2>"));
+    EXPECT_NE(at("The building does not pass: 3 floors, 1 not surveyed"), std::string::npos) << html;
+    EXPECT_NE(at("<tr><td>Ground</td><td class=\"n\">0</td><td>signal&gt;=-67</td><td>PASS</td>"), std::string::npos);
+    EXPECT_NE(at("<tr><td>First</td><td class=\"n\">1</td><td>signal&gt;=-67</td><td>FAIL</td>"), std::string::npos);
+    EXPECT_NE(at("<tr><td>Yard</td><td class=\"n\">-1</td><td>all</td><td>NOT SURVEYED</td>"), std::string::npos);
+    // The lattices' networks: 1 on the ground floor, 3 at -60 on the first floor's west half.
+    EXPECT_NE(at("<td>00-00-00-00-00-01</td><td>office</td><td class=\"n\">6</td><td>2.4 GHz</td><td class=\"n\">-60</td>"
+                 "<td>Ground</td><td class=\"n\">0</td><td class=\"n\">1</td>"),
+              std::string::npos)
+        << html;
+    EXPECT_NE(at("<td>00-00-00-00-00-03</td><td>office</td><td class=\"n\">6</td><td>2.4 GHz</td><td class=\"n\">-60</td>"
+                 "<td>First</td><td class=\"n\">1</td>"),
+              std::string::npos);
+    for (const char* file : {"floor-Ground/index.html", "floor-Ground/signal.png", "floor-First/requirement-1.png"})
+        EXPECT_TRUE(std::filesystem::exists(dir + "/" + file)) << file;
+    EXPECT_FALSE(std::filesystem::exists(dir + "/floor-Yard"));
+    // Each floor's page is the one-floor report of its surveys.
+    EXPECT_NE(ReadText(dir + "/floor-First/index.html").find("<h2>Requirements</h2>\n<p>The floor does not pass"),
+              std::string::npos);
+
+    // Bad input writes nothing.
+    EXPECT_EQ(b.Quorl({"report", b.site, "-o", b.dir / "r2"}).status, 2);  // no requirements anywhere
+    EXPECT_EQ(b.Quorl({"report", b.site, "--projection", b.dir / "plans/ground.lpf", "-o", b.dir / "r2"}).status, 2);
+    EXPECT_FALSE(std::filesystem::exists(b.dir / "r2"));
+}
+
 }  // namespace
