@@ -46,18 +46,19 @@ bool AddFloor(Site& site, Floor floor, std::string& error) {
     return true;
 }
 
+std::string NoSuchFloor(const Site& site, const std::string& floorName) {
+    std::string text = "the site has no floor named \"" + floorName + "\"";
+    if (site.floors.empty()) return text + " (it has no floors yet).";
+    text += " (its floors:";
+    for (const Floor& f : site.floors) text += " \"" + f.name + "\"";
+    return text + ").";
+}
+
 namespace {
 
 bool UnknownFloor(const Site& site, const std::string& floorName, std::string& error) {
     if (site.FindFloor(floorName)) return false;
-    error = "the site has no floor named \"" + floorName + "\"";
-    if (site.floors.empty()) {
-        error += " (it has no floors yet).";
-    } else {
-        error += " (its floors:";
-        for (const Floor& f : site.floors) error += " \"" + f.name + "\"";
-        error += ").";
-    }
+    error = NoSuchFloor(site, floorName);
     return true;
 }
 

@@ -48,6 +48,9 @@ bool AddFloor(Site& site, Floor floor, std::string& error);
 bool AddSurvey(Site& site, const std::string& floorName, const std::string& stored, std::string& error);
 bool RemoveSurvey(Site& site, const std::string& floorName, const std::string& stored, std::string& error);
 
+// "the site has no floor named "Roof" (its floors: "Ground" "First")."
+std::string NoSuchFloor(const Site& site, const std::string& floorName);
+
 // What makes a site unusable whatever its files hold: empty names, two
 // floors of one name, a floor without a projection, a survey listed twice.
 // Empty when there is nothing.

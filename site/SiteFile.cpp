@@ -97,6 +97,25 @@ std::string OpenPath(const std::string& sitePath, const std::string& stored) {
     return (Folder(sitePath) / p).lexically_normal().string();
 }
 
+bool FloorFilesOf(const std::string& sitePath, const std::string& floorName, std::vector<std::string>& surveys,
+                  std::string& projection, std::string& error) {
+    Site site;
+    if (!LoadSite(sitePath, site, error)) return false;
+    const Floor* floor = site.FindFloor(floorName);
+    if (!floor) {
+        error = sitePath + ": " + NoSuchFloor(site, floorName);
+        return false;
+    }
+    if (floor->surveys.empty()) {
+        error = "floor \"" + floorName + "\" of " + sitePath + " is not surveyed: add a survey with quorl site add-survey.";
+        return false;
+    }
+    surveys.clear();
+    for (const std::string& s : floor->surveys) surveys.push_back(OpenPath(sitePath, s));
+    projection = OpenPath(sitePath, floor->projection);
+    return true;
+}
+
 std::vector<std::string> SiteFiles(const std::string& sitePath, const Site& site) {
     std::vector<std::string> files;
     for (const Floor& f : site.floors) {

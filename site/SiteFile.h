@@ -34,6 +34,12 @@ bool IsSitePath(const std::string& path);
 // A stored path as a path to open from the working folder.
 std::string OpenPath(const std::string& sitePath, const std::string& stored);
 
+// The files of floor `floorName` of the site at `sitePath`, as paths to
+// open. False with `error` set for a site that cannot be read, a floor it
+// does not have (the floors there are named) and a floor with no survey.
+bool FloorFilesOf(const std::string& sitePath, const std::string& floorName, std::vector<std::string>& surveys,
+                  std::string& projection, std::string& error);
+
 // Every projection and survey of the site, as paths to open.
 std::vector<std::string> SiteFiles(const std::string& sitePath, const Site& site);
 

@@ -1,7 +1,8 @@
-// quorl heatmap SURVEY.ssd --projection SITE --metric M [filters] ... -o OUT.png
+// quorl heatmap SURVEY.ssd... --projection SITE --metric M [filters] ... -o OUT.png
 // [--values OUT.csv] [--area MASK.png]: one coverage map of a survey over its
 // plan, the interpolated grid as numbers, and the plan in three parts that
-// add up to it (a value, not heard, not surveyed).
+// add up to it (a value, not heard, not surveyed). BUILDING.qsite --floor
+// FLOOR maps that floor's surveys on its plan.
 
 #include <cmath>
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include "survey/OutputTarget.h"
 #include "tools/AreaMask.h"
 #include "tools/CommandRegistry.h"
+#include "site/SiteFile.h"
 #include "tools/CoverageMaps.h"
 #include "tools/StandardStreams.h"
 
@@ -28,7 +30,8 @@ namespace {
 using namespace quorl::analysis;
 
 constexpr const char* kUsage =
-    "usage: quorl heatmap SURVEY.ssd --projection SITE.gpf|.lpf [--metric signal|secondary|ap-count|co-channel]\n"
+    "usage: quorl heatmap SURVEY.ssd... --projection SITE.gpf|.lpf [--metric signal|secondary|ap-count|co-channel]\n"
+    "       quorl heatmap BUILDING.qsite --floor FLOOR [options as above]\n"
     "                     [--ssid NAME] [--mac MAC] [--radio MAC] [--band 2.4|5] [--channel N] [--threshold DBM]\n"
     "                     [--min DBM] [--max DBM] [--radius PX|Nm] [--scale viridis|classes]\n"
     "                     -o OUT.png [--values OUT.csv] [--area MASK.png]\n";
@@ -45,13 +48,27 @@ int Usage(const std::string& why) {
 
 
 struct HeatmapArgs {
-    std::string survey, projection, out, values, area;
+    std::vector<std::string> surveys;
+    std::string projection, out, values, area, floor;
     std::optional<std::string> metric, ssid, mac, radio, band, channel, threshold, min, max, radius, scale;
 };
 
 int Run(const HeatmapArgs& args) {
-    std::string surveyPath = args.survey;
-    const std::string& projectionPath = args.projection;
+    std::vector<std::string> surveys = args.surveys;
+    std::string projectionPath = args.projection;
+    // A floor of a site file: its surveys on its projection.
+    if (surveys.size() == 1 && site::IsSitePath(surveys.front())) {
+        if (!projectionPath.empty()) return Usage("a site file names each floor's projection: leave out --projection");
+        if (args.floor.empty()) return Usage("a site file needs --floor FLOOR");
+        std::string error;
+        const std::string sitePath = surveys.front();
+        if (!site::FloorFilesOf(sitePath, args.floor, surveys, projectionPath, error)) {
+            std::fprintf(stderr, "quorl heatmap: %s\n", error.c_str());
+            return 2;
+        }
+    } else if (!args.floor.empty()) {
+        return Usage("--floor is for a site file");
+    }
     const std::string& out = args.out;
     const std::string& values = args.values;
     MetricOptions options = DefaultOptions(Metric::Signal);
@@ -105,7 +122,7 @@ int Run(const HeatmapArgs& args) {
         if (*args.scale == "classes") classes = true;
         else if (*args.scale != "viridis") return Usage("--scale takes viridis or classes");
     }
-    if (surveyPath.empty() || projectionPath.empty() || out.empty())
+    if (surveys.empty() || projectionPath.empty() || out.empty())
         return Usage("a survey, --projection and -o are needed");
     if (!(min < max)) return Usage("--min must be below --max");
     // Each count has its own documented threshold; the signal default (0) is no level to count at.
@@ -115,10 +132,15 @@ int Run(const HeatmapArgs& args) {
         return Usage("the map is a PNG file: -o names it (--values - sends the grid to standard output)");
     const bool valuesOut = IsStandardStream(values);
     std::string error;
-    if (!ReadStandardInputAsFile({&surveyPath}, error)) return Fail(error);
+    {
+        std::vector<std::string*> surveyPaths;
+        for (std::string& s : surveys) surveyPaths.push_back(&s);
+        if (!ReadStandardInputAsFile(surveyPaths, error)) return Fail(error);
+    }
 
     // Refused before any work, so that a wrong -o costs nothing and writes nothing.
-    std::vector<std::string> inputs{surveyPath, projectionPath};
+    std::vector<std::string> inputs = surveys;
+    inputs.push_back(projectionPath);
     if (!args.area.empty()) inputs.push_back(args.area);
     if (!values.empty() && SameOutput(out, values)) return Usage("-o and --values must name different files");
     for (const std::string* target : {&out, &values})
@@ -128,7 +150,7 @@ int Run(const HeatmapArgs& args) {
 
     StartPictureApp();
     LoadedSurvey loaded;
-    if (!LoadSurveyOnPlan(surveyPath, projectionPath, loaded, error)) return Fail(error);
+    if (!LoadSurveysOnPlan(surveys, projectionPath, loaded, error)) return Fail(error);
     if (!loaded.scaleWarning.empty()) std::fprintf(stderr, "quorl heatmap: %s\n", loaded.scaleWarning.c_str());
     if (!args.area.empty() && !LoadAreaMask(args.area, loaded, error)) return Fail(error);
     if (options.filter.radio) {
@@ -173,8 +195,9 @@ int Run(const HeatmapArgs& args) {
 
 void Define(Command& c) {
     auto a = std::make_shared<HeatmapArgs>();
-    c.Positional("SURVEY.ssd", a->survey, "collection file (- for standard input)");
-    c.Option("--projection", a->projection, "SITE.gpf|.lpf", "projection file of the plan (required)");
+    c.Positionals("SURVEY.ssd...", a->surveys, "collection files of one floor (- for standard input), or one site file (.qsite)");
+    c.Option("--projection", a->projection, "SITE.gpf|.lpf", "projection file of the plan (required but with a site file)");
+    c.Option("--floor", a->floor, "FLOOR", "with a site file: the floor to map (required there)");
     c.Option("--metric", a->metric, "signal|secondary|ap-count|co-channel", "what the map shows (signal by default)");
     c.Option("--ssid", a->ssid, "NAME", "only access points of this network");
     c.Option("--mac", a->mac, "MAC", "only this access point");

@@ -99,6 +99,35 @@ TEST(Building, CheckAnswersForEveryFloorAndTheBuilding) {
     EXPECT_EQ(b.Quorl({"check", b.site, "--projection", b.dir / "plans/ground.lpf"}).status, 2);
 }
 
+TEST(Building, HeatmapOfAFloorIsTheMapOfItsSurveys) {
+    Building b;
+    const Outcome viaSite = b.Quorl({"heatmap", b.site, "--floor", "First", "--radius", "30", "-o", b.dir / "site.png"});
+    ASSERT_EQ(viaSite.status, 0) << viaSite.err;
+    const Outcome direct = b.Quorl({"heatmap", b.dir / "first-west.ssd", b.dir / "first-east.ssd", "--projection",
+                                    b.dir / "plans/first.lpf", "--radius", "30", "-o", b.dir / "direct.png"});
+    ASSERT_EQ(direct.status, 0) << direct.err;
+    EXPECT_EQ(quorl::test::ReadBytes(b.dir / "site.png"), quorl::test::ReadBytes(b.dir / "direct.png"));
+    struct Case {
+        std::vector<std::string> args;
+        std::string says;
+    };
+    const Case cases[] = {
+        {{"--floor", "Roof"}, "its floors: \"Ground\" \"First\" \"Yard\""},
+        {{"--floor", "Yard"}, "not surveyed"},
+        {{}, "--floor"},
+        {{"--floor", "First", "--projection", b.dir / "plans/first.lpf"}, "--projection"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"heatmap", b.site, "-o", b.dir / "no.png"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Outcome o = b.Quorl(args);
+        EXPECT_EQ(o.status, 2) << c.says;
+        EXPECT_NE(o.err.find(c.says), std::string::npos) << o.err;
+    }
+    EXPECT_EQ(b.Quorl({"heatmap", b.dir / "yard.ssd", "--floor", "Yard", "-o", b.dir / "no.png"}).status, 2);
+    EXPECT_FALSE(std::filesystem::exists(b.dir / "no.png"));
+}
+
 std::string ReadText(const std::string& path) {
     const auto bytes = quorl::test::ReadBytes(path);
     return std::string(bytes.begin(), bytes.end());
