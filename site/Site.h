@@ -25,8 +25,9 @@ struct SiteRequirements {
     std::vector<std::string> profiles;  // voice, data, basic
     std::vector<std::string> require;   // "signal>=-67", ...
     std::optional<double> areaPass;     // percent
+    std::optional<double> maxUnsurveyed;  // percent of a plan
 
-    bool Empty() const { return profiles.empty() && require.empty() && !areaPass; }
+    bool Empty() const { return profiles.empty() && require.empty() && !areaPass && !maxUnsurveyed; }
 };
 
 struct Site {

@@ -124,6 +124,11 @@ SiteRequirements ReadRequirements(const Json& j) {
             Refuse("\"requirements\"' \"area_pass\" is not a percentage from 0 to 100.");
         r.areaPass = it->get<double>();
     }
+    if (const auto it = j.find("max_unsurveyed"); it != j.end() && !it->is_null()) {
+        if (!it->is_number() || !(it->get<double>() >= 0 && it->get<double>() <= 100))
+            Refuse("\"requirements\"' \"max_unsurveyed\" is not a percentage from 0 to 100.");
+        r.maxUnsurveyed = it->get<double>();
+    }
     return r;
 }
 
@@ -207,6 +212,7 @@ std::string SiteText(const Site& site) {
         if (!r.profiles.empty()) req["profile"] = r.profiles;
         if (!r.require.empty()) req["require"] = r.require;
         if (r.areaPass) req["area_pass"] = *r.areaPass;
+        if (r.maxUnsurveyed) req["max_unsurveyed"] = *r.maxUnsurveyed;
         j["requirements"] = std::move(req);
     }
     PutExtra(j, site.extra);

@@ -9,7 +9,8 @@
 //       {"name": "Ground", "level": 0, "height_m": 3.5,
 //        "projection": "ground.lpf", "surveys": ["ground-am.ssd"]}
 //     ],
-//     "requirements": {"profile": ["voice"], "require": ["signal>=-67"], "area_pass": 95}
+//     "requirements": {"profile": ["voice"], "require": ["signal>=-67"], "area_pass": 95,
+//                      "max_unsurveyed": 10}
 //   }
 //
 // "floors", "level", "height_m", "surveys" and "requirements" may be left

@@ -302,16 +302,15 @@ int Run(const Command& command, const ReportArgs& args) {
         if (dir.empty()) return command.UsageError("-o is needed");
         // Each floor's report is this command's, run on the floor's files.
         if (!args.area.empty()) return command.UsageError("--area masks one plan: it is not for a site file");
-        const std::optional<std::string> maxShare = args.maxUnsurveyed;
-        const FloorReport floor = [&command, maxShare](const std::vector<std::string>& floorSurveys, const std::string& projection,
+        const FloorReport floor = [&command](const std::vector<std::string>& floorSurveys, const std::string& projection,
                                              const std::string& floorDir, const std::vector<std::string>& required,
-                                             const std::string& share) {
-            ReportArgs a{floorSurveys, projection, floorDir, {}, {}, share, maxShare};
+                                             const std::string& share, const std::string& allowed) {
+            ReportArgs a{floorSurveys, projection, floorDir, {}, {}, share, allowed};
             for (const std::string& r : required) a.requirements.emplace_back(false, r);
             return Run(command, a);
         };
         return RunSiteReport(surveys.front(), dir, requirements, args.areaPass ? std::optional(areaPass) : std::nullopt,
-                             floor);
+                             args.maxUnsurveyed ? std::optional(maxUnsurveyed) : std::nullopt, floor);
     }
     if (surveys.empty() || projectionPath.empty() || dir.empty())
         return command.UsageError("a survey, --projection and -o are needed");

@@ -12,16 +12,22 @@ namespace quorl::tools {
 
 using namespace quorl::analysis;
 
-bool SiteVerdict::Pass() const {
-    if (floors.empty()) return false;
-    for (const FloorVerdict& f : floors)
-        if (!f.surveyed || !f.check.Pass()) return false;
-    return true;
+FloorVerdict SiteVerdict::VerdictOf(const FloorResult& floor) {
+    return floor.surveyed ? floor.check.Verdict() : FloorVerdict::Incomplete;
+}
+
+FloorVerdict SiteVerdict::Verdict() const {
+    if (floors.empty()) return FloorVerdict::Fail;
+    FloorVerdict worst = FloorVerdict::Pass;
+    for (const FloorResult& f : floors) worst = Worse(worst, VerdictOf(f));
+    return worst;
 }
 
 bool SiteRequirementsOr(const site::Site& site, const SiteCheckOptions& options, std::vector<Requirement>& out,
-                        double& areaPass, std::string& error) {
+                        double& areaPass, double& maxUnsurveyed, std::string& error) {
     areaPass = options.areaPass ? *options.areaPass : site.requirements.areaPass.value_or(95);
+    maxUnsurveyed = options.maxUnsurveyed ? *options.maxUnsurveyed
+                                          : site.requirements.maxUnsurveyed.value_or(kDefaultMaxUnsurveyed);
     out = options.requirements;
     if (!out.empty()) return true;
     // The site file was checked when it was read; these parse.
@@ -40,18 +46,19 @@ bool CheckSite(const std::string& sitePath, const site::Site& site, const SiteCh
                std::string& error, const FloorVisit& visit) {
     out = SiteVerdict{};
     out.name = site.name;
-    if (!SiteRequirementsOr(site, options, out.requirements, out.areaPass, error)) return false;
+    if (!SiteRequirementsOr(site, options, out.requirements, out.areaPass, out.maxUnsurveyed, error)) return false;
     if (site.floors.empty()) {
         error = "the site " + site.name + " has no floors: add one with quorl site add-floor.";
         return false;
     }
     for (const site::Floor& floor : site.floors) {
-        FloorVerdict v;
+        FloorResult v;
         v.floor = floor;
         v.surveyed = !floor.surveys.empty();
         const std::string where = "floor \"" + floor.name + "\": ";
         if (!v.surveyed) {
             v.check.areaPass = out.areaPass;
+            v.check.maxUnsurveyed = out.maxUnsurveyed;
             out.floors.push_back(std::move(v));
             continue;
         }
@@ -82,6 +89,7 @@ bool CheckSite(const std::string& sitePath, const site::Site& site, const SiteCh
                 return false;
             }
         }
+        v.check.maxUnsurveyed = out.maxUnsurveyed;
         if (!CheckFloor(loaded, out.requirements, filter, options.threshold, radiusPixels, out.areaPass, v.check,
                         error)) {
             error = where + error;
@@ -95,7 +103,7 @@ bool CheckSite(const std::string& sitePath, const site::Site& site, const SiteCh
 
 namespace {
 
-std::string FloorTitle(const FloorVerdict& f) {
+std::string FloorTitle(const FloorResult& f) {
     return "floor \"" + f.floor.name + "\" (level " + std::to_string(f.floor.level) + ")";
 }
 
@@ -103,14 +111,15 @@ std::string FloorTitle(const FloorVerdict& f) {
 
 std::string SiteCheckText(const SiteVerdict& verdict) {
     std::string t;
-    std::size_t passing = 0, failing = 0, unsurveyed = 0;
-    for (const FloorVerdict& f : verdict.floors) {
+    std::size_t passing = 0, failing = 0, incomplete = 0, unsurveyed = 0;
+    for (const FloorResult& f : verdict.floors) {
         if (!f.surveyed) {
             ++unsurveyed;
-            t += "NOT SURVEYED " + FloorTitle(f) + ": no survey, so no requirement can pass\n";
+            t += "NOT SURVEYED " + FloorTitle(f) + ": no survey, so the floor is incomplete\n";
             continue;
         }
-        ++(f.check.Pass() ? passing : failing);
+        const FloorVerdict v = f.check.Verdict();
+        ++(v == FloorVerdict::Pass ? passing : v == FloorVerdict::Fail ? failing : incomplete);
         // The floor's own lines, each under its floor.
         const std::string lines = CheckText(f.check, f.scale);
         std::size_t start = 0;
@@ -122,21 +131,23 @@ std::string SiteCheckText(const SiteVerdict& verdict) {
         }
     }
     char summary[256];
-    std::snprintf(summary, sizeof summary, ": %zu of %zu floors pass, %zu fail, %zu not surveyed\n", passing,
-                  verdict.floors.size(), failing, unsurveyed);
-    t += std::string(verdict.Pass() ? "BUILDING PASSES " : "BUILDING FAILS ") + verdict.name + summary;
+    std::snprintf(summary, sizeof summary, ": %zu of %zu floors pass, %zu fail, %zu incomplete, %zu not surveyed\n",
+                  passing, verdict.floors.size(), failing, incomplete, unsurveyed);
+    t += "BUILDING " + std::string(VerdictLabel(verdict.Verdict())) + " " + verdict.name + summary;
     return t;
 }
 
 std::string SiteCheckJson(const SiteVerdict& verdict) {
     using Json = nlohmann::ordered_json;
     Json j;
+    j["verdict"] = VerdictName(verdict.Verdict());
     j["pass"] = verdict.Pass();
     j["site"] = verdict.name;
     j["area_pass"] = verdict.areaPass;
+    j["max_unsurveyed"] = verdict.maxUnsurveyed;
     j["floors"] = Json::array();
     j["not_surveyed"] = Json::array();
-    for (const FloorVerdict& f : verdict.floors) {
+    for (const FloorResult& f : verdict.floors) {
         Json floor;
         floor["name"] = f.floor.name;
         floor["level"] = f.floor.level;
@@ -146,8 +157,10 @@ std::string SiteCheckJson(const SiteVerdict& verdict) {
             const Json own = Json::parse(CheckJson(f.check, f.scale));
             for (const auto& [key, value] : own.items()) floor[key] = value;
         } else {
+            floor["verdict"] = VerdictName(FloorVerdict::Incomplete);
             floor["pass"] = false;
             floor["area_pass"] = verdict.areaPass;
+            floor["max_unsurveyed"] = verdict.maxUnsurveyed;
             floor["requirements"] = Json::array();
             floor["map_error_db"] = nullptr;
             floor["kernel"] = nullptr;

@@ -1,14 +1,16 @@
 #pragma once
 // One answer for a building: every floor of a site file checked against the
 // same requirements, as `quorl check SITE` and the report's building table
-// use it. A floor without a survey is not surveyed, and a building with
-// such a floor cannot pass.
+// use it. A floor without a survey is not surveyed: incomplete, so a
+// building with one cannot pass. The building's verdict is the worst of
+// its floors'.
 
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "analysis/FloorVerdict.h"
 #include "analysis/PlanScale.h"
 #include "analysis/Requirement.h"
 #include "site/Site.h"
@@ -19,13 +21,14 @@ namespace quorl::tools {
 struct SiteCheckOptions {
     std::vector<analysis::Requirement> requirements;  // empty: the site's own
     std::optional<double> areaPass;                   // none: the site's, else 95
+    std::optional<double> maxUnsurveyed;              // none: the site's, else the default
     analysis::Filter filter;
     std::optional<int> threshold;
     std::optional<analysis::Distance> radius;
     std::optional<analysis::MacAddress> radio;  // its networks become filter.radioMembers on each floor
 };
 
-struct FloorVerdict {
+struct FloorResult {
     site::Floor floor;
     bool surveyed = false;
     FloorCheck check;
@@ -36,20 +39,25 @@ struct FloorVerdict {
 struct SiteVerdict {
     std::string name;
     double areaPass = 95;
+    double maxUnsurveyed = analysis::kDefaultMaxUnsurveyed;
     std::vector<analysis::Requirement> requirements;
-    std::vector<FloorVerdict> floors;
+    std::vector<FloorResult> floors;
 
-    bool Pass() const;
+    // Incomplete for a floor not surveyed; fail for a site of no floors.
+    static analysis::FloorVerdict VerdictOf(const FloorResult& floor);
+    analysis::FloorVerdict Verdict() const;
+    bool Pass() const { return Verdict() == analysis::FloorVerdict::Pass; }
 };
 
 // Called for each surveyed floor with its loaded surveys and check, while
 // they are in memory (the maps are drawn from them).
-using FloorVisit = std::function<bool(const FloorVerdict&, const LoadedSurvey&, std::string& error)>;
+using FloorVisit = std::function<bool(const FloorResult&, const LoadedSurvey&, std::string& error)>;
 
 // The requirements of `options`, else those stored in the site; false with
 // `error` when neither gives any or the site's cannot be read.
 bool SiteRequirementsOr(const site::Site& site, const SiteCheckOptions& options,
-                        std::vector<analysis::Requirement>& out, double& areaPass, std::string& error);
+                        std::vector<analysis::Requirement>& out, double& areaPass, double& maxUnsurveyed,
+                        std::string& error);
 
 // Checks every floor. False with `error` (naming the floor) when one
 // cannot be answered: a projection or survey that cannot be read or does
@@ -59,8 +67,9 @@ bool CheckSite(const std::string& sitePath, const site::Site& site, const SiteCh
 
 // A line per floor and requirement, then the building's verdict.
 std::string SiteCheckText(const SiteVerdict& verdict);
-// {"pass", "site", "area_pass", "floors": [{"name", "level", "pass", "surveyed", "requirements", "map_error_db",
-// "kernel", "points"}], "not_surveyed": [...]}
+// {"verdict", "pass", "site", "area_pass", "max_unsurveyed", "floors": [{"name", "level", "surveyed", and
+// what check says of the floor alone: "verdict", "pass", "requirements", "map_error_db", "points" ...}],
+// "not_surveyed": [...]}
 std::string SiteCheckJson(const SiteVerdict& verdict);
 
 // `quorl check SITE`: prints the verdict (JSON with `json`), draws the

@@ -28,8 +28,8 @@ int RunSiteCheck(const std::string& sitePath, const SiteCheckOptions& options, b
     std::string error;
     if (!site::LoadSite(sitePath, site, error)) return fail(error);
     std::vector<analysis::Requirement> requirements;
-    double areaPass = 95;
-    if (!SiteRequirementsOr(site, options, requirements, areaPass, error)) return fail(error);
+    double areaPass = 95, maxUnsurveyed = 0;
+    if (!SiteRequirementsOr(site, options, requirements, areaPass, maxUnsurveyed, error)) return fail(error);
 
     std::vector<std::string> inputs = site::SiteFiles(sitePath, site);
     inputs.push_back(sitePath);
@@ -50,7 +50,7 @@ int RunSiteCheck(const std::string& sitePath, const SiteCheckOptions& options, b
         StartPictureApp();
     }
     SiteVerdict verdict;
-    const FloorVisit drawMaps = [&](const FloorVerdict& floor, const LoadedSurvey& loaded, std::string& why) {
+    const FloorVisit drawMaps = [&](const FloorResult& floor, const LoadedSurvey& loaded, std::string& why) {
         if (!loaded.scaleWarning.empty())
             std::fprintf(stderr, "quorl check: floor \"%s\": %s\n", floor.floor.name.c_str(), loaded.scaleWarning.c_str());
         for (std::size_t i = 0; !mapPath.empty() && i < floor.check.results.size(); ++i) {

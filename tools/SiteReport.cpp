@@ -56,16 +56,18 @@ struct BuildingAp {
 }  // namespace
 
 int RunSiteReport(const std::string& sitePath, const std::string& dir, const std::vector<Requirement>& requirements,
-                  std::optional<double> areaPass, const FloorReport& floorReport) {
+                  std::optional<double> areaPass, std::optional<double> maxUnsurveyed,
+                  const FloorReport& floorReport) {
     site::Site site;
     std::string error;
     if (!site::LoadSite(sitePath, site, error)) return Fail(error, 2);
     SiteCheckOptions options;
     options.requirements = requirements;
     options.areaPass = areaPass;
+    options.maxUnsurveyed = maxUnsurveyed;
     std::vector<Requirement> chosen;
-    double pass = 95;
-    if (!SiteRequirementsOr(site, options, chosen, pass, error)) return Fail(error, 2);
+    double pass = 95, allowed = 0;
+    if (!SiteRequirementsOr(site, options, chosen, pass, allowed, error)) return Fail(error, 2);
 
     // Every folder and the page, refused before any work; a floor's own
     // report checks its files before it writes one.
@@ -91,7 +93,7 @@ int RunSiteReport(const std::string& sitePath, const std::string& dir, const std
     StartPictureApp();
     // The building's verdict, and which floor each access point is strongest on.
     std::map<std::tuple<MacAddress, std::string, int>, BuildingAp> aps;
-    const FloorVisit collect = [&](const FloorVerdict& floor, const LoadedSurvey& loaded, std::string&) {
+    const FloorVisit collect = [&](const FloorResult& floor, const LoadedSurvey& loaded, std::string&) {
         for (const AccessPointRow& row : Summarise(loaded.survey).accessPoints) {
             BuildingAp& ap = aps[{row.mac, row.ssid, row.channel}];
             ++ap.floorsHeard;
@@ -111,13 +113,14 @@ int RunSiteReport(const std::string& sitePath, const std::string& dir, const std
     if (!QDir().mkpath(QString::fromStdString(dir))) return Fail("cannot create the folder " + dir);
 
     // Each floor's own report, in its folder.
-    for (const FloorVerdict& f : verdict.floors) {
+    for (const FloorResult& f : verdict.floors) {
         if (!f.surveyed) continue;
         std::vector<std::string> surveys, required;
         for (const std::string& s : f.floor.surveys) surveys.push_back(site::OpenPath(sitePath, s));
         for (const Requirement& r : chosen) required.push_back(r.Text());
         if (const int status = floorReport(surveys, site::OpenPath(sitePath, f.floor.projection),
-                                           dir + "/" + FloorFolder(f.floor.name), required, std::to_string(pass)))
+                                           dir + "/" + FloorFolder(f.floor.name), required, std::to_string(pass),
+                                           std::to_string(allowed)))
             return status;
     }
 
@@ -130,15 +133,17 @@ int RunSiteReport(const std::string& sitePath, const std::string& dir, const std
          "figcaption{font-style:italic}.note{color:#666}\n</style>\n</head>\n<body>\n";
     h += "<h1>Coverage report: " + Html(site.name) + "</h1>\n<h2>Building</h2>\n";
     std::size_t unsurveyed = 0;
-    for (const FloorVerdict& f : verdict.floors) unsurveyed += f.surveyed ? 0 : 1;
-    h += "<p>The building " + std::string(verdict.Pass() ? "passes" : "does not pass") + ": " +
+    for (const FloorResult& f : verdict.floors) unsurveyed += f.surveyed ? 0 : 1;
+    h += "<p>The building's verdict: " + std::string(VerdictName(verdict.Verdict())) + ": " +
          std::to_string(verdict.floors.size()) + " floors, " + std::to_string(unsurveyed) +
          " not surveyed. Every floor must meet every requirement on at least " + Fixed(pass) +
-         " % of its surveyed area; a floor not surveyed cannot pass. Areas in m\u00B2 where the plan has a scale.</p>\n";
+         " % of its surveyed area, with at most " + Fixed(allowed) +
+         " % of its plan not surveyed (else incomplete); a floor not surveyed is incomplete. The building takes the "
+         "worst of its floors. Areas in m\u00B2 where the plan has a scale.</p>\n";
     h += "<table>\n<tr><th>Floor</th><th>Level</th><th>Requirement</th><th>Verdict</th>"
          "<th>Passes (% of surveyed)</th><th>Passes (m\u00B2)</th><th>Fails (% of surveyed)</th><th>Fails (m\u00B2)</th>"
          "<th>Not surveyed (% of plan)</th><th>Not surveyed (m\u00B2)</th></tr>\n";
-    for (const FloorVerdict& f : verdict.floors) {
+    for (const FloorResult& f : verdict.floors) {
         const std::string floorCells = "<tr><td>" + Html(f.floor.name) + "</td><td class=\"n\">" +
                                        std::to_string(f.floor.level) + "</td>";
         if (!f.surveyed) {
@@ -146,13 +151,15 @@ int RunSiteReport(const std::string& sitePath, const std::string& dir, const std
                               "<td class=\"n\">-</td><td class=\"n\">-</td><td class=\"n\">100.0</td><td class=\"n\">-</td></tr>\n";
             continue;
         }
-        for (const RequirementShares& r : f.check.results)
-            h += floorCells + "<td>" + Html(r.requirement.Text()) + "</td><td>" + (r.Passes(pass) ? "PASS" : "FAIL") +
+        for (std::size_t i = 0; i < f.check.results.size(); ++i) {
+            const RequirementShares& r = f.check.results[i];
+            h += floorCells + "<td>" + Html(r.requirement.Text()) + "</td><td>" + VerdictLabel(f.check.VerdictOf(i)) +
                  "</td><td class=\"n\">" + Fixed(r.PassPercent()) + "</td><td class=\"n\">" +
                  SquareMetres(r.passArea, f.scale) + "</td><td class=\"n\">" + Fixed(r.FailPercent()) +
                  "</td><td class=\"n\">" + SquareMetres(r.failArea, f.scale) + "</td><td class=\"n\">" +
                  Fixed(r.UnsurveyedPercent()) + "</td><td class=\"n\">" + SquareMetres(r.unsurveyedArea, f.scale) +
                  "</td></tr>\n";
+        }
     }
     h += "</table>\n";
     std::vector<const std::pair<const std::tuple<MacAddress, std::string, int>, BuildingAp>*> order;
@@ -172,14 +179,14 @@ int RunSiteReport(const std::string& sitePath, const std::string& dir, const std
              std::to_string(ap.level) + "</td><td class=\"n\">" + std::to_string(ap.floorsHeard) + "</td></tr>\n";
     }
     h += "</table>\n";
-    for (const FloorVerdict& f : verdict.floors) {
+    for (const FloorResult& f : verdict.floors) {
         const std::string sub = FloorFolder(f.floor.name);
         h += "<h2>Floor " + Html(f.floor.name) + " (level " + std::to_string(f.floor.level) + ")</h2>\n";
         if (!f.surveyed) {
             h += "<p>Not surveyed: the site lists no survey for this floor.</p>\n";
             continue;
         }
-        h += "<p>The floor " + std::string(f.check.Pass() ? "passes" : "does not pass") + "; " +
+        h += "<p>The floor's verdict: " + std::string(VerdictName(f.check.Verdict())) + "; " +
              std::to_string(f.check.points) + " points. Its full report: <a href=\"" + sub +
              "/index.html\">" + sub + "/index.html</a>.</p>\n";
         h += "<figure><img src=\"" + sub + "/signal.png\" alt=\"Strongest signal on " + Html(f.floor.name) +
@@ -194,7 +201,7 @@ int RunSiteReport(const std::string& sitePath, const std::string& dir, const std
     h += "</body>\n</html>\n";
     if (!SaveText(h, index, inputs, error)) return Fail(error);
     std::printf("%s: %zu floors, %zu not surveyed, building %s\n", index.c_str(), verdict.floors.size(), unsurveyed,
-                verdict.Pass() ? "passes" : "does not pass");
+                VerdictName(verdict.Verdict()));
     return 0;
 }
 

@@ -14,15 +14,15 @@
 
 namespace quorl::tools {
 
-// The one-floor report: surveys, projection, folder, requirements (as
-// text) and the area share (as text); its exit status.
+// The one-floor report: surveys, projection, folder, requirements, the
+// area share and the largest unsurveyed share (all as text); its exit status.
 using FloorReport = std::function<int(const std::vector<std::string>&, const std::string&, const std::string&,
-                                      const std::vector<std::string>&, const std::string&)>;
+                                      const std::vector<std::string>&, const std::string&, const std::string&)>;
 
 // 0 when written, 1 when a file was refused or could not be written, 2
 // for bad input.
 int RunSiteReport(const std::string& sitePath, const std::string& dir,
                   const std::vector<analysis::Requirement>& requirements, std::optional<double> areaPass,
-                  const FloorReport& floorReport);
+                  std::optional<double> maxUnsurveyed, const FloorReport& floorReport);
 
 }  // namespace quorl::tools

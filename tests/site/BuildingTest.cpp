@@ -52,6 +52,7 @@ TEST(Building, CheckAnswersForEveryFloorAndTheBuilding) {
     ASSERT_EQ(unsurveyed.status, 1) << unsurveyed.err;
     const Json j = Json::parse(unsurveyed.out);
     EXPECT_EQ(j["pass"], false);
+    EXPECT_EQ(j["verdict"], "fail");  // the worst floor's
     EXPECT_EQ(j["site"], "Head office");
     ASSERT_EQ(j["floors"].size(), 3u);
     const Json& ground = j["floors"][0];
@@ -67,6 +68,7 @@ TEST(Building, CheckAnswersForEveryFloorAndTheBuilding) {
     EXPECT_EQ(yard["level"], -1);
     EXPECT_EQ(yard["surveyed"], false);
     EXPECT_EQ(yard["pass"], false);
+    EXPECT_EQ(yard["verdict"], "incomplete");
     EXPECT_EQ(j["not_surveyed"], Json::array({"Yard"}));
 
     // Each floor's entry is what check says of that floor alone.
@@ -75,18 +77,25 @@ TEST(Building, CheckAnswersForEveryFloorAndTheBuilding) {
     ASSERT_EQ(alone.status, 0) << alone.err;
     EXPECT_EQ(Json::parse(alone.out)["requirements"], ground["requirements"]);
 
-    // The weak half gone, the yard surveyed, the site's own requirements: the building passes.
+    // The weak half gone, the yard surveyed, the site's own requirements
+    // (half of the first floor and most of the yard unsurveyed allowed): the building passes.
     b.Run({"site", "remove-survey", b.site, "--floor", "First", b.dir / "first-east.ssd"});
     b.Run({"site", "add-survey", b.site, "--floor", "Yard", b.dir / "yard.ssd"});
     const auto bytes = quorl::test::ReadBytes(b.site);
     Json file = Json::parse(std::string(bytes.begin(), bytes.end()));
-    file["requirements"] = {{"require", {"signal>=-67"}}, {"area_pass", 90}};
+    file["requirements"] = {{"require", {"signal>=-67"}}, {"area_pass", 90}, {"max_unsurveyed", 100}};
     std::ofstream(b.site) << file.dump(2);
     const std::string maps = b.dir / "map.png";
     const Outcome passes = b.Quorl({"check", b.site, "--radius", "30", "-o", maps});
     ASSERT_EQ(passes.status, 0) << passes.err << passes.out;
     EXPECT_NE(passes.out.find("floor \"Yard\" (level -1) PASS signal>=-67"), std::string::npos) << passes.out;
-    EXPECT_NE(passes.out.find("\nBUILDING PASSES Head office: 3 of 3 floors pass"), std::string::npos) << passes.out;
+    EXPECT_NE(passes.out.find("\nBUILDING PASS Head office: 3 of 3 floors pass"), std::string::npos) << passes.out;
+    // The command's share before the site's: half of a floor unsurveyed is too much at 10 %.
+    const Outcome incomplete = b.Quorl({"check", b.site, "--radius", "30", "--max-unsurveyed", "10"});
+    EXPECT_EQ(incomplete.status, 1);
+    EXPECT_NE(incomplete.out.find("\nBUILDING INCOMPLETE Head office: 1 of 3 floors pass, 0 fail, 2 incomplete"),
+              std::string::npos)
+        << incomplete.out;
     for (const char* floor : {"Ground", "First", "Yard"})
         EXPECT_TRUE(std::filesystem::exists(b.dir / ("map-" + std::string(floor) + ".png"))) << floor;
 
@@ -148,7 +157,7 @@ TEST(Building, ReportOpensWithTheBuildingThenEachFloor) {
     EXPECT_LT(at("<h2>Building</h2>"), at("<h2>Access points</h2>"));
     EXPECT_LT(at("<h2>Access points</h2>"), at("<h2>Floor Ground (level 0)</h2>"));
     EXPECT_LT(at("<h2>Floor Ground (level 0)</h2>"), at("<h2>Floor First (level 1)</h2>"));
-    EXPECT_NE(at("The building does not pass: 3 floors, 1 not surveyed"), std::string::npos) << html;
+    EXPECT_NE(at("The building's verdict: fail: 3 floors, 1 not surveyed"), std::string::npos) << html;
     EXPECT_NE(at("<tr><td>Ground</td><td class=\"n\">0</td><td>signal&gt;=-67</td><td>PASS</td>"), std::string::npos);
     EXPECT_NE(at("<tr><td>First</td><td class=\"n\">1</td><td>signal&gt;=-67</td><td>FAIL</td>"), std::string::npos);
     EXPECT_NE(at("<tr><td>Yard</td><td class=\"n\">-1</td><td>all</td><td>NOT SURVEYED</td>"), std::string::npos);

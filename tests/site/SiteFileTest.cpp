@@ -33,7 +33,7 @@ TEST(SiteFile, RoundTripKeepsEverythingAHandEditorWrote) {
     {"name": "Ground", "level": 0, "height_m": 3.5, "projection": "plans/g.lpf", "surveys": ["g1.ssd", "../x/g2.ssd"], "note": "east wing"},
     {"name": "Basement", "level": -1, "projection": "/abs/b.gpf"}
   ],
-  "requirements": {"profile": "voice", "require": ["signal>=-67", "ap-count>=2"], "area_pass": 90}})");
+  "requirements": {"profile": "voice", "require": ["signal>=-67", "ap-count>=2"], "area_pass": 90, "max_unsurveyed": 25}})");
     Site site;
     std::string error;
     ASSERT_TRUE(LoadSite(path, site, error)) << error;
@@ -45,6 +45,7 @@ TEST(SiteFile, RoundTripKeepsEverythingAHandEditorWrote) {
     EXPECT_FALSE(site.floors[1].heightMetres);
     EXPECT_EQ(site.requirements.profiles, std::vector<std::string>{"voice"});
     EXPECT_EQ(site.requirements.areaPass, 90);
+    EXPECT_EQ(site.requirements.maxUnsurveyed, 25);
 
     ASSERT_TRUE(SaveSite(path, site, error)) << error;
     const std::string once = Text(path);
@@ -90,6 +91,7 @@ TEST(SiteFile, EveryRefusalNamesWhatIsWrong) {
         {site(R"(, "requirements": {"require": ["signal>>-67"]})"), "\"requirements\""},
         {site(R"(, "requirements": {"profile": "roaming"})"), "roaming"},
         {site(R"(, "requirements": {"area_pass": 101})"), "area_pass"},
+        {site(R"(, "requirements": {"max_unsurveyed": -1})"), "max_unsurveyed"},
         {site(R"(, "deep": )" + std::string(100, '[') + std::string(100, ']')), "deep"},
     };
     for (const Case& c : cases) {
