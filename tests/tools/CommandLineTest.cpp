@@ -33,9 +33,15 @@ const std::map<std::string, std::vector<std::string>> kCommands = {
     {"unit remember", {"--serial", "--rules"}},
     {"unit forget", {"--rules"}},
     {"completion bash", {}},
+    {"site", {}},
+    {"site new", {"--name"}},
+    {"site add-floor", {"--name", "--projection", "--level", "--height"}},
+    {"site add-survey", {"--floor"}},
+    {"site remove-survey", {"--floor"}},
+    {"site info", {"--json"}},
 #if QUORL_TOOL_HAS_MAPS
     {"heatmap", {"--projection", "--metric", "--ssid", "--mac", "--radio", "--band", "--channel", "--threshold",
-                 "--min", "--max", "--radius", "--scale", "--output", "--values", "--area"}},
+                 "--min", "--max", "--radius", "--scale", "--output", "--values", "--area", "--floor"}},
     {"check", {"--projection", "--require", "--profile", "--ssid", "--band", "--radio", "--threshold", "--radius",
                "--area-pass", "--max-unsurveyed", "--area", "--json", "--output"}},
     {"report", {"--projection", "--output", "--require", "--profile", "--area-pass", "--max-unsurveyed", "--area"}},
@@ -162,7 +168,7 @@ TEST(CommandLine, BashCompletionKnowsEveryCommandAndOption) {
         const char* words;
         const char* offered;
     } cases[] = {
-        {"quorl s", "sim ssd"},
+        {"quorl s", "sim site ssd"},
         {"quorl ssd ''", "info dump export"},
         {"quorl help proj ''", "info decode make scale"},
         {"quorl ssd export a.ssd --format ''", "csv geojson plan-geojson kml sqlite gpkg wigle"},
