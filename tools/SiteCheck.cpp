@@ -2,8 +2,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <thread>
 
 #include "analysis/RadioGroups.h"
 #include "site/SiteFile.h"
@@ -42,6 +44,51 @@ bool SiteRequirementsOr(const site::Site& site, const SiteCheckOptions& options,
     return true;
 }
 
+namespace {
+
+// One surveyed floor: its surveys on its plan and its check. Runs on a
+// worker thread: touches nothing but its own arguments.
+bool CheckOneFloor(const std::string& sitePath, const SiteCheckOptions& options, const SiteVerdict& site,
+                   FloorResult& v, LoadedSurvey& loaded, std::string& error) {
+    const site::Floor& floor = v.floor;
+    const std::string where = "floor \"" + floor.name + "\": ";
+    std::vector<std::string> surveys;
+    for (const std::string& s : floor.surveys) surveys.push_back(site::OpenPath(sitePath, s));
+    if (!LoadSurveysOnPlan(surveys, site::OpenPath(sitePath, floor.projection), loaded, error)) {
+        error = where + error;
+        return false;
+    }
+    v.scale = loaded.scale;
+    v.scaleWarning = loaded.scaleWarning;
+    Filter filter = options.filter;
+    if (options.radio) {
+        filter.radioMembers = RadioMembers(loaded.survey, *options.radio);
+        if (filter.radioMembers.empty()) {
+            error = where + MacText(*options.radio) + " is not heard anywhere in " + loaded.survey.name +
+                    ": --radio takes the address of one of its networks";
+            return false;
+        }
+    }
+    std::optional<double> radiusPixels;
+    if (options.radius) {
+        radiusPixels = ToPixels(*options.radius, loaded.scale);
+        if (!radiusPixels) {
+            error = where + "--radius in metres needs a plan scale, and " + loaded.plan.name +
+                    " has none: give it one with quorl proj scale, or the radius in plan pixels";
+            return false;
+        }
+    }
+    v.check.maxUnsurveyed = site.maxUnsurveyed;
+    if (!CheckFloor(loaded, site.requirements, filter, options.threshold, radiusPixels, site.areaPass, v.check,
+                    error)) {
+        error = where + error;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool CheckSite(const std::string& sitePath, const site::Site& site, const SiteCheckOptions& options, SiteVerdict& out,
                std::string& error, const FloorVisit& visit) {
     out = SiteVerdict{};
@@ -55,48 +102,36 @@ bool CheckSite(const std::string& sitePath, const site::Site& site, const SiteCh
         FloorResult v;
         v.floor = floor;
         v.surveyed = !floor.surveys.empty();
-        const std::string where = "floor \"" + floor.name + "\": ";
-        if (!v.surveyed) {
-            v.check.areaPass = out.areaPass;
-            v.check.maxUnsurveyed = out.maxUnsurveyed;
-            out.floors.push_back(std::move(v));
-            continue;
-        }
-        std::vector<std::string> surveys;
-        for (const std::string& s : floor.surveys) surveys.push_back(site::OpenPath(sitePath, s));
-        LoadedSurvey loaded;
-        if (!LoadSurveysOnPlan(surveys, site::OpenPath(sitePath, floor.projection), loaded, error)) {
-            error = where + error;
-            return false;
-        }
-        v.scale = loaded.scale;
-        v.scaleWarning = loaded.scaleWarning;
-        Filter filter = options.filter;
-        if (options.radio) {
-            filter.radioMembers = RadioMembers(loaded.survey, *options.radio);
-            if (filter.radioMembers.empty()) {
-                error = where + MacText(*options.radio) + " is not heard anywhere in " + loaded.survey.name +
-                        ": --radio takes the address of one of its networks";
-                return false;
-            }
-        }
-        std::optional<double> radiusPixels;
-        if (options.radius) {
-            radiusPixels = ToPixels(*options.radius, loaded.scale);
-            if (!radiusPixels) {
-                error = where + "--radius in metres needs a plan scale, and " + loaded.plan.name +
-                        " has none: give it one with quorl proj scale, or the radius in plan pixels";
-                return false;
-            }
-        }
+        v.check.areaPass = out.areaPass;
         v.check.maxUnsurveyed = out.maxUnsurveyed;
-        if (!CheckFloor(loaded, out.requirements, filter, options.threshold, radiusPixels, out.areaPass, v.check,
-                        error)) {
-            error = where + error;
-            return false;
-        }
-        if (visit && !visit(v, loaded, error)) return false;
         out.floors.push_back(std::move(v));
+    }
+    // Floors are independent: a few at a time on the machine's cores, each
+    // batch visited in floor order and let go before the next, so memory
+    // holds at most a batch of plans.
+    const std::size_t workers = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
+    for (std::size_t first = 0; first < out.floors.size(); first += workers) {
+        const std::size_t last = std::min(out.floors.size(), first + workers);
+        std::vector<LoadedSurvey> loaded(last - first);
+        std::vector<std::string> errors(last - first);
+        std::vector<char> ok(last - first, 1);
+        {
+            std::vector<std::jthread> threads;
+            for (std::size_t i = first; i < last; ++i) {
+                if (!out.floors[i].surveyed) continue;
+                threads.emplace_back([&, i] {
+                    ok[i - first] = CheckOneFloor(sitePath, options, out, out.floors[i], loaded[i - first],
+                                                  errors[i - first]);
+                });
+            }
+        }
+        for (std::size_t i = first; i < last; ++i) {
+            if (!ok[i - first]) {
+                error = errors[i - first];
+                return false;
+            }
+            if (out.floors[i].surveyed && visit && !visit(out.floors[i], loaded[i - first], error)) return false;
+        }
     }
     return true;
 }
