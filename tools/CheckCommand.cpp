@@ -122,6 +122,8 @@ int Run(const CheckArgs& args) {
     if (surveys.size() == 1 && site::IsSitePath(surveys.front())) {
         if (!projectionPath.empty()) return Usage("a site file names each floor's projection: leave out --projection");
         if (!args.area.empty()) return Usage("--area masks one plan: it is not for a site file");
+        if (IsStandardStream(out))
+            return Usage("the maps are PNG files: -o names them (--json sends the verdict to standard output)");
         SiteCheckOptions options{requirements, std::nullopt, std::nullopt, filter, threshold, radius, filter.radio};
         if (args.areaPass) options.areaPass = areaPass;
         if (args.maxUnsurveyed) options.maxUnsurveyed = maxUnsurveyed;

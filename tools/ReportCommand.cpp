@@ -300,6 +300,7 @@ int Run(const Command& command, const ReportArgs& args) {
     if (surveys.size() == 1 && site::IsSitePath(surveys.front())) {
         if (!projectionPath.empty()) return command.UsageError("a site file names each floor's projection: leave out --projection");
         if (dir.empty()) return command.UsageError("-o is needed");
+        if (IsStandardStream(dir)) return command.UsageError("the report is a folder of files: -o names it");
         // Each floor's report is this command's, run on the floor's files.
         if (!args.area.empty()) return command.UsageError("--area masks one plan: it is not for a site file");
         const FloorReport floor = [&command](const std::vector<std::string>& floorSurveys, const std::string& projection,

@@ -106,6 +106,9 @@ TEST(Building, CheckAnswersForEveryFloorAndTheBuilding) {
     EXPECT_NE(gone.err.find("floor \"Yard\""), std::string::npos) << gone.err;
     EXPECT_NE(gone.err.find("yard.ssd"), std::string::npos) << gone.err;
     EXPECT_EQ(b.Quorl({"check", b.site, "--projection", b.dir / "plans/ground.lpf"}).status, 2);
+    EXPECT_EQ(b.Quorl({"check", b.site, "-o", "-"}).status, 2);
+    EXPECT_EQ(b.Quorl({"report", b.site, "-o", "-"}).status, 2);
+    EXPECT_FALSE(std::filesystem::exists("-"));  // commands run in the test's working folder
 }
 
 TEST(Building, HeatmapOfAFloorIsTheMapOfItsSurveys) {
