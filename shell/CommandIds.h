@@ -26,5 +26,10 @@ inline constexpr int kNextPane = 57680;
 inline constexpr int kPrevPane = 57681;
 inline constexpr int kViewToolbar = 59392;
 inline constexpr int kViewStatusBar = 59393;
+// A building: File > Open Site, and the next floor up and down (View >
+// Floor).
+inline constexpr int kFileOpenSite = 32800;
+inline constexpr int kFloorUp = 32801;
+inline constexpr int kFloorDown = 32802;
 
 }  // namespace quorl::command

@@ -38,6 +38,16 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
                 options.devicePath = arg.substr(std::strlen("--device="));
                 if (options.devicePath.empty()) options.error = "--device needs a serial port path";
             }
+        } else if (arg == "--site" || arg.rfind("--site=", 0) == 0) {
+            const bool joined = arg != "--site";
+            if (!options.sitePath.empty()) {
+                options.error = "--site may be given once";
+            } else if (!joined && (i + 1 >= arguments.size() || arguments[i + 1].empty())) {
+                options.error = "--site needs a site file";
+            } else {
+                options.sitePath = joined ? arg.substr(std::strlen("--site=")) : arguments[++i];
+                if (options.sitePath.empty()) options.error = "--site needs a site file";
+            }
         } else {
             options.error = "unknown argument: " + arg;
         }
@@ -59,12 +69,13 @@ bool AsksForHelp(int argc, const char* const* argv) {
 
 std::string CommandLineUsage(const std::string& programName) {
     return "Usage: " + programName +
-           " [--simulate[=SCENARIO] | --device PATH]\n"
+           " [--simulate[=SCENARIO] | --device PATH] [--site SITE]\n"
            "Wi-Fi site-survey collector.\n\n"
            "  --simulate            run against the simulated survey unit (built-in scenario)\n"
            "  --simulate=SCENARIO   the simulated unit, playing the scenario file SCENARIO\n"
            "  --device PATH         the survey unit on serial port PATH\n"
            "                        (for example the pseudo-terminal `quorl sim` prints)\n"
+           "  --site SITE           open the site file SITE (.qsite) and show its first floor\n"
            "  --version             print the version and exit\n"
            "  -h, --help            show this help and exit\n\n"
            "With neither --simulate nor --device the survey unit at /dev/quorl-unit (the\n"

@@ -4,6 +4,7 @@
 //   --device PATH          that serial port
 //   (neither)              /dev/quorl-unit where the udev rule made it, else
 //                          the first USB serial adapter, if any
+//   --site SITE            open that site file and show its first floor
 //   --version, --help      print and exit
 
 #include <string>
@@ -16,6 +17,7 @@ struct CommandLineOptions {
     Unit unit = Unit::FirstAdapter;
     std::string devicePath;      // Unit::Device
     std::string scenarioPath;    // Unit::Simulated; empty: the built-in scenario
+    std::string sitePath;        // --site; empty: none
     bool help = false;
     std::string error;           // not empty: the line was not understood
 };

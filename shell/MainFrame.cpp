@@ -4,6 +4,8 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <algorithm>
 #include <QEventLoop>
 #include <QLabel>
 #include <QMenuBar>
@@ -24,6 +26,8 @@
 #include "shell/QuorlCollectorTabletView.h"
 #include "siteview/CommandTarget.h"
 #include "siteview/PlanFiles.h"
+#include "siteview/SiteFloors.h"
+#include "siteview/SurveyWorkflow.h"
 #include "siteview/ViewActivation.h"
 
 namespace quorl {
@@ -61,6 +65,7 @@ CMainFrame::CMainFrame(CEngine& engine, DeviceSession& session, IUserMessages& m
     BuildMenus();
     BuildToolBar();
     BuildStatusBar();
+    ShowFloors();
     SwitchView(ViewKind::Start);
 
     connect(&idleTimer_, &QTimer::timeout, this, [this] {
@@ -139,6 +144,8 @@ void CMainFrame::BuildActions() {
         {command::kFileOpen, "&Open...", {QKeySequence(Qt::CTRL | Qt::Key_O)},
          "Open a projection, collection or site file"},
         {command::kFileSave, "&Save", {QKeySequence(Qt::CTRL | Qt::Key_S)}, "Save the active document"},
+        {command::kFileOpenSite, "Open S&ite...", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O)},
+         "Open a site file (.qsite) and choose among its floors"},
         {command::kFileSaveAs, "Save &As...", {}, "Save the active document with a new name"},
         {command::kFilePrint, "&Print...", {QKeySequence(Qt::CTRL | Qt::Key_P)}, "Print the start screen"},
         {command::kFilePrintPreview, "Print Pre&view", {}, "Display full pages"},
@@ -265,6 +272,10 @@ void CMainFrame::BuildActions() {
         {command::kActualSize, "&Actual Size", {QKeySequence(Qt::CTRL | Qt::Key_1)},
          "Show the site plan at 100 %, from its top-left corner"},
         {command::kLegends, "&Legends", {}, "Show or hide the legends of the coverage and survey gaps layers"},
+        {command::kFloorUp, "Floor &Up", {QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
+         "Show the next floor up of the open site"},
+        {command::kFloorDown, "Floor &Down", {QKeySequence(Qt::CTRL | Qt::Key_PageDown)},
+         "Show the next floor down of the open site"},
     };
     for (const auto& entry : viewCommands) {
         auto* action = new QAction(QString::fromLatin1(entry.text), this);
@@ -304,12 +315,22 @@ void CMainFrame::BuildActions() {
     handlers_[command::kFileNew] = [this] { FileNew(); };
     handlers_[command::kFileOpen] = [this] { FileOpen(); };
     handlers_[command::kFileSave] = [this] { document_.Save(); };
+    handlers_[command::kFileOpenSite] = [this] {
+        FileDialogRequest request;
+        request.open = true;
+        request.defaultExtension = "qsite";
+        request.filter = "Site Files (*.qsite)|*.qsite|All Files (*.*)|*.*||";
+        request.mustExist = true;
+        if (const auto path = messages_.ChooseFile(request)) OpenSite(*path);
+    };
     handlers_[command::kFileSaveAs] = [this] { document_.SaveAs(); };
     handlers_[command::kFilePrintSetup] = [this] {
         QPageSetupDialog dialog(&printer_, this);
         dialog.exec();
     };
     handlers_[command::kAppExit] = [this] { close(); };
+    handlers_[command::kFloorUp] = [this] { StepFloor(+1); };
+    handlers_[command::kFloorDown] = [this] { StepFloor(-1); };
     handlers_[command::kAppAbout] = [this] { About(); };
     handlers_[command::kViewToolbar] = [this] { toolBar_->setVisible(!toolBar_->isVisible()); };
     handlers_[command::kViewStatusBar] = [this] { statusBar()->setVisible(!statusBar()->isVisible()); };
@@ -328,7 +349,8 @@ void CMainFrame::BuildMenus() {
         menu->setToolTipsVisible(true);
     };
     add(menuBar()->addMenu(QStringLiteral("&File")),
-        {command::kFileNew, command::kFileOpen, command::kFileSave, command::kFileSaveAs, 0, command::kFilePrint,
+        {command::kFileNew, command::kFileOpen, command::kFileOpenSite, command::kFileSave, command::kFileSaveAs, 0,
+         command::kFilePrint,
          command::kFilePrintPreview, command::kFilePrintSetup, 0, command::kAppExit});
     add(menuBar()->addMenu(QStringLiteral("&Edit")),
         {command::kEditUndo, command::kUndoLastPoint, 0, command::kEditCut, command::kEditCopy, command::kEditPaste});
@@ -342,6 +364,15 @@ void CMainFrame::BuildMenus() {
     profiles->menuAction()->setToolTip(profiles->menuAction()->statusTip());
     add(profiles, {command::kGapsProfileNone, command::kGapsProfileVoice, command::kGapsProfileData,
                    command::kGapsProfileBasic});
+    // The site's floors, one item each (made when a site opens), then up
+    // and down a floor from the keyboard.
+    floorMenu_ = view->addMenu(QStringLiteral("&Floor"));
+    floorMenu_->setObjectName(QStringLiteral("floorMenu"));
+    floorMenu_->menuAction()->setStatusTip(
+        QStringLiteral("Choose the floor of the open site: its plan and its newest collection"));
+    floorMenu_->menuAction()->setToolTip(floorMenu_->menuAction()->statusTip());
+    floorMenu_->setToolTipsVisible(true);
+    connect(floorMenu_, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUi);
     add(menuBar()->addMenu(QStringLiteral("&Help")), {command::kHelpFinder, 0, command::kAppAbout});
 }
 
@@ -351,6 +382,18 @@ void CMainFrame::BuildToolBar() {
     toolBar_->setIconSize(QSize(16, 16));
     toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
     for (int id : ToolBarCommands()) toolBar_->addAction(actions_.at(id));
+    // The floor chooser, there only while a site is open.
+    floorBox_ = new QComboBox(toolBar_);
+    floorBox_->setObjectName(QStringLiteral("floorChooser"));
+    floorBox_->setToolTip(QStringLiteral("Floor (View > Floor; Ctrl+Page Up and Ctrl+Page Down)"));
+    floorBox_->setStatusTip(QStringLiteral("Choose the floor of the site: its plan and its newest collection"));
+    floorBox_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    floorBox_->setFocusPolicy(Qt::StrongFocus);
+    connect(floorBox_, &QComboBox::activated, this, &CMainFrame::ChooseFloor);
+    floorAction_ = toolBar_->addWidget(floorBox_);
+    floorAction_->setToolTip(floorBox_->toolTip());
+    floorAction_->setStatusTip(floorBox_->statusTip());
+    floorAction_->setVisible(false);
     addToolBar(Qt::TopToolBarArea, toolBar_);
 }
 
@@ -395,6 +438,9 @@ void CMainFrame::UpdateIndicators() {
 }
 
 bool CMainFrame::IsCommandEnabled(int id) const {
+    // Floors change only from the site view, with a site open.
+    if (id == command::kFloorUp || id == command::kFloorDown)
+        return floors_ && floors_->Loaded() && activeKind_ == ViewKind::Site;
     if (auto* target = dynamic_cast<ICommandTarget*>(ActiveView()); target && target->HandlesCommand(id))
         return true;
     return handlers_.count(id) != 0;
@@ -434,6 +480,15 @@ void CMainFrame::UpdateCommandUi() {
         actions_.at(id)->setChecked(checked);
     }
     actions_.at(command::kPointInformation)->setChecked(IsCommandChecked(command::kPointInformation));
+    if (floorBox_) {
+        floorBox_->setEnabled(floors_ && floors_->Loaded() && activeKind_ == ViewKind::Site);
+        // A projection opened by hand may have left the floor.
+        const int current = floors_ ? floors_->Current() : -1;
+        if (floorBox_->currentIndex() != current) floorBox_->setCurrentIndex(current);
+        const QList<QAction*> items = floorMenu_->actions();
+        for (int i = 0; i < items.size(); ++i)
+            if (items[i]->isCheckable() && items[i]->actionGroup()) items[i]->setChecked(i == current);
+    }
     actions_.at(command::kWalkingSurvey)->setChecked(IsCommandChecked(command::kWalkingSurvey));
 }
 
@@ -469,8 +524,71 @@ void CMainFrame::FileOpen() {
         files->OpenCollectionFile(path, false);
 }
 
-void CMainFrame::OpenSite(const std::string& path) {
-    messages_.ShowPlain(UnknownFileText(path));
+bool CMainFrame::OpenSite(const std::string& path) {
+    SwitchView(ViewKind::Site);
+    auto* files = dynamic_cast<IPlanFiles*>(View(ViewKind::Site));
+    if (!files) return false;
+    if (!floors_) floors_ = std::make_unique<SiteFloors>(*files, messages_);
+    if (!floors_->Open(path)) {
+        ShowFloors();
+        return false;
+    }
+    // The floor the file lists first, wherever its level puts it.
+    const auto order = floors_->Floors();
+    const site::Floor* first = &floors_->Building().floors.front();
+    const int index = static_cast<int>(std::find(order.begin(), order.end(), first) - order.begin());
+    floors_->Choose(index);
+    ShowFloors();
+    return floors_->Current() >= 0;
+}
+
+void CMainFrame::ShowFloors() {
+    const bool site = floors_ && floors_->Loaded();
+    floorBox_->clear();
+    floorMenu_->clear();
+    if (site) {
+        const auto order = floors_->Floors();
+        auto* group = new QActionGroup(floorMenu_);
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            const QString name = QString::fromStdString(order[i]->name);
+            floorBox_->addItem(QStringLiteral("%1 (level %2)").arg(name).arg(order[i]->level));
+            // The first nine get a digit to type.
+            const QString text = i < 9 ? QStringLiteral("&%1 %2").arg(i + 1).arg(name) : name;
+            QAction* item = floorMenu_->addAction(text);
+            item->setCheckable(true);
+            item->setChecked(static_cast<int>(i) == floors_->Current());
+            item->setActionGroup(group);
+            item->setStatusTip(QStringLiteral("Show floor %1: its plan and its newest collection").arg(name));
+            item->setToolTip(item->statusTip());
+            const int index = static_cast<int>(i);
+            connect(item, &QAction::triggered, this, [this, index] { ChooseFloor(index); });
+        }
+        floorMenu_->addSeparator();
+    }
+    floorMenu_->addAction(actions_.at(command::kFloorUp));
+    floorMenu_->addAction(actions_.at(command::kFloorDown));
+    floorBox_->setCurrentIndex(site ? floors_->Current() : -1);
+    floorAction_->setVisible(site);
+    UpdateCommandUi();
+}
+
+void CMainFrame::ChooseFloor(int index) {
+    if (!floors_ || !floors_->Loaded()) return;
+    // The scan view sweeps a tapped point: the floor stays until it is stored.
+    if (activeKind_ != ViewKind::Site) {
+        messages_.ShowPlain(SurveyWorkflow::kPointBusyText);
+    } else if (index != floors_->Current()) {
+        floors_->Choose(index);
+    }
+    ShowFloors();
+}
+
+void CMainFrame::StepFloor(int by) {
+    if (!floors_ || !floors_->Loaded() || floors_->Floors().empty()) return;
+    const int count = static_cast<int>(floors_->Floors().size());
+    const int from = floors_->Current() < 0 ? (by > 0 ? -1 : count) : floors_->Current();
+    const int to = from + by;
+    if (to >= 0 && to < count) ChooseFloor(to);
 }
 
 void CMainFrame::FileNew() {

@@ -14,12 +14,15 @@
 #include <QTimer>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 
 #include "shell/QuorlCollectorTabletDoc.h"
 #include "siteview/ViewSwitcher.h"
 
+class QComboBox;
 class QLabel;
+class QMenu;
 class QStackedWidget;
 class QToolBar;
 
@@ -29,6 +32,7 @@ class CEngine;
 class CMainFrame;
 class DeviceSession;
 class IUserMessages;
+class SiteFloors;
 
 // Makes the view of a kind for the main window; called once per kind, the
 // first time the window needs it.
@@ -85,6 +89,15 @@ public:
     // the program on its way out.
     void ShutdownLink();
 
+    // Opens the site file and shows its first floor; false (the user told
+    // why) when it cannot be read or that floor does not load.
+    bool OpenSite(const std::string& path);
+    // The tool bar's floor chooser and its action (hidden without a site).
+    QComboBox* FloorChooser() const { return floorBox_; }
+    QAction* FloorChooserAction() const { return floorAction_; }
+    // Null until a site is opened.
+    SiteFloors* Floors() const { return floors_.get(); }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -101,7 +114,10 @@ private:
     void FileNew();
     // File > Open: the picked file by its kind.
     void FileOpen();
-    void OpenSite(const std::string& path);
+    // The chooser, the View > Floor menu and the panel follow the floor on show.
+    void ShowFloors();
+    void ChooseFloor(int index);
+    void StepFloor(int by);
 
     CEngine& engine_;
     DeviceSession& session_;
@@ -117,6 +133,10 @@ private:
     std::map<int, QAction*> actions_;
     std::map<int, std::function<void()>> handlers_;
     QToolBar* toolBar_ = nullptr;
+    QComboBox* floorBox_ = nullptr;
+    QAction* floorAction_ = nullptr;
+    QMenu* floorMenu_ = nullptr;
+    std::unique_ptr<SiteFloors> floors_;
     QLabel* idleText_ = nullptr;
     QLabel* capsIndicator_ = nullptr;
     QLabel* numIndicator_ = nullptr;

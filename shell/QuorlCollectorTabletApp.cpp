@@ -57,6 +57,8 @@ bool CQuorlCollectorTabletApp::InitInstance(const std::vector<std::string>& argu
     frame_->showMaximized();
     // The window first: the start-up's two waits run behind it.
     frame_->StartDevice();
+    // A site that does not open has said why; the collector goes on without it.
+    if (!options.sitePath.empty()) frame_->OpenSite(options.sitePath);
     return true;
 }
 

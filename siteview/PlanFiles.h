@@ -7,6 +7,21 @@
 
 namespace quorl {
 
+// Sees every projection and collection the site view opens, by any route
+// (its own buttons and dialogs too). A site's floors use it to keep each
+// floor's surveys to that floor.
+class IFloorGuard {
+public:
+    virtual ~IFloorGuard() = default;
+    // Before a collection is opened or made: false refuses it, after
+    // telling the user why.
+    virtual bool AllowCollection(const std::string& path) = 0;
+    // After a collection was opened or made.
+    virtual void CollectionOpened(const std::string& path) = 0;
+    // After a projection was loaded.
+    virtual void ProjectionOpened(const std::string& path) = 0;
+};
+
 class IPlanFiles {
 public:
     virtual ~IPlanFiles() = default;
@@ -17,6 +32,15 @@ public:
     // plan shown. False (the user told why) when there is no plan, a point
     // or walk is under way, or the file failed.
     virtual bool OpenCollectionFile(const std::string& path, bool create) = 0;
+    // No collection open: nothing can be taken until one is chosen.
+    virtual void CloseCollectionFile() = 0;
+    // A point being swept or a walk under way; the user is told so when
+    // `tell`.
+    virtual bool Busy(bool tell) = 0;
+    // The floor the panel names; empty for none.
+    virtual void ShowFloorName(const std::string& name) = 0;
+    // Null: no guard.
+    virtual void UseFloorGuard(IFloorGuard* guard) = 0;
 };
 
 }  // namespace quorl

@@ -229,6 +229,28 @@ bool CSiteView::OpenProjectionFile(const std::string& path) {
     return loaded;
 }
 
+void CSiteView::CloseCollectionFile() {
+    workflow_.CloseCollectionFile();
+    viewport()->update();
+}
+
+void CSiteView::ShowFloorName(const std::string& name) {
+    floorName_ = name;
+    viewport()->update();
+}
+
+void CSiteView::UseFloorGuard(IFloorGuard* guard) {
+    floorGuard_ = guard;
+    workflow_.UseFloorGuard(guard);
+}
+
+StatusValues CSiteView::PanelValues() const {
+    StatusValues values = StatusValues::Read(survey_);
+    values.walk = WalkLine(workflow_.Walk());
+    values.floor = floorName_;
+    return values;
+}
+
 bool CSiteView::OpenCollectionFile(const std::string& path, bool create) {
     const bool opened = workflow_.OpenCollection(path, create, planLoaded_);
     viewport()->update();
@@ -240,6 +262,7 @@ bool CSiteView::LoadPlan(const std::string& path) {
     // earlier one in place: so is the earlier plan.
     if (!survey_.projection.Load(path)) return false;
     workflow_.ForgetWalkedPath();
+    if (floorGuard_) floorGuard_->ProjectionOpened(path);
 
     // The earlier picture no longer belongs to the loaded projection; it
     // goes before the new one is read, so the two are never both in memory.
@@ -509,9 +532,7 @@ QRegion CSiteView::StaleRegion() const {
     if (CurrentSceneKey() != *sceneKey_) return all;
     if (!planLoaded_) return {};
     if (survey_.data.Points() != scenePoints_) return all;
-    StatusValues values = StatusValues::Read(survey_);
-    values.walk = WalkLine(workflow_.Walk());
-    if (PanelKeyOf(values) != panelKey_) return ToQRect(layout_.panel);
+    if (PanelKeyOf(PanelValues()) != panelKey_) return ToQRect(layout_.panel);
     return {};
 }
 
@@ -683,8 +704,7 @@ QImage CSiteView::ComposeFrame() const {
     std::optional<StatusValues> values;
     std::optional<PanelKey> panel;
     if (planLoaded_) {
-        values = StatusValues::Read(survey_);
-        values->walk = WalkLine(workflow_.Walk());
+        values = PanelValues();
         panel = PanelKeyOf(*values);
     }
     if (!sceneChanged && panel == panelKey_) return frame_;

@@ -86,6 +86,13 @@ public:
 
     bool OpenProjectionFile(const std::string& path) override;
     bool OpenCollectionFile(const std::string& path, bool create) override;
+    void CloseCollectionFile() override;
+    bool Busy(bool tell) override { return workflow_.Busy(tell); }
+    void ShowFloorName(const std::string& name) override;
+    void UseFloorGuard(IFloorGuard* guard) override;
+    const std::string& FloorName() const { return floorName_; }
+    // What the status panel shows now.
+    StatusValues PanelValues() const;
 
     // The paint's font: 8 points, the platform's plain sans face.
     static QFont PaintFont();
@@ -289,6 +296,8 @@ private:
     void TakeLayer(LayerState& state, bool on, const CoverageLayer& layer, bool gapsLegend);
 
     bool coverageOn_ = false;
+    std::string floorName_;
+    IFloorGuard* floorGuard_ = nullptr;
     // View > Legends: the layers' legends over the plan.
     bool legendsOn_ = true;
     LayerState coverage_;

@@ -17,6 +17,7 @@ namespace quorl {
 
 namespace {
 
+constexpr int kFloorRow = 0;
 constexpr int kBarRow = 2;
 constexpr int kZoomRow = 3;
 constexpr int kSweepTimeRow = 5;
@@ -100,6 +101,7 @@ StatusLines StatusPanelLines(const StatusValues& v) {
         rows[kBarRow] = QString::asprintf("%u%%", unsigned{*lines.barPercent});
         rows[kChannelRow] = QString::asprintf("Channel = %d", int{v.currentChannel});
     }
+    if (!v.floor.empty()) rows[kFloorRow] = QStringLiteral("Floor: ") + QString::fromStdString(v.floor);
     rows[kZoomRow] = QString::asprintf("ZOOM = %d%%", int{v.zoomPercent});
     rows[kSweepTimeRow] = QString::asprintf("Sweep = %d s", int{v.sweepSeconds});
     rows[kWalkRow] = QString::fromStdString(v.walk);

@@ -35,6 +35,8 @@ struct StatusValues {
     std::int32_t sweepSeconds = 0;
     // The walking survey's state, empty outside that mode.
     std::string walk;
+    // The floor of the site on show, empty without one.
+    std::string floor;
     GpsSnapshot gps;
 
     static StatusValues Read(const SurveyContext& survey);

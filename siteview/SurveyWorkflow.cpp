@@ -65,6 +65,8 @@ bool SurveyWorkflow::ChooseCollection(bool planShown) {
 
 bool SurveyWorkflow::UseCollection(const std::string& path, bool create) {
     CSiteData& data = survey_.data;
+    // Refused: what was open stays open.
+    if (guard_ && !guard_->AllowCollection(path)) return false;
     walk_.ClearPath();
     data.SetCollectionPath(path);
     // A file that cannot be read or made has been reported; taps then ask
@@ -72,6 +74,7 @@ bool SurveyWorkflow::UseCollection(const std::string& path, bool create) {
     if (create ? data.CreateCollection() : data.LoadCollection()) {
         collectionOpen_ = true;
         pointsAtOpen_ = data.Points().size();
+        if (guard_) guard_->CollectionOpened(path);
         return true;
     }
     CloseCollection();

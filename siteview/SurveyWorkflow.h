@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <string>
 
+#include "siteview/PlanFiles.h"
 #include "siteview/SurveyContext.h"
 #include "siteview/WalkingSurvey.h"
 #include "survey/PlanRect.h"
@@ -83,6 +84,10 @@ public:
     // A point being swept or a walk under way: the plan and the collection
     // must stay as they are. Tells the user so when `tell`.
     bool Busy(bool tell) const;
+    // Asked before every collection is opened or made, told after.
+    void UseFloorGuard(IFloorGuard* guard) { guard_ = guard; }
+    // No collection: what a cancelled new-file choice leaves.
+    void CloseCollectionFile() { CloseCollection(); }
     // Command 32773.
     void StartAutomatic();
     // Command 32774: honoured when the current sweep ends.
@@ -160,6 +165,7 @@ private:
     WalkingSurvey walk_;
     // Points in the list when the collection was opened: undo stops there.
     std::size_t pointsAtOpen_ = 0;
+    IFloorGuard* guard_ = nullptr;
 };
 
 }  // namespace quorl

@@ -145,6 +145,12 @@ private slots:
         QTest::newRow("both units") << QStringList{"--simulate", "--device", "/dev/x"} << 0 << "" << false << true;
         QTest::newRow("unknown") << QStringList{"--fast"} << 0 << "" << false << true;
         QTest::newRow("stray word") << QStringList{"file.ssd"} << 0 << "" << false << true;
+        QTest::newRow("site") << QStringList{"--simulate", "--site", "b.qsite"} << int(U::Simulated) << "" << false
+                              << false;
+        QTest::newRow("site=") << QStringList{"--site=b.qsite"} << int(U::FirstAdapter) << "" << false << false;
+        QTest::newRow("site without file") << QStringList{"--site"} << 0 << "" << false << true;
+        QTest::newRow("empty site") << QStringList{"--site="} << 0 << "" << false << true;
+        QTest::newRow("two sites") << QStringList{"--site", "a.qsite", "--site", "b.qsite"} << 0 << "" << false << true;
     }
 
     void commandLine() {
@@ -163,6 +169,7 @@ private slots:
         const std::string shown = options.unit == CommandLineOptions::Unit::Device ? options.devicePath
                                                                                   : options.scenarioPath;
         QCOMPARE(QString::fromStdString(shown), value);
+        QCOMPARE(options.sitePath.empty(), !arguments.join(' ').contains("qsite"));
     }
 
     void helpIsFoundBeforeTheWindowSystemStarts() {
@@ -174,7 +181,8 @@ private slots:
         QVERIFY(AsksForVersion(4, withVersion));
         QVERIFY(!AsksForVersion(4, withHelp));
         const std::string usage = CommandLineUsage("quorl-collector");
-        for (const char* option : {"--simulate[=SCENARIO]", "--device PATH", "--help", "--version", "/dev/quorl-unit"})
+        for (const char* option : {"--simulate[=SCENARIO]", "--device PATH", "--site SITE", "--help", "--version",
+                                   "/dev/quorl-unit"})
             QVERIFY2(usage.find(option) != std::string::npos, option);
     }
 };

@@ -200,8 +200,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
 
         // Tool bar 128: nine buttons in order, no separators, then coverage.
+        // The floor chooser after them, hidden without a site.
         const QList<QAction*> buttons = frame.ToolBar()->actions();
-        QCOMPARE(buttons.size(), 12);
+        QCOMPARE(buttons.size(), 13);
+        QCOMPARE(buttons.back(), frame.FloorChooserAction());
+        QVERIFY(!buttons.back()->isVisible());
         for (int i = 0; i < 12; ++i) QCOMPARE(buttons[i]->data().toInt(), CMainFrame::ToolBarCommands()[i]);
         QCOMPARE(CMainFrame::ToolBarCommands()[8], command::kAppAbout);
         QCOMPARE(CMainFrame::ToolBarCommands()[9], command::kCoverage);
@@ -249,7 +252,8 @@ private slots:
         QList<int> fileIds;
         for (QAction* a : frame.menuBar()->actions().front()->menu()->actions())
             fileIds << (a->isSeparator() ? 0 : a->data().toInt());
-        QCOMPARE(fileIds, (QList<int>{57600, 57601, 57603, 57604, 0, 57607, 57609, 57606, 0, 57665}));
+        QCOMPARE(fileIds, (QList<int>{57600, 57601, command::kFileOpenSite, 57603, 57604, 0, 57607, 57609, 57606, 0,
+                                      57665}));
 
         const auto keys = [&](int id) { return frame.Action(id)->shortcuts(); };
         QCOMPARE(keys(command::kFileNew), QList<QKeySequence>{QKeySequence("Ctrl+N")});
@@ -276,7 +280,7 @@ private slots:
             viewIds << (a->isSeparator() ? 0 : a->menu() ? -1 : a->data().toInt());
         QCOMPARE(viewIds, (QList<int>{59392, 59393, 0, command::kZoomIn, command::kZoomOut, command::kFitPlan,
                                       command::kActualSize, 0, command::kCoverage, command::kWalkingSurvey,
-                                      command::kSurveyGaps, command::kLegends, -1}));
+                                      command::kSurveyGaps, command::kLegends, -1, -1}));
         QVERIFY(frame.Action(command::kLegends)->isCheckable());
         QVERIFY(frame.Action(command::kWalkingSurvey)->isCheckable());
         QVERIFY(!frame.Action(command::kWalkingSurvey)->toolTip().isEmpty());
@@ -301,7 +305,8 @@ private slots:
         QVERIFY(gaps->isCheckable() && !gaps->statusTip().isEmpty());
         QVERIFY(!gaps->icon().isNull());
         QVERIFY(gaps->icon().cacheKey() != coverage->icon().cacheKey());
-        QMenu* profiles = frame.menuBar()->actions()[2]->menu()->actions().back()->menu();
+        const QList<QAction*> viewItems = frame.menuBar()->actions()[2]->menu()->actions();
+        QMenu* profiles = viewItems[viewItems.size() - 2]->menu();
         QVERIFY(profiles);
         QList<int> profileIds;
         for (QAction* a : profiles->actions()) {
@@ -401,7 +406,7 @@ private slots:
             for (QAction* item : menu->menu()->actions())
                 if (!item->isSeparator()) commands << item;
         }
-        QCOMPARE(commands.size(), 12 + 8 + 5 + 11 + 2);
+        QCOMPARE(commands.size(), 13 + 9 + 5 + 12 + 2);
         for (QAction* action : commands) {
             const QString id = QString::number(action->data().toInt());
             QVERIFY2(!action->toolTip().isEmpty(), qPrintable(id));

@@ -139,7 +139,13 @@ public:
         opened.push_back((create ? "new collection " : "collection ") + path);
         return true;
     }
+    void CloseCollectionFile() override { opened.push_back("closed"); }
+    bool Busy(bool) override { return false; }
+    void ShowFloorName(const std::string& name) override { floor = name; }
+    void UseFloorGuard(IFloorGuard* g) override { guard = g; }
     std::vector<std::string> opened;
+    std::string floor;
+    IFloorGuard* guard = nullptr;
 
     void ResetCounts() {
         activations.clear();
