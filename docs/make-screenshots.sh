@@ -25,3 +25,6 @@ rm -rf "$hidpi"
 # A walking survey in progress and the whole floor fitted, on a tablet's screen.
 cmake --build "$build" -j2 --target quorl-indoor-screenshots quorl_demo_site
 xvfb-run -a -s "-screen 0 1280x800x24" "$build/tests/e2e/quorl-indoor-screenshots" "$build/samples/demo.bmp" docs
+# The floor chooser of a building, on a tablet's screen.
+cmake --build "$build" -j2 --target quorl-floor-screenshots quorl_demo_site quorl_demo_survey
+xvfb-run -a -s "-screen 0 1280x800x24" "$build/tests/e2e/quorl-floor-screenshots" "$build/samples" docs
