@@ -387,6 +387,19 @@ private slots:
             // The dialog offers the kinds first.
             QCOMPARE(rig->messages.FileRequests().back().filter, std::string(kOpenFilter));
         }
+        // A site file that is no site: its reader's message, naming it, and
+        // no floor chooser.
+        {
+            auto rig = NoUnitRig();
+            const std::string path = dir.filePath("broken.qsite").toStdString();
+            std::ofstream(path) << "{ not json";
+            rig->messages.QueueFile(path);
+            rig->frame->RunCommand(command::kFileOpen);
+            QCOMPARE(rig->messages.Texts().size(), std::size_t{1});
+            QVERIFY(rig->messages.Texts()[0].find("broken.qsite") != std::string::npos);
+            QVERIFY(!rig->frame->FloorChooserAction()->isVisible());
+            QVERIFY(!rig->frame->IsCommandEnabled(command::kFloorUp));
+        }
         // Unreadable: the document's own message, nothing handed on.
         auto rig = NoUnitRig();
         rig->messages.QueueFile(dir.filePath("absent.lpf").toStdString());
