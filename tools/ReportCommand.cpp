@@ -217,13 +217,7 @@ bool RequirementsSection(const LoadedSurvey& loaded, const std::vector<Requireme
     const PlanScale& scale = loaded.scale;
     std::string verdict = "passes";
     if (check.Verdict() == FloorVerdict::Fail) verdict = "does not pass";
-    if (check.Verdict() == FloorVerdict::Incomplete) {
-        // The requirement least surveyed says how far the survey fell short.
-        std::size_t least = 0;
-        for (std::size_t i = 0; i < check.results.size(); ++i)
-            if (check.results[i].unsurveyedArea > check.results[least].unsurveyedArea) least = i;
-        verdict = "is incomplete (" + IncompleteText(check, least) + ")";
-    }
+    if (check.Verdict() == FloorVerdict::Incomplete) verdict = "is incomplete (" + IncompleteText(check) + ")";
     html += "<h2>Requirements</h2>\n<p>The floor " + verdict +
             ": each requirement must hold on at least " + Format("%.1f", areaPass, 0) +
             " % of the surveyed area (the part of the plan within the radius of a survey point, " +

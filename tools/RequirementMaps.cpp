@@ -57,6 +57,15 @@ std::string IncompleteText(const FloorCheck& check, std::size_t which) {
            " % allowed";
 }
 
+std::string IncompleteText(const FloorCheck& check) {
+    std::optional<std::size_t> least;
+    for (std::size_t i = 0; i < check.results.size(); ++i)
+        if (check.VerdictOf(i) == FloorVerdict::Incomplete &&
+            (!least || check.results[i].unsurveyedArea > check.results[*least].unsurveyedArea))
+            least = i;
+    return least ? IncompleteText(check, *least) : std::string("incomplete");
+}
+
 bool CheckFloor(const LoadedSurvey& loaded, const std::vector<Requirement>& requirements, const Filter& filter,
                 std::optional<int> threshold, std::optional<double> radius, double areaPass, FloorCheck& out,
                 std::string& error) {
@@ -147,14 +156,9 @@ std::string CheckJson(const FloorCheck& check, const PlanScale& scale) {
 
 std::string CheckText(const FloorCheck& check, const PlanScale& scale) {
     std::string t;
-    std::optional<std::size_t> leastSurveyed;  // the incomplete requirement with the largest unsurveyed share
     for (std::size_t i = 0; i < check.results.size(); ++i) {
         const RequirementShares& r = check.results[i];
-        const FloorVerdict verdict = check.VerdictOf(i);
-        if (verdict == FloorVerdict::Incomplete &&
-            (!leastSurveyed || r.unsurveyedArea > check.results[*leastSurveyed].unsurveyedArea))
-            leastSurveyed = i;
-        t += std::string(VerdictLabel(verdict)) + " " + r.requirement.Text() + ": passes on " +
+        t += std::string(VerdictLabel(check.VerdictOf(i))) + " " + r.requirement.Text() + ": passes on " +
              Fixed(r.PassPercent(), 1) + " % of the surveyed area (" + AreaText(r.passArea, scale) + "), fails on " +
              Fixed(r.FailPercent(), 1) + " % (" + AreaText(r.failArea, scale) + "); not surveyed " +
              Fixed(r.UnsurveyedPercent(), 1) + " % of the plan (" + AreaText(r.unsurveyedArea, scale) + ")\n";
@@ -162,7 +166,7 @@ std::string CheckText(const FloorCheck& check, const PlanScale& scale) {
     const FloorVerdict verdict = check.Verdict();
     t += verdict == FloorVerdict::Pass ? std::string("floor passes")
          : verdict == FloorVerdict::Fail ? std::string("floor fails")
-         : "floor " + (leastSurveyed ? IncompleteText(check, *leastSurveyed) : std::string("incomplete"));
+         : "floor " + IncompleteText(check);
     t += std::string(verdict == FloorVerdict::Incomplete ? "; " : ": ") + "every requirement needs " +
          Fixed(check.areaPass, 1) + " % of the surveyed area";
     if (!check.areaName.empty()) t += ", within the area of " + check.areaName;

@@ -55,6 +55,8 @@ std::string CheckText(const FloorCheck& check, const analysis::PlanScale& scale)
 // "incomplete: 38 % of the plan not surveyed, at most 10 % allowed" for
 // requirement `which`, as the text, the maps and the report say it.
 std::string IncompleteText(const FloorCheck& check, std::size_t which);
+// The same for the floor: of its incomplete requirement least surveyed.
+std::string IncompleteText(const FloorCheck& check);
 
 // The plan with requirement `which` drawn as pass, fail and not surveyed.
 QImage RenderPassFailMap(const LoadedSurvey& loaded, const FloorCheck& check, std::size_t which, int maxWidth = 0);
