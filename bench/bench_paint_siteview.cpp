@@ -212,9 +212,17 @@ struct Scene {
     }
 };
 
-Scene& TheScene() {
-    static Scene scene;
+// Made on first use, and gone before the application object: a view
+// outliving it crashed the program at exit.
+std::unique_ptr<Scene>& SceneHolder() {
+    static std::unique_ptr<Scene> scene;
     return scene;
+}
+
+Scene& TheScene() {
+    std::unique_ptr<Scene>& scene = SceneHolder();
+    if (!scene) scene = std::make_unique<Scene>();
+    return *scene;
 }
 
 bool Prepare(benchmark::State& state, const std::string Scene::*points) {
@@ -357,5 +365,6 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    SceneHolder().reset();
     return 0;
 }
