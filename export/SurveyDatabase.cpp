@@ -158,9 +158,11 @@ bool SurveyDatabase::Open(const std::string& path) {
     sqlite3_busy_timeout(db_, 5000);
     // Triggers of a GeoPackage's spatial indexes call these, ours and those GDAL or QGIS made.
     if (!geopackage::RegisterGeometryFunctions(db_)) return Failed("cannot open");
-    // A larger page cache keeps the index pages of a big import in memory.
+    // A small page cache: a big import spills its dirty pages to the file
+    // as it goes, so a 200 MB survey goes in within about 40 MiB (with
+    // 64 MiB of cache the process grew to 300 MiB, no faster).
     // References are checked as rows go in: two primary-key lookups a row.
-    if (!Exec("PRAGMA foreign_keys = ON; PRAGMA cache_size = -65536;")) return Failed("cannot open");
+    if (!Exec("PRAGMA foreign_keys = ON; PRAGMA cache_size = -4096;")) return Failed("cannot open");
     if (fresh) return Exec("PRAGMA page_size = 16384;") || Failed("cannot open");
     return format_ == Format::GeoPackage ? IsOurGeoPackage() : IsOurs();
 }
