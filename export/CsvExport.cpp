@@ -7,7 +7,7 @@ namespace quorl::exports {
 
 namespace {
 // File column (escaped name, at most 4 KB of it) and the point's fields.
-constexpr std::size_t kMaxHead = 4096 * 4 + 2 + 256;
+constexpr std::size_t kMaxHead = 4096 * 4 + 2 + 256 + 256 * 4 + 2 + 16;
 // The access point's fields after the head.
 constexpr std::size_t kMaxTail = 64 + 32 * kMaxEscaped;
 }  // namespace
@@ -28,8 +28,19 @@ char* CsvExport::PutTextField(char* p, std::string_view text) const {
     return PutCsvField(p, text);
 }
 
+void CsvExport::SetFloor(const std::string& name, int level) {
+    std::string field(256 * 4 + 2 + 16, '\0');
+    char* p = PutTextField(field.data(), std::string_view(name).substr(0, 256));
+    *p++ = ',';
+    p = PutSigned(p, level);
+    *p++ = ',';
+    field.resize(static_cast<std::size_t>(p - field.data()));
+    floor_ = std::move(field);
+}
+
 void CsvExport::WriteHeader() {
     if (fileColumn_) out_.Append("file,");
+    if (floorColumns_) out_.Append("floor,level,");
     out_.Append("point,offset,kind,x,y,lat,lon,month,day,year,hour,minute,second,fix,channel,mac,level,ssid");
     out_.Append(plan_.Metres() ? ",x_m,y_m\n" : "\n");
 }
@@ -42,6 +53,7 @@ bool CsvExport::Add(SurveyScan& scan, const std::string& name) {
         nameEnd = PutTextField(head, std::string_view(name).substr(0, 4096));
         *nameEnd++ = ',';
     }
+    if (floorColumns_) nameEnd = PutText(nameEnd, floor_.data(), floor_.size());
     const bool ok = scan.ForEachGroup([&](const SurveyGroup& g) {
         const auto& p = g.point;
         std::int32_t x = p.x, y = p.y;

@@ -27,6 +27,13 @@ public:
     // `projection` (may be null) gives GPS points their plan x and y.
     CsvExport(OutputBuffer& out, bool fileColumn, const AffineTransform* projection = nullptr,
               Text text = Text::Exact);
+    // Adds floor and level after the file column (a building's export);
+    // call before WriteHeader(), then SetFloor before each Add.
+    void SetFloorColumns() { floorColumns_ = true; }
+    // The floor of the rows the next Add writes (its name cut at 256 bytes).
+    void SetFloor(const std::string& name, int level);
+    // The projection for the next Add's GPS points (each floor has its own).
+    void SetProjection(const AffineTransform* projection) { projection_ = projection; }
     // Adds x_m and y_m when the frame is in metres; call before WriteHeader().
     void SetPlanFrame(const PlanFrame& frame) { plan_ = frame; }
     void WriteHeader();
@@ -42,6 +49,8 @@ private:
     const AffineTransform* projection_;
     Text text_;
     PlanFrame plan_;
+    bool floorColumns_ = false;
+    std::string floor_;  // "NAME,LEVEL," as the rows carry it
 };
 
 }  // namespace quorl::exports

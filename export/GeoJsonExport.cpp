@@ -23,7 +23,7 @@ bool GeoJsonExport::Add(SurveyScan& scan, const std::string& name) {
         if (p.kind == 255) return;
         const PointFacts f = FactsOf(g, projection_);
         if (plan_ && !f.hasPlan) return;
-        char* o = out_.Room(quotedName.size() + 512);
+        char* o = out_.Room(quotedName.size() + floor_.size() + 512);
         if (features_++ > 0) o = PutLiteral(o, ",\n");
         o = PutLiteral(o, "{\"type\":\"Feature\",\"geometry\":");
         if (plan_) {
@@ -43,6 +43,7 @@ bool GeoJsonExport::Add(SurveyScan& scan, const std::string& name) {
         }
         o = PutLiteral(o, ",\"properties\":{\"file\":");
         o = PutText(o, quotedName.data(), quotedName.size());
+        o = PutText(o, floor_.data(), floor_.size());
         o = PutLiteral(o, ",\"point\":");
         o = PutUnsigned(o, g.number);
         o = PutLiteral(o, ",\"kind\":\"");
@@ -99,6 +100,13 @@ bool GeoJsonExport::Add(SurveyScan& scan, const std::string& name) {
         features_ = featuresBefore;
     }
     return ok;
+}
+
+void GeoJsonExport::SetFloor(const std::string& name, int level, const AffineTransform* projection) {
+    std::string quoted(name.size() * kMaxEscaped + 2, '\0');
+    quoted.resize(static_cast<std::size_t>(PutJsonString(quoted.data(), name) - quoted.data()));
+    floor_ = ",\"floor\":" + quoted + ",\"level\":" + std::to_string(level);
+    projection_ = projection;
 }
 
 }  // namespace quorl::exports

@@ -29,12 +29,16 @@ public:
     // False (scan's Error() set) when reading failed; its features are then taken back.
     bool Add(SurveyScan& scan, const std::string& name);
     void End();
+    // A building's export: "floor" and "level" in the next Add's properties,
+    // its GPS points placed through that floor's projection.
+    void SetFloor(const std::string& name, int level, const AffineTransform* projection);
 
 private:
     OutputBuffer& out_;
     const AffineTransform* projection_;
     const PlanFrame* plan_;
     std::uint64_t features_ = 0;
+    std::string floor_;  // ",\"floor\":NAME,\"level\":N" or empty
 };
 
 }  // namespace quorl::exports

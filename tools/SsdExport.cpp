@@ -29,6 +29,7 @@
 #include "survey/OutputTarget.h"
 #include "survey/PendingFile.h"
 #include "survey/ProjectionFormat.h"
+#include "site/SiteFile.h"
 #include "tools/ExportProgress.h"
 #include "tools/StandardStreams.h"
 
@@ -57,24 +58,6 @@ void Say(ExportProgress& progress, const std::string& text) {
     std::fprintf(stderr, "quorl ssd: %s\n", text.c_str());
 }
 
-std::optional<AffineTransform> LoadTransform(const std::string& path) {
-    FileHandle file = FileHandle::Open(path, O_RDONLY);
-    if (!file.Valid()) {
-        std::fprintf(stderr, "quorl ssd: cannot open %s: %s\n", path.c_str(), SystemErrorText(errno).c_str());
-        return std::nullopt;
-    }
-    projection::Inspection place;
-    std::string why;
-    int errorNumber = 0;
-    if (!projection::Inspect(file, place, why, errorNumber)) {
-        if (errorNumber != 0)
-            std::fprintf(stderr, "quorl ssd: cannot read %s: %s\n", path.c_str(), SystemErrorText(errorNumber).c_str());
-        else
-            std::fprintf(stderr, "quorl ssd: %s cannot be used as a projection file: %s\n", path.c_str(), why.c_str());
-        return std::nullopt;
-    }
-    return projection::TransformOf(place.header);
-}
 
 // The plan's system for plan geometry: metres where the projection's plan
 // has a known scale (a GPS transform, or a side file from `quorl proj scale`).
@@ -280,11 +263,31 @@ int ExportText(const ExportOptions& o, const AffineTransform* projection) {
 
 }  // namespace
 
+std::optional<AffineTransform> LoadTransform(const std::string& path) {
+    FileHandle file = FileHandle::Open(path, O_RDONLY);
+    if (!file.Valid()) {
+        std::fprintf(stderr, "quorl ssd: cannot open %s: %s\n", path.c_str(), SystemErrorText(errno).c_str());
+        return std::nullopt;
+    }
+    projection::Inspection place;
+    std::string why;
+    int errorNumber = 0;
+    if (!projection::Inspect(file, place, why, errorNumber)) {
+        if (errorNumber != 0)
+            std::fprintf(stderr, "quorl ssd: cannot read %s: %s\n", path.c_str(), SystemErrorText(errorNumber).c_str());
+        else
+            std::fprintf(stderr, "quorl ssd: %s cannot be used as a projection file: %s\n", path.c_str(), why.c_str());
+        return std::nullopt;
+    }
+    return projection::TransformOf(place.header);
+}
+
 int RunSsdExport(const ExportOptions& o) {
     if (const std::string why = Problem(o); !why.empty()) {
         std::fprintf(stderr, "quorl ssd export: %s\n%s", why.c_str(), kSsdExportUsage);
         return 2;
     }
+    if (o.files.size() == 1 && site::IsSitePath(o.files.front())) return RunSiteExport(o);
     std::optional<AffineTransform> transform;
     if (!o.projection.empty()) {
         transform = LoadTransform(o.projection);

@@ -1,8 +1,11 @@
 #pragma once
 // quorl ssd export FILE.ssd... --format csv|geojson|plan-geojson|kml|sqlite|gpkg|wigle -o OUT [--projection SITE] [--spreadsheet]
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "survey/AffineTransform.h"
 
 namespace quorl::tools {
 
@@ -17,9 +20,18 @@ struct ExportOptions {
 // The exit status; arguments that make no sense get the usage (status 2).
 int RunSsdExport(const ExportOptions& options);
 
+// The same for a site file (SiteExport.cpp): every survey of every floor,
+// each row or feature with its floor's name and level.
+int RunSiteExport(const ExportOptions& options);
+
+// A projection file's transform; nothing (the reason printed) when it
+// cannot be read.
+std::optional<AffineTransform> LoadTransform(const std::string& path);
+
 inline constexpr const char* kSsdExportUsage =
     "usage: quorl ssd export FILE.ssd... --format csv|geojson|plan-geojson|kml|sqlite|gpkg|wigle -o OUT\n"
     "       [--projection SITE]\n"
+    "       quorl ssd export BUILDING.qsite --format csv|geojson -o OUT (every floor, with its name and level)\n"
     "       --spreadsheet (csv only): text that starts with = + - @ gets a leading ' so that no SSID runs as a formula\n";
 
 }  // namespace quorl::tools

@@ -10,6 +10,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <sstream>
 
 #include "tests/site/SiteTestSupport.h"
 
@@ -18,6 +20,11 @@ namespace {
 using Json = nlohmann::json;
 using quorl::test::Outcome;
 using quorl::test::TempDir;
+
+std::vector<std::string> Plus(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
 
 struct Building {
     TempDir dir;
@@ -143,6 +150,41 @@ TEST(Building, HeatmapOfAFloorIsTheMapOfItsSurveys) {
 std::string ReadText(const std::string& path) {
     const auto bytes = quorl::test::ReadBytes(path);
     return std::string(bytes.begin(), bytes.end());
+}
+
+TEST(Building, ExportCarriesEachRowsFloor) {
+    Building b;
+    b.Run({"site", "add-survey", b.site, "--floor", "Yard", b.dir / "yard.ssd"});
+    ASSERT_EQ(b.Quorl({"ssd", "export", b.site, "--format", "csv", "-o", b.dir / "all.csv"}).status, 0);
+    // Rows by floor and level, counted from the lattices written above (one access point a point).
+    std::map<std::string, int> rows;
+    std::istringstream csv(ReadText(b.dir / "all.csv"));
+    std::string line;
+    std::getline(csv, line);
+    EXPECT_EQ(line.rfind("file,floor,level,point,", 0), 0u) << line;
+    while (std::getline(csv, line)) {
+        const std::size_t a = line.find(','), c = line.find(',', a + 1), d = line.find(',', c + 1);
+        ++rows[line.substr(a + 1, d - a - 1)];
+    }
+    EXPECT_EQ(rows, (std::map<std::string, int>{{"Ground,0", 300}, {"First,1", 300}, {"Yard,-1", 64}}));
+
+    ASSERT_EQ(b.Quorl({"ssd", "export", b.site, "--format", "geojson", "-o", b.dir / "all.geojson"}).status, 0);
+    const Json features = Json::parse(ReadText(b.dir / "all.geojson"))["features"];
+    std::map<std::string, int> byFloor;
+    for (const Json& f : features) {
+        const Json& p = f["properties"];
+        ++byFloor[p["floor"].get<std::string>() + "," + std::to_string(p["level"].get<int>())];
+        // Every yard point lies on the yard's plan through its own projection.
+        if (p["floor"] == "Yard") {
+            EXPECT_TRUE(p["x"].is_number() && p["x"].get<double>() >= 0 && p["x"].get<double>() < 800) << p;
+        }
+    }
+    EXPECT_EQ(byFloor, (std::map<std::string, int>{{"Ground,0", 300}, {"First,1", 300}, {"Yard,-1", 64}}));
+
+    for (const std::vector<std::string>& refused :
+         {std::vector<std::string>{"--format", "kml"}, {"--format", "csv", "--projection", b.dir / "plans/yard.gpf"}})
+        EXPECT_EQ(b.Quorl(Plus({"ssd", "export", b.site, "-o", b.dir / "no.out"}, refused)).status, 2);
+    EXPECT_FALSE(std::filesystem::exists(b.dir / "no.out"));
 }
 
 TEST(Building, ReportOpensWithTheBuildingThenEachFloor) {
