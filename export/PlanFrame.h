@@ -29,5 +29,7 @@ inline constexpr std::int32_t kPlanMetresSrsId = 990001;
 inline constexpr std::int32_t kPlanPixelsSrsId = 990002;
 inline std::int32_t PlanSrsId(const PlanFrame& f) { return f.Metres() ? kPlanMetresSrsId : kPlanPixelsSrsId; }
 std::string PlanSrsWkt(bool metres);
+// WGS 84 (EPSG:4326) in OGC WKT 1, the system of a GPS plan's world file.
+extern const char* const kWgs84Wkt;
 
 }  // namespace quorl::exports

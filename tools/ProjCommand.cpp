@@ -174,6 +174,14 @@ int Decode(const std::string& path, const std::string& out) {
     const std::string worldPath = WorldFilePath(out);
     if (const int why = WriteWholeFile(worldPath, world->data(), world->size(), {path, out}))
         return Fail("cannot write " + worldPath + ": " + SystemErrorText(why));
+    // A world file names no coordinate system: GDAL and QGIS take it from OUT.aux.xml.
+    std::string wkt = plan.kind == 0 ? exports::kWgs84Wkt : exports::PlanSrsWkt(frame.Metres());
+    std::string escaped;
+    for (char ch : wkt) escaped += ch == '"' ? std::string("&quot;") : std::string(1, ch);
+    const std::string aux = "<PAMDataset>\n  <SRS>" + escaped + "</SRS>\n</PAMDataset>\n";
+    const std::string auxPath = out + ".aux.xml";
+    if (const int why = WriteWholeFile(auxPath, aux.data(), aux.size(), {path, out, worldPath}))
+        return Fail("cannot write " + auxPath + ": " + SystemErrorText(why));
     return 0;
 }
 

@@ -663,6 +663,9 @@ for f in json.load(open(sys.argv[1]))['features']:
         expectedWide += line;
     }
     EXPECT_EQ(placed("decoded.bmp"), expectedWide);
+    // Its system comes along: the same as the plan layer's.
+    const Outcome raster = Shell(dir, {"gdalinfo", dir / "decoded.bmp"});
+    EXPECT_NE(raster.out.find("quorl plan (metres)"), std::string::npos) << raster.out;
     // A GPS plan lies in WGS 84: its reference points come back where they were given.
     ASSERT_EQ(Quorl(dir, {"proj", "make", "--kind", "gps", "--calibrate",
                           "0,0,47.5,8.25;200,0,47.5,8.2525;0,100,47.499,8.25", "--image", dir / "plan.bmp",
@@ -670,6 +673,7 @@ for f in json.load(open(sys.argv[1]))['features']:
     ASSERT_EQ(Quorl(dir, {"proj", "decode", dir / "plan.gpf", dir / "gps.bmp"}).status, 0);
     std::ofstream(dir / "pixels.txt") << "0 0\n200 0\n0 100\n";
     EXPECT_EQ(placed("gps.bmp"), "8.2500000 47.5000000\n8.2525000 47.5000000\n8.2500000 47.4990000\n");
+    EXPECT_NE(Shell(dir, {"gdalinfo", dir / "gps.bmp"}).out.find("WGS 84"), std::string::npos);
 }
 
 TEST(ExportReadbackTest, PositionsOffTheEarthAreNoPlaces) {
