@@ -62,8 +62,8 @@ TEST(ToolCommandsTest, SsdDumpWritesOneCsvRowPerAccessPointRecord) {
         "point,offset,kind,x,y,lat,lon,month,day,year,hour,minute,second,fix,channel,mac,level,ssid\n"
         "0,33,0,0,0,47.3771000,-8.5000000,6,11,2024,9,5,7,2,6,00-0A-1B-2C-3D-4E,-70,plain\n"
         "0,33,0,0,0,47.3771000,-8.5000000,6,11,2024,9,5,7,2,36,01-02-03-04-05-06,-50,\"say \"\"hi\"\", all\"\n"
-        "1,161,255,65535,12,0.0000000,0.0000000,0,0,1980,0,0,0,3,,,,\n"
-        "2,197,17,5,6,0.0000000,0.0000000,0,0,1980,0,0,0,0,11,FF-EE-DD-CC-BB-AA,0," +
+        "1,161,255,65535,12,,,0,0,1980,0,0,0,3,,,,\n"
+        "2,197,17,5,6,,,0,0,1980,0,0,0,0,11,FF-EE-DD-CC-BB-AA,0," +
         std::string(32, 'Z') + "\n";
     EXPECT_EQ(o.out, expected);
 
