@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 #include "common/UserMessages.h"
 #include "survey/CollectionFormat.h"
@@ -127,6 +128,20 @@ bool LoadSurvey(const std::string& path, const Placement& placement, Survey& sur
         return false;
     }
     return true;
+}
+
+void AppendSurvey(Survey& all, Survey&& more) {
+    all.name += " + " + more.name;
+    all.points.insert(all.points.end(), std::make_move_iterator(more.points.begin()),
+                      std::make_move_iterator(more.points.end()));
+    for (const auto& [kind, n] : more.groupsByKind) all.groupsByKind[kind] += n;
+    all.groups += more.groups;
+    all.deleted += more.deleted;
+    all.withoutPosition += more.withoutPosition;
+    all.offPlan += more.offPlan;
+    all.unknownKind += more.unknownKind;
+    all.unfinishedBytes += more.unfinishedBytes;
+    all.gpsPoints += more.gpsPoints;
 }
 
 }  // namespace quorl::analysis

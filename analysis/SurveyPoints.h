@@ -71,6 +71,10 @@ struct Placement {
 // projection does not belong to the survey).
 bool LoadSurvey(const std::string& path, const Placement& placement, Survey& survey, std::string& error);
 
+// Several surveys of one floor as one: the points of `more` after those of
+// `all`, the counts added, the names joined with " + ".
+void AppendSurvey(Survey& all, Survey&& more);
+
 // "00-0A-1B-2C-3D-01"
 std::string MacText(const MacAddress& mac);
 // Accepts six hex pairs separated by '-' or ':' (either case).

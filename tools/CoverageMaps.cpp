@@ -62,21 +62,10 @@ bool LoadSurveysOnPlan(const std::vector<std::string>& surveyPaths, const std::s
                        LoadedSurvey& out, std::string& error) {
     if (surveyPaths.empty() || !LoadSurveyOnPlan(surveyPaths.front(), projectionPath, out, error)) return false;
     const Placement placement{out.plan.transform, out.planImage.width(), out.planImage.height()};
-    Survey& all = out.survey;
     for (std::size_t i = 1; i < surveyPaths.size(); ++i) {
         Survey more;
         if (!LoadSurvey(surveyPaths[i], placement, more, error)) return false;
-        all.name += " + " + more.name;
-        all.points.insert(all.points.end(), std::make_move_iterator(more.points.begin()),
-                          std::make_move_iterator(more.points.end()));
-        for (const auto& [kind, n] : more.groupsByKind) all.groupsByKind[kind] += n;
-        all.groups += more.groups;
-        all.deleted += more.deleted;
-        all.withoutPosition += more.withoutPosition;
-        all.offPlan += more.offPlan;
-        all.unknownKind += more.unknownKind;
-        all.unfinishedBytes += more.unfinishedBytes;
-        all.gpsPoints += more.gpsPoints;
+        AppendSurvey(out.survey, std::move(more));
     }
     return true;
 }
