@@ -16,10 +16,11 @@ namespace {
 constexpr double kMinExponent = 1.5, kMaxExponent = 6;
 constexpr double kMaxWallLoss = 25;
 constexpr double kPoolMetres = 1.0;
-constexpr std::size_t kMaxFitCells = 400;     // cells in the refinement
-constexpr std::size_t kMaxSearchCells = 120;  // cells in the coarse search
-constexpr int kMaxCandidates = 600;           // positions in the coarse search
-constexpr int kStarts = 5;                    // best candidates refined
+constexpr std::size_t kMaxFitCells = 300;     // cells in the refinement
+constexpr std::size_t kFinalStarts = 2;       // rough solutions refined on them
+constexpr std::size_t kMaxSearchCells = 80;   // cells in the coarse search
+constexpr int kMaxCandidates = 300;           // positions in the coarse search
+constexpr int kStarts = 6;                    // best candidates refined
 constexpr double kMarginShare = 0.25;         // search this far beyond the plan on each side
 constexpr double kSearchCellMetres = 0.5;     // wall raster of the coarse search
 // 68 % of a two-dimensional normal lies within sqrt(2.279) of its sigma.
@@ -30,8 +31,8 @@ constexpr double kChi2Two68 = 2.279;
 // (squared). Set on the accuracy bench's training floors (1 to 6), so
 // that about 68 % of their access points lie within the radius.
 constexpr double kRadiusWidening = 1.0;
-constexpr int kRadiusDirections = 16;
-constexpr std::size_t kRadiusCells = 150;
+constexpr int kRadiusDirections = 12;
+constexpr std::size_t kRadiusCells = 100;
 // Weak priors, as if one more reading said so (a reading's typical error
 // taken as 3 dB): P0 -35 dBm at 1 m within 10 dB, n 3 within 1. They only
 // matter where the readings cannot tell distance from power (a corridor
@@ -44,6 +45,8 @@ constexpr double kTypicalP0 = -30, kTypicalExponent = 3;
 // cells) say nothing about their loss.
 constexpr double kInformativeVariance = 0.25;
 constexpr std::size_t kLearnFromCells = 12;
+// The losses are learnt from the best-heard access points only.
+constexpr std::size_t kLearnFromAccessPoints = 8;
 
 struct Cell {
     double x, y, level;
@@ -416,9 +419,8 @@ PathLossFit Fit(const std::vector<LevelAt>& all, const PlanWalls& walls, const P
             readings.push_back(r);
     if (readings.empty())
         return Coarse(all, frame, all.empty() ? "never heard" : "every reading at the unit's floor: no level to fit");
-    double pool = PoolPixels(frame);
+    const double pool = PoolPixels(frame);
     std::vector<Cell> cells = Pool(readings, pool);
-    while (cells.size() > kMaxFitCells) cells = Pool(readings, pool *= 1.5);
     char why[160];
     if (cells.size() < kMinCells) {
         std::snprintf(why, sizeof why, "heard at %zu place%s: too few for a model, position from the strongest readings",
@@ -430,6 +432,9 @@ PathLossFit Fit(const std::vector<LevelAt>& all, const PlanWalls& walls, const P
     if (high - low < 3)
         return Coarse(readings, frame, "every reading within 3 dB of the others: no slope to fit");
 
+    // The strongest cells say most about the position: all of them are kept.
+    const std::size_t pooled = cells.size();
+    cells = Thin(cells, kMaxFitCells);
     Problem pb;
     pb.cells = &cells;
     pb.walls = &walls;
@@ -491,14 +496,23 @@ PathLossFit Fit(const std::vector<LevelAt>& all, const PlanWalls& walls, const P
             for (const WallCrossings& w : pb.Crossings(s[0], s[1]))
                 for (int k = 0; k < 2; ++k) pb.wallClass[k] = pb.wallClass[k] || w[k] > 0;
 
-    std::vector<Refined> solutions;
+    // Every start refined on the search's cells (with the fine walls: a door
+    // may be all that tells a room from the one opposite), the best two
+    // again on all cells.
+    search.walls = &walls;
+    std::vector<Refined> rough;
     for (Params start : starts) {
         if (!pb.fitWalls)
             start[4] = pb.fixedLoss[0], start[5] = pb.fixedLoss[1];
         else
             for (int k = 0; k < 2; ++k) start[4 + k] = pb.wallClass[k] ? start[4 + k] : 0;
-        solutions.push_back(Refine(pb, start));
+        search.wallClass = pb.wallClass;
+        rough.push_back(Refine(search, start));
     }
+    std::sort(rough.begin(), rough.end(), [](const Refined& a, const Refined& b) { return a.squares < b.squares; });
+    std::vector<Refined> solutions;
+    for (std::size_t i = 0; i < std::min<std::size_t>(kFinalStarts, rough.size()); ++i)
+        solutions.push_back(Refine(pb, rough[i].p));
     if (solutions.empty())
         return Coarse(readings, frame, "the readings fit no path-loss model, position from the strongest readings");
     std::sort(solutions.begin(), solutions.end(),
@@ -527,7 +541,7 @@ PathLossFit Fit(const std::vector<LevelAt>& all, const PlanWalls& walls, const P
     fit.wallLoss = {best.p[4], best.p[5]};
     fit.rms = std::sqrt(best.squares / static_cast<double>(cells.size()));
     fit.readings = readings.size();
-    fit.cells = cells.size();
+    fit.cells = pooled;
     fit.radius = std::clamp(radius, pool / 2, std::max(diagonal, pool / 2));
     fit.offPlan = fit.x < 0 || fit.y < 0 || fit.x >= frame.width || fit.y >= frame.height;
     const bool atEdge = fit.x <= pb.x0 + 1e-6 || fit.x >= pb.x1 - 1e-6 || fit.y <= pb.y0 + 1e-6 || fit.y >= pb.y1 - 1e-6;
@@ -578,9 +592,15 @@ std::vector<PathLossFit> FitAccessPoints(const std::vector<std::vector<LevelAt>>
                                          const PlanFrame& frame, std::array<double, 2>* learnt) {
     std::array<double, 2> loss{0, 0};
     if (walls.Any()) {
+        std::vector<std::size_t> order(readings.size());
+        for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return readings[a].size() > readings[b].size(); });
+        order.resize(std::min(order.size(), kLearnFromAccessPoints));
         std::vector<PathLossFit> first(readings.size());
         std::vector<Informative> informative(readings.size());
-        OnTwoThreads(readings.size(), [&](std::size_t i) {
+        OnTwoThreads(order.size(), [&](std::size_t j) {
+            const std::size_t i = order[j];
             if (readings[i].size() >= kLearnFromCells) first[i] = Fit(readings[i], walls, frame, nullptr, &informative[i]);
         });
         for (int k = 0; k < 2; ++k) {

@@ -28,7 +28,10 @@
 #include <string>
 #include <vector>
 
+#include "analysis/AccessPointPositions.h"
 #include "analysis/CoverageGrid.h"
+#include "analysis/SurveySummary.h"
+#include "bench/WalledFloor.h"
 
 namespace {
 
@@ -243,6 +246,75 @@ void BM_InterpolationAccuracy(benchmark::State& state) {
 }
 BENCHMARK(BM_InterpolationAccuracy)
     ->ArgsProduct({{kWalked, kRandom}, {0, 3}})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// Walled floors (bench/WalledFloor.h): the model's constants were set on
+// floors 1 to 6; floors 7 to 18 are scored by default, never used to set
+// anything (QUORL_WALLED_FLOORS=1-6 shows the training floors).
+void WalledFloors(unsigned& first, unsigned& last) {
+    first = 7, last = 18;
+    if (const char* floors = std::getenv("QUORL_WALLED_FLOORS"))
+        if (std::sscanf(floors, "%u-%u", &first, &last) != 2 || first < 1 || last < first) first = 7, last = 18;
+}
+
+double Quantile(std::vector<double> v, double q) {
+    if (v.empty()) return NAN;
+    const auto rank = static_cast<std::size_t>(std::ceil(q * static_cast<double>(v.size()))) - (q > 0 ? 1 : 0);
+    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(rank), v.end());
+    return v[rank];
+}
+
+// Access point position error against the truth, in metres: the path-loss
+// model and the centroid of the five strongest readings (the report's old
+// estimate); the share of access points within the model's 68 % radius.
+void BM_AccessPointPosition(benchmark::State& state) {
+    using quorl::bench::WalledFloor;
+    const auto walk = static_cast<quorl::bench::Walk>(state.range(0));
+    const double noise = static_cast<double>(state.range(1));
+    unsigned first = 0, last = 0;
+    WalledFloors(first, last);
+    std::vector<double> model, centroid;
+    std::size_t within = 0, coarse = 0;
+    for (auto _ : state) {
+        model.clear(), centroid.clear();
+        within = coarse = 0;
+        for (unsigned seed = first; seed <= last; ++seed) {
+            state.PauseTiming();
+            const WalledFloor floor(seed);
+            const Survey survey = floor.Take(walk, noise, seed * 7);
+            const PlanFrame frame{floor.Width(), floor.Height(), 1 / WalledFloor::kPxPerMetre};
+            state.ResumeTiming();
+            const PlanWalls walls = PlanWalls::FromPlan(floor.Plan(), frame.metresPerPixel);
+            const AccessPointMap map = LocateAccessPoints(survey, walls, frame);
+            state.PauseTiming();
+            for (const AccessPointPosition& ap : map.accessPoints) {
+                const std::size_t a = WalledFloor::ApOf(ap.mac);
+                const double error = std::hypot(ap.fit.x - floor.ApX(a), ap.fit.y - floor.ApY(a));
+                model.push_back(error / WalledFloor::kPxPerMetre);
+                within += error <= ap.fit.radius;
+                coarse += ap.fit.coarse;
+            }
+            for (const AccessPointRow& row : Summarise(survey).accessPoints) {
+                const std::size_t a = WalledFloor::ApOf(row.mac);
+                centroid.push_back(std::hypot(row.estimatedX - floor.ApX(a), row.estimatedY - floor.ApY(a)) /
+                                   WalledFloor::kPxPerMetre);
+            }
+            state.ResumeTiming();
+        }
+    }
+    state.counters["median_m"] = Quantile(model, 0.5);
+    state.counters["p90_m"] = Quantile(model, 0.9);
+    state.counters["within_radius"] = model.empty() ? 0 : static_cast<double>(within) / static_cast<double>(model.size());
+    state.counters["coarse"] = static_cast<double>(coarse);
+    state.counters["centroid_median_m"] = Quantile(centroid, 0.5);
+    state.counters["centroid_p90_m"] = Quantile(centroid, 0.9);
+    state.SetLabel(std::string(quorl::bench::WalkName(walk)) + ", noise " + std::to_string(int(noise)) +
+                   " dB, floors " + std::to_string(first) + "-" + std::to_string(last) + ", " +
+                   std::to_string(model.size()) + " access points");
+}
+BENCHMARK(BM_AccessPointPosition)
+    ->ArgsProduct({{0, 1, 2}, {0, 3}})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 

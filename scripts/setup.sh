@@ -13,6 +13,7 @@ packages=(
   libcli11-dev
   libnanoflann-dev
   libsqlite3-dev sqlite3 nettle-dev libxml2-utils desktop-file-utils dpkg-dev python3
+  python3-scipy
   libexpat1-dev
   gdal-bin python3-gdal
   postgresql postgresql-15-postgis-3
