@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "analysis/PlanPixels.h"
 #include "analysis/RadioGroups.h"
 #include "analysis/SurveySummary.h"
 
@@ -44,6 +45,21 @@ AccessPointMap LocateAccessPoints(const Survey& survey, const PlanWalls& walls, 
     const std::vector<PathLossFit> fits = FitAccessPoints(readings, walls, frame, &out.wallLoss);
     for (std::size_t g = 0; g < groups.size(); ++g) out.accessPoints[g].fit = fits[g];
     return out;
+}
+
+PlanAccessPoints LocateOnPlan(const Survey& survey, const PlanSource& plan, double metresPerPixel) {
+    PlanAccessPoints out;
+    const auto grey = BitmapGrey(plan.bitmap);
+    if (grey) out.walls = PlanWalls::FromPlan(*grey, metresPerPixel);
+    out.frame = {grey ? grey->width : plan.width, grey ? grey->height : plan.height, metresPerPixel};
+    out.map = LocateAccessPoints(survey, out.walls, out.frame);
+    return out;
+}
+
+const AccessPointPosition* RadioOf(const AccessPointMap& map, const MacAddress& bssid) {
+    for (const AccessPointPosition& ap : map.accessPoints)
+        if (std::find(ap.bssids.begin(), ap.bssids.end(), bssid) != ap.bssids.end()) return &ap;
+    return nullptr;
 }
 
 }  // namespace quorl::analysis

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/AccessPointModel.h"
+#include "analysis/PlanSource.h"
 #include "analysis/PlanWalls.h"
 #include "analysis/SurveyPoints.h"
 
@@ -30,5 +31,17 @@ struct AccessPointMap {
 };
 
 AccessPointMap LocateAccessPoints(const Survey& survey, const PlanWalls& walls, const PlanFrame& frame);
+
+// The same on a projection's plan: its walls (none where the image does
+// not decode), its size, and `metresPerPixel` (0 unknown).
+struct PlanAccessPoints {
+    PlanWalls walls;
+    PlanFrame frame;
+    AccessPointMap map;
+};
+PlanAccessPoints LocateOnPlan(const Survey& survey, const PlanSource& plan, double metresPerPixel);
+
+// The radio a BSSID belongs to in `map`; nullptr when none.
+const AccessPointPosition* RadioOf(const AccessPointMap& map, const MacAddress& bssid);
 
 }  // namespace quorl::analysis

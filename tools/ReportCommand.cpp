@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/AccessPointPositions.h"
 #include "analysis/PlanAreas.h"
 #include "analysis/RadioGroups.h"
 #include "analysis/SurveySummary.h"
@@ -108,12 +109,13 @@ void DrawKey(QPainter& painter, QPoint at, const QString& title, const QStringLi
 
 constexpr int kKeyWidth = 260;
 
-// The plan with each access point's estimated position, numbered as in the table.
-QImage AccessPointMap(const LoadedSurvey& loaded, const SurveySummary& summary) {
+// The plan with each radio's estimated position and its 68 % circle,
+// numbered as the radios of the table.
+QImage AccessPointPicture(const LoadedSurvey& loaded, const analysis::AccessPointMap& positions) {
     const QImage& plan = loaded.planImage;
     const double s = plan.width() > kPageImageWidth ? double(kPageImageWidth) / plan.width() : 1.0;
     const QRect planRect(0, 0, std::max(1, int(std::lround(plan.width() * s))), std::max(1, int(std::lround(plan.height() * s))));
-    QImage image(planRect.width() + kKeyWidth, std::max(planRect.height(), 140), QImage::Format_RGB32);
+    QImage image(planRect.width() + kKeyWidth, std::max(planRect.height(), 160), QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
@@ -126,23 +128,42 @@ QImage AccessPointMap(const LoadedSurvey& loaded, const SurveySummary& summary) 
     painter.setFont(PictureFont(12));
     const double r = 10;
     const QColor bg(0xFD, 0xE7, 0x25), ah(0x31, 0x68, 0x8E);
-    for (std::size_t i = 0; i < summary.accessPoints.size(); ++i) {
-        const AccessPointRow& ap = summary.accessPoints[i];
-        const QPointF at(ap.estimatedX * s, ap.estimatedY * s);
-        painter.setPen(QPen(Qt::black, 1.5));
-        painter.setBrush(ap.band == Band::Ghz24 ? bg : ah);
+    painter.setClipRect(planRect);
+    for (const AccessPointPosition& ap : positions.accessPoints) {
+        painter.setPen(QPen(QColor(60, 60, 60), 1, Qt::DashLine));
+        painter.setBrush(QColor(60, 60, 60, 25));
+        painter.drawEllipse(QPointF(ap.fit.x * s, ap.fit.y * s), ap.fit.radius * s, ap.fit.radius * s);
+    }
+    for (std::size_t i = 0; i < positions.accessPoints.size(); ++i) {
+        const AccessPointPosition& ap = positions.accessPoints[i];
+        const bool low = BandOf(ap.channel) == Band::Ghz24;
+        const QPointF at(std::clamp(ap.fit.x * s, 0.0, double(planRect.width())),
+                         std::clamp(ap.fit.y * s, 0.0, double(planRect.height())));
+        painter.setPen(QPen(Qt::black, 1.5, ap.fit.coarse ? Qt::DotLine : Qt::SolidLine));
+        painter.setBrush(low ? bg : ah);
         painter.drawEllipse(at, r, r);
-        painter.setPen(ap.band == Band::Ghz24 ? Qt::black : Qt::white);
+        painter.setPen(low ? Qt::black : Qt::white);
         painter.drawText(QRectF(at.x() - r, at.y() - r, 2 * r, 2 * r), Qt::AlignCenter, QString::number(i + 1));
     }
+    painter.setClipping(false);
     if (loaded.scale.Known())
         coverage::DrawScaleBar(painter, planRect, loaded.scale.metresPerPixel / s, PictureFont(12));
     DrawKey(painter, QPoint(planRect.width() + 8, 8), QStringLiteral("Estimated AP positions"),
             {QStringLiteral("survey %1").arg(QString::fromStdString(loaded.survey.name)),
              QStringLiteral("plan %1").arg(QString::fromStdString(loaded.plan.name)),
-             QStringLiteral("numbers as in the table"), QStringLiteral("grey dots: survey points")},
+             QStringLiteral("radios numbered as in the table"),
+             QStringLiteral("circles: 68 % of the position error"),
+             QStringLiteral("dotted: coarse, too few readings"), QStringLiteral("grey dots: survey points")},
             {{bg, QStringLiteral("2.4 GHz")}, {ah, QStringLiteral("5 GHz")}});
     return image;
+}
+
+// "312, 140 ± 1.2 m" (plan pixels, radius), "coarse" where the fit had too little.
+std::string PositionText(const analysis::AccessPointMap& map, const MacAddress& bssid, const PlanScale& scale) {
+    const AccessPointPosition* radio = RadioOf(map, bssid);
+    if (!radio) return "";
+    return Format("%.0f, %.0f", radio->fit.x, radio->fit.y) + " \u00B1 " + DistanceText(radio->fit.radius, scale) +
+           (radio->fit.coarse ? " (coarse)" : "");
 }
 
 // Access points per channel, one panel per band.
@@ -347,6 +368,8 @@ int Run(const Command& command, const ReportArgs& args) {
     };
     const Survey& survey = loaded.survey;
     const SurveySummary summary = Summarise(survey);
+    const PlanAccessPoints located =
+        LocateOnPlan(survey, loaded.plan, loaded.scale.Known() ? loaded.scale.metresPerPixel : 0);
     const coverage::ColourScale levels = coverage::ColourScale::Viridis();
 
     std::string maps;
@@ -391,7 +414,7 @@ int Run(const Command& command, const ReportArgs& args) {
             return Fail(error);
         figure(extra.file, std::string(extra.caption) + " (" + MapShares(map.grid) + "; " + MapErrorLine(map) + ")");
     }
-    if (!save(AccessPointMap(loaded, summary), "access-points.png")) return Fail(error);
+    if (!save(AccessPointPicture(loaded, located.map), "access-points.png")) return Fail(error);
     if (!save(ChannelChart(summary, survey.name), "channels.png")) return Fail(error);
 
     // The page.
@@ -463,20 +486,27 @@ int Run(const Command& command, const ReportArgs& args) {
          "difference at most " + std::to_string(kSameRadioDb) + " dB); radios are numbered strongest first.</p>\n";
     h += "<table>\n<tr><th>Radio</th><th>#</th><th>MAC address</th><th>SSID</th><th>Channel</th>"
          "<th>Band</th><th>Strongest (dBm)</th><th>Where (x, y)</th><th>Points heard</th>"
-         "<th>Estimated position (x, y)</th></tr>\n";
+         "<th>Estimated position (x, y, 68 % radius)</th></tr>\n";
     for (std::size_t i : order) {
         const AccessPointRow& ap = summary.accessPoints[i];
         h += "<tr><td>" + radioOf[i] + "</td><td class=\"n\">" + std::to_string(i + 1) + "</td><td>" + MacText(ap.mac) + "</td><td>" +
              (ap.ssid.empty() ? std::string("(hidden)") : Html(Utf8(ap.ssid))) + "</td><td class=\"n\">" +
              std::to_string(ap.channel) + "</td><td>" + BandText(ap.band) + "</td><td class=\"n\">" +
              std::to_string(ap.strongest) + "</td><td>" + Format("%.0f, %.0f", ap.strongestX, ap.strongestY) +
-             "</td><td class=\"n\">" + std::to_string(ap.pointsHeard) + "</td><td>" +
-             Format("%.0f, %.0f", ap.estimatedX, ap.estimatedY) + "</td></tr>\n";
+             "</td><td class=\"n\">" + std::to_string(ap.pointsHeard) + "</td><td>" + PositionText(located.map, ap.mac, loaded.scale) +
+             "</td></tr>\n";
     }
     h += "</table>\n";
+    h += "<p>Each radio's position comes from fitting the path-loss model (level = P0 - 10 n log10(d) - the losses "
+         "of the walls crossed) to all its readings; " + Html(located.walls.Verdict()) +
+         (located.walls.Any() ? ", a thick wall costing " + Format("%.1f", located.map.wallLoss[1], 0) +
+                                       " dB and a thin one " + Format("%.1f", located.map.wallLoss[0], 0) +
+                                       " dB (learnt from this survey)"
+                              : std::string()) +
+         ". The radius holds the true position with 68 % confidence.</p>\n";
     h += "<figure><img src=\"access-points.png\" alt=\"Estimated access point positions\"/><figcaption>Estimated "
-         "positions, numbered as in the table (yellow 2.4 GHz, blue 5 GHz): the power-weighted centre of the five "
-         "strongest readings.</figcaption></figure>\n";
+         "positions of the radios, numbered as in the table (yellow 2.4 GHz, blue 5 GHz), with their 68 % "
+         "circles.</figcaption></figure>\n";
     h += "<h2>Channel use</h2>\n<figure><img src=\"channels.png\" alt=\"Access points per channel\"/>"
          "<figcaption>Access points per channel in both bands</figcaption></figure>\n";
     h += "</body>\n</html>\n";
