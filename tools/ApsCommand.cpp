@@ -19,6 +19,7 @@
 #include "common/RegularFile.h"
 #include "common/UserMessages.h"
 #include "export/TextEscape.h"
+#include "site/SiteFile.h"
 #include "tools/CommandRegistry.h"
 
 namespace quorl::tools {
@@ -28,7 +29,8 @@ namespace {
 using namespace quorl::analysis;
 
 constexpr const char* kUsage =
-    "usage: quorl aps SURVEY.ssd... --projection SITE.gpf|.lpf [--walls MASK.bmp] [--json]\n";
+    "usage: quorl aps SURVEY.ssd... --projection SITE.gpf|.lpf [--walls MASK.bmp] [--json]\n"
+    "       quorl aps BUILDING.qsite --floor FLOOR [--walls MASK.bmp] [--json]\n";
 
 int Fail(const std::string& text) {
     std::fprintf(stderr, "quorl aps: %s\n", text.c_str());
@@ -147,14 +149,27 @@ bool ReadMask(const std::string& path, std::vector<std::uint8_t>& bytes, std::st
 
 struct ApsArgs {
     std::vector<std::string> surveys;
-    std::string projection, walls;
+    std::string projection, walls, floor;
     bool json = false;
 };
 
 int Run(const ApsArgs& args) {
-    if (args.surveys.empty() || args.projection.empty()) return Usage("a survey and --projection are needed");
-    const std::vector<std::string>& surveys = args.surveys;
-    const std::string& projectionPath = args.projection;
+    std::vector<std::string> surveys = args.surveys;
+    std::string projectionPath = args.projection;
+    // A floor of a site file: its surveys on its projection.
+    if (surveys.size() == 1 && site::IsSitePath(surveys.front())) {
+        if (!projectionPath.empty()) return Usage("a site file names each floor's projection: leave out --projection");
+        if (args.floor.empty()) return Usage("a site file needs --floor FLOOR");
+        std::string error;
+        const std::string sitePath = surveys.front();
+        if (!site::FloorFilesOf(sitePath, args.floor, surveys, projectionPath, error)) {
+            std::fprintf(stderr, "quorl aps: %s\n", error.c_str());
+            return 2;
+        }
+    } else if (!args.floor.empty()) {
+        return Usage("--floor is for a site file");
+    }
+    if (surveys.empty() || projectionPath.empty()) return Usage("a survey and --projection are needed");
     const std::string& maskPath = args.walls;
     const bool json = args.json;
 
@@ -197,8 +212,9 @@ int Run(const ApsArgs& args) {
 
 void Define(Command& c) {
     auto a = std::make_shared<ApsArgs>();
-    c.Positionals("SURVEY.ssd...", a->surveys, "collection files of one floor");
-    c.Option("--projection", a->projection, "SITE.gpf|.lpf", "projection file of the plan (required)");
+    c.Positionals("SURVEY.ssd...", a->surveys, "collection files of one floor, or one site file (.qsite)");
+    c.Option("--projection", a->projection, "SITE.gpf|.lpf", "projection file of the plan (required but with a site file)");
+    c.Option("--floor", a->floor, "FLOOR", "with a site file: the floor (required there)");
     c.Option("--walls", a->walls, "MASK.bmp", "walls drawn by hand: dark pixels of a bitmap the size of the plan");
     c.Flag("--json", a->json, "the access points as JSON");
     c.Does([a] { return Run(*a); });

@@ -76,6 +76,15 @@ TEST(ApsCommand, JsonListsEachAccessPointWithItsFit) {
     EXPECT_EQ(fit, "coarse");
     EXPECT_GE(radius, 30);  // the spread of two points 60 px apart, at least
 
+    // A site file's floor gives the same positions.
+    const std::string q = QUORL_TOOL, site = s.dir / "hq.qsite";
+    ASSERT_EQ(quorl::test::RunCommandLine(q + " site new " + site + " --name HQ", s.dir).status, 0);
+    ASSERT_EQ(quorl::test::RunCommandLine(q + " site add-floor " + site + " --name Ground --projection " + s.lpf, s.dir).status, 0);
+    ASSERT_EQ(quorl::test::RunCommandLine(q + " site add-survey " + site + " --floor Ground " + s.survey, s.dir).status, 0);
+    const Ran viaSite = s.Aps(site + " --floor Ground --json");
+    ASSERT_EQ(viaSite.status, 0) << viaSite.err;
+    EXPECT_EQ(viaSite.out, r.out);
+
     // The text table says the same, and why the second is coarse.
     const Ran text = s.Aps(s.survey + " --projection " + s.lpf);
     ASSERT_EQ(text.status, 0) << text.err;
@@ -98,6 +107,7 @@ TEST(ApsCommand, RefusesWhatItCannotUse) {
         {"--projection " + s.lpf, 2, "a survey"},
         {s.survey + " --projection " + s.lpf + " --bogus", 2, "unexpected"},
         {s.survey + " --projection", 2, "needs a value"},
+        {s.survey + " --projection " + s.lpf + " --floor Ground", 2, "--floor is for a site file"},
         {s.survey + " --projection " + s.lpf + " --walls " + (s.dir / "small.bmp"), 1, "80 x 60"},
         {s.survey + " --projection " + s.lpf + " --walls " + (s.dir / "junk.bmp"), 1, "not a bitmap"},
         {s.survey + " --projection " + s.lpf + " --walls " + (s.dir / "none.bmp"), 1, "cannot open"},

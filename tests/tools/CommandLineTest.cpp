@@ -33,6 +33,7 @@ const std::map<std::string, std::vector<std::string>> kCommands = {
     {"unit remember", {"--serial", "--rules"}},
     {"unit forget", {"--rules"}},
     {"completion bash", {}},
+    {"aps", {"--projection", "--walls", "--json", "--floor"}},
     {"site", {}},
     {"site new", {"--name"}},
     {"site add-floor", {"--name", "--projection", "--level", "--height"}},
