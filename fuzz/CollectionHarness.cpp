@@ -1,13 +1,15 @@
 // The input as an existing collection file: opened and listed, a point
 // selected and deleted, a point appended, and the file opened again.
 //
-// Checked: the point list and count match an independent reading of the
-// walk's rule (tests/survey/IndependentWalk.h); a refused file is reported
-// and stays byte for byte as it was, even when a point is recorded after the
-// refusal; an accepted file changes only by the counts the rule finds and the
-// unfinished tail it cuts, each kept beside the file byte for byte, and the
-// user is told once; deleting changes exactly the kind byte of the selected
-// point; the new group lands right after the last complete one, reads back
+// Checked, by count arithmetic and byte comparison rather than a second
+// copy of the walk's rule: a refused file is reported and stays byte for
+// byte as it was, even when a point is recorded after the refusal; an
+// accepted file afterwards reads by its stored counts to its very end, and
+// is either as it was (nothing told), or cut at a torn tail kept beside it,
+// or a clean copy whose groups all come, in order, from the input, the input
+// kept whole as data.ssd.damaged-1 (told once either way); the point list
+// and count are the groups of the file; deleting changes exactly the kind
+// byte of the selected point; the new group lands at the end, reads back
 // field by field, and the file then opens with the same points.
 
 #include <algorithm>
@@ -26,7 +28,7 @@
 #include "survey/SiteData.h"
 #include "survey/SiteProjection.h"
 #include "tests/engine/EngineTestSupport.h"
-#include "tests/survey/IndependentWalk.h"
+#include "tests/survey/CleanCopy.h"
 
 namespace quorl::fuzz {
 
@@ -34,30 +36,25 @@ namespace {
 
 using Tap = CSiteData::_tap;
 
-// The groups the rule finds, as the point list must show them.
+// The groups of the opened file, as the point list must show them.
 struct Walk {
-    test::walk::Result found;
-    Bytes repaired;  // the file after the collector's repairs
+    test::GroupSpans groups;
     std::vector<Tap> points;
-    std::int32_t groups = 0;
-    std::uint64_t end = 0;  // of the last complete group
+    std::uint64_t end = 0;  // of the last group: the file's length
 };
 
-Walk WalkGroups(const Bytes& file, const CSiteProjection& projection) {
+Walk ListGroups(const Bytes& file, const test::GroupSpans& groups, std::uint64_t pointSize, std::uint64_t apSize,
+                const CSiteProjection& projection) {
     Walk w;
-    test::walk::Rule rule(file);
-    w.found = rule.Walk();
-    w.repaired = rule.Repaired(w.found);
-    w.end = w.found.tailOffset;
-    const std::uint64_t pointSize = rule.PointSize();
-    const std::uint64_t apSize = rule.ApSize();
-    for (const test::walk::Group& g : w.found.groups) {
-        const collection::PointRecord r = collection::DecodePoint(file.data() + g.offset);
+    w.groups = groups;
+    w.end = file.size();
+    for (const auto& [offset, length] : groups) {
+        const collection::PointRecord r = collection::DecodePoint(file.data() + offset);
         // The two highest levels, none below -100.
         std::vector<std::int16_t> levels{-100, -100};
-        for (std::uint32_t i = 0; i < g.apCount; ++i)
+        for (std::uint32_t i = 0; i < r.apCount; ++i)
             levels.push_back(static_cast<std::int16_t>(
-                static_cast<std::int16_t>(ReadLe16(file.data() + g.offset + pointSize + i * apSize + 4)) / 16));
+                static_cast<std::int16_t>(ReadLe16(file.data() + offset + pointSize + i * apSize + 4)) / 16));
         std::sort(levels.rbegin(), levels.rend());
         std::int32_t x = r.x, y = r.y;
         if (r.kind == CSiteData::kGpsPoint || r.kind == CSiteData::kProjectedTap) {
@@ -66,14 +63,13 @@ Walk WalkGroups(const Bytes& file, const CSiteProjection& projection) {
             x = p.x;
             y = p.y;
         }
-        const auto offset = static_cast<std::uint32_t>(g.offset);
-        const bool addressable = g.offset <= UINT32_MAX;  // groups past 4 GiB are walked, not listed
+        const auto at = static_cast<std::uint32_t>(offset);
+        const bool addressable = offset <= UINT32_MAX;  // groups past 4 GiB are walked, not listed
         if (addressable &&
             (r.kind == CSiteData::kGpsPoint || r.kind == CSiteData::kProjectedTap || r.kind == CSiteData::kPlanTap))
-            w.points.push_back(Tap{x, y, levels[0], static_cast<std::int16_t>(g.apCount), r.kind, offset, levels[1]});
+            w.points.push_back(Tap{x, y, levels[0], static_cast<std::int16_t>(r.apCount), r.kind, at, levels[1]});
         else if (addressable && r.kind == CSiteData::kApMarker)
-            w.points.push_back(Tap{x, y, -100, 0, CSiteData::kApMarker, offset});
-        ++w.groups;
+            w.points.push_back(Tap{x, y, -100, 0, CSiteData::kApMarker, at});
     }
     return w;
 }
@@ -100,36 +96,47 @@ public:
             return;
         }
         FUZZ_CHECK(size >= collection::kHeaderSize, "a file shorter than its header was opened");
-        const Walk walk = WalkGroups(input, projection_);
-        FUZZ_CHECK(ReadFile(path_) == walk.repaired, "opening changed more than the counts found and the tail");
-        CheckSideFiles(input, walk);
-        const bool told = walk.found.tailLength > 0 || !walk.found.skipped.empty() || walk.repaired.size() < size ||
-                          !std::equal(walk.repaired.begin(), walk.repaired.end(), input.begin());
-        FUZZ_CHECK(messages_.Texts().size() == (told ? 1u : 0u), "a repair was not reported once");
+        const Bytes opened = ReadFile(path_);
+        const std::uint64_t first = std::uint64_t{ReadLe32(input.data() + 21)} + 8;
+        const std::uint64_t pointSize = data_.PointRecordSize();
+        const std::uint64_t apSize = data_.ApRecordSize();
+        const auto groups = test::GroupsByCounts(opened, first, pointSize, apSize);
+        FUZZ_CHECK(groups.has_value(), "the opened file does not read by its counts");
+        CheckHowItChanged(input, opened, *groups, first);
+        const Walk walk = ListGroups(opened, *groups, pointSize, apSize, projection_);
         FUZZ_CHECK(data_.Points() == walk.points, "the point list differs from the groups in the file");
-        FUZZ_CHECK(data_.PointCount() == walk.groups, "the point count differs from the groups in the file");
+        FUZZ_CHECK(data_.PointCount() == static_cast<std::int32_t>(groups->size()),
+                   "the point count differs from the groups in the file");
 
-        Bytes expected = walk.repaired;
+        Bytes expected = opened;
         if (!walk.points.empty()) Delete(walk, size % walk.points.size(), expected);
         Append(walk, size % 3, expected);
         Reopen();
     }
 
 private:
-    // Beside the file: the tail cut and each count overwritten, exactly; then
-    // they go, so that the next input starts from an empty folder.
-    void CheckSideFiles(const Bytes& input, const Walk& walk) {
+    // As it was; or cut, the rest kept beside; or a clean copy, the input
+    // kept whole beside. Side files go afterwards, so that the next input
+    // starts from an empty folder.
+    void CheckHowItChanged(const Bytes& input, const Bytes& opened, const test::GroupSpans& groups,
+                           std::uint64_t first) {
         std::vector<std::string> expected{"data.ssd"};
-        const auto holds = [&](const std::string& name, std::uint64_t from, std::uint64_t length) {
+        const auto sideHolds = [&](const std::string& name, const Bytes& bytes) {
             expected.push_back(name);
-            const Bytes side = ReadFile(ScratchDir() + "/" + name);
-            FUZZ_CHECK(side.size() == length && std::equal(side.begin(), side.end(), input.begin() + static_cast<std::ptrdiff_t>(from)),
-                       "a side file does not hold the bytes it replaced");
+            FUZZ_CHECK(ReadFile(ScratchDir() + "/" + name) == bytes, "a side file does not hold the bytes it should");
         };
-        for (const test::walk::Group& g : walk.found.groups)
-            if (g.apCount != g.stored) holds("data.ssd.count-at-" + std::to_string(g.offset + 34), g.offset + 34, 2);
-        if (walk.found.tailLength > 0)
-            holds("data.ssd.torn-at-" + std::to_string(walk.found.tailOffset), walk.found.tailOffset, walk.found.tailLength);
+        const bool same = opened == input;
+        const bool cut = !same && opened.size() < input.size() && std::equal(opened.begin(), opened.end(), input.begin());
+        if (cut) {
+            sideHolds("data.ssd.torn-at-" + std::to_string(opened.size()),
+                      Bytes(input.begin() + static_cast<std::ptrdiff_t>(opened.size()), input.end()));
+        } else if (!same) {
+            sideHolds("data.ssd.damaged-1", input);
+            FUZZ_CHECK(std::equal(opened.begin(), opened.begin() + static_cast<std::ptrdiff_t>(first), input.begin()),
+                       "the clean copy does not start as the file did");
+            FUZZ_CHECK(test::TakenFrom(opened, groups, input, first), "the clean copy holds a group the file did not");
+        }
+        FUZZ_CHECK(messages_.Texts().size() == (same ? 0u : 1u), "a repair was not reported once");
         std::sort(expected.begin(), expected.end());
         FUZZ_CHECK(FileNames(ScratchDir()) == expected, "other files than the side files were made");
         for (const std::string& name : expected)

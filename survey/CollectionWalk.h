@@ -3,45 +3,38 @@
 // collector, `quorl ssd`, the exports, the report and the coverage analysis),
 // so that they all agree on which points a file holds.
 //
-// The walk steps from group to group by the counts, as the file layout says,
-// taking a group when its point record is not all zeros, it lies wholly in
-// the file and its access point records look like access point records
-// (loose checks, RecordPlausibility.h). Kinds it does not know are walked
-// past, as before. A group that is not strictly plausible itself (below) is
-// not taken over the start of a strict chain inside it.
+// The walk steps from group to group by the stored counts, taking a group
+// when its point record and access point records are plausible
+// (RecordPlausibility.h) and it lies wholly in the file. A file that reads
+// this way to its very end needs nothing else, dated or not: that is the
+// fast path, and the only way a file the collector keeps ever reads. A file
+// whose counts chain from its first group exactly to its end is read by
+// them too, where it holds what the unit never writes (another program's
+// kinds, positions off the earth): nothing in it is damaged.
 //
-// Where that fails the file is damaged, and the walk resynchronises: it
-// takes the first later offset from which a chain of strictly plausible
-// groups runs on (known kind, a date, reserved bytes zero, channels of one
-// byte, signals below 0 dBm): either three whole groups, or at least one
-// whole group and then the end of the file. The bytes passed over are an
-// unreadable span; they are reported, never dropped.
+// Where it fails the file is damaged. The walk steps back over the last few
+// groups it took (damage to a count can read well for a group before it
+// shows) and reads the stretch from there as the best reading finds it
+// (BestReading.h): the plausible groups that cover the most bytes, counts
+// corrected only where that reads more. It goes on by counts from half a
+// buffer further on, so memory stays bounded however long the damage.
 //
-// A count can be wrong while its point is sound: the old two-step write
-// leaves a point record with count 0 followed by the access point records
-// that reached the disk, and a damaged disk can change a count to anything.
-// So when a strictly plausible point record is not followed by a group that
-// looks like ours (or its count runs off the records), the walk counts the
-// strictly plausible access point records after it; when a strict chain (as
-// above) starts right after them, that number is the point's count. A count
-// of 0 may also be followed by access point records up to the end of the
-// file (and part of one, cut off as the tail). The collector writes the
-// count back in place.
+// A group that is an exact copy of the group before it is read once: the
+// unit never stores one sweep twice, a disk or a copy that went wrong does.
 //
-// What follows the last group, when nothing after it resynchronises, is the
-// unfinished tail: a point cut short while it was stored, or bytes that hold
-// no complete group. The collector cuts it off, keeping the bytes beside the
-// file; a reader just leaves it out. Since the rules above look ahead to the
-// end of the file, the walk first settles where the groups end: it walks
-// again as if the tail were cut, until none is left. While it looks for the
-// tail, a chain may also end in a group the end cuts short; the walk that
-// counts asks for whole groups to the very end, so that a point appended
-// later cannot change how the bytes before it read.
+// What follows the last group with no plausible group in it is the tail: a
+// point cut short while it was stored, or bytes after the last point. The
+// collector cuts it off, keeping the bytes beside the file; a reader leaves
+// it out. Any other damage (spans passed over, counts corrected, copies)
+// makes the collector keep the file as it was and continue in a clean copy
+// (CSiteData), so appends only ever meet files that read by their counts.
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <vector>
 
+#include "survey/BestReading.h"
 #include "survey/CollectionFormat.h"
 #include "survey/FileWindow.h"
 
@@ -62,8 +55,8 @@ struct ByteSpan {
 
 class CollectionWalk {
 public:
-    // Whole strict groups that make a new start believable on their own.
-    static constexpr int kChainGroups = 3;
+    // Groups taken by counts and held back until this many follow them.
+    static constexpr std::size_t kHeldBack = 3;
 
     // `length`: the file's length; the walk reads nothing past it.
     CollectionWalk(const FileHandle& file, const Layout& layout, std::uint64_t length);
@@ -74,34 +67,40 @@ public:
     // decoding a group Next gave; nullptr after a failed read.
     const std::uint8_t* Bytes(std::uint64_t offset, std::size_t size) { return window_.At(offset, size); }
 
-    // Unreadable spans passed so far, in file order.
+    // Unreadable spans passed so far (copies of a group among them), in file order.
     const std::vector<ByteSpan>& Skipped() const { return skipped_; }
     // Once Next has answered false: the unfinished tail (length 0 when the
     // groups run to the end of the file).
     ByteSpan Tail() const { return tail_; }
+    // Once Next has answered false: true when the groups read by their
+    // stored counts alone, nothing passed over (a tail aside).
+    bool ReadByCounts() const { return skipped_.empty() && recounted_ == 0; }
     int Error() const { return window_.Error(); }
 
 private:
-    void Settle();
-    std::optional<WalkedGroup> GroupAt(std::uint64_t offset);
-    std::optional<std::uint32_t> CountFromRecords(std::uint64_t offset, std::uint16_t stored);
-    bool StrictChainFrom(std::uint64_t offset);
-    bool ChainStartsWithin(std::uint64_t from, std::uint64_t to);
-    bool StrictPointAt(std::uint64_t offset);
-    std::optional<std::uint64_t> Resynchronise(std::uint64_t from);
-    WalkedGroup Make(std::uint64_t offset, std::uint32_t count, std::uint16_t stored) const;
+    void Advance();
+    std::optional<WalkedGroup> StoredGroupAt(std::uint64_t offset);
+    bool CountsRunToEnd(std::uint64_t from);
+    void ReadDamage(std::uint64_t from);
+    bool CopyOfPrevious(const WalkedGroup& group);
+    void Pass(std::uint64_t offset, std::uint64_t length);
 
     FileWindow window_;
-    std::uint64_t fullLength_;
-    std::uint64_t length_;  // where the groups end, once settled
+    std::uint64_t length_;
     std::uint64_t pointSize_;
     std::uint64_t apSize_;
-    std::uint64_t first_;
     std::uint64_t position_;
-    bool done_ = false;
-    bool lenient_ = false;
-    bool leniencyAsked_ = false;
+    bool finished_ = false;
+    bool byCountsAlone_ = false;  // the counts chain to the end: read by them
+    bool countsTried_ = false;
+    std::deque<WalkedGroup> heldBack_;
+    std::deque<WalkedGroup> ready_;
+    BestReading best_;
+    std::vector<ReadingStep> steps_;
+    std::optional<WalkedGroup> previous_;
+    std::vector<std::uint8_t> previousBytes_;  // of the last group given, when small enough to keep
     std::vector<ByteSpan> skipped_;
+    std::uint64_t recounted_ = 0;
     ByteSpan tail_;
 };
 

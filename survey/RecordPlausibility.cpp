@@ -1,10 +1,14 @@
 #include "survey/RecordPlausibility.h"
 
+#include "common/ByteOrder.h"
 #include "survey/CollectionFormat.h"
 
 namespace quorl::collection {
 
 namespace {
+
+constexpr std::int32_t kMaxLatitude = 90 * 3600000;
+constexpr std::int32_t kMaxLongitude = 180 * 3600000;
 
 bool Zero(const std::uint8_t* p, int from, int to) {
     for (int i = from; i <= to; ++i)
@@ -14,22 +18,35 @@ bool Zero(const std::uint8_t* p, int from, int to) {
 
 }  // namespace
 
-bool KnownKind(std::uint8_t kind) { return kind == 0 || kind == 1 || kind == 2 || kind == 17 || kind == 255; }
+bool ValidChannel(std::uint32_t channel) { return channel >= 1 && channel <= 196; }
+
+bool OnEarth(std::int32_t latitude, std::int32_t longitude) {
+    return latitude >= -kMaxLatitude && latitude <= kMaxLatitude && longitude >= -kMaxLongitude &&
+           longitude <= kMaxLongitude;
+}
+
+bool PlausiblePoint(const std::uint8_t* r) {
+    if (!KnownKind(r[0]) || r[27] != 0 || r[28] != 0 || r[33] > 3) return false;
+    const std::uint8_t month = r[13], day = r[14], hour = r[16], minute = r[17], second = r[18];
+    const bool undated = month == 0 && day == 0;
+    if (!undated && (month < 1 || month > 12 || day < 1 || day > 31)) return false;
+    if (hour > 23 || minute > 59 || second > 60) return false;
+    if (!OnEarth(static_cast<std::int32_t>(ReadLe32(r + 1)), static_cast<std::int32_t>(ReadLe32(r + 5)))) return false;
+    // A position on the earth or a place on the plan, never both.
+    const bool noPosition = Zero(r, 1, 8);
+    const bool noPlace = Zero(r, 9, 12);
+    if (r[0] <= 1 && !noPlace) return false;
+    if ((r[0] == 2 || r[0] == 17) && !noPosition) return false;
+    if (!noPosition && !noPlace) return false;
+    return !Zero(r, 0, kPointRecordSize - 1);
+}
 
 bool LoosePoint(const std::uint8_t* r) { return !Zero(r, 0, kPointRecordSize - 1); }
 
-// The same for every kind, so that deleting a point (its kind becomes 255)
-// never changes how the walk reads the file. Every point a collector takes
-// has a date (the tablet's clock, or the GPS receiver's once it reported);
-// asking for one is what keeps runs of zeros in SSID padding from passing.
-bool StrictPoint(const std::uint8_t* r) {
-    const std::uint8_t month = r[13], day = r[14], hour = r[16], minute = r[17], second = r[18];
-    return KnownKind(r[0]) && month >= 1 && month <= 12 && day >= 1 && day <= 31 && hour <= 23 && minute <= 59 &&
-           second <= 60 && r[27] == 0 && r[28] == 0 && r[33] <= 3;
-}
-
 bool LooseAp(const std::uint8_t* r) { return Zero(r, 1, 3) && Zero(r, 6, 7); }
 
-bool StrictAp(const std::uint8_t* r) { return LooseAp(r) && r[0] != 0 && (r[5] & 0x80) != 0; }
+bool PlausibleAp(const std::uint8_t* r) {
+    return ValidChannel(ReadLe32(r)) && (r[5] & 0x80) != 0 && r[6] == 0 && r[7] == 0;
+}
 
 }  // namespace quorl::collection

@@ -43,14 +43,14 @@ bool Copy(const FileHandle& from, const FileHandle& to, std::uint64_t offset, st
     return to.Flush();
 }
 
-}  // namespace
 
-bool SaveBeside(const std::string& path, const FileHandle& file, const char* what, std::uint64_t offset,
-                std::uint64_t length, std::string& savedPath) {
-    const std::string base = path + "." + what + "-at-" + std::to_string(offset);
+// Created exclusively under the first name `nameFor(n)` free, n from 1.
+template <typename NameFor>
+bool SaveAs(NameFor nameFor, const FileHandle& file, std::uint64_t offset, std::uint64_t length,
+            std::string& savedPath) {
     FileHandle side;
     for (int n = 1; n < 1000 && !side.Valid(); ++n) {
-        savedPath = n == 1 ? base : base + "." + std::to_string(n);
+        savedPath = nameFor(n);
         side = FileHandle::Open(savedPath, O_WRONLY | O_CREAT | O_EXCL, 0644);
         if (!side.Valid() && errno != EEXIST) return false;
     }
@@ -63,6 +63,21 @@ bool SaveBeside(const std::string& path, const FileHandle& file, const char* wha
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool SaveBeside(const std::string& path, const FileHandle& file, const char* what, std::uint64_t offset,
+                std::uint64_t length, std::string& savedPath) {
+    const std::string base = path + "." + what + "-at-" + std::to_string(offset);
+    return SaveAs([&](int n) { return n == 1 ? base : base + "." + std::to_string(n); }, file, offset, length,
+                  savedPath);
+}
+
+bool FlushFolderOf(const std::string& path) { return FlushFolder(path); }
+
+bool KeepDamaged(const std::string& path, const FileHandle& file, std::uint64_t length, std::string& savedPath) {
+    return SaveAs([&](int n) { return path + ".damaged-" + std::to_string(n); }, file, 0, length, savedPath);
 }
 
 }  // namespace quorl

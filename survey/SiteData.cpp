@@ -4,12 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
 
 #include "common/ByteOrder.h"
 #include "survey/CollectionFormat.h"
+#include "survey/PendingFile.h"
+#include "survey/RecordPlausibility.h"
 #include "survey/SideFile.h"
 
 namespace quorl {
@@ -195,11 +198,16 @@ bool CSiteData::SameFileAsWalked(const FileHandle& file) const {
            now.leading == walkedFile_.leading;
 }
 
-bool CSiteData::WalkFile(const FileHandle& file, Walked& w) {
+collection::Layout CSiteData::LayoutOf() const {
     collection::Layout layout;
     layout.pairOffset = pairOffset_;
     layout.pointRecordSize = pointRecordSize_;
     layout.apRecordSize = apRecordSize_;
+    return layout;
+}
+
+bool CSiteData::WalkFile(const FileHandle& file, Walked& w) {
+    const collection::Layout layout = LayoutOf();
     w = Walked{};
     w.end = layout.FirstGroup();
     collection::CollectionWalk walk(file, layout, fileLength_);
@@ -244,68 +252,101 @@ bool CSiteData::WalkFile(const FileHandle& file, Walked& w) {
     }
     w.skipped = walk.Skipped();
     w.tail = walk.Tail();
+    w.byCounts = walk.ReadByCounts();
     return true;
 }
 
-bool CSiteData::Repair(const FileHandle& file, Walked& w, std::string& report) {
-    // Every side file first: a change is made only once all it takes are saved.
-    std::vector<std::string> saved;
-    const auto undo = [&](const std::string& what) {
-        const int error = errno;
-        for (const std::string& name : saved) ::unlink(name.c_str());
-        Fail("The log file " + path_ + " needs repair, but " + what + " cannot be saved beside it (" +
-             SystemErrorText(error) + "); it was left as it was.");
-        return false;
-    };
-    for (const collection::WalkedGroup& g : w.recounted) {
-        std::string name;
-        if (!SaveBeside(path_, file, "count", g.offset + 34, 2, name)) return undo("an old count");
-        saved.push_back(name);
-    }
-    std::string tailName;
-    if (w.tail.length > 0) {
-        if (!SaveBeside(path_, file, "torn", w.tail.offset, w.tail.length, tailName)) return undo("its unfinished end");
-        saved.push_back(tailName);
-    }
-    for (const collection::WalkedGroup& g : w.recounted) {
-        std::uint8_t count[2];
-        WriteLe16(count, static_cast<std::uint16_t>(g.apCount));
-        if (!file.WriteAt(count, 2, g.offset + 34)) {
+bool CSiteData::Repair(FileHandle& file, Walked& w, std::string& report) {
+    if (w.byCounts && w.tail.length == 0) return true;
+    const collection::ByteSpan tail = w.tail;
+    const std::vector<collection::ByteSpan> skipped = w.skipped;
+    const std::vector<collection::WalkedGroup> recounted = w.recounted;
+    std::string keptName;
+    if (!w.byCounts) {
+        const std::uint64_t before = fileLength_;
+        if (!ReplaceByCleanCopy(file, w, keptName)) return false;
+        report = "The log file " + path_ + " was damaged. Its " + std::to_string(w.groups) +
+                 " readable survey points continue in a clean copy of " + Bytes(fileLength_) +
+                 "; the file as it was (" + Bytes(before) + ") is kept whole in " + FileNameOf(keptName) + ".";
+    } else {
+        if (!SaveBeside(path_, file, "torn", tail.offset, tail.length, keptName)) {
+            Fail("The log file " + path_ + " needs repair, but its unfinished end cannot be saved beside it (" +
+                 SystemErrorText(errno) + "); it was left as it was.");
+            return false;
+        }
+        if (!file.Truncate(tail.offset) || (durable_ && !file.Flush())) {
             Fail("Cannot write " + path_ + ": " + SystemErrorText(errno));
             return false;
         }
+        fileLength_ = tail.offset;
+        w.tail = {tail.offset, 0};
+        report = "The log file " + path_ + " was left unfinished. Every complete survey point in it is kept.";
     }
-    if (w.tail.length > 0 && !file.Truncate(w.tail.offset)) {
-        Fail("Cannot write " + path_ + ": " + SystemErrorText(errno));
-        return false;
-    }
-    if (!saved.empty() && durable_ && !file.Flush()) {
-        Fail("Cannot write " + path_ + ": " + SystemErrorText(errno));
-        return false;
-    }
-    if (w.tail.length > 0) fileLength_ = w.tail.offset;
-
-    if (saved.empty() && w.skipped.empty()) return true;
-    report = "The log file " + path_ + " was damaged or left unfinished. Every complete survey point in it is kept.";
-    for (std::size_t i = 0; i < w.skipped.size() && i < kListed; ++i)
-        report += "\nNo readable survey point in " + Bytes(w.skipped[i].length) + " from offset " +
-                  std::to_string(w.skipped[i].offset) + ": passed over and left in the file as they are.";
-    if (w.skipped.size() > kListed)
-        report += '\n' + std::to_string(w.skipped.size() - kListed) + " more such stretches were passed over.";
-    for (std::size_t i = 0; i < w.recounted.size() && i < kListed; ++i) {
-        const collection::WalkedGroup& g = w.recounted[i];
-        report += "\nThe survey point at offset " + std::to_string(g.offset) + " said it had " +
-                  std::to_string(g.storedCount) + " access points and has " + std::to_string(g.apCount) +
-                  "; its count was corrected. The old count is kept in " + FileNameOf(saved[i]) + ".";
-    }
-    if (w.recounted.size() > kListed)
-        report += '\n' + std::to_string(w.recounted.size() - kListed) +
-                  " more counts were corrected, the old ones kept beside the file.";
-    if (w.tail.length > 0)
-        report += "\nThe unfinished survey point at its end (" + Bytes(w.tail.length) + " from offset " +
-                  std::to_string(w.tail.offset) + ": the program stopped while storing it) was cut off; its bytes "
-                  "are kept in " + FileNameOf(tailName) + ".";
+    for (std::size_t i = 0; i < skipped.size() && i < kListed; ++i)
+        report += "\nNo readable survey point in " + Bytes(skipped[i].length) + " from offset " +
+                  std::to_string(skipped[i].offset) + ": passed over.";
+    if (skipped.size() > kListed)
+        report += '\n' + std::to_string(skipped.size() - kListed) + " more such stretches were passed over.";
+    for (std::size_t i = 0; i < recounted.size() && i < kListed; ++i)
+        report += "\nThe survey point at offset " + std::to_string(recounted[i].offset) + " said it had " +
+                  std::to_string(recounted[i].storedCount) + " access points and has " +
+                  std::to_string(recounted[i].apCount) + "; its count was corrected.";
+    if (recounted.size() > kListed)
+        report += '\n' + std::to_string(recounted.size() - kListed) + " more counts were corrected.";
+    if (tail.length > 0)
+        report += "\nThe unfinished survey point at its end (" + Bytes(tail.length) + " from offset " +
+                  std::to_string(tail.offset) + ": the program stopped while storing it) was cut off" +
+                  (w.byCounts ? "; its bytes are kept in " + FileNameOf(keptName) + "." : ".");
     return true;
+}
+
+bool CSiteData::ReplaceByCleanCopy(FileHandle& file, Walked& w, std::string& keptName) {
+    const auto fail = [&](const std::string& text) {
+        Fail(text);
+        return false;
+    };
+    if (!KeepDamaged(path_, file, fileLength_, keptName))
+        return fail("The log file " + path_ + " is damaged, but it cannot be kept beside itself (" +
+                    SystemErrorText(errno) + "); it was left as it was.");
+    const auto giveUp = [&](int error) {
+        ::unlink(keptName.c_str());
+        return fail("The log file " + path_ + " is damaged, but a clean copy of it cannot be written (" +
+                    SystemErrorText(error) + "); it was left as it was.");
+    };
+    PendingFile pending(path_);
+    if (!pending.Created()) return giveUp(pending.Error());
+    FileHandle copy = FileHandle::Open(pending.TempPath(), O_RDWR);
+    struct stat st {};
+    if (!copy.Valid() || ::fstat(file.Descriptor(), &st) != 0 || ::fchmod(copy.Descriptor(), st.st_mode & 07777) != 0)
+        return giveUp(errno);
+    // The leading bytes, then each group read, its count as found.
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::uint64_t{pairOffset_} + 8));
+    std::uint64_t written = 0;
+    const auto put = [&](std::uint64_t from, std::uint64_t length, const collection::WalkedGroup* group) {
+        buffer.resize(static_cast<std::size_t>(length));
+        if (file.ReadAt(buffer.data(), buffer.size(), from) != static_cast<std::int64_t>(length)) {
+            if (errno == 0) errno = EIO;
+            return false;
+        }
+        if (group != nullptr) WriteLe16(buffer.data() + 34, static_cast<std::uint16_t>(group->apCount));
+        if (!copy.WriteAt(buffer.data(), buffer.size(), written)) return false;
+        written += length;
+        return true;
+    };
+    errno = 0;
+    if (!put(0, buffer.size(), nullptr)) return giveUp(errno);
+    collection::CollectionWalk walk(file, LayoutOf(), fileLength_);
+    collection::WalkedGroup g;
+    while (walk.Next(g))
+        if (!put(g.offset, g.length, &g)) return giveUp(errno);
+    if (walk.Error() != 0) return giveUp(walk.Error());
+    if (!copy.Flush() || !copy.LockExclusive()) return giveUp(errno);
+    if (!pending.Commit()) return giveUp(pending.Error());
+    FlushFolderOf(path_);
+    // From here on the clean copy is the collection, this operation's lock with it.
+    file = std::move(copy);
+    fileLength_ = written;
+    return WalkFile(file, w);
 }
 
 void CSiteData::Adopt(Walked& w, const FileHandle& file) {
@@ -321,7 +362,7 @@ void CSiteData::Adopt(Walked& w, const FileHandle& file) {
     selectedIndex_ = -1;
 }
 
-bool CSiteData::FindAppendOffset(const FileHandle& file, std::uint64_t& offset, bool& rewalked, std::string& report) {
+bool CSiteData::FindAppendOffset(FileHandle& file, std::uint64_t& offset, bool& rewalked, std::string& report) {
     rewalked = false;
     if (groupsEnd_ == fileLength_ && SameFileAsWalked(file)) {
         offset = groupsEnd_;
@@ -449,14 +490,21 @@ bool CSiteData::RecordGroup(const std::vector<CMac>& heard) {
 
     // The whole group in one buffer, the count already final, records at
     // the sizes the file declares, so that it reaches the disk in one write.
-    const std::size_t stored = std::min<std::size_t>(heard.size(), UINT16_MAX);
+    // Only records the walk reads back as access points: no channel, no record.
+    std::vector<const CMac*> kept;
+    for (const CMac& mac : heard)
+        if (kept.size() < UINT16_MAX && collection::ValidChannel(static_cast<std::uint8_t>(mac.channel)))
+            kept.push_back(&mac);
+    const std::size_t stored = kept.size();
     std::vector<std::uint8_t> group(pointRecordSize_ + stored * std::size_t{apRecordSize_}, 0);
     std::uint8_t* at = group.data() + pointRecordSize_;
     for (std::size_t i = 0; i < stored; ++i, at += apRecordSize_) {
-        const CMac& mac = heard[i];
+        const CMac& mac = *kept[i];
         collection::ApRecord ap;
         ap.channel = static_cast<std::uint8_t>(mac.channel);
-        ap.signal = static_cast<std::int16_t>(mac.hits > 0 ? mac.rssiSum / mac.hits : mac.rssiSum);
+        // Below 0 dBm, as every receiver reports; an average that is not is held just below.
+        ap.signal = std::min<std::int16_t>(
+            static_cast<std::int16_t>(mac.hits > 0 ? mac.rssiSum / mac.hits : mac.rssiSum), -1);
         ap.mac = mac.mac;
         ap.ssid = mac.ssid;
         collection::EncodeAp(ap, at);
@@ -465,6 +513,7 @@ bool CSiteData::RecordGroup(const std::vector<CMac>& heard) {
     }
     if (stored == 0) noAccessPoint_ = true;
     record.apCount = static_cast<std::uint16_t>(stored);
+    MakePlausible(record);
     collection::EncodePoint(record, group.data());
 
     if (!file.WriteAt(group.data(), group.size(), offset) || (durable_ && !file.Flush())) {
@@ -488,6 +537,26 @@ bool CSiteData::RecordGroup(const std::vector<CMac>& heard) {
                                currentOffset_, second});
     }
     return !noAccessPoint_;
+}
+
+void CSiteData::MakePlausible(collection::PointRecord& r) {
+    constexpr std::int32_t kLatitude = 90 * 3600000, kLongitude = 180 * 3600000;
+    r.latitude = std::clamp(r.latitude, -kLatitude, kLatitude);
+    r.longitude = std::clamp(r.longitude, -kLongitude, kLongitude);
+    std::uint8_t bytes[collection::kPointRecordSize];
+    collection::EncodePoint(r, bytes);
+    if (collection::PlausiblePoint(bytes)) return;
+    // A receiver's date out of range, or nothing at all to tell (a GPS point
+    // at 0, 0 before any report): the tablet's clock, as a plan tap has.
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    r.month = static_cast<std::uint8_t>(local.tm_mon + 1);
+    r.day = static_cast<std::uint8_t>(local.tm_mday);
+    r.year = static_cast<std::uint8_t>(local.tm_year + 1900 + 68);
+    r.hour = static_cast<std::uint8_t>(local.tm_hour);
+    r.minute = static_cast<std::uint8_t>(local.tm_min);
+    r.second = static_cast<std::uint8_t>(local.tm_sec);
 }
 
 std::uint8_t CSiteData::FindNearestPoint(std::int32_t x, std::int32_t y) {

@@ -10,10 +10,14 @@
 // write and flushes it before it returns.
 //
 // The file is read by the one walk (CollectionWalk.h), which passes over
-// damage. What it finds wrong is repaired on opening, each change kept beside
-// the file first (SideFile.h) and told in one message: a count found wrong is
-// written back, an unfinished tail (part of a group left by a kill during
-// that write) is cut off, so that nothing is ever appended after it.
+// damage. A file whose only fault is an unfinished tail (part of a group left
+// by a kill during that write) has the tail cut off, its bytes kept beside
+// the file first (SideFile.h). Any other damage (spans passed over, counts
+// found wrong, copies of a group) is never written into: the file is kept
+// whole beside itself as FILE.damaged-N, and a clean file holding exactly the
+// groups the walk read is written aside, flushed and renamed over it. Either
+// way the user is told once, and from then on the file reads by its counts
+// alone, so that no later append can change how earlier bytes read.
 // RecordPoint appends at the end it remembers only while the file is still
 // the one walked (same device and inode, same leading bytes, that length);
 // otherwise it walks the file again first.
@@ -166,6 +170,7 @@ private:
         std::vector<collection::WalkedGroup> recounted;
         std::vector<collection::ByteSpan> skipped;
         collection::ByteSpan tail;
+        bool byCounts = true;  // read by stored counts alone, a tail aside
     };
     // Who the walked file was: a file copied or renamed over it is another.
     struct FileIdentity {
@@ -175,10 +180,19 @@ private:
         std::vector<std::uint8_t> leading;  // header and record sizes
     };
     bool WalkFile(const FileHandle& file, Walked& walked);
-    // Saves beside the file what the repairs change, then writes the counts
-    // found and cuts the tail. What was done goes into `report`. Reports and
-    // answers false, the file unchanged, when a side file cannot be made.
-    bool Repair(const FileHandle& file, Walked& walked, std::string& report);
+    collection::Layout LayoutOf() const;
+    // Cuts an unfinished tail (kept beside the file first), or replaces a
+    // damaged file by a clean copy of its groups (the file kept whole beside
+    // it); `file` is then the clean copy, opened and locked, and `walked` its
+    // walk. What was done goes into `report`. Reports and answers false, the
+    // file unchanged, when a side file or the copy cannot be made.
+    bool Repair(FileHandle& file, Walked& walked, std::string& report);
+    bool ReplaceByCleanCopy(FileHandle& file, Walked& walked, std::string& keptName);
+    // The point about to be stored made such that the walk reads it back: a
+    // position off the earth is held at its edge, a date the receiver got
+    // wrong becomes the tablet's. (Access point records with no valid
+    // channel are not stored, signals are kept below 0 dBm.)
+    static void MakePlausible(collection::PointRecord& record);
     // Takes the walked points as the list and count, the end as the append end.
     void Adopt(Walked& walked, const FileHandle& file);
     FileIdentity IdentityOf(const FileHandle& file) const;
@@ -187,7 +201,7 @@ private:
     // The offset where the next group goes. `rewalked` when the file had
     // to be walked again (its points are then the list). Reports and answers
     // false on failure.
-    bool FindAppendOffset(const FileHandle& file, std::uint64_t& offset, bool& rewalked, std::string& report);
+    bool FindAppendOffset(FileHandle& file, std::uint64_t& offset, bool& rewalked, std::string& report);
     void TellRepairs(const std::string& report);
     void SetPendingPoint(std::uint8_t kind, std::int32_t x, std::int32_t y);
     bool RecordGroup(const std::vector<CMac>& heard);

@@ -1,17 +1,22 @@
-// Damaged collections opened by the collector and by `quorl ssd info`, each
-// checked against the walk's rule read independently (IndependentWalk.h):
-// every complete group kept, counts found written back, only an unfinished
-// tail cut, and the side files holding exactly the bytes taken out or
-// overwritten. Then a file replaced between two operations.
+// Damaged collections. The walk is judged against the generator's own record
+// of what it wrote (DamagedSurveys.h): per kind of damage, no phantom point
+// and at most 0.1 % of the untouched points lost. Hand-made damage opened by
+// the collector and by `quorl ssd info`: a torn tail alone is cut, kept
+// beside the file; anything else leaves the file whole as FILE.damaged-1 and
+// continues in a clean copy that reads by its counts, and a point appended
+// then is never lost. Then a file replaced between two operations.
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 
 #include "common/ByteOrder.h"
+#include "survey/CollectionScan.h"
 #include "survey/SiteData.h"
 #include "tests/engine/EngineTestSupport.h"
-#include "tests/survey/IndependentWalk.h"
+#include "tests/survey/CleanCopy.h"
+#include "tests/survey/DamagedSurveys.h"
 #include "tests/survey/SurveyTestSupport.h"
 
 namespace quorl::test {
@@ -55,24 +60,59 @@ Bytes Slice(const Bytes& b, std::size_t from, std::size_t to = SIZE_MAX) {
                  b.begin() + static_cast<std::ptrdiff_t>(std::min(to, b.size())));
 }
 
+using Reading = std::vector<std::pair<std::uint64_t, std::uint64_t>>;
+
+Reading ReadWithScan(const std::string& path) {
+    Reading read;
+    CollectionScan scan;
+    EXPECT_TRUE(scan.Open(path)) << scan.Error();
+    EXPECT_TRUE(scan.ForEachGroup([&](const CollectionGroup& g) { read.emplace_back(g.offset, g.length); }));
+    return read;
+}
+
+TEST(DamagedCollectionsTest, NoPhantomAndAlmostNoUntouchedPointLostPerKindOfDamage) {
+    TempDir dir;
+    const std::string path = dir / "damaged.ssd";
+    for (const damage::Kind kind : damage::kKinds) {
+        SCOPED_TRACE(damage::Name(kind));
+        damage::Score total;
+        for (int seed = 0; seed < 40; ++seed) {
+            damage::Random rng(static_cast<std::uint64_t>(seed) * 8 + static_cast<std::uint64_t>(kind));
+            damage::Survey survey = damage::MakeSurvey(rng, 120, seed % 2 == 0);
+            damage::Damage(survey, kind, rng);
+            WriteBytes(path, survey.bytes);
+            const damage::Score score = damage::Judge(survey, ReadWithScan(path));
+            EXPECT_EQ(score.phantom, 0u) << "seed " << seed;
+            total += score;
+        }
+        EXPECT_EQ(total.phantom, 0u);
+        EXPECT_LE(total.lost * 1000, total.untouched) << total.lost << " of " << total.untouched;
+        EXPECT_GT(total.untouched, total.written / 3);  // the damage is local
+    }
+}
+
 struct Case {
     const char* name;
     Bytes (*make)(Rig&);
-    std::size_t groups;  // what the file holds: every complete point
-    std::size_t recounted;
-    std::size_t skipped;
-    bool tail;
+    std::size_t groups;  // every complete point
+    bool tailOnly;       // a torn tail and nothing else
 };
 
 const Case kCases[] = {
     {"count 0xFFFF in the 10th of 200 points",
      [](Rig& rig) {
          Bytes f = rig.Survey(200, 3);
-         EXPECT_EQ(f.size(), 34833u);
          WriteLe16(&f[33 + 9 * kGroup3 + 34], 0xFFFF);
          return f;
      },
-     200, 1, 0, false},
+     200, false},
+    {"count 0 raised to 1 in the 3rd of 8 points",
+     [](Rig& rig) {
+         Bytes f = rig.Survey(8, 0);
+         f[33 + 2 * 36 + 34] = 1;
+         return f;
+     },
+     8, false},
     {"two-step write stopped after 2 of 5 access points, then 54 points from a restarted collector",
      [](Rig& rig) {
          Bytes f = rig.Survey(20, 3);
@@ -84,7 +124,7 @@ const Case kCases[] = {
          f.insert(f.end(), later.begin(), later.end());
          return f;
      },
-     75, 1, 0, false},
+     75, false},
     {"two-step write stopped inside its third access point, nothing after",
      [](Rig& rig) {
          Bytes f = rig.Survey(5, 3);
@@ -93,20 +133,20 @@ const Case kCases[] = {
          f.insert(f.end(), interrupted.begin(), interrupted.end());
          return f;
      },
-     6, 1, 0, true},
+     6, false},
     {"torn tail: the last group cut inside an access point",
      [](Rig& rig) {
          const Bytes f = rig.Survey(20, 3);
          return Slice(f, 0, f.size() - 20);
      },
-     19, 0, 0, true},
+     19, true},
     {"a zeroed block after the 12th of 30 points",
      [](Rig& rig) {
          Bytes f = rig.Survey(30, 3);
          f.insert(f.begin() + 33 + 12 * kGroup3, 1000, 0);
          return f;
      },
-     30, 0, 1, false},
+     30, false},
     {"foreign bytes over the 5th of 12 points and a torn tail",
      [](Rig& rig) {
          Bytes f = rig.Survey(12, 3);
@@ -114,87 +154,86 @@ const Case kCases[] = {
          f.resize(f.size() - 100);
          return f;
      },
-     10, 0, 1, true},
+     10, false},
+    {"the 4th of 10 points written twice",
+     [](Rig& rig) {
+         Bytes f = rig.Survey(10, 3);
+         const Bytes copy = Slice(f, 33 + 3 * kGroup3, 33 + 4 * kGroup3);
+         f.insert(f.begin() + 33 + 4 * kGroup3, copy.begin(), copy.end());
+         return f;
+     },
+     10, false},
 };
 
-TEST(DamagedCollectionsTest, EveryCompleteGroupIsKeptAndEveryChangeSavedBeside) {
+TEST(DamagedCollectionsTest, ADamagedFileIsKeptWholeAndContinuedInACleanCopy) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
         Rig rig;
         const Bytes damaged = c.make(rig);
         WriteBytes(rig.path, damaged);
-        walk::Rule rule(damaged);
-        const walk::Result expected = rule.Walk();
-        // What the case is about, by the independent rule.
-        std::size_t recounted = 0;
-        for (const auto& g : expected.groups) recounted += g.apCount != g.stored;
-        ASSERT_EQ(expected.groups.size(), c.groups);
-        EXPECT_EQ(recounted, c.recounted);
-        EXPECT_EQ(expected.skipped.size(), c.skipped);
-        EXPECT_EQ(expected.tailLength > 0, c.tail);
 
         // The companion reads the same, and changes nothing.
         const Outcome info = Quorl(rig.dir, {"ssd", "info", rig.path});
         EXPECT_EQ(info.status, 0) << info.err;
         EXPECT_NE(info.out.find("points: " + std::to_string(c.groups) + "\n"), std::string::npos) << info.out;
-        for (const auto& [offset, length] : expected.skipped)
-            EXPECT_NE(info.out.find("unreadable: " + std::to_string(length) + " bytes from offset " + std::to_string(offset)),
-                      std::string::npos) << info.out;
-        for (const auto& g : expected.groups) {
-            if (g.apCount == g.stored) continue;
-            EXPECT_NE(info.out.find("the point at offset " + std::to_string(g.offset) + " says " +
-                                        std::to_string(g.stored) + " access points and has " + std::to_string(g.apCount)),
-                          std::string::npos) << info.out;
-        }
-        EXPECT_EQ(info.out.find("last group cut short: " + std::to_string(expected.tailLength) + " bytes from offset " +
-                                std::to_string(expected.tailOffset)) != std::string::npos, c.tail) << info.out;
         ASSERT_EQ(ReadBytes(rig.path), damaged);
 
-        // The collector lists every group, repairs, and says so once.
         rig.unit.messages.Clear();
         ASSERT_TRUE(rig.data.LoadCollection());
         EXPECT_EQ(rig.data.PointCount(), static_cast<std::int32_t>(c.groups));
-        std::vector<walk::Group> listed;
-        for (const auto& p : rig.data.Points()) listed.push_back({p.offset, static_cast<std::uint32_t>(p.apCount), 0});
-        ASSERT_EQ(listed.size(), expected.groups.size());
-        for (std::size_t i = 0; i < listed.size(); ++i) {
-            EXPECT_EQ(listed[i].offset, expected.groups[i].offset) << i;
-            EXPECT_EQ(listed[i].apCount, expected.groups[i].apCount) << i;
-        }
-        const Bytes repaired = rule.Repaired(expected);
-        EXPECT_EQ(ReadBytes(rig.path), repaired);
+        const Bytes opened = ReadBytes(rig.path);
+        const auto groups = GroupsByCounts(opened);
+        ASSERT_TRUE(groups.has_value()) << "the file does not read by its counts";
+        ASSERT_EQ(groups->size(), c.groups);
+        const auto points = rig.data.Points();
+        for (std::size_t i = 0; i < points.size(); ++i) EXPECT_EQ(points[i].offset, (*groups)[i].first) << i;
         const auto texts = rig.unit.messages.Texts();
         ASSERT_EQ(texts.size(), 1u);
-        EXPECT_NE(texts[0].find(rig.path), std::string::npos);
-
-        // Beside the file: exactly the bytes cut and the counts overwritten.
-        std::vector<std::string> sideNames;
-        for (const auto& g : expected.groups) {
-            if (g.apCount == g.stored) continue;
-            const std::string name = "Data.ssd.count-at-" + std::to_string(g.offset + 34);
-            sideNames.push_back(name);
-            EXPECT_EQ(ReadBytes(rig.dir / name), Slice(damaged, g.offset + 34, g.offset + 36)) << name;
-            EXPECT_NE(texts[0].find(name), std::string::npos) << texts[0];
+        if (c.tailOnly) {
+            // Cut, the bytes kept beside: the rest of the file as it was.
+            EXPECT_EQ(opened, Slice(damaged, 0, opened.size()));
+            const std::string side = "Data.ssd.torn-at-" + std::to_string(opened.size());
+            EXPECT_EQ(ReadBytes(rig.dir / side), Slice(damaged, opened.size()));
+            EXPECT_EQ(rig.dir.Names(), (std::vector<std::string>{"Data.ssd", side}));
+        } else {
+            EXPECT_EQ(ReadBytes(rig.dir / "Data.ssd.damaged-1"), damaged);
+            EXPECT_NE(texts[0].find("Data.ssd.damaged-1"), std::string::npos) << texts[0];
+            EXPECT_TRUE(TakenFrom(opened, *groups, damaged));
+            EXPECT_EQ(rig.dir.Names(), (std::vector<std::string>{"Data.ssd", "Data.ssd.damaged-1"}));
         }
-        if (c.tail) {
-            const std::string name = "Data.ssd.torn-at-" + std::to_string(expected.tailOffset);
-            sideNames.push_back(name);
-            EXPECT_EQ(ReadBytes(rig.dir / name), Slice(damaged, expected.tailOffset)) << name;
-            EXPECT_NE(texts[0].find(name), std::string::npos) << texts[0];
-        }
-        sideNames.push_back("Data.ssd");
-        std::sort(sideNames.begin(), sideNames.end());
-        EXPECT_EQ(rig.dir.Names(), sideNames);
 
-        // The next point follows the last group; the file then opens whole,
-        // telling only of the spans passed over, which stay.
+        // The next point follows the last group and is there on every open.
         rig.Take(4000, 1);
-        EXPECT_EQ(ReadBytes(rig.path).size(), repaired.size() + 36 + 46);
-        rig.unit.messages.Clear();
-        ASSERT_TRUE(rig.data.LoadCollection());
-        EXPECT_EQ(rig.data.PointCount(), static_cast<std::int32_t>(c.groups + 1));
-        EXPECT_EQ(rig.data.Points().back().x, 4000);
-        EXPECT_EQ(rig.unit.messages.Texts().size(), c.skipped > 0 ? 1u : 0u);
+        EXPECT_EQ(ReadBytes(rig.path).size(), opened.size() + 36 + 46);
+        for (int open = 0; open < 2; ++open) {
+            rig.unit.messages.Clear();
+            ASSERT_TRUE(rig.data.LoadCollection());
+            EXPECT_TRUE(rig.unit.messages.Texts().empty());
+            EXPECT_EQ(rig.data.PointCount(), static_cast<std::int32_t>(c.groups + 1));
+            EXPECT_EQ(rig.data.Points().back().x, 4000);
+        }
+    }
+}
+
+// Open, append, open again over every kind of damage: each point listed
+// after the first open, and the one appended, are listed after the second.
+TEST(DamagedCollectionsTest, OpenThenAppendLosesNoAcknowledgedPoint) {
+    for (const damage::Kind kind : damage::kKinds) {
+        for (int seed = 0; seed < 6; ++seed) {
+            SCOPED_TRACE(std::string(damage::Name(kind)) + " seed " + std::to_string(seed));
+            Rig rig;
+            damage::Random rng(1000 + static_cast<std::uint64_t>(seed) * 8 + static_cast<std::uint64_t>(kind));
+            damage::Survey survey = damage::MakeSurvey(rng, 40, seed % 2 == 1);
+            damage::Damage(survey, kind, rng);
+            WriteBytes(rig.path, survey.bytes);
+            ASSERT_TRUE(rig.data.LoadCollection());
+            auto before = rig.data.Points();
+            rig.Take(4000 + seed, seed % 3);
+            before.push_back(rig.data.Points().back());
+            ASSERT_TRUE(rig.data.LoadCollection());
+            EXPECT_EQ(rig.data.Points(), before);
+            EXPECT_TRUE(GroupsByCounts(ReadBytes(rig.path)).has_value());
+        }
     }
 }
 

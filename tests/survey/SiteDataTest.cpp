@@ -143,6 +143,7 @@ TEST(SiteDataTest, GpsPointsStoreDegreesAndReloadThroughTheProjection) {
     rig.unit.gps.lock3d = 1;
     rig.unit.gps.year = 2024;
     rig.unit.gps.month = 6;
+    rig.unit.gps.day = 14;
     rig.unit.gps.keptField = 123456789;
     rig.unit.gps.fineTime = 42;
     rig.data.BeginPoint(CSiteData::kGpsPoint, 400, 300);
@@ -287,15 +288,18 @@ Bytes HandFile(std::uint32_t pointSize, std::uint32_t apSize, const std::vector<
 TEST(SiteDataTest, ReadingMarkersOddSizesAndTruncatedGroups) {
     Rig rig;
     // The cut leaves 36 bytes of the last record: the unfinished last group
-    // is no point, and is cut off the file.
-    WriteBytes(rig.path, HandFile(36, 46, {{17, 2}, {2, 3}, {99, 1}, {2, 4}}, 10));
+    // is no point. Kind 99 is none the unit writes: no point follows the
+    // second, so all after it is the unfinished end, cut off and kept beside.
+    const Bytes odd = HandFile(36, 46, {{17, 2}, {2, 3}, {99, 1}, {2, 4}}, 10);
+    WriteBytes(rig.path, odd);
     ASSERT_TRUE(rig.data.LoadCollection());
-    EXPECT_EQ(rig.data.PointCount(), 3);
+    EXPECT_EQ(rig.data.PointCount(), 2);
     auto points = rig.data.Points();
-    ASSERT_EQ(points.size(), 2u);  // kind 99 is not listed
+    ASSERT_EQ(points.size(), 2u);
     EXPECT_EQ(points[0], (Tap{10, 7, -100, 0, 17, 33}));
     EXPECT_EQ(points[1], (Tap{20, 7, -40, 3, 2, 33 + 36 + 92, -41}));
-    EXPECT_EQ(rig.File(), HandFile(36, 46, {{17, 2}, {2, 3}, {99, 1}}));
+    EXPECT_EQ(rig.File(), HandFile(36, 46, {{17, 2}, {2, 3}}));
+    EXPECT_EQ(ReadBytes(rig.path + ".torn-at-335"), Bytes(odd.begin() + 335, odd.end()));
 
     // Larger declared records: the extra bytes are skipped, and appends use
     // the declared sizes so that the file stays readable.
@@ -398,7 +402,8 @@ TEST(SiteDataTest, TornLastGroupIsCutBeforeAppending) {
     ASSERT_TRUE(rig.data.CreateCollection());
     recordPoint(rig, 10, 2);
     const Bytes start = rig.File();
-    const Bytes group(start.begin() + 33, start.end());
+    Bytes group(start.begin() + 33, start.end());
+    group[9] = 11;  // another point than the first (an exact copy would be read once)
     Bytes grown = start;
     grown.insert(grown.end(), group.begin(), group.end());
     const std::size_t complete = grown.size();
