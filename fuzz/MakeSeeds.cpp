@@ -2,7 +2,7 @@
 // make-seeds.sh, which also runs `quorl proj make` on the bitmaps made here):
 //
 //   quorl_fuzz_seeds stream CAPTURES_DIR OUT_DIR   captures in the stream harness's layout
-//   quorl_fuzz_seeds collection OUT_DIR            collections written by CSiteData
+//   quorl_fuzz_seeds collection OUT_DIR            collections written by CSiteData, and damaged ones
 //   quorl_fuzz_seeds export OUT_DIR                those, and collections holding what broke exports
 //   quorl_fuzz_seeds bitmaps OUT_DIR               small plan bitmaps for `quorl proj make`
 
@@ -19,6 +19,7 @@
 #include "survey/CollectionFormat.h"
 #include "survey/SiteData.h"
 #include "tests/engine/EngineTestSupport.h"
+#include "tests/survey/DamagedSurveys.h"
 
 namespace quorl::fuzz {
 namespace {
@@ -103,6 +104,16 @@ int Collection(const std::string& out) {
     Bytes torn = ReadFile(out + "/points.ssd");
     torn.resize(torn.size() - 20);
     WriteFile(out + "/torn.ssd", torn);
+    // Each kind of damage the walk is measured on, over 30 points.
+    for (const test::damage::Kind kind : test::damage::kKinds) {
+        test::damage::Random rng(static_cast<std::uint64_t>(kind) + 1);
+        test::damage::Survey survey = test::damage::MakeSurvey(rng, 30, kind != test::damage::Kind::Zeros);
+        test::damage::Damage(survey, kind, rng);
+        std::string name = test::damage::Name(kind);
+        for (char& c : name)
+            if (c == ' ') c = '-';
+        WriteFile(out + "/damage-" + name + ".ssd", survey.bytes);
+    }
     return 0;
 }
 

@@ -25,12 +25,21 @@ bool OnEarth(std::int32_t latitude, std::int32_t longitude) {
            longitude <= kMaxLongitude;
 }
 
-bool PlausiblePoint(const std::uint8_t* r) {
-    if (!KnownKind(r[0]) || r[27] != 0 || r[28] != 0 || r[33] > 3) return false;
+namespace {
+
+// The layout's own fields: reserved word zero, fix code, date and time.
+bool WellFormed(const std::uint8_t* r) {
+    if (r[27] != 0 || r[28] != 0 || r[33] > 3) return false;
     const std::uint8_t month = r[13], day = r[14], hour = r[16], minute = r[17], second = r[18];
     const bool undated = month == 0 && day == 0;
     if (!undated && (month < 1 || month > 12 || day < 1 || day > 31)) return false;
-    if (hour > 23 || minute > 59 || second > 60) return false;
+    return hour <= 23 && minute <= 59 && second <= 60;
+}
+
+}  // namespace
+
+bool PlausiblePoint(const std::uint8_t* r) {
+    if (!KnownKind(r[0]) || !WellFormed(r)) return false;
     if (!OnEarth(static_cast<std::int32_t>(ReadLe32(r + 1)), static_cast<std::int32_t>(ReadLe32(r + 5)))) return false;
     // A position on the earth or a place on the plan, never both.
     const bool noPosition = Zero(r, 1, 8);
@@ -41,7 +50,7 @@ bool PlausiblePoint(const std::uint8_t* r) {
     return !Zero(r, 0, kPointRecordSize - 1);
 }
 
-bool LoosePoint(const std::uint8_t* r) { return !Zero(r, 0, kPointRecordSize - 1); }
+bool LoosePoint(const std::uint8_t* r) { return WellFormed(r) && !Zero(r, 0, kPointRecordSize - 1); }
 
 bool LooseAp(const std::uint8_t* r) { return Zero(r, 1, 3) && Zero(r, 6, 7); }
 

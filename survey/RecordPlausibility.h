@@ -27,8 +27,9 @@ bool OnEarth(std::int32_t latitude, std::int32_t longitude);
 // date and a time in range, the reserved word zero and a fix code of 0 to 3.
 bool PlausiblePoint(const std::uint8_t* record);
 
-// What a file that reads by its counts from end to end still needs: a
-// point record not all zeros, access point records whose channel is one
+// What a file that reads by its counts from end to end still needs: point
+// records not all zeros, with the reserved word zero, a fix code of 0 to 3
+// and no date or one in range; access point records whose channel is one
 // byte zero-extended and whose reserved bytes are zero. Such a file may hold
 // what the unit never writes (kinds it does not know, positions off the
 // earth, odd levels), written by other programs; it is read as it says.

@@ -319,8 +319,11 @@ bool CSiteData::ReplaceByCleanCopy(FileHandle& file, Walked& w, std::string& kep
     struct stat st {};
     if (!copy.Valid() || ::fstat(file.Descriptor(), &st) != 0 || ::fchmod(copy.Descriptor(), st.st_mode & 07777) != 0)
         return giveUp(errno);
-    // The leading bytes, then each group read, its count as found.
+    // The leading bytes, then each group read, its count as found. Groups
+    // that damage kept apart and now meet are still read as the walk reads
+    // them: a copy of the group before it is left out here too.
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::uint64_t{pairOffset_} + 8));
+    std::vector<std::uint8_t> previous;
     std::uint64_t written = 0;
     const auto put = [&](std::uint64_t from, std::uint64_t length, const collection::WalkedGroup* group) {
         buffer.resize(static_cast<std::size_t>(length));
@@ -328,9 +331,13 @@ bool CSiteData::ReplaceByCleanCopy(FileHandle& file, Walked& w, std::string& kep
             if (errno == 0) errno = EIO;
             return false;
         }
-        if (group != nullptr) WriteLe16(buffer.data() + 34, static_cast<std::uint16_t>(group->apCount));
+        if (group != nullptr) {
+            WriteLe16(buffer.data() + 34, static_cast<std::uint16_t>(group->apCount));
+            if (buffer == previous) return true;
+        }
         if (!copy.WriteAt(buffer.data(), buffer.size(), written)) return false;
         written += length;
+        if (group != nullptr) std::swap(previous, buffer);
         return true;
     };
     errno = 0;
