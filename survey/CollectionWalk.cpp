@@ -142,7 +142,8 @@ bool CollectionWalk::CopyOfPrevious(const WalkedGroup& group) {
     if (group.length > FileWindow::kBufferSize / 2) return false;
     const auto n = static_cast<std::size_t>(group.length);
     const std::uint8_t* both = window_.At(previous_->offset, 2 * n);
-    return both != nullptr && std::memcmp(both, both + n, n) == 0;
+    // The kind aside: deleting one of two copies must not make the other a point.
+    return both != nullptr && std::memcmp(both + 1, both + n + 1, n - 1) == 0;
 }
 
 void CollectionWalk::Pass(std::uint64_t offset, std::uint64_t length) {

@@ -19,8 +19,9 @@
 // corrected only where that reads more. It goes on by counts from half a
 // buffer further on, so memory stays bounded however long the damage.
 //
-// A group that is an exact copy of the group before it is read once: the
-// unit never stores one sweep twice, a disk or a copy that went wrong does.
+// A group that is an exact copy of the group before it (its kind aside, so
+// that deleting either changes nothing) is read once: the unit never stores
+// one sweep twice, a disk or a copy that went wrong does.
 //
 // What follows the last group with no plausible group in it is the tail: a
 // point cut short while it was stored, or bytes after the last point. The

@@ -333,7 +333,8 @@ bool CSiteData::ReplaceByCleanCopy(FileHandle& file, Walked& w, std::string& kep
         }
         if (group != nullptr) {
             WriteLe16(buffer.data() + 34, static_cast<std::uint16_t>(group->apCount));
-            if (buffer == previous) return true;
+            if (buffer.size() == previous.size() && std::equal(buffer.begin() + 1, buffer.end(), previous.begin() + 1))
+                return true;
         }
         if (!copy.WriteAt(buffer.data(), buffer.size(), written)) return false;
         written += length;
