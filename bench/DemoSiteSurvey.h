@@ -1,5 +1,5 @@
 #pragma once
-// A synthetic survey of the 800 x 600 demo plan for the benchmarks that run
+// A synthetic survey of the 800 x 600 demo plan (or a plan of `width` x `height`) for the benchmarks that run
 // `quorl` on a file: plan taps at random, each hearing every access point
 // (levels falling with distance, +-4 dB of fading) on both bands, the
 // networks named in turn from `ssids`. Written to the temporary folder.
@@ -17,13 +17,14 @@
 #include "survey/CollectionFormat.h"
 
 inline std::string WriteDemoSiteSurvey(const std::string& name, int points, int aps,
-                                       const std::vector<std::string>& ssids, unsigned seed, std::uint8_t macByte) {
+                                       const std::vector<std::string>& ssids, unsigned seed, std::uint8_t macByte,
+                                       int width = 800, int height = 600) {
     const std::string path = (std::filesystem::temp_directory_path() / name).string();
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     const auto start = quorl::collection::MakeNewFileStart(0);
     out.write(reinterpret_cast<const char*>(start.data()), start.size());
     std::mt19937 random(seed);
-    std::uniform_real_distribution<double> x(0, 800), y(0, 600), fade(-4, 4);
+    std::uniform_real_distribution<double> x(0, width), y(0, height), fade(-4, 4);
     std::vector<std::pair<double, double>> at;
     for (int i = 0; i < aps; ++i) at.emplace_back(x(random), y(random));
     for (int n = 0; n < points; ++n) {

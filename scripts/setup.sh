@@ -15,6 +15,7 @@ packages=(
   libsqlite3-dev sqlite3 nettle-dev libxml2-utils desktop-file-utils dpkg-dev python3
   python3-scipy
   libexpat1-dev
+  zlib1g-dev
   gdal-bin python3-gdal
   postgresql postgresql-15-postgis-3
   locales

@@ -13,6 +13,7 @@
 #include "common/UserMessages.h"
 #include "coverage/CoverageImage.h"
 #include "coverage/Legend.h"
+#include "coverage/PngCoding.h"
 #include "survey/PendingFile.h"
 #include "tools/MapPicture.h"
 
@@ -183,13 +184,16 @@ QImage RenderMap(const LoadedSurvey& loaded, const CoverageMap& map, const cover
 
 bool SavePng(const QImage& image, const std::string& path, const std::vector<std::string>& inputs,
              std::string& error) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+    const QByteArray bytes = coverage::EncodePng(image);
+    if (bytes.isEmpty()) {
         error = "cannot write " + path + ": the picture could not be coded as PNG";
         return false;
     }
-    return SaveText(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())), path, inputs, error);
+    if (const int why = WriteWholeFile(path, bytes.constData(), static_cast<std::size_t>(bytes.size()), inputs)) {
+        error = "cannot write " + path + ": " + SystemErrorText(why);
+        return false;
+    }
+    return true;
 }
 
 bool SaveText(const std::string& text, const std::string& path, const std::vector<std::string>& inputs,
