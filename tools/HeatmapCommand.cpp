@@ -151,6 +151,8 @@ int Run(const HeatmapArgs& args) {
     StartPictureApp();
     LoadedSurvey loaded;
     if (!LoadSurveysOnPlan(surveys, projectionPath, loaded, error)) return Fail(error);
+    // The map needs only the decoded image: the plan file's bytes would add to the peak.
+    std::vector<std::uint8_t>().swap(loaded.plan.bitmap);
     if (!loaded.scaleWarning.empty()) std::fprintf(stderr, "quorl heatmap: %s\n", loaded.scaleWarning.c_str());
     if (!args.area.empty() && !LoadAreaMask(args.area, loaded, error)) return Fail(error);
     if (options.filter.radio) {
