@@ -30,6 +30,16 @@ const char* FileErrorText(int errorNumber) {
 }
 
 int OpenRegularFile(const std::string& path, int flags, unsigned mode) {
+    const bool folderAsked = (flags & O_DIRECTORY) != 0;
+    // Looked at before it is opened: opening a tty, a tape or a modem has
+    // effects of its own (a hang-up, a rewind, a dial), so a device is never opened.
+    struct stat before {};
+    if (::stat(path.c_str(), &before) == 0 && !(folderAsked && S_ISDIR(before.st_mode))) {
+        if (const int why = NotRegularFileError(before.st_mode)) {
+            errno = why;
+            return -1;
+        }
+    }
     int fd;
     do {
         fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, static_cast<mode_t>(mode));
@@ -42,8 +52,8 @@ int OpenRegularFile(const std::string& path, int flags, unsigned mode) {
         return -1;
     }
     struct stat st {};
-    // A folder is what O_DIRECTORY asks for (to flush its entries); anything else must be a file.
-    const bool folderAsked = (flags & O_DIRECTORY) != 0;
+    // A folder is what O_DIRECTORY asks for (to flush its entries); anything
+    // else must be a file, and the one looked at (not swapped for a device since).
     const int why = ::fstat(fd, &st) != 0                     ? errno
                     : folderAsked && S_ISDIR(st.st_mode)     ? 0
                                                              : NotRegularFileError(st.st_mode);

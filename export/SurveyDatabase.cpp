@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -20,6 +21,7 @@
 #include "export/SurveyIdentity.h"
 #include "export/TextEscape.h"
 #include "export/TextFormat.h"
+#include "survey/TemporaryFiles.h"
 
 namespace quorl::exports {
 
@@ -88,6 +90,19 @@ std::string IsoUtc(std::int64_t seconds) {
     return text;
 }
 
+// A file: URI for `path`, every byte but the plain ones escaped.
+std::string FileUri(const std::string& path) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string uri = "file:";
+    for (unsigned char c : path) {
+        if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~')
+            uri += static_cast<char>(c);
+        else
+            uri += {'%', digits[c >> 4], digits[c & 15]};
+    }
+    return uri + "?immutable=1";
+}
+
 // Binds text that the statement reads before the buffer changes.
 void BindText(sqlite3_stmt* s, int column, const char* text, std::size_t size) {
     sqlite3_bind_text(s, column, text, static_cast<int>(size), SQLITE_STATIC);
@@ -99,6 +114,7 @@ SurveyDatabase::~SurveyDatabase() {
     Close();
     // A new database that was not finished: gone with its journal.
     if (pending_) ::unlink((pending_->TempPath() + "-journal").c_str());
+    temporaries::Forget(journalSlot_);
 }
 
 void SurveyDatabase::Close() {
@@ -150,12 +166,17 @@ bool SurveyDatabase::Open(const std::string& path) {
             return false;
         }
         openPath = pending_->TempPath();
+        // The journal of a new database is a temporary as well (Ctrl-C removes it).
+        journalSlot_ = temporaries::Register(openPath + "-journal");
+    } else if (!Examine()) {
+        return false;
     }
     // Never SQLITE_OPEN_CREATE: the file is there, ours or made just now.
     if (sqlite3_open_v2(openPath.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
         return Failed("cannot open");
     sqlite3_extended_result_codes(db_, 0);
-    sqlite3_busy_timeout(db_, 5000);
+    // Another export into the same database holds it for as long as its import takes.
+    sqlite3_busy_timeout(db_, 120000);
     // Triggers of a GeoPackage's spatial indexes call these, ours and those GDAL or QGIS made.
     if (!geopackage::RegisterGeometryFunctions(db_)) return Failed("cannot open");
     // A small page cache: a big import spills its dirty pages to the file
@@ -165,6 +186,23 @@ bool SurveyDatabase::Open(const std::string& path) {
     if (!Exec("PRAGMA foreign_keys = ON; PRAGMA cache_size = -4096;")) return Failed("cannot open");
     if (fresh) return Exec("PRAGMA page_size = 16384;") || Failed("cannot open");
     return format_ == Format::GeoPackage ? IsOurGeoPackage() : IsOurs();
+}
+
+bool SurveyDatabase::Examine() {
+    // Immutable: SQLite reads the main file alone, so a foreign database's
+    // WAL or hot journal is neither replayed nor deleted (a read-write open
+    // would do both before the first query).
+    const std::string uri = FileUri(path_);
+    if (sqlite3_open_v2(uri.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK) {
+        Failed("cannot open");
+        Close();
+        return false;
+    }
+    sqlite3_extended_result_codes(db_, 0);
+    const bool ours = format_ == Format::GeoPackage ? IsOurGeoPackage() : IsOurs();
+    Close();
+    return ours;
 }
 
 bool SurveyDatabase::IsOurGeoPackage() {
@@ -333,10 +371,18 @@ bool SurveyDatabase::Finish() {
         pending_.reset();  // removes the empty database
         return true;
     }
-    if (!pending_->Commit()) {
-        error_ = "cannot write " + path_ + ": " + SystemErrorText(pending_->Error());
+    if (!pending_->CommitIfUnchanged()) {
+        error_ = pending_->Error() == EEXIST
+                     ? "cannot write " + path_ + ": another program made it while this export ran; it is left as it " +
+                           "is and nothing was added to it (run the export again to add the surveys)"
+                     : "cannot write " + path_ + ": " + SystemErrorText(pending_->Error());
+        pending_.reset();
+        temporaries::Forget(journalSlot_);
+        journalSlot_ = -1;
         return false;
     }
+    temporaries::Forget(journalSlot_);
+    journalSlot_ = -1;
     pending_.reset();
     written_ = true;
     return true;

@@ -17,10 +17,13 @@
 //
 // The database is marked as ours (application_id, and user_version as the
 // schema version); any other SQLite file, or a file that is not one, is
-// refused and left byte for byte as it was. A new database is built under a
-// temporary name beside the output, its schema made inside the first
+// refused and left byte for byte as it was, with its WAL or journal: it is
+// examined read-only and immutable, never recovered. A new database is built
+// under a temporary name beside the output, its schema made inside the first
 // import's transaction, and renamed into place by Finish() only when a
-// survey went in: a failure (a full disk) leaves nothing behind.
+// survey went in: a failure (a full disk) leaves nothing behind. Two exports
+// that start a new database at once do not overwrite each other: the later
+// one to finish fails with a message, the file of the first kept.
 
 #include <cstdint>
 #include <memory>
@@ -73,6 +76,9 @@ public:
 
 private:
     bool Exec(const char* sql);
+    // Whether the file at the path is ours, read without touching it or its
+    // side files; Error() set when not.
+    bool Examine();
     // Whether the open file is a database of ours (Error() set when not).
     bool IsOurs();
     bool IsOurGeoPackage();
@@ -100,6 +106,7 @@ private:
     sqlite3* db_ = nullptr;
     std::string path_;
     std::unique_ptr<PendingFile> pending_;  // a new database, until Finish()
+    int journalSlot_ = -1;                  // the new database's journal, armed for signals
     bool ready_ = false;                    // schema there and statements prepared
     bool written_ = false;
     std::uint64_t surveysAdded_ = 0;

@@ -29,9 +29,16 @@ int RefusedOutput(const std::string& path, const std::vector<std::string>& input
 bool SameOutput(const std::string& a, const std::string& b) {
     namespace fs = std::filesystem;
     std::error_code ignored;
-    if (fs::absolute(a, ignored).lexically_normal() == fs::absolute(b, ignored).lexically_normal()) return true;
+    const fs::path na = fs::absolute(a, ignored).lexically_normal(), nb = fs::absolute(b, ignored).lexically_normal();
+    if (na == nb) return true;
     struct stat sa {}, sb {};
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    // Not both there yet: one name in one folder, however the folder is reached
+    // (a linked folder, a bind mount), is one file.
+    const auto folder = [](const fs::path& p) { return p.has_parent_path() ? p.parent_path() : fs::path("/"); };
+    return na.filename() == nb.filename() && ::stat(folder(na).c_str(), &sa) == 0 &&
+           ::stat(folder(nb).c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 }  // namespace quorl

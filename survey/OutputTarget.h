@@ -14,8 +14,8 @@ namespace quorl {
 // SystemErrorText (EISDIR, or one of FileErrors.h's).
 int RefusedOutput(const std::string& path, const std::vector<std::string>& inputs);
 
-// True when two outputs would land on one file (same name, or both exist as
-// the same file).
+// True when two outputs would land on one file: the same name, both there as
+// the same file, or one name in the same folder reached by two paths.
 bool SameOutput(const std::string& a, const std::string& b);
 
 }  // namespace quorl

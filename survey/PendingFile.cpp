@@ -16,6 +16,12 @@ namespace quorl {
 PendingFile::PendingFile(std::string finalPath, std::vector<std::string> inputs)
     : final_(std::move(finalPath)), inputs_(std::move(inputs)) {
     if ((error_ = RefusedOutput(final_, inputs_)) != 0) return;
+    struct stat there {};
+    if (::lstat(final_.c_str(), &there) == 0) {
+        existed_ = true;
+        device_ = there.st_dev;
+        inode_ = there.st_ino;
+    }
     temporaries::RemoveStaleBeside(final_);
     const std::string name = temporaries::NameFor(final_);
     // Armed before the file exists: a signal between the two must not leave it.
@@ -62,6 +68,51 @@ bool PendingFile::Commit() {
     slot_ = -1;
     temp_.clear();
     return true;
+}
+
+bool PendingFile::CommitIfUnchanged() {
+    if (temp_.empty()) return false;
+    if ((error_ = RefusedOutput(final_, inputs_)) != 0 || !PutInPlace()) {
+        Discard();
+        return false;
+    }
+    temporaries::Forget(slot_);
+    slot_ = -1;
+    temp_.clear();
+    return true;
+}
+
+bool PendingFile::PutInPlace() {
+    if (!existed_) {
+        // Atomic: a file that appeared since is never replaced.
+        if (::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, final_.c_str(), RENAME_NOREPLACE) == 0) return true;
+        if (errno != EINVAL && errno != ENOSYS) return (error_ = errno), false;
+        // A file system without it: a hard link refuses an existing name too.
+        if (::link(temp_.c_str(), final_.c_str()) != 0) return (error_ = errno), false;
+        ::unlink(temp_.c_str());
+        temp_.clear();
+        return true;
+    }
+    // Swap, then look at what was displaced: the empty file seen at the start
+    // goes, anything else is swapped back.
+    if (::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, final_.c_str(), RENAME_EXCHANGE) != 0) {
+        if (errno != EINVAL && errno != ENOSYS) return (error_ = errno), false;
+        struct stat now {};
+        if (::lstat(final_.c_str(), &now) != 0 || now.st_dev != device_ || now.st_ino != inode_ || now.st_size != 0)
+            return (error_ = EEXIST), false;
+        if (std::rename(temp_.c_str(), final_.c_str()) != 0) return (error_ = errno), false;
+        temp_.clear();
+        return true;
+    }
+    struct stat displaced {};
+    if (::lstat(temp_.c_str(), &displaced) == 0 && displaced.st_dev == device_ && displaced.st_ino == inode_ &&
+        displaced.st_size == 0) {
+        ::unlink(temp_.c_str());
+        return true;
+    }
+    ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, final_.c_str(), RENAME_EXCHANGE);
+    error_ = EEXIST;
+    return false;
 }
 
 int WriteWholeFile(const std::string& path, const void* data, std::size_t size,

@@ -27,15 +27,24 @@ public:
     const std::string& FinalPath() const { return final_; }
     // Renames the temporary file to the final path.
     bool Commit();
+    // Commit, but only while the final path holds what it held when this was
+    // made: nothing, or that same empty file. When another writer put a file
+    // there meanwhile, that file stays, this one is discarded and Error() is
+    // EEXIST: two writers of one new file never both report success.
+    bool CommitIfUnchanged();
 
 private:
     void Discard();
+    // Whether the final path is still free, or the same empty file as at the start.
+    bool PutInPlace();
 
     std::string final_;
     std::vector<std::string> inputs_;
     std::string temp_;
     int slot_ = -1;
     int error_ = 0;
+    bool existed_ = false;  // the final path at the start
+    unsigned long long device_ = 0, inode_ = 0;
 };
 
 // Writes `size` bytes as the whole of `path` through a PendingFile, flushed

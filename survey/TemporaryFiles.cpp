@@ -10,6 +10,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <fstream>
+
+#include "survey/MachineTag.h"
 
 namespace quorl::temporaries {
 
@@ -50,6 +53,19 @@ void InstallHandlers() {
     }
 }
 
+// Side files SQLite puts beside a database made under a temporary name.
+constexpr const char* kSuffixes[] = {"-journal", "-wal", "-shm"};
+
+long PidMax() {
+    std::ifstream in("/proc/sys/kernel/pid_max");
+    long most = 0;
+    return (in >> most) && most > 0 ? most : 4194304;  // the kernel's ceiling
+}
+
+bool AllOf(const std::string& text, const char* allowed) {
+    return !text.empty() && text.find_first_not_of(allowed) == std::string::npos;
+}
+
 std::string FolderOf(const std::string& path) {
     const auto slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
@@ -62,7 +78,9 @@ std::string NameFor(const std::string& finalPath) {
     const auto slash = finalPath.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : finalPath.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? finalPath : finalPath.substr(slash + 1);
-    return folder + "." + name + kMarker + std::to_string(::getpid());
+    const std::string& tag = MachineTag();
+    return folder + "." + name + kMarker + (tag.empty() ? std::string("unknown") : tag) + "." +
+           std::to_string(::getpid());
 }
 
 int Register(const std::string& path) {
@@ -83,29 +101,47 @@ void Forget(int slot) {
     if (slot >= 0 && slot < kSlots) g_state[slot].store(Free);
 }
 
-long PidInName(const std::string& fileName) {
+TemporaryName ParseName(const std::string& fileName) {
     const auto at = fileName.rfind(kMarker);
-    if (fileName.empty() || fileName[0] != '.' || at == std::string::npos || at < 2) return 0;
-    const std::string digits = fileName.substr(at + std::strlen(kMarker));
-    if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) return 0;
-    return std::stol(digits);
+    if (fileName.empty() || fileName[0] != '.' || at == std::string::npos || at < 2) return {};
+    std::string rest = fileName.substr(at + std::strlen(kMarker));
+    for (const char* suffix : kSuffixes) {
+        const std::size_t n = std::strlen(suffix);
+        if (rest.size() > n && rest.compare(rest.size() - n, n, suffix) == 0) {
+            rest.resize(rest.size() - n);
+            break;
+        }
+    }
+    const auto dot = rest.find('.');
+    if (dot == std::string::npos) return {};
+    const std::string tag = rest.substr(0, dot), digits = rest.substr(dot + 1);
+    if (!AllOf(tag, "0123456789abcdefghijklmnopqrstuvwxyz") || !AllOf(digits, "0123456789") || digits.size() > 9)
+        return {};
+    return {tag, std::stol(digits)};
 }
 
 std::size_t RemoveStaleBeside(const std::string& finalPath) {
+    const std::string& here = MachineTag();
+    // Without knowing where we run, no pid in a name can be asked about.
+    if (here.empty()) return 0;
     const std::string dirPath = FolderOf(finalPath);
     DIR* dir = ::opendir(dirPath.c_str());
     if (!dir) return 0;
     std::size_t removed = 0;
     const long self = static_cast<long>(::getpid());
+    const long pidMax = PidMax();
+    const uid_t user = ::geteuid();
     while (const dirent* entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
-        const long pid = PidInName(name);
-        if (pid <= 0 || pid == self) continue;
-        // Only a process that is gone: a live one (ours or a reused pid) keeps its file.
-        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        const TemporaryName t = ParseName(name);
+        // A pid no process here can have was never written by one of us.
+        if (t.pid <= 1 || t.pid >= pidMax || t.pid == self || t.tag != here) continue;
         const std::string path = dirPath + "/" + name;
         struct stat st {};
-        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(path.c_str()) == 0) ++removed;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != user) continue;
+        // Only a process that is gone: a live one (ours or a reused pid) keeps its file.
+        if (::kill(static_cast<pid_t>(t.pid), 0) == 0 || errno != ESRCH) continue;
+        if (::unlink(path.c_str()) == 0) ++removed;
     }
     ::closedir(dir);
     return removed;

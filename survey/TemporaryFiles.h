@@ -1,17 +1,20 @@
 #pragma once
 // Temporary files an interrupted command must not leave behind. Each is
-// named .NAME.quorl-tmp.PID beside the file it will become. Ctrl-C, SIGTERM,
-// SIGHUP and SIGQUIT unlink the registered ones before the signal takes its
-// usual course; what a kill no handler sees leaves behind (SIGKILL, a power
-// cut) carries the pid of a process that is gone, and the next output into
-// that folder removes it.
+// named .NAME.quorl-tmp.TAG.PID beside the file it will become (TAG: see
+// MachineTag.h); SQLite's journal of a new database adds -journal. Ctrl-C,
+// SIGTERM, SIGHUP and SIGQUIT unlink the registered ones before the signal
+// takes its usual course. What a kill no handler sees leaves behind (SIGKILL,
+// a power cut) is removed by the next output into that folder, but only when
+// that can be proven abandoned: a regular file of the running user, made on
+// this host, boot and PID namespace by a process that no longer exists. A
+// folder shared with other users, machines or containers keeps their files.
 
 #include <cstddef>
 #include <string>
 
 namespace quorl::temporaries {
 
-// DIR/.NAME.quorl-tmp.PID for DIR/NAME and this process.
+// DIR/.NAME.quorl-tmp.TAG.PID for DIR/NAME and this process.
 std::string NameFor(const std::string& finalPath);
 
 // Armed for the signals above; returns a slot for Forget, or -1 when every
@@ -23,7 +26,12 @@ void Forget(int slot);
 // gone; the count removed.
 std::size_t RemoveStaleBeside(const std::string& finalPath);
 
-// The pid in a temporary's file name, or 0 when the name is not one of ours.
-long PidInName(const std::string& fileName);
+struct TemporaryName {
+    std::string tag;
+    long pid = 0;  // 0: not a temporary's name
+};
+// What a file name says of the process that made it (with or without a
+// journal's suffix).
+TemporaryName ParseName(const std::string& fileName);
 
 }  // namespace quorl::temporaries

@@ -139,8 +139,8 @@ int Run(const CheckArgs& args) {
     if (!ReadStandardInputAsFile(surveyPaths, error)) return Error(error);
 
     // Every map this run may write is refused before any work, as heatmap's -o is.
-    std::vector<std::string> inputs = surveys;
-    inputs.push_back(projectionPath);
+    std::vector<std::string> inputs = ProjectionInputs(projectionPath);
+    inputs.insert(inputs.end(), surveys.begin(), surveys.end());
     if (!args.area.empty()) inputs.push_back(args.area);
     if (!out.empty())
         for (std::size_t i = 0; i < requirements.size(); ++i) {

@@ -182,6 +182,19 @@ QImage RenderMap(const LoadedSurvey& loaded, const CoverageMap& map, const cover
     return picture.Finish(loaded.scale);
 }
 
+std::vector<std::string> ProjectionInputs(const std::string& projectionPath) {
+    std::vector<std::string> inputs{projectionPath, analysis::ScaleFileBeside(projectionPath)};
+    if (std::string cached = analysis::ScaleFileInCache(projectionPath); !cached.empty()) inputs.push_back(cached);
+    return inputs;
+}
+
+bool PngBytes(const QImage& image, std::string& bytes) {
+    const QByteArray coded = coverage::EncodePng(image);
+    if (coded.isEmpty()) return false;
+    bytes.assign(coded.constData(), static_cast<std::size_t>(coded.size()));
+    return true;
+}
+
 bool SavePng(const QImage& image, const std::string& path, const std::vector<std::string>& inputs,
              std::string& error) {
     const QByteArray bytes = coverage::EncodePng(image);

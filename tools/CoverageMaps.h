@@ -91,6 +91,13 @@ std::string MapShares(const analysis::CoverageGrid& grid);
 // "signal (dBm)", "ap-count at or above -67 dBm", ...
 QString MetricTitle(const analysis::MetricOptions& options);
 
+// What a map command reads of a projection: the file and the plan scale's
+// side files (beside it and in the cache), all inputs no output may replace.
+std::vector<std::string> ProjectionInputs(const std::string& projectionPath);
+
+// The picture as PNG bytes; false when it cannot be coded.
+bool PngBytes(const QImage& image, std::string& bytes);
+
 // Writes through a PendingFile (refusing links, devices, FIFOs, folders and
 // the `inputs`); false with `error`.
 bool SavePng(const QImage& image, const std::string& path, const std::vector<std::string>& inputs,

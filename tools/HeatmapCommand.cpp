@@ -139,8 +139,10 @@ int Run(const HeatmapArgs& args) {
     }
 
     // Refused before any work, so that a wrong -o costs nothing and writes nothing.
-    std::vector<std::string> inputs = surveys;
-    inputs.push_back(projectionPath);
+    std::vector<std::string> inputs = ProjectionInputs(projectionPath);
+    inputs.insert(inputs.end(), surveys.begin(), surveys.end());
+    // The site file is read too: no output may replace it.
+    if (args.surveys.size() == 1 && site::IsSitePath(args.surveys.front())) inputs.push_back(args.surveys.front());
     if (!args.area.empty()) inputs.push_back(args.area);
     if (!values.empty() && SameOutput(out, values)) return Usage("-o and --values must name different files");
     for (const std::string* target : {&out, &values})

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -30,6 +31,7 @@
 #include "engine/Engine.h"
 #include "common/UserMessages.h"
 #include "survey/OutputTarget.h"
+#include "survey/StagedFiles.h"
 #include "export/TextEscape.h"
 #include "tools/AreaMask.h"
 #include "tools/CommandRegistry.h"
@@ -230,7 +232,7 @@ const char* KindName(int kind) {
 
 // The page's section on the requirements: a table and one map each.
 bool RequirementsSection(const LoadedSurvey& loaded, const std::vector<Requirement>& requirements, double areaPass,
-                         double maxUnsurveyed, const QDir& out, const std::vector<std::string>& inputs,
+                         double maxUnsurveyed, const std::function<bool(const QImage&, const std::string&)>& save,
                          std::string& html, std::string& error) {
     FloorCheck check;
     check.maxUnsurveyed = maxUnsurveyed;
@@ -259,9 +261,7 @@ bool RequirementsSection(const LoadedSurvey& loaded, const std::vector<Requireme
     html += "</table>\n";
     for (std::size_t i = 0; i < check.results.size(); ++i) {
         const std::string file = "requirement-" + std::to_string(i + 1) + ".png";
-        if (!SavePng(RenderPassFailMap(loaded, check, i, kPageImageWidth),
-                     out.filePath(QString::fromStdString(file)).toStdString(), inputs, error))
-            return false;
+        if (!save(RenderPassFailMap(loaded, check, i, kPageImageWidth), file)) return false;
         const std::string caption = check.results[i].requirement.Text() + ": green passes, red fails, hatched grey "
                                     "was not surveyed";
         html += "<figure><img src=\"" + file + "\" alt=\"" + Html(caption) + "\"/><figcaption>" + Html(caption) +
@@ -339,8 +339,8 @@ int Run(const Command& command, const ReportArgs& args) {
     }
 
     // Every file the page may have, checked before any work.
-    std::vector<std::string> inputs = surveys;
-    inputs.push_back(projectionPath);
+    std::vector<std::string> inputs = ProjectionInputs(projectionPath);
+    inputs.insert(inputs.end(), surveys.begin(), surveys.end());
     if (!args.area.empty()) inputs.push_back(args.area);
     struct stat folder {};
     if (::stat(dir.c_str(), &folder) == 0 && !S_ISDIR(folder.st_mode))
@@ -363,8 +363,15 @@ int Run(const Command& command, const ReportArgs& args) {
     if (!BuildMap(loaded, DefaultOptions(Metric::Signal), std::nullopt, signal, error)) return Fail(error);
     if (!QDir().mkpath(QString::fromStdString(dir))) return Fail("cannot create the folder " + dir);
     const QDir out(QString::fromStdString(dir));
-    auto save = [&](const QImage& image, const std::string& name) {
-        return SavePng(image, out.filePath(QString::fromStdString(name)).toStdString(), inputs, error);
+    // Nothing of the new report replaces the old one before all of it is written.
+    StagedFiles staged;
+    const std::function<bool(const QImage&, const std::string&)> save = [&](const QImage& image,
+                                                                            const std::string& name) {
+        const std::string path = out.filePath(QString::fromStdString(name)).toStdString();
+        std::string bytes;
+        if (PngBytes(image, bytes)) return staged.Add(path, bytes, inputs, error);
+        error = "cannot write " + path + ": the picture could not be coded as PNG";
+        return false;
     };
     const Survey& survey = loaded.survey;
     const SurveySummary summary = Summarise(survey);
@@ -461,7 +468,7 @@ int Run(const Command& command, const ReportArgs& args) {
          "difference is given as \"map error about \u00B1N dB from M points\".</p>\n";
     h += maps;
     if (!requirements.empty() &&
-        !RequirementsSection(loaded, requirements, areaPass, maxUnsurveyed, out, inputs, h, error))
+        !RequirementsSection(loaded, requirements, areaPass, maxUnsurveyed, save, h, error))
         return Fail(error);
     // Networks of one radio together, under the radio's address block.
     const std::vector<RadioGroup> radios = GroupByRadio(summary.accessPoints, survey);
@@ -511,7 +518,7 @@ int Run(const Command& command, const ReportArgs& args) {
          "<figcaption>Access points per channel in both bands</figcaption></figure>\n";
     h += "</body>\n</html>\n";
     const std::string index = out.filePath(QStringLiteral("index.html")).toStdString();
-    if (!SaveText(h, index, inputs, error)) return Fail(error);
+    if (!staged.Add(index, h, inputs, error) || !staged.CommitAll(error)) return Fail(error);
     std::printf("%s: %zu points, %zu access points, %zu maps\n", index.c_str(), survey.points.size(),
                 summary.accessPoints.size(), figures);
     return 0;

@@ -16,6 +16,7 @@
 
 #include "common/ByteOrder.h"
 #include "survey/CollectionFormat.h"
+#include "tests/survey/FileKinds.h"
 #include "tests/survey/SurveyTestSupport.h"
 
 namespace quorl::test {
@@ -376,6 +377,93 @@ print(*db.execute('PRAGMA integrity_check').fetchone(), *db.execute('SELECT coun
     EXPECT_EQ(kept.out, "ok 1\n") << kept.err;
     for (const auto& name : dir.Names())
         EXPECT_TRUE(name.find(".db.") == std::string::npos && name.find("journal") == std::string::npos) << name;
+}
+
+// Every file of a folder with its bytes.
+std::map<std::string, Bytes> Contents(const TempDir& dir) {
+    std::map<std::string, Bytes> all;
+    for (const auto& name : dir.Names()) all[name] = ReadBytes(dir / name);
+    return all;
+}
+
+TEST(ExportReadbackTest, AForeignDatabaseWithAWalOrAHotJournalIsLeftByteForByte) {
+    // Python's sqlite3 leaves each in the state a crash would: the files
+    // copied while the writer still holds them.
+    const std::string make = R"(import sqlite3, shutil, sys, os
+kind, out = sys.argv[2], sys.argv[1]
+live = os.path.join(os.path.dirname(sys.argv[0]), 'live.db')
+db = sqlite3.connect(live, isolation_level=None)
+db.execute('PRAGMA cache_size = 1')
+if kind == 'wal':
+    db.execute('PRAGMA journal_mode = WAL'); db.execute('PRAGMA wal_autocheckpoint = 0')
+db.execute('CREATE TABLE notes(text)')
+db.execute("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300) "
+           "INSERT INTO notes SELECT hex(randomblob(900)) FROM n")
+if kind == 'journal':
+    db.execute('BEGIN'); db.execute("UPDATE notes SET text = 'changed'")
+for side in ('', '-wal', '-journal'):
+    if os.path.exists(live + side): shutil.copy(live + side, out + side)
+)";
+    for (const std::string format : {"sqlite", "gpkg"}) {
+        for (const std::string kind : {"wal", "journal"}) {
+            SCOPED_TRACE(format + " " + kind);
+            TempDir dir, maker;
+            WriteBytes(dir / "a.ssd", MakeSurvey(1).bytes);
+            const Outcome made = Python(maker, make, dir / "foreign.db", {kind});
+            ASSERT_EQ(made.status, 0) << made.err;
+            ASSERT_TRUE(std::filesystem::exists(dir / ("foreign.db-" + kind)));
+            const auto before = Contents(dir);
+            const Outcome o = Export(dir, {"a.ssd"}, format, "foreign.db");
+            EXPECT_EQ(o.status, 1);
+            EXPECT_NE(o.err.find("left as it is"), std::string::npos) << o.err;
+            EXPECT_TRUE(Contents(dir) == before);
+        }
+    }
+}
+
+TEST(ExportReadbackTest, TwoExportsIntoOneNewDatabaseBothLandOrTheLaterOneSaysSo) {
+    TempDir dir;
+    Bytes a = LargeSurvey(1500, 10), b = a;
+    b[collection::kFirstGroup + 20] ^= 1;
+    WriteBytes(dir / "a.ssd", a);
+    WriteBytes(dir / "b.ssd", b);
+    const std::string script = R"(cd "$1" && for s in a b; do ("$0" ssd export "$s.ssd" --format sqlite -o both.db 2>"$s.err"; echo $? >"$s.status") & done; wait)";
+    const std::string list = R"(import sqlite3, sys, os
+db = sqlite3.connect(sys.argv[1])
+print(db.execute('PRAGMA integrity_check').fetchone()[0])
+print(*sorted(os.path.basename(p) for (p,) in db.execute('SELECT path FROM surveys')))
+)";
+    int landedBoth = 0, refusedOne = 0;
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE(round);
+        std::filesystem::remove(dir / "both.db");
+        // Round 3 on: an empty file there to begin with, as a user's touch makes.
+        if (round >= 3) WriteBytes(dir / "both.db", {});
+        ASSERT_EQ(Shell(dir, {"sh", "-c", script, QUORL_TOOL, dir.Path().string()}).status, 0);
+        const Outcome held = Python(dir, list, "both.db");
+        ASSERT_EQ(held.status, 0) << held.err;
+        std::string expected = "ok\n";
+        std::string space;
+        for (const std::string s : {"a", "b"}) {
+            std::string status;
+            std::ifstream(dir / (s + ".status")) >> status;
+            const Bytes errBytes = ReadBytes(dir / (s + ".err"));
+            const std::string err(errBytes.begin(), errBytes.end());
+            if (status == "0") {
+                expected += space + s + ".ssd";
+                space = " ";
+            } else {
+                EXPECT_EQ(status, "1");
+                EXPECT_NE(err.find("both.db"), std::string::npos) << err;
+                ++refusedOne;
+            }
+        }
+        EXPECT_EQ(held.out, expected + "\n");
+        EXPECT_NE(expected, "ok\n") << "neither export landed";
+        if (expected == "ok\na.ssd b.ssd") ++landedBoth;
+        EXPECT_TRUE(TemporariesIn(dir.Path()).empty());
+    }
+    std::printf("both landed %d times, the later refused %d times\n", landedBoth, refusedOne);
 }
 
 TEST(ExportReadbackTest, GeoPackageOpensInGisTools) {

@@ -7,11 +7,14 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
+#include <map>
 #include <thread>
 
 #include "tests/analysis/AnalysisTestSupport.h"
 #include "tests/survey/FileKinds.h"
+#include "survey/MachineTag.h"
 
 namespace {
 
@@ -112,15 +115,78 @@ TEST(OutputTargets, EveryWritingOptionRefusesWhatItMustNotReplace) {
             EXPECT_TRUE(TemporariesIn(dir / "report").empty());
         }
     }
-    if (QUORL_TOOL_HAS_MAPS) {
-        // Two outputs of one command on one file: the second would replace the first.
+}
+
+TEST(OutputTargets, OutputsOnOneFileByAnyPathAndOverSideFilesAreRefused) {
+    if (!QUORL_TOOL_HAS_MAPS) GTEST_SKIP() << "maps need the GUI build";
+    // {D} the folder, where two/b is a link to two/a and demo.gpf has a scale side file.
+    const struct {
+        const char* outputs;
+        int status;
+    } cases[] = {
+        {"-o {D}/x.png --values {D}/./x.png", 2},
+        {"-o {D}/two/a/x.png --values {D}/two/b/x.png", 2},
+        {"-o {D}/two/a/x.png --values {D}/two/a/../b/x.png", 2},
+        {"-o {D}/demo.gpf.scale", 1},
+        {"-o {D}/x.png --values {D}/demo.gpf.scale", 1},
+        {"-o {D}/two/a/x.png --values {D}/two/b/y.csv", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.outputs);
         TempDir dir;
-        const std::string d = dir.Path().string();
-        const Outcome r = Quorl("heatmap " + kSamples + "/demo.ssd --projection " + kSamples + "/demo.gpf -o " + d +
-                                    "/x.png --values " + d + "/./x.png", dir);
-        EXPECT_EQ(r.status, 2) << r.err;
-        EXPECT_TRUE(dir.Names().empty());
+        std::filesystem::create_directories(dir / "two/a");
+        std::filesystem::create_directory_symlink("a", dir / "two/b");
+        std::filesystem::copy_file(kSamples + "/demo.gpf", dir / "demo.gpf");
+        WriteBytes(dir / "demo.gpf.scale", kOldBytes);
+        const Outcome r = Quorl("heatmap " + kSamples + "/demo.ssd --projection " + (dir / "demo.gpf") + " " +
+                                    Replace(c.outputs, "{D}", dir.Path().string()),
+                                dir);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_EQ(ReadBytes(dir / "demo.gpf.scale"), kOldBytes);
+        const std::vector<std::string> written = c.status == 0 ? std::vector<std::string>{"x.png", "y.csv"}
+                                                               : std::vector<std::string>{};
+        std::vector<std::string> all;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(dir.Path()))
+            if (e.is_regular_file() && !e.is_symlink()) all.push_back(e.path().filename().string());
+        std::sort(all.begin(), all.end());
+        std::vector<std::string> expected{"demo.gpf", "demo.gpf.scale"};
+        expected.insert(expected.end(), written.begin(), written.end());
+        EXPECT_EQ(all, expected);
     }
+}
+
+TEST(OutputTargets, AReportIsReplacedWholeOrNotAtAll) {
+    if (!QUORL_TOOL_HAS_MAPS) GTEST_SKIP() << "maps need the GUI build";
+    TempDir dir;
+    const std::string out = dir / "report";
+    const std::string args = " --projection " + kSamples + "/demo.gpf -o " + out;
+    ASSERT_EQ(Quorl("report " + kSamples + "/demo.ssd" + args, dir).status, 0);
+    std::map<std::string, Bytes> before;
+    for (const auto& e : std::filesystem::directory_iterator(out))
+        before[e.path().filename().string()] = ReadBytes(e.path().string());
+    // Another survey (fewer points) for a report that differs, and one of
+    // its late files that cannot be written: a folder where its temporary
+    // goes (the shell's pid is the command's after exec). Nothing may show.
+    Bytes fewer = ReadBytes(kSamples + "/demo.ssd");
+    fewer.resize(fewer.size() * 2 / 3);
+    WriteBytes(dir / "fewer.ssd", fewer);
+    const std::string blocked = out + "/.channels.png.quorl-tmp." + quorl::temporaries::MachineTag() + ".";
+    const std::string failing = "sh -c 'mkdir \"$0$$\" && exec " + std::string(QUORL_TOOL) + " \"$@\"' " + blocked +
+                                " report " + (dir / "fewer.ssd") + args;
+    const int raw = std::system((failing + " >/dev/null 2>" + (dir / "err.txt")).c_str());
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << raw;
+    const Bytes err = ReadBytes(dir / "err.txt");
+    EXPECT_NE(std::string(err.begin(), err.end()).find("channels.png"), std::string::npos);
+    for (const auto& e : std::filesystem::directory_iterator(out))
+        if (e.is_directory()) std::filesystem::remove(e.path());
+    std::map<std::string, Bytes> after;
+    for (const auto& e : std::filesystem::directory_iterator(out))
+        after[e.path().filename().string()] = ReadBytes(e.path().string());
+    EXPECT_TRUE(after == before) << after.size() << " files after, " << before.size() << " before";
+    // With room, the new report replaces the old one.
+    ASSERT_EQ(Quorl("report " + (dir / "fewer.ssd") + args, dir).status, 0);
+    EXPECT_NE(ReadBytes(out + "/index.html"), before["index.html"]);
+    EXPECT_TRUE(TemporariesIn(out).empty());
 }
 
 TEST(OutputTargets, InputsThatAreNotFilesGetAMessageNotAHang) {
@@ -182,9 +248,9 @@ TEST(OutputTargets, AKilledExportLeavesNothingOnceTheNextRunHasSwept) {
     ASSERT_TRUE(InterruptExport(dir, SIGKILL)) << "the export ended before it could be stopped";
     EXPECT_EQ(TemporariesIn(dir.Path()).size(), 1u);
     // A temporary of a process still running (this one) is not stale.
-    WriteBytes(dir / (".other.csv.quorl-tmp." + std::to_string(::getpid())), kOldBytes);
+    const std::string live = ".other.csv.quorl-tmp." + quorl::temporaries::MachineTag() + "." + std::to_string(::getpid());
+    WriteBytes(dir / live, kOldBytes);
     const Outcome next = Quorl("ssd export " + (dir / "big.ssd") + " --format kml -o " + (dir / "small.kml"), dir);
     EXPECT_EQ(next.status, 0) << next.err;
-    EXPECT_EQ(dir.Names(), (std::vector<std::string>{".other.csv.quorl-tmp." + std::to_string(::getpid()), "big.ssd",
-                                                     "small.kml"}));
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{live, "big.ssd", "small.kml"}));
 }
