@@ -76,7 +76,11 @@ void DeviceSession::StartUpInBackground(std::function<void()> done) {
     });
 }
 
-void DeviceSession::Poll() { engine_.SendCommand(kCmdRequestPower, nullptr, 0); }
+void DeviceSession::Poll() {
+    // The answer to the last poll has had a whole period to come.
+    engine_.BeginAnswerPeriod();
+    engine_.SendCommand(kCmdRequestPower, nullptr, 0);
+}
 
 void DeviceSession::Shutdown() {
     {

@@ -54,7 +54,7 @@ public:
     // Replaces the start-up's waits (tests, with a virtual clock).
     void UseWaiter(Waiter waiter) { waiter_ = std::move(waiter); }
 
-    // The poll timer's tick: command 10.
+    // The poll timer's tick: a new answer period (CEngine::UnitAnswering), command 10.
     void Poll();
 
     // Cuts a start-up short, sets the reader's stop flag, joins it and

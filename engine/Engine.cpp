@@ -305,4 +305,21 @@ PowerStatus CEngine::Power() const {
 std::uint64_t CEngine::FramesDispatched() const { return dispatched_.load(std::memory_order_relaxed); }
 std::uint64_t CEngine::FramesDropped() const { return dropped_.load(std::memory_order_relaxed); }
 
+namespace {
+// Periods of silence before the unit counts as gone: one missed answer is a
+// busy machine, not a pulled cable.
+constexpr int kSilentPeriodsAllowed = 2;
+}  // namespace
+
+bool CEngine::UnitAnswering() const {
+    const std::uint64_t frames = FramesDispatched();
+    return frames > periodStart_ || (frames > 0 && silentPeriods_ <= kSilentPeriodsAllowed);
+}
+
+void CEngine::BeginAnswerPeriod() {
+    const std::uint64_t now = FramesDispatched();
+    silentPeriods_ = now > periodStart_ ? 0 : silentPeriods_ + 1;
+    periodStart_ = now;
+}
+
 }  // namespace quorl

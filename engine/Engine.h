@@ -105,6 +105,14 @@ public:
     std::uint64_t FramesDispatched() const;
     std::uint64_t FramesDropped() const;
 
+    // Whether a unit answers: a frame came in this answer period or in one
+    // of the three before it. Without a unit (no frame ever), or once the
+    // cable has been out for four periods, false: a sweep then hears
+    // nothing and a point taken would be an empty one. The poll tick begins
+    // each period (the unit answers every poll); UI thread.
+    bool UnitAnswering() const;
+    void BeginAnswerPeriod();
+
     GpsStatus& Gps() { return gps_; }
     const GpsStatus& Gps() const { return gps_; }
 
@@ -139,6 +147,8 @@ private:
     std::atomic<bool> busy_{false};
     std::atomic<std::uint64_t> dispatched_{0};
     std::atomic<std::uint64_t> dropped_{0};
+    std::uint64_t periodStart_ = 0;  // frames dispatched when this answer period began
+    int silentPeriods_ = 0;          // periods just past without a frame
 };
 
 }  // namespace quorl

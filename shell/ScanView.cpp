@@ -69,9 +69,16 @@ void CScanView::Tick() {
         update();
         return;
     }
-    // Only the first tick after the end stores the point.
+    // Only the first tick after the end stores the point, and only when a
+    // unit answered it: a sweep without one heard nothing (a pulled cable).
     std::string failure;
-    const bool stored = !engine_.EndSweep() || SurveyWorkflow::StorePendingPoint(data_, failure);
+    bool stored = true;
+    if (engine_.EndSweep()) {
+        if (!engine_.UnitAnswering())
+            stored = false, failure = SurveyWorkflow::kNoUnitText;
+        else
+            stored = SurveyWorkflow::StorePendingPoint(data_, failure);
+    }
     switcher_.SwitchView(ViewKind::Site);
     update();
     // Shown over the site view, whose panel already names no file; this

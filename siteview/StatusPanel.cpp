@@ -28,6 +28,7 @@ constexpr int kLogNameRow = 8;
 constexpr int kLogSizeRow = 9;
 constexpr int kPointsRow = 10;
 constexpr int kReadOnlyRow = 11;
+constexpr int kUnitRow = 12;
 constexpr int kProjectionTitleRow = 13;
 constexpr int kProjectionNameRow = 14;
 constexpr int kProjectionSizeRow = 15;
@@ -79,6 +80,7 @@ StatusValues StatusValues::Read(const SurveyContext& survey) {
     v.collectionName = survey.data.FileName();
     v.collectionLength = survey.data.FileLength();
     v.collectionReadOnly = survey.data.ReadOnly();
+    v.unitAnswering = survey.engine.UnitAnswering();
     v.pointCount = survey.data.PointCount();
     v.projectionName = survey.projection.FileName();
     v.projectionLength = survey.projection.FileLength();
@@ -110,6 +112,7 @@ StatusLines StatusPanelLines(const StatusValues& v) {
     rows[kLogSizeRow] = SizeLine(v.collectionLength);
     rows[kPointsRow] = QString::asprintf("Survey Points = %d", v.pointCount);
     if (v.collectionReadOnly) rows[kReadOnlyRow] = QStringLiteral("Read-only: view only");
+    if (!v.unitAnswering) rows[kUnitRow] = QStringLiteral("No unit answers");
     rows[kProjectionTitleRow] = QStringLiteral("Projection File");
     rows[kProjectionNameRow] = QString::fromStdString(v.projectionName);
     rows[kProjectionSizeRow] = SizeLine(v.projectionLength);

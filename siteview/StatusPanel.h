@@ -27,6 +27,8 @@ struct StatusValues {
     std::string collectionName;
     std::uint64_t collectionLength = 0;
     bool collectionReadOnly = false;
+    // False: no unit answers (none attached, or the cable is out).
+    bool unitAnswering = true;
     std::int32_t pointCount = 0;
     std::string projectionName;
     std::uint64_t projectionLength = 0;

@@ -1,6 +1,8 @@
 #include "siteview/SurveyWorkflow.h"
 
 #include <algorithm>
+#include <optional>
+#include <unordered_map>
 
 #include "common/Timing.h"
 #include "common/UserMessages.h"
@@ -73,7 +75,6 @@ bool SurveyWorkflow::UseCollection(const std::string& path, bool create) {
     // for a file rather than sweeping for a point that cannot be stored.
     if (create ? data.CreateCollection() : data.LoadCollection()) {
         collectionOpen_ = true;
-        pointsAtOpen_ = data.Points().size();
         if (guard_) guard_->CollectionOpened(path);
         return true;
     }
@@ -111,6 +112,8 @@ void SurveyWorkflow::StartAutomatic() {
         // Play for the walk, on either projection.
         if (!CollectionOpen())
             messages.ShowPlain(kSelectCollectionText);
+        else if (!walk_.Sweeping() && !survey_.engine.UnitAnswering())
+            messages.ShowPlain(kNoUnitText);
         else if (!walk_.Sweeping() && !walk_.Start())
             messages.ShowPlain(kWalkStartText);
         return;
@@ -133,6 +136,10 @@ void SurveyWorkflow::StartAutomatic() {
     }
     // Refused before a sweep is spent on a point that cannot be stored.
     if (!survey_.data.CheckWritable()) return;
+    if (!survey_.engine.UnitAnswering()) {
+        messages.ShowPlain(kNoUnitText);
+        return;
+    }
     // A tapped point is never thrown away half-swept.
     if (singlePoint_) {
         messages.ShowPlain(kPointBusyText);
@@ -173,16 +180,22 @@ bool SurveyWorkflow::UndoLastPoint() {
         messages.ShowPlain(kOpenLogFileText);
         return false;
     }
-    // Only points taken since the file was opened; access point markers
-    // are never taken here.
+    // Only points this run appended, found by their place in the file (a
+    // walk again after another writer's append renumbers the list, never
+    // the offsets); access point markers are never taken here.
     const std::vector<CSiteData::_tap> points = data.Points();
-    std::size_t index = points.size();
-    while (index > pointsAtOpen_) {
-        const std::uint8_t kind = points[index - 1].kind;
-        if (kind == CSiteData::kGpsPoint || kind == CSiteData::kProjectedTap || kind == CSiteData::kPlanTap) break;
-        --index;
+    std::unordered_map<std::uint32_t, std::size_t> byOffset;
+    for (std::size_t i = 0; i < points.size(); ++i) byOffset[points[i].offset] = i;
+    std::optional<std::size_t> newest;
+    const std::vector<std::uint32_t>& appended = data.AppendedOffsets();
+    for (auto at = appended.rbegin(); at != appended.rend() && !newest; ++at) {
+        const auto found = byOffset.find(*at);
+        if (found == byOffset.end()) continue;
+        const std::uint8_t kind = points[found->second].kind;
+        if (kind == CSiteData::kGpsPoint || kind == CSiteData::kProjectedTap || kind == CSiteData::kPlanTap)
+            newest = found->second;
     }
-    if (index <= pointsAtOpen_) {
+    if (!newest) {
         messages.ShowPlain(kNothingToUndoText);
         return false;
     }
@@ -190,7 +203,7 @@ bool SurveyWorkflow::UndoLastPoint() {
     if (!data.CheckWritable()) return false;
     if (messages.Ask(kUndoQuestion) != IUserMessages::Answer::Yes) return false;
     // Done as asked: news, not a warning.
-    if (!data.SelectPointAt(index - 1) || !data.DeleteSelectedPointQuietly()) return false;
+    if (!data.SelectPointAt(*newest) || !data.DeleteSelectedPointQuietly()) return false;
     messages.ShowInfo(kDeletedText);
     return true;
 }
@@ -225,6 +238,12 @@ SurveyWorkflow::TapResult SurveyWorkflow::TakePoint(const PlanRect& client, std:
         return TapResult::Refused;
     }
     if (!StoreFinishedSweep()) return TapResult::Refused;
+    // A sweep without a unit hears nothing: no empty point. A walk's taps
+    // place its path; its play is what is refused.
+    if (!walk_.On() && !survey_.engine.UnitAnswering()) {
+        messages.ShowPlain(kNoUnitText);
+        return TapResult::Refused;
+    }
 
     CSitePlan& plan = survey_.plan;
     // The plan pixel under the tap, kept on the plan. The plan is centred
@@ -266,6 +285,7 @@ void SurveyWorkflow::Tick() {
     if (walk_.Sweeping() && tickCount_ % timing::kSweepStepTicks == 0) {
         std::string failure;
         if (!walk_.Step(failure)) ReportStoreFailure(failure);
+        if (walk_.TakeUnitLost()) survey_.messages.ShowPlain(kNoUnitText);
     }
     if (!collectionIdle_ && tickCount_ % timing::kSweepStepTicks == 0) {
         if (engine.SweepActive()) {
@@ -275,7 +295,12 @@ void SurveyWorkflow::Tick() {
             // The state is settled before any box is shown: the timer goes on
             // ticking while a box waits for the user.
             std::string failure;
-            if (!StoreEndedPoint(failure)) {
+            if (!engine.UnitAnswering()) {
+                // The unit went away during the sweep (a loose cable): what
+                // it would store is no survey.
+                FinishCollecting();
+                survey_.messages.ShowPlain(kNoUnitText);
+            } else if (!StoreEndedPoint(failure)) {
                 FinishCollecting();
                 if (!failure.empty()) survey_.messages.ShowPlain(failure);
             } else if (!automatic) {

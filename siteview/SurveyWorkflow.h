@@ -13,6 +13,8 @@
 //   Not collecting --tap on a GPS plan--> Single point --end--> Not collecting
 //   Automatic --tap on a GPS plan--> Single point (the pending point is replaced)
 //   Automatic --end of a sweep without 3D lock--> Not collecting, with a message
+//   any --end of a sweep with no unit answering--> Not collecting, nothing
+//         stored (the sweep heard nothing), with a message
 //   any --a point the file refuses--> Not collecting, the collection closed,
 //         with one message that asks for a collection file again
 //
@@ -59,6 +61,9 @@ public:
     static constexpr const char* kStoreFailedText =
         "The survey point could not be stored and collecting has stopped. Please choose a collection file again.";
 
+    static constexpr const char* kNoUnitText =
+        "The survey unit does not answer, so no survey point can be taken. Check that it is switched on and that "
+        "its cable is plugged in.";
     static constexpr const char* kWalkStartText = "Tap where the walk starts, then press Start Scanning.";
     static constexpr const char* kWalkBusyText = "Please press Stop Scanning to end the walk first.";
     static constexpr const char* kNothingToUndoText = "No survey point has been taken since the collection was opened.";
@@ -102,8 +107,9 @@ public:
     bool ForgetWalkedPath() { return walk_.ClearPath(); }
     // For tests: the walk's clock.
     void UseWalkClock(WalkingSurvey::Clock clock) { walk_.UseClock(std::move(clock)); }
-    // Undo last point: after one question, the most recent live point taken
-    // since the collection was opened is deleted as Delete Point does. True
+    // Undo last point: after one question, the most recent live point this
+    // run appended to the collection (by its offset) is deleted as Delete
+    // Point does. True
     // when a point was deleted.
     bool UndoLastPoint();
     // Command 32778: the next tap selects a stored point.
@@ -163,8 +169,6 @@ private:
     // Unsigned: it wraps at a multiple of eight, so the step rhythm holds.
     std::uint32_t tickCount_ = 0;
     WalkingSurvey walk_;
-    // Points in the list when the collection was opened: undo stops there.
-    std::size_t pointsAtOpen_ = 0;
     IFloorGuard* guard_ = nullptr;
 };
 

@@ -103,6 +103,13 @@ bool WalkingSurvey::Step(std::string& failure) {
         phase_ = Phase::Placing;
         return true;
     }
+    if (!engine.UnitAnswering()) {
+        // No unit, no survey: this sweep heard nothing and is not stored;
+        // the walk ends here with what was heard before.
+        phase_ = Phase::Placing;
+        unitLost_ = true;
+        return StoreWaiting(true, failure);
+    }
     // The table holds this sweep alone: the next StartScan empties it.
     waiting_.push_back(Waiting{sweepStart_, Now(), engine.CopyApTable(), phase_ == Phase::Stopping});
     if (phase_ == Phase::Stopping) {
@@ -128,7 +135,8 @@ bool WalkingSurvey::StoreWaiting(bool all, std::string& failure) {
         CSiteData& data = survey_.data;
         // The file's own report and what follows from it, in one box.
         data.SetReportFailures(false);
-        data.RecordPointAt(PointKind(), at.x, at.y, sweep.heard);
+        // Stored now, heard then: the point carries the time of its sweep's middle.
+        data.RecordPointAt(PointKind(), at.x, at.y, sweep.heard, std::max(Now() - middle, 0.0));
         data.SetReportFailures(true);
         if (data.LastFileFailed()) {
             failure = data.LastFailureText() + "\n\n" + SurveyWorkflow::kStoreFailedText;

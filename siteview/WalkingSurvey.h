@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/Engine.h"
@@ -71,6 +72,9 @@ public:
     // point could not be stored; the walk then ends without storing more.
     bool Step(std::string& failure);
 
+    // True once after a sweep ended with no unit answering (the walk ended).
+    bool TakeUnitLost() { return std::exchange(unitLost_, false); }
+
     const WalkedPath& Path() const { return path_; }
     // Finished sweeps waiting for the tap that places them.
     std::size_t WaitingSweeps() const { return waiting_.size(); }
@@ -102,6 +106,7 @@ private:
     double sweepStart_ = 0;
     // The sweep under way is thrown away at its end (the file failed).
     bool discard_ = false;
+    bool unitLost_ = false;
     std::vector<Waiting> waiting_;
     std::vector<Sweep> stored_;
 };

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 
@@ -40,6 +41,28 @@ void KeepTopTwo(int level, std::int16_t& strongest, std::int16_t& second) {
     }
 }
 
+// The receiver's date and time `seconds` earlier; a snapshot without a
+// date (no fix yet) keeps its fields.
+void EarlierBy(GpsSnapshot& gps, double seconds) {
+    const std::time_t back = static_cast<std::time_t>(std::lround(seconds));
+    if (back == 0 || gps.year < 1970 || gps.month < 1 || gps.month > 12 || gps.day < 1 || gps.day > 31) return;
+    std::tm utc{};
+    utc.tm_year = gps.year - 1900;
+    utc.tm_mon = gps.month - 1;
+    utc.tm_mday = gps.day;
+    utc.tm_hour = gps.hour;
+    utc.tm_min = gps.minute;
+    utc.tm_sec = gps.second;
+    const std::time_t then = timegm(&utc) - back;
+    if (!gmtime_r(&then, &utc)) return;
+    gps.year = utc.tm_year + 1900;
+    gps.month = utc.tm_mon + 1;
+    gps.day = utc.tm_mday;
+    gps.hour = static_cast<decltype(gps.hour)>(utc.tm_hour);
+    gps.minute = static_cast<decltype(gps.minute)>(utc.tm_min);
+    gps.second = static_cast<decltype(gps.second)>(utc.tm_sec);
+}
+
 }  // namespace
 
 CSiteData::CSiteData(CEngine& engine, const GpsStatus& gps, const CSiteProjection& projection,
@@ -70,6 +93,7 @@ void CSiteData::ClearPoints() {
     currentApCount_ = 0;
     selected_ = _tap{};
     selectedIndex_ = -1;
+    appended_.clear();
 }
 
 std::string CSiteData::ReadOnlyText(const std::string& path) {
@@ -88,6 +112,13 @@ bool CSiteData::CheckWritable() {
 bool CSiteData::OpenCollection(FileHandle& file, Access access) {
     lastFileFailed_ = false;
     if (access == Access::Write && !CheckWritable()) return false;
+    // No write bit for anyone: view only, for root too, whom open(2) and
+    // access(2) would let write it anyway.
+    struct stat mode {};
+    if (!readOnly_ && ::stat(path_.c_str(), &mode) == 0 && S_ISREG(mode.st_mode) && (mode.st_mode & 0222) == 0) {
+        readOnly_ = true;
+        if (access == Access::Write) return CheckWritable();
+    }
     file = FileHandle::Open(path_, readOnly_ ? O_RDONLY : O_RDWR);
     // Readable but not writable: opened for viewing from now on.
     if (!file.Valid() && access == Access::Read && !readOnly_ &&
@@ -378,9 +409,12 @@ bool CSiteData::FindAppendOffset(FileHandle& file, std::uint64_t& offset, bool& 
     }
     // Another file now, or bytes added since: walk it again, so that the
     // point goes after its last complete group and the list matches it.
+    const bool sameFile = SameFileAsWalked(file);
     Walked walked;
     if (!WalkFile(file, walked) || !Repair(file, walked, report)) return false;
     Adopt(walked, file);
+    // Offsets name places in the file they were taken in, and in no other.
+    if (!sameFile) appended_.clear();
     rewalked = true;
     offset = groupsEnd_;
     return true;
@@ -430,9 +464,10 @@ void CSiteData::SetPendingPoint(std::uint8_t kind, std::int32_t x, std::int32_t 
 
 bool CSiteData::RecordPoint() { return RecordGroup(engine_.CopyApTable()); }
 
-bool CSiteData::RecordPointAt(std::uint8_t kind, std::int32_t x, std::int32_t y, const std::vector<CMac>& heard) {
+bool CSiteData::RecordPointAt(std::uint8_t kind, std::int32_t x, std::int32_t y, const std::vector<CMac>& heard,
+                              double secondsAgo) {
     SetPendingPoint(kind, x, y);
-    return RecordGroup(heard);
+    return RecordGroup(heard, secondsAgo);
 }
 
 bool CSiteData::SelectPointAt(std::size_t index) {
@@ -443,7 +478,7 @@ bool CSiteData::SelectPointAt(std::size_t index) {
     return true;
 }
 
-bool CSiteData::RecordGroup(const std::vector<CMac>& heard) {
+bool CSiteData::RecordGroup(const std::vector<CMac>& heard, double secondsAgo) {
     if (!CheckWritable()) return false;  // before anything is counted
     ++pointCount_;
     std::int16_t strongest = -100;
@@ -467,7 +502,8 @@ bool CSiteData::RecordGroup(const std::vector<CMac>& heard) {
     collection::PointRecord record;
     record.kind = currentKind_;
     if (currentKind_ == kGpsPoint || currentKind_ == kProjectedTap) {
-        const GpsSnapshot gps = gps_.Snapshot();
+        GpsSnapshot gps = gps_.Snapshot();
+        EarlierBy(gps, secondsAgo);
         record.latitude = currentLatitude_;
         record.longitude = currentLongitude_;
         record.month = static_cast<std::uint8_t>(gps.month);
@@ -482,7 +518,7 @@ bool CSiteData::RecordGroup(const std::vector<CMac>& heard) {
         record.scaledB = gps.scaledB;
         record.fix = gps.lock3d == 1 ? 2 : gps.lock2d == 1 ? 1 : 0;
     } else {
-        const std::time_t now = std::time(nullptr);
+        const std::time_t now = std::time(nullptr) - static_cast<std::time_t>(std::lround(secondsAgo));
         std::tm local{};
         localtime_r(&now, &local);
         record.x = static_cast<std::uint16_t>(currentX_);
@@ -538,6 +574,7 @@ bool CSiteData::RecordGroup(const std::vector<CMac>& heard) {
     TellRepairs(report);
 
     currentOffset_ = static_cast<std::uint32_t>(offset);
+    appended_.push_back(currentOffset_);
     currentStrongest_ = strongest;
     {
         std::lock_guard lock(listMutex_);

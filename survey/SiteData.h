@@ -103,9 +103,17 @@ public:
     bool RecordPoint();
     // A point of kind `kind` at (x, y) with the access points `heard`, as
     // BeginPoint and RecordPoint would store it; the AP table is untouched.
-    bool RecordPointAt(std::uint8_t kind, std::int32_t x, std::int32_t y, const std::vector<CMac>& heard);
+    // `secondsAgo`: when it was heard, if not now (a walk's sweep, stored
+    // once the surveyor's next tap places it, carries its middle's time).
+    bool RecordPointAt(std::uint8_t kind, std::int32_t x, std::int32_t y, const std::vector<CMac>& heard,
+                       double secondsAgo = 0);
     // Entry `index` of the point list becomes the selected point.
     bool SelectPointAt(std::size_t index);
+    // Where in the file the groups this collection took since it was opened
+    // or made begin, oldest first: what Undo may reach. A walk again after
+    // another writer appended keeps them (appends never move a group); a
+    // different file in its place clears them.
+    const std::vector<std::uint32_t>& AppendedOffsets() const { return appended_; }
     // Kind of the nearest point within 40 plan pixels (it becomes the
     // selected point), or kNoPoint.
     std::uint8_t FindNearestPoint(std::int32_t x, std::int32_t y);
@@ -204,7 +212,7 @@ private:
     bool FindAppendOffset(FileHandle& file, std::uint64_t& offset, bool& rewalked, std::string& report);
     void TellRepairs(const std::string& report);
     void SetPendingPoint(std::uint8_t kind, std::int32_t x, std::int32_t y);
-    bool RecordGroup(const std::vector<CMac>& heard);
+    bool RecordGroup(const std::vector<CMac>& heard, double secondsAgo = 0);
     void Fail(const std::string& text);
     void ClearPoints();
     // Access point record `index` (1-based) of the selected point; empty
@@ -229,6 +237,7 @@ private:
     std::int32_t currentX_ = 0, currentY_ = 0;
     std::int32_t currentLatitude_ = 0, currentLongitude_ = 0;
     std::uint32_t currentOffset_ = 0;
+    std::vector<std::uint32_t> appended_;
 
     std::uint32_t pairOffset_ = 25;
     std::uint32_t pointRecordSize_ = 36;

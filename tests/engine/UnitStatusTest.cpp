@@ -200,5 +200,31 @@ TEST_F(UnitStatus, BatteryLowShowsBothTextsEveryTimeItDecodesLow) {
     timing::SetTimeScale(1.0);
 }
 
+TEST_F(UnitStatus, AUnitAnswersFromItsFirstFrameUntilFourPeriodsPassInSilence) {
+    EngineRig rig;
+    // 'f' a frame from the unit, '|' a poll tick (a new period), then whether it answers.
+    const std::pair<const char*, bool> steps[] = {
+        {"", false},       // nothing attached
+        {"|||", false},    // polls alone are no answer
+        {"f", true},
+        {"|", true},
+        {"||", true},      // three periods without a frame: a busy machine
+        {"|", false},      // four: the cable is out
+        {"ff", true},      // back
+        {"|f|f|f|", true},
+        {"|||", false},
+        {"|f", true},
+    };
+    for (const auto& [events, answers] : steps) {
+        for (const char* e = events; *e; ++e) {
+            if (*e == 'f')
+                Deliver(rig.engine, kMsgScanAck, {});
+            else
+                rig.engine.BeginAnswerPeriod();
+        }
+        EXPECT_EQ(rig.engine.UnitAnswering(), answers) << "after " << events;
+    }
+}
+
 }  // namespace
 }  // namespace quorl

@@ -18,6 +18,8 @@
 #include "common/RecordingUserMessages.h"
 #include "engine/Engine.h"
 #include "engine/GpsStatus.h"
+#include "link/FrameCodec.h"
+#include "link/Protocol.h"
 #include "link/SerialDriver.h"
 #include "siteview/SiteView.h"
 #include "survey/CollectionFormat.h"
@@ -74,6 +76,21 @@ struct SiteFixture {
     CSiteData data{engine, gps, projection, messages};
     NoSwitch switcher;
     QTemporaryDir dir;
+
+    // `unitAttached`: false, nothing ever answers.
+    explicit SiteFixture(bool unitAttached = true) {
+        if (unitAttached) UnitAnswers();
+    }
+    // The cable pulled: poll periods pass without a frame until the unit counts as gone.
+    void UnitGone() {
+        for (int i = 0; i < 4; ++i) engine.BeginAnswerPeriod();
+    }
+    // One frame from the unit (a scan acknowledgement nobody asked for,
+    // which changes nothing): a unit answers until the next answer period.
+    void UnitAnswers() {
+        const std::uint8_t check = FrameCheckByte(kMsgScanAck, nullptr, 0);
+        engine.HandleFrame(&check, kMsgScanAck, 1);
+    }
 
     SurveyContext Context() { return SurveyContext{engine, gps, data, plan, projection, messages}; }
 

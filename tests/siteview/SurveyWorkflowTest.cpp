@@ -36,7 +36,7 @@ const PlanRect kClient{0, 0, 640, 480};
 struct Rig : SiteFixture {
     SurveyWorkflow workflow{Context()};
 
-    Rig() { data.SetDurableWrites(false); }
+    explicit Rig(bool unitAttached = true) : SiteFixture(unitAttached) { data.SetDurableWrites(false); }
 
     void LoadPlan(std::uint8_t kind) {
         const char* name = kind == CSiteProjection::kGpsProjection ? "site.gpf" : "site.lpf";
@@ -109,10 +109,11 @@ std::vector<std::uint8_t> FileBytes(const std::string& path) {
 // unprivileged effective user.
 class ReadOnlyScope {
 public:
-    ReadOnlyScope(const std::string& file, const std::string& folder) {
+    // `asRoot`: root stays root, and only the mode bits say the file is not to be written.
+    ReadOnlyScope(const std::string& file, const std::string& folder, bool asRoot = false) {
         ::chmod(folder.c_str(), 0755);
         ::chmod(file.c_str(), 0444);
-        if (::geteuid() == 0) dropped_ = ::seteuid(65534) == 0;
+        if (::geteuid() == 0 && !asRoot) dropped_ = ::seteuid(65534) == 0;
     }
     ~ReadOnlyScope() {
         // The rest of the run needs root back; without it nothing after is sound.
@@ -357,6 +358,119 @@ private slots:
         QCOMPARE(r.workflow.CurrentState(), State::Automatic);
     }
 
+    // No unit answering (none attached, or its cable pulled): every way of
+    // taking a point is refused with one message, the panel says so, and
+    // nothing reaches the file; a sweep the unit left half-way stores nothing.
+    void withoutAUnitNoPointIsTaken_data() {
+        QTest::addColumn<bool>("attached");
+        QTest::newRow("no unit attached") << false;
+        QTest::newRow("cable pulled") << true;
+    }
+    void withoutAUnitNoPointIsTaken() {
+        QFETCH(bool, attached);
+        Rig r(attached);
+        if (attached) r.UnitGone();
+        r.LoadPlan(CSiteProjection::kGpsProjection);
+        r.NewCollection();
+        r.ThreeChannels();
+        r.Locked(47.3771, 8.5414);
+        const auto bytes = FileBytes(r.PathOf("points.ssd"));
+        const StatusLines lines = StatusPanelLines(StatusValues::Read(r.Context()));
+        QCOMPARE(std::count(lines.rows.begin(), lines.rows.end(), QStringLiteral("No unit answers")), 1);
+        const std::vector<std::pair<const char*, std::function<void()>>> takes = {
+            {"tap", [&] { QCOMPARE(r.workflow.TakePoint(kClient, 320, 240, true), TapResult::Refused); }},
+            {"automatic scanning", [&] { r.workflow.StartAutomatic(); }},
+            {"walk", [&] {
+                 r.workflow.ToggleWalking();
+                 QCOMPARE(r.workflow.TakePoint(kClient, 320, 240, true), TapResult::Walk);  // the start: no point
+                 r.messages.Clear();
+                 r.workflow.StartAutomatic();
+             }},
+        };
+        for (const auto& [name, take] : takes) {
+            r.messages.Clear();
+            take();
+            QVERIFY2(r.Texts() == std::vector<std::string>{SurveyWorkflow::kNoUnitText}, name);
+            QCOMPARE(r.workflow.CurrentState(), State::NotCollecting);
+            QVERIFY2(!r.engine.ScanRequested(), name);
+            r.StepToStore();
+        }
+        QCOMPARE(r.data.PointCount(), 0);
+        QCOMPARE(FileBytes(r.PathOf("points.ssd")), bytes);
+    }
+
+    void aUnitLostDuringASweepStoresNothing() {
+        Rig r;
+        r.LoadPlan(CSiteProjection::kGpsProjection);
+        r.NewCollection();
+        r.ThreeChannels();
+        const auto bytes = FileBytes(r.PathOf("points.ssd"));
+        QCOMPARE(r.workflow.TakePoint(kClient, 330, 250, true), TapResult::SinglePoint);
+        r.Step();
+        r.UnitGone();
+        r.messages.Clear();
+        r.StepToStore();
+        QCOMPARE(r.workflow.CurrentState(), State::NotCollecting);
+        QCOMPARE(r.Texts(), std::vector<std::string>{SurveyWorkflow::kNoUnitText});
+        QCOMPARE(r.data.PointCount(), 0);
+        QCOMPARE(FileBytes(r.PathOf("points.ssd")), bytes);
+        // Back: points are taken again.
+        r.UnitAnswers();
+        QCOMPARE(r.workflow.TakePoint(kClient, 330, 250, true), TapResult::SinglePoint);
+        r.StepToStore();
+        QCOMPARE(r.data.PointCount(), 1);
+    }
+
+    // Another writer appends between our points, so each of ours walks the
+    // file again and the list is renumbered: undo still takes exactly ours,
+    // newest first, and never theirs or what the file held at opening.
+    void undoReachesThePointsThisRunAppendedByTheirPlaceInTheFile() {
+        Rig r;
+        r.LoadPlan(CSiteProjection::kGpsProjection);
+        r.NewCollection();
+        r.ThreeChannels();
+        const std::string path = r.PathOf("points.ssd");
+        std::vector<std::uint32_t> ours, theirs, before;
+        const auto appendTheirs = [&] {
+            collection::PointRecord p;
+            p.kind = CSiteData::kPlanTap, p.x = 700, p.y = 500;
+            p.month = 6, p.day = 11, p.year = 44, p.hour = 9, p.fix = 3;
+            std::uint8_t group[collection::kPointRecordSize];
+            collection::EncodePoint(p, group);
+            theirs.push_back(static_cast<std::uint32_t>(FileBytes(path).size()));
+            std::ofstream(path, std::ios::binary | std::ios::app).write(reinterpret_cast<const char*>(group), sizeof group);
+        };
+        const auto takeOurs = [&](std::vector<std::uint32_t>& into) {
+            QCOMPARE(r.workflow.TakePoint(kClient, 320, 240, true), TapResult::SinglePoint);
+            r.StepToStore();
+            into.push_back(r.data.Points().back().offset);
+        };
+        takeOurs(before);
+        // Reopened: that point was there before and is out of reach from now on.
+        r.messages.QueueAnswer(true);
+        r.messages.QueueFile(path);
+        QVERIFY(r.workflow.ChooseCollection(true));
+        appendTheirs();
+        takeOurs(ours);
+        appendTheirs();
+        takeOurs(ours);
+        QCOMPARE(r.data.Points().size(), std::size_t{5});
+        const auto kindAt = [&](std::uint32_t offset) {
+            for (const auto& p : r.data.Points())
+                if (p.offset == offset) return int{p.kind};
+            return -1;
+        };
+        for (auto newest = ours.rbegin(); newest != ours.rend(); ++newest) {
+            r.messages.QueueAnswer(true);
+            QVERIFY(r.workflow.UndoLastPoint());
+            QCOMPARE(kindAt(*newest), int{CSiteData::kDeleted});
+        }
+        r.messages.Clear();
+        QVERIFY(!r.workflow.UndoLastPoint());
+        QCOMPARE(r.Texts(), std::vector<std::string>{SurveyWorkflow::kNothingToUndoText});
+        for (const auto kept : {before[0], theirs[0], theirs[1]}) QVERIFY(kindAt(kept) >= 0 && kindAt(kept) != int{CSiteData::kDeleted});
+    }
+
     void aFinishedSweepIsStoredBeforeATapReplacesIt() {
         Rig r;
         r.LoadPlan(CSiteProjection::kGpsProjection);
@@ -542,7 +656,14 @@ private slots:
     // A collection the user may read but not write opens for viewing: its
     // points, the information lines and the panel work; taking, deleting
     // and the repair of an unfinished last point write nothing.
+    void aReadOnlyCollectionIsViewedButNeverWritten_data() {
+        QTest::addColumn<bool>("asRoot");
+        QTest::newRow("unprivileged") << false;
+        // Root may write anything: the mode bits alone make it view only.
+        QTest::newRow("as this user, root included") << true;
+    }
     void aReadOnlyCollectionIsViewedButNeverWritten() {
+        QFETCH(bool, asRoot);
         Rig r;
         r.LoadPlan(CSiteProjection::kGpsProjection);
         r.NewCollection("walk.ssd");
@@ -561,7 +682,7 @@ private slots:
         std::ofstream(path, std::ios::binary | std::ios::app).write("\x02\x00\x00", 3);  // an unfinished point
         const auto bytes = FileBytes(path);
 
-        ReadOnlyScope readOnly(path, r.dir.path().toStdString());
+        ReadOnlyScope readOnly(path, r.dir.path().toStdString(), asRoot);
         r.messages.Clear();
         r.messages.QueueAnswer(true);
         r.messages.QueueFile(path);

@@ -39,6 +39,8 @@ struct Walker : SiteFixture {
         std::uint8_t bg[15] = {};
         bg[1] = bg[6] = bg[11] = 1;
         engine.SetChannelPlan(bg, nullptr);
+        // A receiver that knows the date: GPS plans take their points' times from it.
+        gps.year = 2024, gps.month = 6, gps.day = 11, gps.hour = 9, gps.minute = 5, gps.second = 30;
     }
     void Tick() {
         workflow.Tick();
@@ -49,6 +51,15 @@ struct Walker : SiteFixture {
         PlanPoint s;
         if (!plan.PlanToScreen(x, y, kArea, s)) return TapResult::Refused;
         return workflow.TakePoint(kArea, s.x, s.y, true);
+    }
+    // The time stored in the point record at `offset`, as seconds since its month began.
+    double SecondsOfMonth(std::uint64_t offset) const {
+        std::ifstream in(data.CollectionPath(), std::ios::binary);
+        in.seekg(static_cast<std::streamoff>(offset));
+        std::uint8_t record[collection::kPointRecordSize] = {};
+        in.read(reinterpret_cast<char*>(record), sizeof record);
+        const collection::PointRecord p = collection::DecodePoint(record);
+        return ((p.day * 24.0 + p.hour) * 60 + p.minute) * 60 + p.second;
     }
     std::uint8_t FileByte(std::uint64_t offset) const {
         std::ifstream in(data.CollectionPath(), std::ios::binary);
@@ -126,12 +137,13 @@ private slots:
         QCOMPARE(w.messages.Texts().back(), std::string(SurveyWorkflow::kWalkBusyText));
 
         bool waited = false;
+        int storedAtOnce = 0;
         for (int i = 0; i < 600 && w.workflow.CurrentState() == State::Walking; ++i) {
             if (w.now == 20.0) {
                 // Sweeps ended so far wait for this tap: no point yet.
                 waited = w.workflow.Walk().WaitingSweeps() > 0 && w.data.PointCount() == 0;
                 QCOMPARE(w.TapPlan(440, 200), TapResult::Walk);
-                QVERIFY(w.data.PointCount() > 0);
+                storedAtOnce = w.data.PointCount();
             }
             if (w.now == 35.0) {
                 QCOMPARE(w.TapPlan(440, 380), TapResult::Walk);
@@ -157,6 +169,14 @@ private slots:
             QCOMPARE(int{points[i].kind}, kind);
             // Back to back, the first from play.
             QCOMPARE(sweeps[i].start, i == 0 ? 0.0 : sweeps[i - 1].end);
+        }
+        // Points stored by one tap carry the times of their sweeps' middles,
+        // not the moment of the tap (a second either way for rounding).
+        QVERIFY(storedAtOnce >= 2);
+        for (int i = 1; i < storedAtOnce; ++i) {
+            const double apart = (sweeps[i].start + sweeps[i].end) / 2 - (sweeps[i - 1].start + sweeps[i - 1].end) / 2;
+            const double stored = w.SecondsOfMonth(points[i].offset) - w.SecondsOfMonth(points[i - 1].offset);
+            QVERIFY2(std::abs(stored - apart) <= 1, qPrintable(QStringLiteral("%1 s apart, stored %2 s apart").arg(apart).arg(stored)));
         }
         // The sweep running at stop was stored at the last tap.
         QVERIFY(sweeps.back().end > 35.0);
