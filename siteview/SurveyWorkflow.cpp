@@ -295,12 +295,7 @@ void SurveyWorkflow::Tick() {
             // The state is settled before any box is shown: the timer goes on
             // ticking while a box waits for the user.
             std::string failure;
-            if (!engine.UnitAnswering()) {
-                // The unit went away during the sweep (a loose cable): what
-                // it would store is no survey.
-                FinishCollecting();
-                survey_.messages.ShowPlain(kNoUnitText);
-            } else if (!StoreEndedPoint(failure)) {
+            if (!StoreEndedPoint(failure)) {
                 FinishCollecting();
                 if (!failure.empty()) survey_.messages.ShowPlain(failure);
             } else if (!automatic) {
@@ -351,6 +346,12 @@ bool SurveyWorkflow::StorePendingPoint(CSiteData& data, std::string& failure) {
 bool SurveyWorkflow::StoreEndedPoint(std::string& failure) {
     // The file was given up while the sweep ran (and the user told so).
     if (survey_.data.CollectionPath().empty()) return false;
+    // The unit went away during the sweep (a loose cable): it heard nothing
+    // that is a survey. The file stays open for when it is back.
+    if (!survey_.engine.UnitAnswering()) {
+        failure = kNoUnitText;
+        return false;
+    }
     if (StorePendingPoint(survey_.data, failure)) return true;
     collectionOpen_ = false;
     return false;

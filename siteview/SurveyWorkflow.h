@@ -153,8 +153,9 @@ private:
     // No collection file: nothing drawn, counted or selectable.
     void CloseCollection();
     // The end-of-sweep step of a sweep the view drives: scanning off and the
-    // point stored. False when the point could not be written; `failure` is
-    // then what to show (empty when the file was given up before).
+    // point stored. False when the point could not be written or no unit
+    // answers (nothing is stored then); `failure` is then what to show
+    // (empty when the file was given up before).
     bool StoreEndedPoint(std::string& failure);
     // A sweep that has run to its end is stored before anything replaces
     // its point. False when the file failed (collecting has then stopped).

@@ -13,6 +13,7 @@
 
 #include "analysis/LatestRequestWorker.h"
 #include "analysis/LiveCoverage.h"
+#include "tests/HangGuard.h"
 
 using namespace quorl::analysis;
 using namespace std::chrono_literals;
@@ -61,7 +62,7 @@ private:
     template <class Done>
     bool WaitUntil(Done done) {
         std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, 5s, done);
+        return changed_.wait_for(lock, quorl::test::kHangGuard, done);
     }
 
     std::mutex mutex_;
@@ -143,7 +144,7 @@ TEST(LatestRequestWorker, LiveCoverageFollowsAPointListFedFromAnotherThread) {
         if (i % 10 == 0) std::this_thread::sleep_for(1ms);
     }
     std::unique_lock lock(mutex);
-    ASSERT_TRUE(arrived.wait_for(lock, 10s, [&] { return shownPoints == list.size(); }));
+    ASSERT_TRUE(arrived.wait_for(lock, quorl::test::kHangGuard, [&] { return shownPoints == list.size(); }));
     std::vector<ValuePoint> values;
     for (const auto& tap : list)
         if (auto v = LiveCoverage::ValueOf(tap)) values.push_back({double(tap.x), double(tap.y), *v});

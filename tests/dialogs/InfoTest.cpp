@@ -15,6 +15,7 @@
 #include "survey/CollectionFormat.h"
 #include "tests/survey/SurveyTestSupport.h"
 #include "SurveyRig.h"
+#include "tests/HangGuard.h"
 
 using namespace quorl;
 
@@ -120,7 +121,7 @@ private slots:
         // line fits the list without a horizontal scroll.
         QVERIFY(QFontInfo(dialog.List()->font()).fixedPitch());
         dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog, quorl::test::kHangGuardMs));
         QListWidget* list = dialog.List();
         const int scrollBar = list->verticalScrollBar()->isVisible() ? 0 : list->verticalScrollBar()->sizeHint().width();
         QVERIFY(list->sizeHintForColumn(0) <= list->viewport()->width() - scrollBar);

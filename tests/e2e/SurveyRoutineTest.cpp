@@ -32,6 +32,7 @@
 #include "survey/AffineTransform.h"
 #include "survey/CollectionFormat.h"
 #include "tests/siteview/ModalScript.h"
+#include "tests/HangGuard.h"
 
 using namespace quorl;
 using test::WhenModal;
@@ -42,7 +43,7 @@ namespace {
 
 constexpr double kTimeScale = 0.05;
 // Generous: the machine may be busy with other builds.
-constexpr int kTimeoutMs = 20000;
+constexpr int kTimeoutMs = quorl::test::kHangGuardMs;
 
 std::string MacText(const std::array<std::uint8_t, 6>& mac) {
     char text[18];
@@ -105,7 +106,7 @@ struct Program {
         frame->resize(1024, 768);
         frame->show();
         frame->StartDevice();
-        if (!QTest::qWaitFor([this] { return objects.session.StartedUp(); }, 10000)) qWarning("the unit did not start");
+        if (!QTest::qWaitFor([this] { return objects.session.StartedUp(); }, quorl::test::kHangGuardMs)) qWarning("the unit did not start");
     }
     ~Program() {
         frame->ShutdownLink();
@@ -326,7 +327,7 @@ private slots:
         p.Command(command::kStopScanning);
         // The site view stayed on show throughout.
         QCOMPARE(p.frame->ActiveViewKind(), ViewKind::Site);
-        QTRY_COMPARE_WITH_TIMEOUT(p.SurveyState(), State::NotCollecting, kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(p.SurveyState(), State::NotCollecting, quorl::test::kHangGuardMs);
         QCOMPARE(p.frame->ActiveViewKind(), ViewKind::Site);
 
         // Where the walker was at the middle of each sweep, by the tap times
@@ -390,7 +391,7 @@ private slots:
         const int cx = p.objects.plan.CentreX();
         const int cy = p.objects.plan.CentreY();
         p.TapPlan(cx, cy);
-        QTRY_COMPARE_WITH_TIMEOUT(p.frame->ActiveViewKind(), ViewKind::Site, kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(p.frame->ActiveViewKind(), ViewKind::Site, quorl::test::kHangGuardMs);
         QCOMPARE(p.objects.data.Points().size(), std::size_t{1});
 
         // The file goes away under the survey: the next point cannot be written.
@@ -399,7 +400,7 @@ private slots:
         p.messages.Clear();
         p.TapPlan(cx, cy);
         QCOMPARE(p.frame->ActiveViewKind(), ViewKind::Scan);
-        QTRY_COMPARE_WITH_TIMEOUT(p.frame->ActiveViewKind(), ViewKind::Site, kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(p.frame->ActiveViewKind(), ViewKind::Site, quorl::test::kHangGuardMs);
         // One message; the collection closed: nothing drawn, counted or named.
         QCOMPARE(p.messages.Texts().size(), std::size_t{1});
         QVERIFY(p.LastText().find(SurveyWorkflow::kStoreFailedText) != std::string::npos);
@@ -421,16 +422,16 @@ private slots:
         const std::string file = PathOf("gps.ssd");
         p.NewCollection(file);
         p.Channels({1, 6, 11});
-        QTRY_COMPARE_WITH_TIMEOUT(p.objects.gps.lock3d.load(), std::uint8_t{1}, kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(p.objects.gps.lock3d.load(), std::uint8_t{1}, quorl::test::kHangGuardMs);
 
         p.Command(command::kStartScanning);
         QCOMPARE(p.SurveyState(), State::Automatic);
-        QTRY_VERIFY_WITH_TIMEOUT(p.objects.data.Points().size() >= 3, kTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(p.objects.data.Points().size() >= 3, quorl::test::kHangGuardMs);
         // A point is always under way: stopping stores it, then nothing more.
         const std::size_t taken = p.objects.data.Points().size();
         p.Command(command::kStopScanning);
         QCOMPARE(p.SurveyState(), State::Stopping);
-        QTRY_COMPARE_WITH_TIMEOUT(p.SurveyState(), State::NotCollecting, kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(p.SurveyState(), State::NotCollecting, quorl::test::kHangGuardMs);
         QCOMPARE(p.objects.data.Points().size(), taken + 1);
         QVERIFY(!p.objects.engine.ScanRequested());
         QTest::qWait(timing::ScaledMs(3 * timing::kScanViewStepMs));
@@ -480,7 +481,7 @@ private slots:
         QCOMPARE(p.SurveyState(), State::SinglePoint);
         const int x = under.x;
         const int y = under.y;
-        QTRY_COMPARE_WITH_TIMEOUT(p.SurveyState(), State::NotCollecting, kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(p.SurveyState(), State::NotCollecting, quorl::test::kHangGuardMs);
         QCOMPARE(p.frame->ActiveViewKind(), ViewKind::Site);
         const auto after = ReadGroups(file);
         QCOMPARE(after.size(), taken + 2);
@@ -500,9 +501,9 @@ private slots:
         p.LoadProjection(Demo("demo.gpf"));
         p.NewCollection(PathOf("lock.ssd"));
         p.Channels({1, 6, 11});
-        QTRY_COMPARE_WITH_TIMEOUT(p.objects.gps.lock3d.load(), std::uint8_t{1}, kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(p.objects.gps.lock3d.load(), std::uint8_t{1}, quorl::test::kHangGuardMs);
         p.Command(command::kStartScanning);
-        QTRY_COMPARE_WITH_TIMEOUT(p.SurveyState(), State::NotCollecting, kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(p.SurveyState(), State::NotCollecting, quorl::test::kHangGuardMs);
         QVERIFY(p.Shown(Kind::Info, SurveyWorkflow::kLockLostText));
         QCOMPARE(p.LastText(), std::string(SurveyWorkflow::kLockLostText));
         // The sweep that found the lock gone still stored its point.
@@ -527,7 +528,7 @@ private slots:
             // Locked: the projection, then the collection file.
             Program p(AlwaysLocked());
             p.ShowSite();
-            QTRY_COMPARE_WITH_TIMEOUT(p.objects.gps.lock3d.load(), std::uint8_t{1}, kTimeoutMs);
+            QTRY_COMPARE_WITH_TIMEOUT(p.objects.gps.lock3d.load(), std::uint8_t{1}, quorl::test::kHangGuardMs);
             p.Command(command::kStartScanning);
             QVERIFY(p.Shown(Kind::Plain, SurveyWorkflow::kSelectProjectionText));
             p.LoadProjection(Demo("demo.gpf"));
@@ -551,7 +552,7 @@ private slots:
         const int cy = p.objects.plan.CentreY();
         for (int dx : {0, 30}) {
             p.TapPlan(cx + dx, cy);
-            QTRY_COMPARE_WITH_TIMEOUT(p.frame->ActiveViewKind(), ViewKind::Site, kTimeoutMs);
+            QTRY_COMPARE_WITH_TIMEOUT(p.frame->ActiveViewKind(), ViewKind::Site, quorl::test::kHangGuardMs);
         }
         const auto points = p.objects.data.Points();
         QCOMPARE(points.size(), std::size_t{2});

@@ -6,6 +6,7 @@
 
 #include "common/Timing.h"
 #include "tests/engine/EngineTestSupport.h"
+#include "tests/HangGuard.h"
 
 namespace quorl {
 namespace {
@@ -77,7 +78,9 @@ TEST_F(DeviceSessionTest, StartUpRunsTheHandshakeAndShutsDownInOrder) {
 
     ASSERT_TRUE(rig.driver.WaitForWrites(4));
     // The reader takes the closing message 3 too.
-    for (int i = 0; i < 500 && rig.engine.FramesDispatched() < 5; ++i) std::this_thread::sleep_for(2ms);
+    const auto guard = std::chrono::steady_clock::now() + test::kHangGuard;
+    while (rig.engine.FramesDispatched() < 5 && std::chrono::steady_clock::now() < guard)
+        std::this_thread::sleep_for(2ms);
     EXPECT_EQ(rig.driver.Writes(),
               (std::vector<Bytes>{CommandFrame(kCmdRequestFirmware), CommandFrame(kCmdRequestSerial),
                                   CommandFrame(kCmdHandshake, {0x01}), CommandFrame(kCmdSetScanning, {0x00})}));

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "link/SerialDriver.h"
+#include "tests/HangGuard.h"
 
 namespace quorl::test {
 
@@ -61,7 +62,7 @@ public:
         writes_.clear();
     }
     // Waits until at least n frames were written; false on timeout.
-    bool WaitForWrites(std::size_t n, std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+    bool WaitForWrites(std::size_t n, std::chrono::milliseconds timeout = test::kHangGuard) {
         std::unique_lock lock(mutex_);
         return written_.wait_for(lock, timeout, [&] { return writes_.size() >= n; });
     }

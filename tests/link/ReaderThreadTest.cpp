@@ -11,6 +11,7 @@
 #include "link/PosixSerialDriver.h"
 #include "tests/link/FakeSerialDriver.h"
 #include "tests/link/PtyPair.h"
+#include "tests/HangGuard.h"
 
 namespace quorl {
 namespace {
@@ -130,7 +131,7 @@ TEST(ReaderThread, DecodesAFrameSplitAcrossTwoReadsOfAPseudoTerminal) {
     std::this_thread::sleep_for(30ms);  // several idle passes in between
     EXPECT_TRUE(log.Frames().empty());
     ASSERT_TRUE(pty.Send(Bytes(frame.begin() + 5, frame.end())));
-    ASSERT_TRUE(log.WaitFor(1, 2s));
+    ASSERT_TRUE(log.WaitFor(1, test::kHangGuard));
     const auto frames = log.Frames();
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].type, 0x01);
@@ -151,7 +152,7 @@ TEST(ReaderThread, ThreadDrainsABacklogAndStops) {
         CReaderThread reader(driver, log.Handler());
         reader.Start();
         reader.Start();  // already running: no second thread
-        ASSERT_TRUE(log.WaitFor(300, 5s));
+        ASSERT_TRUE(log.WaitFor(300, test::kHangGuard));
     }  // the destructor stops and joins
     const auto sizes = driver.ReadSizes();
     ASSERT_GE(sizes.size(), 3u);
@@ -180,7 +181,7 @@ TEST(ReaderThread, SleepsUntilBytesArriveThePortClosesOrItIsStopped) {
         if (open) {
             const std::uint8_t text[] = {'2', '.', '1', 0};
             ASSERT_TRUE(pty.Send(EncodeMessage(0x01, text, 4)));
-            ASSERT_TRUE(log.WaitFor(1, 2s));
+            ASSERT_TRUE(log.WaitFor(1, test::kHangGuard));
             EXPECT_EQ(log.Frames()[0].type, 0x01);
         }
         const auto before = reader.IdlePauses();

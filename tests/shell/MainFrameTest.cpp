@@ -35,6 +35,7 @@
 #include "shell/MainFrame.h"
 #include "shell/QuorlCollectorTabletView.h"
 #include "ShellTestSupport.h"
+#include "tests/HangGuard.h"
 
 using namespace quorl;
 using quorl::test::CountingView;
@@ -106,7 +107,7 @@ private slots:
         CMainFrame& frame = *rig->frame;
         frame.resize(640, 480);
         frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QVERIFY(QTest::qWaitForWindowExposed(&frame, quorl::test::kHangGuardMs));
         CountingView* start = rig->views[ViewKind::Start];
         QTest::qWait(50);
         start->ResetCounts();
@@ -136,7 +137,7 @@ private slots:
         CMainFrame& frame = *rig->frame;
         frame.resize(640, 480);
         frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QVERIFY(QTest::qWaitForWindowExposed(&frame, quorl::test::kHangGuardMs));
         QCOMPARE(frame.View(ViewKind::Site), nullptr);
         QCOMPARE(frame.View(ViewKind::Scan), nullptr);
         // Made active at creation (and again whenever the window is activated).
@@ -172,7 +173,7 @@ private slots:
         CMainFrame& frame = *rig->frame;
         frame.resize(640, 480);
         frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QVERIFY(QTest::qWaitForWindowExposed(&frame, quorl::test::kHangGuardMs));
         QWidget* start = frame.ActiveView();
         QCOMPARE(frame.ActiveViewKind(), ViewKind::Start);
 
@@ -197,7 +198,7 @@ private slots:
         auto rig = NoUnitRig(false);
         CMainFrame& frame = *rig->frame;
         frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QVERIFY(QTest::qWaitForWindowExposed(&frame, quorl::test::kHangGuardMs));
 
         // Tool bar 128: nine buttons in order, no separators, then coverage.
         // The floor chooser after them, hidden without a site.
@@ -265,7 +266,7 @@ private slots:
 
         // View menu toggles the bars and shows their state.
         frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QVERIFY(QTest::qWaitForWindowExposed(&frame, quorl::test::kHangGuardMs));
         frame.Action(command::kViewToolbar)->trigger();
         QVERIFY(frame.ToolBar()->isHidden());
         QVERIFY(!frame.Action(command::kViewToolbar)->isChecked());
@@ -412,7 +413,7 @@ private slots:
         auto rig = NoUnitRig();
         CMainFrame& frame = *rig->frame;
         frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QVERIFY(QTest::qWaitForWindowExposed(&frame, quorl::test::kHangGuardMs));
         QList<QAction*> commands = frame.ToolBar()->actions();
         for (QAction* menu : frame.menuBar()->actions()) {
             QVERIFY(menu->menu()->toolTipsVisible());
@@ -434,7 +435,7 @@ private slots:
         // An open menu shows the tip of the item under the pen.
         QMenu* file = frame.menuBar()->actions().front()->menu();
         file->popup(QPoint(0, 0));
-        QVERIFY(QTest::qWaitForWindowExposed(file));
+        QVERIFY(QTest::qWaitForWindowExposed(file, quorl::test::kHangGuardMs));
         for (QAction* item : file->actions()) {
             if (item->isSeparator()) continue;
             const QPoint at = file->actionGeometry(item).center();
@@ -449,7 +450,7 @@ private slots:
         auto rig = NoUnitRig();
         CMainFrame& frame = *rig->frame;
         frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QVERIFY(QTest::qWaitForWindowExposed(&frame, quorl::test::kHangGuardMs));
         frame.SwitchView(ViewKind::Scan);  // available whatever view is active
         QString shownText;
         int shown = 0;
@@ -501,7 +502,7 @@ private slots:
         auto rig = NoUnitRig();
         CMainFrame& frame = *rig->frame;
         frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QVERIFY(QTest::qWaitForWindowExposed(&frame, quorl::test::kHangGuardMs));
         QTemporaryDir dir;
         rig->messages.QueueFile((dir.path() + "/doc").toStdString());
         frame.Action(command::kFileSave)->trigger();
@@ -516,7 +517,7 @@ private slots:
         // Exit closes the same way.
         auto second = NoUnitRig();
         second->frame->show();
-        QVERIFY(QTest::qWaitForWindowExposed(second->frame.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(second->frame.get(), quorl::test::kHangGuardMs));
         second->frame->Action(command::kAppExit)->trigger();
         QVERIFY(!second->frame->isVisible());
         QVERIFY(second->messages.Entries().empty());
@@ -530,7 +531,7 @@ private slots:
         // The busy cursor while the start-up runs behind the window.
         QVERIFY(QGuiApplication::overrideCursor());
         QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::BusyCursor);
-        QTRY_VERIFY(frame.PollTimerRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(frame.PollTimerRunning(), quorl::test::kHangGuardMs);
         QVERIFY(!rig.session.Opened());
         QVERIFY(rig.messages.Entries().empty());
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
@@ -541,9 +542,9 @@ private slots:
 
         // Command 1 at start-up, then command 10 on every poll tick: the
         // writes fail, silently, and keep coming.
-        QTRY_VERIFY(noUnit->Writes() >= 4);
+        QTRY_VERIFY_WITH_TIMEOUT(noUnit->Writes() >= 4, quorl::test::kHangGuardMs);
         frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QVERIFY(QTest::qWaitForWindowExposed(&frame, quorl::test::kHangGuardMs));
         QTest::mouseClick(start, Qt::LeftButton, {}, QPoint(10, 10));
         QCOMPARE(frame.ActiveViewKind(), ViewKind::Site);
         QVERIFY(rig.messages.Entries().empty());
@@ -553,7 +554,7 @@ private slots:
         auto driver = std::make_unique<test::ScriptedDriver>();
         test::ScriptedDriver* unit = driver.get();
         Rig rig(std::move(driver));
-        QTRY_VERIFY(rig.session.Opened());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.session.Opened(), quorl::test::kHangGuardMs);
 
         struct Catcher : QObject {
             int count = 0;
@@ -564,9 +565,9 @@ private slots:
         } catcher;
         rig.frame->installEventFilter(&catcher);
         unit->Say(kMsgGpsReport, std::vector<std::uint8_t>(62, 0));
-        QTRY_COMPARE(catcher.count, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(catcher.count, 1, quorl::test::kHangGuardMs);
         // Command 1 went out during start-up.
-        QTRY_VERIFY(!unit->Written().empty());
+        QTRY_VERIFY_WITH_TIMEOUT(!unit->Written().empty(), quorl::test::kHangGuardMs);
         QCOMPARE(unit->Written().front()[2], std::uint8_t{kCmdRequestFirmware});
     }
 
@@ -589,8 +590,8 @@ private slots:
         });
         CMainFrame& frame = *rig.frame;
         frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
-        QTRY_VERIFY(rig.session.Opened());
+        QVERIFY(QTest::qWaitForWindowExposed(&frame, quorl::test::kHangGuardMs));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.session.Opened(), quorl::test::kHangGuardMs);
         QCOMPARE(waitsBegun.load(), 1);
         QVERIFY(unit->Written().empty());
         QVERIFY(!frame.PollTimerRunning());
@@ -602,7 +603,7 @@ private slots:
         QVERIFY(frame.IsCommandEnabled(command::kAppAbout));
 
         release.set_value();
-        QTRY_VERIFY(frame.PollTimerRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(frame.PollTimerRunning(), quorl::test::kHangGuardMs);
         QCOMPARE(unit->Written().front()[2], std::uint8_t{kCmdRequestFirmware});
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
 
@@ -611,8 +612,8 @@ private slots:
         QTest::qWait(50);
         painted.count = 0;
         unit->Say(kMsgFirmware, {'2', '.', '1', '4', 0});
-        QTRY_COMPARE(start->FirmwareLine(), QString("(Firmware 2.14)"));
-        QTRY_VERIFY(painted.count > 0);
+        QTRY_COMPARE_WITH_TIMEOUT(start->FirmwareLine(), QString("(Firmware 2.14)"), quorl::test::kHangGuardMs);
+        QTRY_VERIFY_WITH_TIMEOUT(painted.count > 0, quorl::test::kHangGuardMs);
         frame.ShutdownLink();
     }
 };

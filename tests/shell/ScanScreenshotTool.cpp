@@ -20,6 +20,7 @@
 #include "shell/ProgramObjects.h"
 #include "shell/QtUserMessages.h"
 #include "sim/SimulatedDriver.h"
+#include "tests/HangGuard.h"
 
 using namespace quorl;
 using screenshots::Save;
@@ -28,7 +29,7 @@ namespace {
 
 bool GrabDialog(QDialog& dialog, const QString& path) {
     dialog.show();
-    if (!QTest::qWaitForWindowExposed(&dialog)) return false;
+    if (!QTest::qWaitForWindowExposed(&dialog, quorl::test::kHangGuardMs)) return false;
     QTest::qWait(200);
     const bool ok = Save(dialog.grab(), path);
     dialog.close();
@@ -54,9 +55,9 @@ int main(int argc, char** argv) {
     messages.SetParentWindow(&frame);
     frame.resize(640, 480);
     frame.show();
-    if (!QTest::qWaitForWindowExposed(&frame)) return 1;
+    if (!QTest::qWaitForWindowExposed(&frame, quorl::test::kHangGuardMs)) return 1;
     frame.StartDevice();
-    if (!QTest::qWaitFor([&] { return objects.session.StartedUp(); }, 10000)) return 1;
+    if (!QTest::qWaitFor([&] { return objects.session.StartedUp(); }, quorl::test::kHangGuardMs)) return 1;
     frame.SwitchView(ViewKind::Site);
 
     // A plan of both bands, chosen the way the user would.
@@ -81,12 +82,12 @@ int main(int argc, char** argv) {
     objects.data.BeginPoint(CSiteData::kPlanTap, 200, 150);
     objects.engine.StartScan();
     frame.SwitchView(ViewKind::Scan);
-    if (!QTest::qWaitFor([&] { return objects.engine.ChannelIndex() >= 7; }, 20000)) return 1;
+    if (!QTest::qWaitFor([&] { return objects.engine.ChannelIndex() >= 7; }, quorl::test::kHangGuardMs)) return 1;
     QTest::qWait(300);
     ok &= Save(frame.grab(), folder + "/scan-view.png");
 
     // The stored point, as the information dialog lists it.
-    if (!QTest::qWaitFor([&] { return frame.ActiveViewKind() == ViewKind::Site; }, 20000)) return 1;
+    if (!QTest::qWaitFor([&] { return frame.ActiveViewKind() == ViewKind::Site; }, quorl::test::kHangGuardMs)) return 1;
     if (objects.data.FindNearestPoint(200, 150) == CSiteData::kNoPoint) return 1;
     {
         CInfo info(objects.data, messages, &frame);

@@ -15,6 +15,7 @@
 #include "sim/SimulatedDriver.h"
 #include "ShellTestSupport.h"
 #include "tests/dialogs/SurveyRig.h"
+#include "tests/HangGuard.h"
 
 using namespace quorl;
 using test::CountColour;
@@ -243,7 +244,7 @@ private slots:
 
         view.OnActivateView(true);
         QVERIFY(view.TimerRunning());
-        QTRY_VERIFY(rig.engine.ChannelIndex() >= 3);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.engine.ChannelIndex() >= 3, quorl::test::kHangGuardMs);
         view.OnActivateView(false);
         QVERIFY(!view.TimerRunning());
         const int stopped = rig.engine.ChannelIndex();
@@ -254,7 +255,7 @@ private slots:
         // runs the sweep to its end, which switches back and stops it.
         view.OnActivateView(true);
         view.OnActivateView(true);
-        QTRY_COMPARE(switcher.switches.size(), std::size_t{1});
+        QTRY_COMPARE_WITH_TIMEOUT(switcher.switches.size(), std::size_t{1}, quorl::test::kHangGuardMs);
         QVERIFY(!view.TimerRunning());
         QCOMPARE(rig.engine.ChannelIndex(), 14);
         QCOMPARE(rig.data.PointCount(), 1);
@@ -270,7 +271,7 @@ private slots:
         window.resize(240, 250);
         view->resize(240, 250);
         window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowExposed(&window, quorl::test::kHangGuardMs));
         PaintCounter counter(view);
         QTest::qWait(50);
         counter.paints = 0;
@@ -285,7 +286,7 @@ private slots:
         QTest::qWait(50);
         counter.paints = 0;
         for (int i = 0; i < 20; ++i) QCoreApplication::postEvent(&window, new QEvent(CMainFrame::kEngineNotifyEvent));
-        QTRY_VERIFY(counter.paints >= 1);
+        QTRY_VERIFY_WITH_TIMEOUT(counter.paints >= 1, quorl::test::kHangGuardMs);
         QTest::qWait(3 * CScanView::kNotifyRepaintMs);
         QVERIFY(counter.paints <= 2);
         view->OnActivateView(false);
@@ -310,9 +311,9 @@ private slots:
         });
         frame.resize(640, 480);
         frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QVERIFY(QTest::qWaitForWindowExposed(&frame, quorl::test::kHangGuardMs));
         frame.StartDevice();
-        QTRY_VERIFY_WITH_TIMEOUT(session.StartedUp(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(session.StartedUp(), quorl::test::kHangGuardMs);
         frame.SwitchView(ViewKind::Site);
 
         data.BeginPoint(CSiteData::kPlanTap, 120, 80);
@@ -320,7 +321,7 @@ private slots:
         frame.SwitchView(ViewKind::Scan);
         QVERIFY(scan && scan->TimerRunning());
         PaintCounter counter(scan);
-        QTRY_COMPARE_WITH_TIMEOUT(frame.ActiveViewKind(), ViewKind::Site, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(frame.ActiveViewKind(), ViewKind::Site, quorl::test::kHangGuardMs);
         QVERIFY(!scan->TimerRunning());
         QCOMPARE(data.PointCount(), 1);
         // The demo site's 2.4 GHz access points were heard and stored.

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QWidget>
 #include <cstdio>
+#include "tests/HangGuard.h"
 
 namespace quorl::screenshots {
 
@@ -27,7 +28,7 @@ inline bool GrabScreen(const QString& path) { return Save(QGuiApplication::prima
 inline bool ShowOverTheScreen(QWidget& window) {
     window.showMaximized();
     window.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
-    return QTest::qWaitForWindowExposed(&window);
+    return QTest::qWaitForWindowExposed(&window, quorl::test::kHangGuardMs);
 }
 
 }  // namespace quorl::screenshots

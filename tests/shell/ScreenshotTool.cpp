@@ -18,6 +18,7 @@
 #include "shell/ProgramObjects.h"
 #include "shell/QtUserMessages.h"
 #include "sim/SimulatedDriver.h"
+#include "tests/HangGuard.h"
 
 using namespace quorl;
 using screenshots::GrabScreen;
@@ -36,7 +37,7 @@ int main(int argc, char** argv) {
     if (!screenshots::ShowOverTheScreen(frame)) return 1;
     frame.StartDevice();
     // The unit has told its firmware and serial number by the end of the start-up.
-    if (!QTest::qWaitFor([&] { return objects.session.StartedUp(); }, 10000)) return 1;
+    if (!QTest::qWaitFor([&] { return objects.session.StartedUp(); }, quorl::test::kHangGuardMs)) return 1;
     QTest::qWait(300);
     frame.update();
     QTest::qWait(200);

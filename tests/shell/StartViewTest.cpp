@@ -18,6 +18,7 @@
 #include "sim/SimulatedDriver.h"
 #include "siteview/Draw.h"
 #include "ShellTestSupport.h"
+#include "tests/HangGuard.h"
 
 using namespace quorl;
 
@@ -116,8 +117,8 @@ private slots:
         CQuorlCollectorTabletView view(engine, switcher, printer);
         session.StartUp();
         QVERIFY(session.Opened());
-        QTRY_COMPARE(view.FirmwareLine(), QString("(Firmware QS-2 2.14)"));
-        QTRY_COMPARE(view.SerialLine(), QString("(SN QS240117)"));
+        QTRY_COMPARE_WITH_TIMEOUT(view.FirmwareLine(), QString("(Firmware QS-2 2.14)"), quorl::test::kHangGuardMs);
+        QTRY_COMPARE_WITH_TIMEOUT(view.SerialLine(), QString("(SN QS240117)"), quorl::test::kHangGuardMs);
         session.Shutdown();
     }
 

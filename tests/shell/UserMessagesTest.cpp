@@ -23,6 +23,7 @@
 #include "shell/MainFrame.h"
 #include "shell/QtUserMessages.h"
 #include "ShellTestSupport.h"
+#include "tests/HangGuard.h"
 
 using namespace quorl;
 
@@ -87,7 +88,7 @@ private slots:
         unit.Say(kMsgPowerStatus, kLowPower);
         unit.Say(kMsgFirmware, kFirmware);
 
-        QTRY_COMPARE(boxes.shown.size(), std::size_t{2});
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.shown.size(), std::size_t{2}, quorl::test::kHangGuardMs);
         QCOMPARE(boxes.shown[0].text, QString("Vorn Battery Low, Hardware Shut Down!"));
         QCOMPARE(boxes.shown[1].text,
                  QString("Restart application after charging battery or connecting A/C power source."));
@@ -95,11 +96,11 @@ private slots:
             QVERIFY(box.onUiThread);
             QCOMPARE(box.firmwareMeanwhile, std::string("0.00"));
         }
-        QTRY_COMPARE(engine.FirmwareText(), std::string("9.9"));
+        QTRY_COMPARE_WITH_TIMEOUT(engine.FirmwareText(), std::string("9.9"), quorl::test::kHangGuardMs);
 
         // A later low status shows both again.
         unit.Say(kMsgPowerStatus, kLowPower);
-        QTRY_COMPARE(boxes.shown.size(), std::size_t{4});
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.shown.size(), std::size_t{4}, quorl::test::kHangGuardMs);
         session.Shutdown();
     }
 
@@ -124,7 +125,7 @@ private slots:
             file = boxes.ChooseFile(request);
             done = true;
         });
-        QTRY_VERIFY(done.load());
+        QTRY_VERIFY_WITH_TIMEOUT(done.load(), quorl::test::kHangGuardMs);
         caller.join();
         QVERIFY(yes);
         QCOMPARE(file, std::optional<std::string>("/tmp/DEFAULT"));
@@ -161,7 +162,7 @@ private slots:
         DeviceSession session(*unit, engine);
         CMainFrame frame(engine, session, boxes, [](ViewKind, CMainFrame&) { return new QWidget; });
         frame.StartDevice();
-        QTRY_VERIFY_WITH_TIMEOUT(session.StartedUp(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(session.StartedUp(), quorl::test::kHangGuardMs);
         unit->Say(kMsgPowerStatus, kLowPower);
         // Long enough (unserved) for the reader to reach the box.
         std::this_thread::sleep_for(std::chrono::milliseconds(300));

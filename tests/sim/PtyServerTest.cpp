@@ -22,11 +22,12 @@
 #include "sim/DefaultScenario.h"
 #include "sim/PtyServer.h"
 #include "SimTestSupport.h"
+#include "tests/HangGuard.h"
 
 namespace quorl::sim {
 namespace {
 
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = quorl::test::kHangGuard) {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (!done()) {
         if (std::chrono::steady_clock::now() > end) return false;
@@ -89,7 +90,7 @@ TEST(PtyServer, ServesTheProgramThroughTheSerialDriverAndDropsBacklogBetweenClie
     ASSERT_EQ(::tcsetattr(fd, TCSANOW, &tio), 0);
     const std::uint8_t command1[] = {0x11, 0x12, 0x01, 0x00, 0x11, 0x13};
     ASSERT_EQ(::write(fd, command1, sizeof command1), static_cast<ssize_t>(sizeof command1));
-    const auto bytes = ReadFor(fd, std::chrono::seconds(10), [](const std::vector<std::uint8_t>& b) {
+    const auto bytes = ReadFor(fd, quorl::test::kHangGuard, [](const std::vector<std::uint8_t>& b) {
         for (const auto& f : testing::Frames(b))
             if (f.type == kMsgFirmware) return true;
         return false;

@@ -20,11 +20,12 @@
 #include "link/Protocol.h"
 #include "sim/DefaultScenario.h"
 #include "sim/SimulatedDriver.h"
+#include "tests/HangGuard.h"
 
 namespace quorl::sim {
 namespace {
 
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = quorl::test::kHangGuard) {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (!done()) {
         if (std::chrono::steady_clock::now() > end) return false;

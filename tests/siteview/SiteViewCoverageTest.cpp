@@ -14,6 +14,7 @@
 #include "common/Timing.h"
 #include "siteview/CoverageSource.h"
 #include "tests/engine/EngineTestSupport.h"
+#include "tests/HangGuard.h"
 
 using namespace quorl;
 using namespace quorl::test;
@@ -196,7 +197,7 @@ private slots:
             view->RunCommand(command::kCoverage);
             view->RunCommand(command::kSurveyGaps);
             QVERIFY(WaitFor(*view, [&] { return !view->Coverage().image.isNull(); }));
-            QVERIFY(QTest::qWaitFor([&] { return !view->Gaps().image.isNull(); }, 20000));
+            QVERIFY(QTest::qWaitFor([&] { return !view->Gaps().image.isNull(); }, quorl::test::kHangGuardMs));
             const QStringList lines = view->Coverage().legend.lines;
             QCOMPARE(lines.size(), 6);
             QVERIFY2(lines[3].startsWith("radius ") && lines[3].endsWith(known ? " m" : " px"), qPrintable(lines[3]));
@@ -228,13 +229,13 @@ private slots:
         f.UsePoints({{CSiteData::kPlanTap, 80, 80, {-40}}}, "first.ssd");
         view->RunCommand(command::kCoverage);
         // While the first layer is computed, another collection comes.
-        QVERIFY(QTest::qWaitFor([&] { return gate.Started() == 1; }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return gate.Started() == 1; }, quorl::test::kHangGuardMs));
         f.UsePoints({{CSiteData::kPlanTap, 90, 90, {-40}}}, "second.ssd");
         // A timer tick asks again; that request waits behind the first.
-        QVERIFY(QTest::qWaitFor([&] { return view->CoverageRequests() == 2; }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return view->CoverageRequests() == 2; }, quorl::test::kHangGuardMs));
         gate.Pass();
         // The first collection's layer is dropped by the worker; the second request starts.
-        QVERIFY(QTest::qWaitFor([&] { return gate.Started() == 2; }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return gate.Started() == 2; }, quorl::test::kHangGuardMs));
         QTest::qWait(20);
         QVERIFY(view->Coverage().image.isNull());
         gate.Pass();

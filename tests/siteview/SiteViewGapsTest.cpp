@@ -11,6 +11,7 @@
 #include "siteview/GapsCoverage.h"
 #include "siteview/GapsLegend.h"
 #include "tests/engine/EngineTestSupport.h"
+#include "tests/HangGuard.h"
 
 using namespace quorl;
 using namespace quorl::test;
@@ -29,7 +30,7 @@ template <typename Done>
 QImage FrameWhen(CSiteView& view, Done done) {
     const bool ready = QTest::qWaitFor(
         [&] { return !view.Gaps().image.isNull() && view.Gaps().generation == view.GapsRequests() && done(); },
-        20000);
+        quorl::test::kHangGuardMs);
     return ready ? view.ComposeFrame().copy() : QImage();
 }
 QImage Frame(CSiteView& view) {
@@ -140,7 +141,7 @@ private slots:
         view->RunCommand(command::kGapsProfileNone);
         QVERIFY(!Frame(*view).isNull());
         view->RunCommand(command::kCoverage);
-        QVERIFY(QTest::qWaitFor([&] { return !view->Coverage().image.isNull(); }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return !view->Coverage().image.isNull(); }, quorl::test::kHangGuardMs));
         const QImage both = view->ComposeFrame().copy();
         view->RunCommand(command::kSurveyGaps);
         const QImage coverageAlone = view->ComposeFrame().copy();

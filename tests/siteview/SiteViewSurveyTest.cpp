@@ -12,6 +12,7 @@
 #include "common/Timing.h"
 #include "dialogs/Info.h"
 #include "siteview/SurveyWorkflow.h"
+#include "tests/HangGuard.h"
 
 using namespace quorl;
 using namespace quorl::test;
@@ -97,7 +98,7 @@ private slots:
         QVERIFY(f.switcher.switches.empty());
         QCOMPARE(view->horizontalScrollBar()->value(), 320);
         QCOMPARE(view->verticalScrollBar()->value(), 240);
-        QTRY_COMPARE_WITH_TIMEOUT(f.data.PointCount(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.data.PointCount(), 1, quorl::test::kHangGuardMs);
         QCOMPARE(f.data.Points()[0].kind, CSiteData::kProjectedTap);
         QCOMPARE(view->Workflow().CurrentState(), SurveyWorkflow::State::NotCollecting);
 
@@ -111,7 +112,7 @@ private slots:
         QCOMPARE(view->horizontalScrollBar()->value(), 320);
         QCOMPARE(view->verticalScrollBar()->value(), 240);
         view->RunCommand(command::kStopScanning);
-        QTRY_COMPARE_WITH_TIMEOUT(view->Workflow().CurrentState(), SurveyWorkflow::State::NotCollecting, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(view->Workflow().CurrentState(), SurveyWorkflow::State::NotCollecting, quorl::test::kHangGuardMs);
         QCOMPARE(f.data.PointCount(), 2);
         QCOMPARE(f.data.Points()[1].kind, CSiteData::kGpsPoint);
     }

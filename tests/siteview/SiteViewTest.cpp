@@ -11,6 +11,7 @@
 #include "common/Timing.h"
 #include "siteview/PlanImage.h"
 #include "siteview/SiteColours.h"
+#include "tests/HangGuard.h"
 
 using namespace quorl;
 using namespace quorl::test;
@@ -411,13 +412,13 @@ private slots:
         const PlanRect& p = view->Layout().panel;
         const QRect panel(p.left, p.top, p.Width(), p.Height());
         f.gps.latitude = 47.3770;
-        QTRY_VERIFY(spy.paints > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(spy.paints > 0, quorl::test::kHangGuardMs);
         QVERIFY(panel.contains(spy.painted.boundingRect()));
         QCOMPARE(view->ComposeFrame().copy(panel), view->grab(panel).toImage().convertToFormat(QImage::Format_RGB32));
 
         restart();
         f.UsePoints({{CSiteData::kPlanTap, 100, 100, {-50}, 0, 0}});
-        QTRY_VERIFY(spy.paints > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(spy.paints > 0, quorl::test::kHangGuardMs);
         QCOMPARE(spy.painted.boundingRect(), view->viewport()->rect());
         timing::SetTimeScale(1.0);
     }

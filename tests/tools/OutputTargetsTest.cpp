@@ -15,6 +15,7 @@
 #include "tests/analysis/AnalysisTestSupport.h"
 #include "tests/survey/FileKinds.h"
 #include "survey/MachineTag.h"
+#include "tests/HangGuard.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ std::string Replace(std::string text, const std::string& key, const std::string&
 Outcome Quorl(const std::string& args, const TempDir& dir) {
     const std::string errPath = dir / "stderr.txt";
     // A command that waits on a FIFO is a failure, not a hung test.
-    const int raw = std::system(("timeout 120 " + std::string(QUORL_TOOL) + " " + args + " >/dev/null 2>" + errPath).c_str());
+    const int raw = std::system(("timeout 600 " + std::string(QUORL_TOOL) + " " + args + " >/dev/null 2>" + errPath).c_str());
     const Bytes err = ReadBytes(errPath);
     std::filesystem::remove(errPath);
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, {}, std::string(err.begin(), err.end())};
@@ -226,11 +227,15 @@ bool InterruptExport(const TempDir& dir, int signalNumber) {
         ::execv(QUORL_TOOL, const_cast<char* const*>(argv.data()));
         ::_exit(127);
     }
-    bool seen = false;
-    for (int i = 0; i < 20000 && !(seen = !TemporariesIn(dir.Path()).empty()); ++i)
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-    if (seen) ::kill(child, signalNumber);
+    // Until the temporary shows or the export ends, with a guard for a hang only.
+    bool seen = false, ended = false;
     int status = 0;
+    const auto guard = std::chrono::steady_clock::now() + quorl::test::kHangGuard;
+    while (!(seen = !TemporariesIn(dir.Path()).empty()) && !(ended = ::waitpid(child, &status, WNOHANG) != 0) &&
+           std::chrono::steady_clock::now() < guard)
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    if (ended) return false;
+    ::kill(child, seen ? signalNumber : SIGKILL);
     ::waitpid(child, &status, 0);
     return seen && WIFSIGNALED(status);
 }

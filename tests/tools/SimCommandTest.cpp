@@ -20,6 +20,7 @@
 #include "link/FrameCodec.h"
 #include "link/Parser.h"
 #include "link/Protocol.h"
+#include "tests/HangGuard.h"
 
 extern char** environ;
 
@@ -86,7 +87,7 @@ int Finish(Child& child) {
 
 TEST(SimCommand, ServesATerminalThatAnswersCommandOneAndStopsOnSignal) {
     Child child = Spawn({"sim"});
-    const std::string first = ReadUntil(child.out, std::chrono::seconds(10), HasLine);
+    const std::string first = ReadUntil(child.out, quorl::test::kHangGuard, HasLine);
     ASSERT_TRUE(HasLine(first)) << "no path printed";
     const std::string path = first.substr(0, first.find('\n'));
     ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
@@ -106,7 +107,7 @@ TEST(SimCommand, ServesATerminalThatAnswersCommandOneAndStopsOnSignal) {
     quorl::CParser parser;
     std::string firmware;
     bool checked = false;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto end = std::chrono::steady_clock::now() + quorl::test::kHangGuard;
     while (firmware.empty() && std::chrono::steady_clock::now() < end) {
         pollfd p{fd, POLLIN, 0};
         if (::poll(&p, 1, 100) <= 0) continue;
@@ -133,25 +134,25 @@ TEST(SimCommand, ServesATerminalThatAnswersCommandOneAndStopsOnSignal) {
 TEST(SimCommand, BadArgumentsAndFilesAreRefused) {
     {
         Child child = Spawn({"sim", "--scenario", "/nonexistent/scenario.json"});
-        const std::string err = ReadUntil(child.err, std::chrono::seconds(10), Never);
-        EXPECT_EQ(ReadUntil(child.out, std::chrono::seconds(1), Never), "");
+        const std::string err = ReadUntil(child.err, quorl::test::kHangGuard, Never);
+        EXPECT_EQ(ReadUntil(child.out, quorl::test::kHangGuard, Never), "");
         EXPECT_EQ(Finish(child), 1);
         EXPECT_NE(err.find("/nonexistent/scenario.json: cannot be opened"), std::string::npos) << err;
     }
     {
         Child child = Spawn({"sim", "--speed"});
-        ReadUntil(child.err, std::chrono::seconds(10), Never);
+        ReadUntil(child.err, quorl::test::kHangGuard, Never);
         EXPECT_EQ(Finish(child), 2);
     }
     {
         Child child = Spawn({"replay", "/nonexistent/capture.bin"});
-        const std::string err = ReadUntil(child.err, std::chrono::seconds(10), Never);
+        const std::string err = ReadUntil(child.err, quorl::test::kHangGuard, Never);
         EXPECT_EQ(Finish(child), 1);
         EXPECT_NE(err.find("cannot be read"), std::string::npos) << err;
     }
     {
         Child child = Spawn({"replay"});
-        ReadUntil(child.err, std::chrono::seconds(10), Never);
+        ReadUntil(child.err, quorl::test::kHangGuard, Never);
         EXPECT_EQ(Finish(child), 2);
     }
 }
