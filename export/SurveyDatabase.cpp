@@ -287,11 +287,12 @@ bool SurveyDatabase::MakeReady() {
                           (packageVersion_ != 1 || HasColumn("survey_points", "local_time") ||
                            Exec("ALTER TABLE survey_points ADD COLUMN local_time TEXT")) &&
                           Exec(geopackage::PointLayerSql("survey_points", 4326, geopackage::LayerDescription()).c_str()) &&
-                          (hadIndex || FillIndex("survey_points")) && Exec(marks);
+                          (hadIndex || FillIndex("survey_points")) && AddSiteColumns() && Exec(marks);
         sqlite3_free(marks);
         if (!made ||
             !Prepare("SELECT id FROM surveys WHERE sha256 = ?1", findSurvey_) ||
-            !Prepare("INSERT INTO surveys(path, size, sha256, created, imported) VALUES(?1, ?2, ?3, ?4, ?5)",
+            !Prepare("INSERT INTO surveys(path, size, sha256, created, imported, site, floor, floor_level) "
+                 "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)",
                      addSurvey_) ||
             !Prepare("INSERT INTO survey_points(survey, number, kind, x, y, latitude, longitude, time, fix, deleted, "
                      "strongest, access_points, geom, local_time) "
@@ -306,9 +307,10 @@ bool SurveyDatabase::MakeReady() {
     char marks[96];
     std::snprintf(marks, sizeof marks, "PRAGMA application_id = %d; PRAGMA user_version = %d;", kApplicationId,
                   kSchemaVersion);
-    if (!Exec(kSchema) || !Exec(kReadingIndexes) || !Exec(marks)) return false;
+    if (!Exec(kSchema) || !AddSiteColumns() || !Exec(kReadingIndexes) || !Exec(marks)) return false;
     if (!Prepare("SELECT id FROM surveys WHERE sha256 = ?1", findSurvey_) ||
-        !Prepare("INSERT INTO surveys(path, size, sha256, created, imported) VALUES(?1, ?2, ?3, ?4, ?5)",
+        !Prepare("INSERT INTO surveys(path, size, sha256, created, imported, site, floor, floor_level) "
+                 "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)",
                  addSurvey_) ||
         !Prepare("INSERT INTO points(survey, number, kind, x, y, latitude, longitude, time, fix, deleted) "
                  "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)",
@@ -319,6 +321,16 @@ bool SurveyDatabase::MakeReady() {
                  addObservation_))
         return false;
     ready_ = true;
+    return true;
+}
+
+bool SurveyDatabase::AddSiteColumns() {
+    // Older databases lack them: added in place, NULL for the surveys already there.
+    for (const char* column : {"site TEXT", "floor TEXT", "floor_level INTEGER"}) {
+        const std::string name(column, std::string_view(column).find(' '));
+        if (HasColumn("surveys", name.c_str())) continue;
+        if (!Exec(("ALTER TABLE surveys ADD COLUMN " + std::string(column)).c_str())) return false;
+    }
     return true;
 }
 
@@ -522,6 +534,13 @@ SurveyDatabase::Result SurveyDatabase::Import(SurveyScan& scan, const AffineTran
     else
         BindText(addSurvey_, 4, created.data(), created.size());
     BindText(addSurvey_, 5, imported.data(), imported.size());
+    if (hasSite_) {
+        BindText(addSurvey_, 6, site_.data(), site_.size());
+        BindText(addSurvey_, 7, floor_.data(), floor_.size());
+        sqlite3_bind_int(addSurvey_, 8, level_);
+    } else {
+        for (int column = 6; column <= 8; ++column) sqlite3_bind_null(addSurvey_, column);
+    }
     if (sqlite3_step(addSurvey_) != SQLITE_DONE) {
         Failed("cannot write");
         return rollback(Result::Failed);

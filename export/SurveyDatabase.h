@@ -1,6 +1,6 @@
 #pragma once
 // Surveys gathered in one SQLite database that answers SQL:
-//   surveys       (id, path, size, sha256, created, imported)
+//   surveys       (id, path, size, sha256, created, imported, site, floor, floor_level)
 //   points        (id, survey, number, kind, x, y, latitude, longitude, time, fix, deleted)
 //   readings      (point, mac, ssid, channel, level), a view of
 //   access_points (id, mac, ssid)  and  observations (point, access_point, channel, level)
@@ -62,6 +62,12 @@ public:
     bool Open(const std::string& path);
     // `projection` (may be null) gives GPS points their plan x and y.
     Result Import(SurveyScan& scan, const AffineTransform* projection = nullptr);
+    // The building and floor recorded with the surveys imported from now on
+    // (a survey of no site has them NULL). A database made before these
+    // columns gets them added at its next import.
+    void SetSite(const std::string& site, const std::string& floor, int level) {
+        site_ = site, floor_ = floor, level_ = level, hasSite_ = true;
+    }
     // The plan's system for the GeoPackage's plan layers (pixels unless set).
     void SetPlanFrame(const PlanFrame& frame) { plan_ = frame; }
     // Closes the database; a new one is put in place when a survey went in.
@@ -94,6 +100,8 @@ private:
     bool UpdateExtent(const char* table, double minLon, double minLat, double maxLon, double maxLat);
     bool HasTable(const char* name);
     bool HasColumn(const char* table, const char* column);
+    // The site and floor columns of the surveys table, added when missing.
+    bool AddSiteColumns();
     // Fills a point layer's R-tree made over rows already there.
     bool FillIndex(const std::string& table);
     // The insert into the plan layer of plan_'s unit, the layer made when
@@ -119,6 +127,9 @@ private:
     sqlite3_stmt* addObservation_ = nullptr;
     sqlite3_stmt* addPlanPoint_ = nullptr;  // made at the first plan point of each import
     PlanFrame plan_;
+    std::string site_, floor_;
+    int level_ = 0;
+    bool hasSite_ = false;
     int packageVersion_ = 0;                // of a GeoPackage that was there
     // Access point (MAC bytes and SSID bytes) to its row, for this import.
     std::unordered_map<std::string, std::int64_t> apIds_;

@@ -12,9 +12,11 @@
 #include "export/CsvExport.h"
 #include "export/GeoJsonExport.h"
 #include "export/OutputBuffer.h"
+#include "export/SurveyDatabase.h"
 #include "export/SurveyScan.h"
 #include "site/SiteFile.h"
 #include "survey/FileHandle.h"
+#include "survey/OutputTarget.h"
 #include "survey/PendingFile.h"
 #include "tools/SsdExport.h"
 
@@ -22,13 +24,67 @@ namespace quorl::tools {
 
 using namespace quorl::exports;
 
+namespace {
+
+// Every survey into one database, each recorded with the site and its floor;
+// a survey already there (same content) adds nothing, as for single files.
+int ExportSiteDatabase(const ExportOptions& o, const std::string& sitePath, const site::Site& site,
+                       const std::vector<AffineTransform>& transforms) {
+    SurveyDatabase db(o.format == "gpkg" ? SurveyDatabase::Format::GeoPackage : SurveyDatabase::Format::Sqlite);
+    if (!db.Open(o.output)) {
+        std::fprintf(stderr, "quorl ssd: %s\n", db.Error().c_str());
+        return 1;
+    }
+    bool ok = true;
+    for (std::size_t i = 0; i < site.floors.size(); ++i) {
+        const site::Floor& floor = site.floors[i];
+        db.SetSite(site.name, floor.name, floor.level);
+        if (o.format == "gpkg" && !floor.surveys.empty())
+            db.SetPlanFrame(PlanFrameOf(site::OpenPath(sitePath, floor.projection)));
+        for (const std::string& stored : floor.surveys) {
+            const std::string path = site::OpenPath(sitePath, stored);
+            SurveyScan scan;
+            if (!scan.Open(path)) {
+                std::fprintf(stderr, "quorl ssd: floor \"%s\": %s\n", floor.name.c_str(), scan.Error().c_str());
+                ok = false;
+                continue;
+            }
+            switch (db.Import(scan, &transforms[i])) {
+                case SurveyDatabase::Result::Added: continue;
+                case SurveyDatabase::Result::AlreadyThere:
+                    std::fprintf(stderr, "quorl ssd: %s is already in %s (same content): nothing added\n", path.c_str(),
+                                 o.output.c_str());
+                    continue;
+                case SurveyDatabase::Result::Failed: break;
+            }
+            std::fprintf(stderr, "quorl ssd: floor \"%s\": %s (nothing of %s added)\n", floor.name.c_str(),
+                         db.Error().c_str(), path.c_str());
+            ok = false;
+        }
+    }
+    if (!db.Finish()) {
+        std::fprintf(stderr, "quorl ssd: %s\n", db.Error().c_str());
+        return 1;
+    }
+    if (!db.Written()) {
+        std::fprintf(stderr, "quorl ssd: nothing to export: %s has no survey that reads; %s not written\n",
+                     sitePath.c_str(), o.output.c_str());
+        return 1;
+    }
+    return ok ? 0 : 1;
+}
+
+}  // namespace
+
 int RunSiteExport(const ExportOptions& o) {
     auto usage = [](const std::string& why) {
         std::fprintf(stderr, "quorl ssd export: %s\n%s", why.c_str(), kSsdExportUsage);
         return 2;
     };
     if (!o.projection.empty()) return usage("a site file names each floor's projection: leave out --projection");
-    if (o.format != "csv" && o.format != "geojson") return usage("a site file exports as csv or geojson");
+    const bool database = o.format == "sqlite" || o.format == "gpkg";
+    if (o.format != "csv" && o.format != "geojson" && !database)
+        return usage("a site file exports as csv, geojson, sqlite or gpkg");
     if (o.output == "-") return usage("a site file exports to a file: -o names it");
     const std::string& sitePath = o.files.front();
     site::Site site;
@@ -46,6 +102,13 @@ int RunSiteExport(const ExportOptions& o) {
     }
     std::vector<std::string> inputs = site::SiteFiles(sitePath, site);
     inputs.push_back(sitePath);
+    if (database) {
+        if (const int why = RefusedOutput(o.output, inputs)) {
+            std::fprintf(stderr, "quorl ssd: cannot write %s: %s\n", o.output.c_str(), SystemErrorText(why).c_str());
+            return 1;
+        }
+        return ExportSiteDatabase(o, sitePath, site, transforms);
+    }
     PendingFile pending(o.output, inputs);
     FileHandle file = pending.Created() ? FileHandle::Open(pending.TempPath(), O_WRONLY | O_TRUNC) : FileHandle();
     if (!file.Valid()) {

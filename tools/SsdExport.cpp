@@ -59,19 +59,6 @@ void Say(ExportProgress& progress, const std::string& text) {
 }
 
 
-// The plan's system for plan geometry: metres where the projection's plan
-// has a known scale (a GPS transform, or a side file from `quorl proj scale`).
-PlanFrame FrameOf(const std::string& projectionPath) {
-    PlanFrame frame;
-    analysis::PlanSource plan;
-    std::string error, warning;
-    if (projectionPath.empty() || !analysis::LoadPlanSource(projectionPath, plan, error)) return frame;
-    const analysis::PlanScale scale = analysis::ScaleOfPlan(projectionPath, plan, warning);
-    if (!warning.empty()) std::fprintf(stderr, "quorl ssd: %s\n", warning.c_str());
-    if (scale.Known()) frame.metresPerPixel = scale.metresPerPixel;
-    return frame;
-}
-
 std::uint64_t TotalBytes(const std::vector<std::string>& files) {
     std::uint64_t total = 0;
     for (const auto& f : files) {
@@ -102,7 +89,7 @@ bool EachFile(const ExportOptions& o, ExportProgress& progress, Add&& add) {
 
 int ExportDatabase(const ExportOptions& o, const AffineTransform* projection) {
     SurveyDatabase db(o.format == "gpkg" ? SurveyDatabase::Format::GeoPackage : SurveyDatabase::Format::Sqlite);
-    if (o.format == "gpkg") db.SetPlanFrame(FrameOf(o.projection));
+    if (o.format == "gpkg") db.SetPlanFrame(PlanFrameOf(o.projection));
     if (!db.Open(o.output)) {
         std::fprintf(stderr, "quorl ssd: %s\n", db.Error().c_str());
         return 1;
@@ -144,7 +131,7 @@ bool WriteText(const ExportOptions& o, const AffineTransform* projection, Output
     bool ok = true;
     if (o.format == "csv") {
         CsvExport csv(out, true, projection, o.spreadsheet ? CsvExport::Text::Spreadsheet : text);
-        csv.SetPlanFrame(FrameOf(o.projection));
+        csv.SetPlanFrame(PlanFrameOf(o.projection));
         csv.WriteHeader();
         ok = EachFile(o, progress, [&](SurveyScan& scan) {
             if (!csv.Add(scan, scan.Path())) {
@@ -155,7 +142,7 @@ bool WriteText(const ExportOptions& o, const AffineTransform* projection, Output
             return true;
         });
     } else if (o.format == "geojson" || o.format == "plan-geojson") {
-        const PlanFrame frame = FrameOf(o.projection);
+        const PlanFrame frame = PlanFrameOf(o.projection);
         GeoJsonExport json(out, projection, o.format == "plan-geojson" ? &frame : nullptr);
         json.Begin();
         ok = EachFile(o, progress, [&](SurveyScan& scan) {
@@ -262,6 +249,19 @@ int ExportText(const ExportOptions& o, const AffineTransform* projection) {
 }
 
 }  // namespace
+
+// The plan's system for plan geometry: metres where the projection's plan
+// has a known scale (a GPS transform, or a side file from `quorl proj scale`).
+PlanFrame PlanFrameOf(const std::string& projectionPath) {
+    PlanFrame frame;
+    analysis::PlanSource plan;
+    std::string error, warning;
+    if (projectionPath.empty() || !analysis::LoadPlanSource(projectionPath, plan, error)) return frame;
+    const analysis::PlanScale scale = analysis::ScaleOfPlan(projectionPath, plan, warning);
+    if (!warning.empty()) std::fprintf(stderr, "quorl ssd: %s\n", warning.c_str());
+    if (scale.Known()) frame.metresPerPixel = scale.metresPerPixel;
+    return frame;
+}
 
 std::optional<AffineTransform> LoadTransform(const std::string& path) {
     FileHandle file = FileHandle::Open(path, O_RDONLY);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "export/PlanFrame.h"
 #include "survey/AffineTransform.h"
 
 namespace quorl::tools {
@@ -28,10 +29,14 @@ int RunSiteExport(const ExportOptions& options);
 // cannot be read.
 std::optional<AffineTransform> LoadTransform(const std::string& path);
 
+// The plan's system for plan geometry: metres where the projection's plan
+// has a known scale, pixels otherwise (a warning printed).
+exports::PlanFrame PlanFrameOf(const std::string& projectionPath);
+
 inline constexpr const char* kSsdExportUsage =
     "usage: quorl ssd export FILE.ssd... --format csv|geojson|plan-geojson|kml|sqlite|gpkg|wigle -o OUT\n"
     "       [--projection SITE]\n"
-    "       quorl ssd export BUILDING.qsite --format csv|geojson -o OUT (every floor, with its name and level)\n"
+    "       quorl ssd export BUILDING.qsite --format FORMAT -o OUT (every floor, with its name and level)\n"
     "       --spreadsheet (csv only): text that starts with = + - @ gets a leading ' so that no SSID runs as a formula\n";
 
 }  // namespace quorl::tools

@@ -182,9 +182,74 @@ TEST(Building, ExportCarriesEachRowsFloor) {
     EXPECT_EQ(byFloor, (std::map<std::string, int>{{"Ground,0", 300}, {"First,1", 300}, {"Yard,-1", 64}}));
 
     for (const std::vector<std::string>& refused :
-         {std::vector<std::string>{"--format", "kml"}, {"--format", "csv", "--projection", b.dir / "plans/yard.gpf"}})
+         {std::vector<std::string>{"--format", "sqlite", "--spreadsheet"},
+          {"--format", "csv", "--projection", b.dir / "plans/yard.gpf"}})
         EXPECT_EQ(b.Quorl(Plus({"ssd", "export", b.site, "-o", b.dir / "no.out"}, refused)).status, 2);
     EXPECT_FALSE(std::filesystem::exists(b.dir / "no.out"));
+}
+
+// Points by "floor,level" as the sqlite3 shell reads them from a database,
+// each point counted once by its survey and number.
+std::map<std::string, int> DatabasePoints(Building& b, const std::string& db, const std::string& sql) {
+    const Outcome o = quorl::test::Shell(b.dir, {"sqlite3", "-list", "-separator", ",", db, sql});
+    EXPECT_EQ(o.status, 0) << o.err;
+    std::map<std::string, int> points;
+    std::istringstream rows(o.out);
+    for (std::string line; std::getline(rows, line);) {
+        const std::size_t last = line.rfind(',');
+        points[line.substr(0, last)] = std::stoi(line.substr(last + 1));
+    }
+    return points;
+}
+
+TEST(Building, DatabasesRecordEachSurveysSiteAndFloor) {
+    Building b;
+    b.Run({"site", "add-survey", b.site, "--floor", "Yard", b.dir / "yard.ssd"});
+    const std::map<std::string, int> lattices{{"Head office,Ground,0", 300}, {"Head office,First,1", 300},
+                                              {"Head office,Yard,-1", 64}};
+    struct Case {
+        std::string format, points;
+    };
+    const Case cases[] = {
+        {"sqlite", "points"},
+        {"gpkg", "survey_points"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.format);
+        const std::string db = b.dir / ("all." + c.format);
+        const std::string count = "SELECT s.site, s.floor, s.floor_level, count(DISTINCT p.survey || ':' || p.number) "
+                                  "FROM " + c.points + " p JOIN surveys s ON s.id = p.survey GROUP BY 1, 2, 3";
+        const std::string rows = "SELECT 'rows', count(*) FROM " + c.points;
+        ASSERT_EQ(b.Quorl({"ssd", "export", b.site, "--format", c.format, "-o", db}).status, 0);
+        EXPECT_EQ(DatabasePoints(b, db, count), lattices);
+        EXPECT_EQ(DatabasePoints(b, db, rows), (std::map<std::string, int>{{"rows", 664}}));
+        // Again: the same surveys add nothing.
+        const Outcome again = b.Quorl({"ssd", "export", b.site, "--format", c.format, "-o", db});
+        EXPECT_EQ(again.status, 0) << again.err;
+        EXPECT_NE(again.err.find("already in"), std::string::npos) << again.err;
+        EXPECT_EQ(DatabasePoints(b, db, rows), (std::map<std::string, int>{{"rows", 664}}));
+
+        // A database made before the site columns takes the building beside
+        // its survey, which keeps no site.
+        const std::string old = b.dir / ("old." + c.format);
+        ASSERT_EQ(b.Quorl({"ssd", "export", b.dir / "first-east.ssd", "--format", c.format, "-o", old}).status, 0);
+        const Outcome drop = quorl::test::Shell(
+            b.dir, {"sqlite3", old,
+                    "ALTER TABLE surveys DROP COLUMN site; ALTER TABLE surveys DROP COLUMN floor; "
+                    "ALTER TABLE surveys DROP COLUMN floor_level;"});
+        ASSERT_EQ(drop.status, 0) << drop.err;
+        const Outcome upgraded = b.Quorl({"ssd", "export", b.site, "--format", c.format, "-o", old});
+        EXPECT_EQ(upgraded.status, 0) << upgraded.err;
+        EXPECT_EQ(DatabasePoints(b, old, count),
+                  (std::map<std::string, int>{{",,", 150}, {"Head office,Ground,0", 300}, {"Head office,First,1", 150},
+                                              {"Head office,Yard,-1", 64}}));
+    }
+    if (quorl::test::Shell(b.dir, {"sh", "-c", "command -v ogrinfo"}).status == 0) {
+        const Outcome gdal = quorl::test::Shell(b.dir, {"ogrinfo", "-ro", "-q", b.dir / "all.gpkg", "surveys"});
+        EXPECT_EQ(gdal.status, 0) << gdal.err;
+        EXPECT_NE(gdal.out.find("floor (String) = Yard"), std::string::npos) << gdal.out;
+        EXPECT_NE(gdal.out.find("floor_level (Integer64) = -1"), std::string::npos) << gdal.out;
+    }
 }
 
 TEST(Building, ReportOpensWithTheBuildingThenEachFloor) {
