@@ -32,6 +32,7 @@ cp "$repo/build/samples/demo.ssd" site/first-walk.ssd
 "$quorl" proj decode site/plans/ground.lpf floor.bmp
 "$quorl" ssd export walk.ssd --format gpkg --projection site/plans/ground.lpf -o walk.gpkg
 /usr/bin/python3 "$repo/docs/tools/gis_view.py" floor.bmp walk.gpkg "$repo/docs/gis-plan-survey.png"
+rm -f "$repo/docs/gis-plan-survey.png.aux.xml"  # GDAL's note beside a PNG it wrote
 
 # The building report.
 cd site
