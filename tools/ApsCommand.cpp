@@ -19,8 +19,8 @@
 #include "common/RegularFile.h"
 #include "common/UserMessages.h"
 #include "export/TextEscape.h"
-#include "site/SiteFile.h"
 #include "tools/CommandRegistry.h"
+#include "tools/SiteFloorArguments.h"
 
 namespace quorl::tools {
 
@@ -156,18 +156,10 @@ struct ApsArgs {
 int Run(const ApsArgs& args) {
     std::vector<std::string> surveys = args.surveys;
     std::string projectionPath = args.projection;
-    // A floor of a site file: its surveys on its projection.
-    if (surveys.size() == 1 && site::IsSitePath(surveys.front())) {
-        if (!projectionPath.empty()) return Usage("a site file names each floor's projection: leave out --projection");
-        if (args.floor.empty()) return Usage("a site file needs --floor FLOOR");
-        std::string error;
-        const std::string sitePath = surveys.front();
-        if (!site::FloorFilesOf(sitePath, args.floor, surveys, projectionPath, error)) {
-            std::fprintf(stderr, "quorl aps: %s\n", error.c_str());
-            return 2;
-        }
-    } else if (!args.floor.empty()) {
-        return Usage("--floor is for a site file");
+    if (const auto problem = ResolveSiteFloor(surveys, projectionPath, args.floor)) {
+        if (problem->usage) return Usage(problem->text);
+        std::fprintf(stderr, "quorl aps: %s\n", problem->text.c_str());
+        return 2;
     }
     if (surveys.empty() || projectionPath.empty()) return Usage("a survey and --projection are needed");
     const std::string& maskPath = args.walls;

@@ -19,6 +19,7 @@
 #include "survey/OutputTarget.h"
 #include "tools/AreaMask.h"
 #include "tools/CommandRegistry.h"
+#include "tools/SiteFloorArguments.h"
 #include "site/SiteFile.h"
 #include "tools/CoverageMaps.h"
 #include "tools/StandardStreams.h"
@@ -56,18 +57,10 @@ struct HeatmapArgs {
 int Run(const HeatmapArgs& args) {
     std::vector<std::string> surveys = args.surveys;
     std::string projectionPath = args.projection;
-    // A floor of a site file: its surveys on its projection.
-    if (surveys.size() == 1 && site::IsSitePath(surveys.front())) {
-        if (!projectionPath.empty()) return Usage("a site file names each floor's projection: leave out --projection");
-        if (args.floor.empty()) return Usage("a site file needs --floor FLOOR");
-        std::string error;
-        const std::string sitePath = surveys.front();
-        if (!site::FloorFilesOf(sitePath, args.floor, surveys, projectionPath, error)) {
-            std::fprintf(stderr, "quorl heatmap: %s\n", error.c_str());
-            return 2;
-        }
-    } else if (!args.floor.empty()) {
-        return Usage("--floor is for a site file");
+    if (const auto problem = ResolveSiteFloor(surveys, projectionPath, args.floor)) {
+        if (problem->usage) return Usage(problem->text);
+        std::fprintf(stderr, "quorl heatmap: %s\n", problem->text.c_str());
+        return 2;
     }
     const std::string& out = args.out;
     const std::string& values = args.values;
